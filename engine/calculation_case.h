@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+
+namespace korvex {
+
+enum class FieldShapeKind { Unset = 0, Square = 1, Circle = 2 };
+
+// Every scalar that one calculation reads or sets. Distances and thicknesses in cm
+// (filter thicknesses are mm only in files and on screen), energies in keV, tube
+// voltage in kV, doses in mGy, kerma-area products in Gy*cm^2, angles in degrees.
+// Members no calculation has set yet read as 0 or empty text.
+struct CalculationCase {
+    // Device data, from a device file or the device dialog.
+    double TargetAngle = 0;               // anode angle, degrees
+    double InherentFiltration = 0;        // aluminium equivalent, cm
+    double AddedAluminium = 0;            // cm
+    double AddedCopper = 0;               // cm
+    int ArbitraryFilterOn = 0;            // 1 when a filter of a chosen material is present
+    std::string ArbitraryFilterMaterial;  // material file name without ".ele"
+    double ArbitraryFilterThickness = 0;  // cm
+    double FocusReceptorDistance = 0;     // focus to image receptor, cm
+    double FocusIsocentreDistance = 0;    // focus to isocentre, cm
+    double CouchTransmission = 0;         // primary transmission of the couch
+    double KermaCorrectionFactor = 0;     // applied to the displayed Ka,r and P_KA
+    double CouchEquivalentThickness = 0;  // phantom thickness equivalent to the couch, cm
+
+    // Exposure conditions from the main window.
+    double TubeVoltage = 0;        // kV
+    double FocusSkinDistance = 0;  // focus to entrance surface as entered, cm
+    double DisplayedKar = 0;       // Ka,r shown by the device, mGy
+    double DisplayedPka = 0;       // P_KA shown by the device, Gy*cm^2
+    FieldShapeKind FieldShape = FieldShapeKind::Unset;
+    double ReferenceFieldSize = 0;  // side or diameter at the reference point, cm (as shown)
+    std::string BodySite;           // body-site text, "---" when none was given
+
+    // Intermediate values and results of the last calculation.
+    double EffectiveSurfaceDistance = 0;  // FocusSkinDistance - CouchEquivalentThickness, cm
+    double SurfaceFieldSizeA = 0;         // field size at the effective surface, cm
+    double SurfaceFieldSizeB = 0;         // cm
+    double FieldHalfLong = 0;             // working half side or radius, cm
+    double FieldHalfShort = 0;            // cm
+    double CorrectedKar = 0;              // mGy
+    double CorrectedPka = 0;              // Gy*cm^2
+    double PrimaryAirKerma = 0;           // at the entrance surface behind the couch, mGy
+    double DoseToKermaRatio = 0;          // primary tissue dose / air kerma
+    double MeanBackscatterFactor = 0;     // weighted by the tissue-dose spectrum
+    double CouchDepth = 0;                // copy of CouchEquivalentThickness, cm
+    double DepthFactor = 0;               // dose at the couch depth / dose in the first layer
+    double LayerSurfaceDose = 0;          // mGy
+    double SkinDose = 0;                  // entrance-surface skin absorbed dose, mGy
+    double PrimarySurfaceDose = 0;        // mGy
+    double ForwardBackscatterFactor = 0;  // SkinDose / PrimarySurfaceDose
+};
+
+}  // namespace korvex

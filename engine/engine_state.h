@@ -1,0 +1,33 @@
+#pragma once
+
+#include <utility>
+
+#include "engine/calculation_case.h"
+#include "engine/grid_array.h"
+#include "engine/reference_tables.h"
+
+namespace korvex {
+
+// Spectra and factors on the program's grids. They keep their contents between
+// calculations; a calculation overwrites only the indices it uses.
+struct WorkArrays {
+    FineArray RawSpectrum;         // unfiltered energy spectrum per 0.5 keV bin, arbitrary units
+    FineArray PhotonSpectrum;      // filtered photon spectrum, normalised to sum 1
+    FineArray AirKermaSpectrum;    // filtered spectrum x MuEnAir, normalised to sum 1
+    FineArray TissueDoseSpectrum;  // filtered spectrum x MuEnTissue, not normalised
+    FineArray DoseSpectrum;        // tissue-dose spectrum of the photon spectrum, normalised
+    KernelArray FieldBackscatter;  // backscatter factor of the field per kernel energy
+};
+
+// The state the calculation steps work on. It can only be made from loaded reference
+// tables, so nothing calculates before start-up has succeeded.
+struct EngineState {
+    explicit EngineState(ReferenceTables loaded) : tables(std::move(loaded)) {}
+
+    ReferenceTables tables;  // read-only after loading
+    CalculationCase calc;
+    FineArray ArbitraryFilterMu;  // filter of a chosen material, 1/cm on the fine grid
+    WorkArrays work;
+};
+
+}  // namespace korvex

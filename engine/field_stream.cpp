@@ -1,0 +1,164 @@
+#include "engine/field_stream.h"
+
+#include "engine/errors.h"
+#include "engine/text_rules.h"
+
+namespace korvex {
+namespace {
+
+bool IsBlankChar(char c) {
+    return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+FieldStream::FieldStream(std::string text, std::string file_label)
+    : text_(std::move(text)), file_label_(std::move(file_label)) {}
+
+bool FieldStream::AtLineEnd() const {
+    return pos_ < text_.size() &&
+           (text_[pos_] == '\n' ||
+            (text_[pos_] == '\r' && (pos_ + 1 == text_.size() || text_[pos_ + 1] == '\n')));
+}
+
+void FieldStream::SkipLineEnd() {
+    if (pos_ < text_.size() && text_[pos_] == '\r') {
+        ++pos_;
+    }
+    if (pos_ < text_.size() && text_[pos_] == '\n') {
+        ++pos_;
+    }
+    ++line_;
+}
+
+void FieldStream::SkipBlanks() {
+    while (pos_ < text_.size() && IsBlankChar(text_[pos_])) {
+        ++pos_;
+    }
+}
+
+std::optional<std::string> FieldStream::ReadField() {
+    if (AtEnd()) {
+        return std::nullopt;
+    }
+    SkipBlanks();
+    std::string field;
+    if (pos_ < text_.size() && text_[pos_] == '"') {
+        const size_t close = text_.find('"', pos_ + 1);
+        const size_t stop = close == std::string::npos ? text_.size() : close;
+        field = text_.substr(pos_ + 1, stop - pos_ - 1);
+        pos_ = close == std::string::npos ? text_.size() : close + 1;
+        // Whatever follows the closing quote up to the delimiter is not part of the field.
+        while (pos_ < text_.size() && text_[pos_] != ',' && !AtLineEnd()) {
+            ++pos_;
+        }
+    } else {
+        const size_t start = pos_;
+        while (pos_ < text_.size() && text_[pos_] != ',' && !AtLineEnd()) {
+            ++pos_;
+        }
+        field = text_.substr(start, pos_ - start);
+    }
+    if (pos_ < text_.size()) {
+        if (text_[pos_] == ',') {
+            ++pos_;
+        } else {
+            SkipLineEnd();
+        }
+    }
+    return field;
+}
+
+std::optional<std::string> FieldStream::ReadLine() {
+    if (AtEnd()) {
+        return std::nullopt;
+    }
+    const size_t start = pos_;
+    while (pos_ < text_.size() && !AtLineEnd()) {
+        ++pos_;
+    }
+    std::string line = text_.substr(start, pos_ - start);
+    if (pos_ < text_.size()) {
+        SkipLineEnd();
+    }
+    return line;
+}
+
+std::optional<std::string> FieldStream::ReadNumberToken() {
+    while (pos_ < text_.size()) {
+        if (IsBlankChar(text_[pos_])) {
+            ++pos_;
+        } else if (AtLineEnd()) {
+            SkipLineEnd();
+        } else {
+            break;
+        }
+    }
+    if (AtEnd()) {
+        return std::nullopt;
+    }
+    const size_t start = pos_;
+    while (pos_ < text_.size() && text_[pos_] != ',' && !IsBlankChar(text_[pos_]) && !AtLineEnd()) {
+        ++pos_;
+    }
+    std::string token = text_.substr(start, pos_ - start);
+    SkipBlanks();
+    if (pos_ < text_.size() && text_[pos_] == ',') {
+        ++pos_;
+    }
+    return token;
+}
+
+std::string FieldStream::RequireField() {
+    auto field = ReadField();
+    if (!field) {
+        FailShort();
+    }
+    return *field;
+}
+
+std::string FieldStream::RequireLine() {
+    auto line = ReadLine();
+    if (!line) {
+        FailShort();
+    }
+    return *line;
+}
+
+double FieldStream::RequireNumberField() {
+    const int line = line_;
+    const std::string field = RequireField();
+    const auto value = ParseDecimal(field);
+    if (!value) {
+        FailNotNumber(field, line);
+    }
+    return *value;
+}
+
+double FieldStream::RequireNumber() {
+    auto token = ReadNumberToken();
+    if (!token) {
+        FailShort();
+    }
+    const int line = line_;
+    const auto value = ParseDecimal(*token);
+    if (!value) {
+        FailNotNumber(*token, line);
+    }
+    return *value;
+}
+
+void FieldStream::FailShort() const {
+    throw FileError("ファイル「" + file_label_ + "」は途中で終わっています（値が足りません）。");
+}
+
+void FieldStream::FailNotNumber(std::string_view field, int line) const {
+    throw FileError("ファイル「" + file_label_ + "」の " + std::to_string(line) + " 行目の値「" +
+                    std::string(field) + "」は数値ではありません。");
+}
+
+void FieldStream::Fail(std::string_view what) const {
+    throw FileError("ファイル「" + file_label_ + "」を読み込めません：" + std::string(what));
+}
+
+}  // namespace korvex

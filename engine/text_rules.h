@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvex {
+
+// The number a text begins with, leading blanks skipped; 0 when it begins with none.
+// "80kV" -> 80, "  7.5e1x" -> 75, "abc" -> 0, "" -> 0. Every typed or stored text that
+// becomes a number goes through this rule.
+double LeadingNumber(std::string_view text);
+
+// The value of a text that is a decimal number and nothing else (blanks around it
+// allowed); nullopt otherwise. Used where a file field must be a plain number.
+std::optional<double> ParseDecimal(std::string_view text);
+
+// Formats through a pattern of '0' (digit always shown), '#' (digit shown only when
+// significant) and '.', e.g. "#00", "0.000", "###00.0". The value is first rounded to
+// 15 significant digits, then half away from zero to the pattern's decimals; the
+// integer part is never cut. A value that rounds to zero carries no minus sign.
+// Throws std::invalid_argument for NaN or infinity: such a value must never be shown.
+std::string FormatNumber(double value, std::string_view pattern);
+
+// Shortest decimal text that reads back as the same double ("2.5", "15", "0").
+std::string ShortestNumberText(double value);
+
+}  // namespace korvex

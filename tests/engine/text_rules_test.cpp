@@ -1,0 +1,121 @@
+#include "engine/text_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace korvex {
+namespace {
+
+TEST(FormatNumber, PatternsShowRequiredDigitsOnly) {
+    EXPECT_EQ(FormatNumber(7, "#00"), "07");
+    EXPECT_EQ(FormatNumber(120, "#00"), "120");
+    EXPECT_EQ(FormatNumber(85, "#00"), "85");
+    EXPECT_EQ(FormatNumber(5.24, "###00.0"), "05.2");
+    EXPECT_EQ(FormatNumber(250, "###00.0"), "250.0");
+    EXPECT_EQ(FormatNumber(12.345, "###0.0"), "12.3");
+    EXPECT_EQ(FormatNumber(0.04, "###0.0"), "0.0");
+    EXPECT_EQ(FormatNumber(0.85, "0.000"), "0.850");
+    EXPECT_EQ(FormatNumber(2.768166, "0.000"), "2.768");
+    EXPECT_EQ(FormatNumber(0.523, "#0.0"), "0.5");
+    EXPECT_EQ(FormatNumber(0.5, "#0.000"), "0.500");
+    EXPECT_EQ(FormatNumber(12, "#0.000"), "12.000");
+    EXPECT_EQ(FormatNumber(100, "#00.0"), "100.0");
+    EXPECT_EQ(FormatNumber(65.2, "#00.0"), "65.2");
+    EXPECT_EQ(FormatNumber(2.5, "0.00"), "2.50");
+    EXPECT_EQ(FormatNumber(10, "#0.00"), "10.00");
+    EXPECT_EQ(FormatNumber(0, "#0.0"), "0.0");
+    EXPECT_EQ(FormatNumber(0, "#00"), "00");
+}
+
+TEST(FormatNumber, TiesRoundHalfAwayFromZeroOnFifteenDigits) {
+    // 2.675 and 1.005 are stored slightly below the tie; 15 significant digits restore it.
+    EXPECT_EQ(FormatNumber(2.675, "0.00"), "2.68");
+    EXPECT_EQ(FormatNumber(1.005, "0.00"), "1.01");
+    EXPECT_EQ(FormatNumber(0.125, "0.00"), "0.13");
+    EXPECT_EQ(FormatNumber(4.96, "###0.0"), "5.0");
+    EXPECT_EQ(FormatNumber(0.05, "###0.0"), "0.1");
+    EXPECT_EQ(FormatNumber(2.5, "#00"), "03");
+    EXPECT_EQ(FormatNumber(99.96, "#0.0"), "100.0");
+    EXPECT_EQ(FormatNumber(9.9996, "0.000"), "10.000");
+    EXPECT_EQ(FormatNumber(0.0004999, "0.000"), "0.000");
+}
+
+TEST(FormatNumber, NegativesKeepTheirSignUnlessTheyRoundToZero) {
+    EXPECT_EQ(FormatNumber(-2.5, "#00"), "-03");
+    EXPECT_EQ(FormatNumber(-12.345, "###0.0"), "-12.3");
+    EXPECT_EQ(FormatNumber(-0.125, "0.00"), "-0.13");
+    EXPECT_EQ(FormatNumber(-0.04, "###0.0"), "0.0");
+    EXPECT_EQ(FormatNumber(-0.0, "0.000"), "0.000");
+}
+
+TEST(FormatNumber, LargeNumbersAreNeverCut) {
+    EXPECT_EQ(FormatNumber(123456789, "#00"), "123456789");
+    EXPECT_EQ(FormatNumber(1e20, "#00"), "100000000000000000000");
+    EXPECT_EQ(FormatNumber(12345.678, "###0.0"), "12345.7");
+    EXPECT_EQ(FormatNumber(1e-20, "0.000"), "0.000");
+}
+
+TEST(FormatNumber, RefusesNonFiniteValuesAndUnknownPatterns) {
+    EXPECT_THROW(FormatNumber(std::numeric_limits<double>::quiet_NaN(), "0.00"),
+                 std::invalid_argument);
+    EXPECT_THROW(FormatNumber(std::numeric_limits<double>::infinity(), "#00"),
+                 std::invalid_argument);
+    EXPECT_THROW(FormatNumber(1, "0,00"), std::invalid_argument);
+}
+
+TEST(LeadingNumber, TakesTheNumberTheTextBeginsWith) {
+    EXPECT_EQ(LeadingNumber("80kV"), 80);
+    EXPECT_EQ(LeadingNumber("  7.5e1x"), 75);
+    EXPECT_EQ(LeadingNumber("abc"), 0);
+    EXPECT_EQ(LeadingNumber(""), 0);
+    EXPECT_EQ(LeadingNumber("-3"), -3);
+    EXPECT_EQ(LeadingNumber("+3.5"), 3.5);
+    EXPECT_EQ(LeadingNumber(".5mm"), 0.5);
+    EXPECT_EQ(LeadingNumber("-.25"), -0.25);
+    EXPECT_EQ(LeadingNumber("1.2.3"), 1.2);
+    EXPECT_EQ(LeadingNumber("1e"), 1);
+    EXPECT_EQ(LeadingNumber("2E-1"), 0.2);
+    EXPECT_EQ(LeadingNumber("\t 12 mGy"), 12);
+    EXPECT_EQ(LeadingNumber("-"), 0);
+    EXPECT_EQ(LeadingNumber("."), 0);
+    EXPECT_EQ(LeadingNumber("kV80"), 0);
+}
+
+TEST(LeadingNumber, OutOfRangeNeverGivesInfinity) {
+    EXPECT_EQ(LeadingNumber("1e400"), 0);
+    EXPECT_EQ(LeadingNumber("-1e400"), 0);
+    EXPECT_EQ(LeadingNumber("1e-400"), 0);
+    EXPECT_EQ(LeadingNumber(std::string(400, '9')), 0);
+    EXPECT_EQ(LeadingNumber("0." + std::string(400, '0') + "1"), 0);
+}
+
+TEST(ParseDecimal, AcceptsOnlyAWholeNumber) {
+    EXPECT_EQ(ParseDecimal(" 2.50 "), 2.5);
+    EXPECT_EQ(ParseDecimal("1e3"), 1000);
+    EXPECT_EQ(ParseDecimal("-0.5"), -0.5);
+    EXPECT_EQ(ParseDecimal(" 1 "), 1);
+    EXPECT_FALSE(ParseDecimal("2.5x"));
+    EXPECT_FALSE(ParseDecimal(""));
+    EXPECT_FALSE(ParseDecimal("   "));
+    EXPECT_FALSE(ParseDecimal("nan"));
+    EXPECT_FALSE(ParseDecimal("inf"));
+    EXPECT_FALSE(ParseDecimal("1e999"));
+    EXPECT_FALSE(ParseDecimal("1 2"));
+    EXPECT_FALSE(ParseDecimal("12.5cm平方"));
+}
+
+TEST(ShortestNumberText, WritesTheShortestTextThatReadsBack) {
+    EXPECT_EQ(ShortestNumberText(2.5), "2.5");
+    EXPECT_EQ(ShortestNumberText(15), "15");
+    EXPECT_EQ(ShortestNumberText(0), "0");
+    EXPECT_EQ(ShortestNumberText(-0.0), "0");
+    EXPECT_EQ(ShortestNumberText(0.1), "0.1");
+    EXPECT_EQ(ShortestNumberText(345.6), "345.6");
+    EXPECT_THROW(ShortestNumberText(std::nan("")), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace korvex
