@@ -1,6 +1,7 @@
 #include "ui/file_list.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace korvex {
@@ -68,6 +69,12 @@ QStringList FileList::Names() const {
         names.append(item(row)->text());
     }
     return names;
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    selecting_by_keyboard_ = true;
+    QListWidget::keyPressEvent(event);
+    selecting_by_keyboard_ = false;
 }
 
 void FileList::mousePressEvent(QMouseEvent* event) {

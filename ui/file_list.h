@@ -33,12 +33,14 @@ class FileList : public QListWidget {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QString folder_;
     QStringList patterns_;
     QFileSystemWatcher watcher_;
     bool refreshing_ = false;
+    bool selecting_by_keyboard_ = false;
 };
 
 }  // namespace korvex

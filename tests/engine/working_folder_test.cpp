@@ -1,0 +1,104 @@
+#include "engine/working_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "tests/fixtures/synthetic_workdir.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Write(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(WorkingFolder, SeedingCopiesWhatIsMissingAndKeepsTheUsersFiles) {
+    fixtures::TempFolder bundled;
+    fixtures::TempFolder user;
+    Write(bundled.path() / "Primary.dat", "bundled primary");
+    Write(bundled.path() / "PDS-data" / "10.dat", "kernel");
+    Write(bundled.path() / "example.kvx2", "example");
+    Write(bundled.path() / "README.md", "about the data");
+    Write(user.path() / "Primary.dat", "user's primary with a name");
+
+    SeedWorkingFolder(bundled.path(), user.path(), true);
+    EXPECT_EQ(Read(user.path() / "Primary.dat"), "user's primary with a name");
+    EXPECT_EQ(Read(user.path() / "PDS-data" / "10.dat"), "kernel");
+    EXPECT_EQ(Read(user.path() / "example.kvx2"), "example");
+    EXPECT_FALSE(fs::exists(user.path() / "README.md"));
+
+    // Later starts fill gaps in the reference data, but a deleted device stays deleted.
+    fs::remove(user.path() / "PDS-data" / "10.dat");
+    fs::remove(user.path() / "example.kvx2");
+    SeedWorkingFolder(bundled.path(), user.path(), false);
+    EXPECT_EQ(Read(user.path() / "PDS-data" / "10.dat"), "kernel");
+    EXPECT_FALSE(fs::exists(user.path() / "example.kvx2"));
+}
+
+TEST(WorkingFolder, ChosenFolderWinsOverTheUsersDataFolder) {
+    fixtures::TempFolder bundled;
+    fixtures::TempFolder home;
+    Write(bundled.path() / "Att_coeff2021.dat", "coefficients");
+    {
+        ScopedEnv workdir("KORVEX2_WORKDIR", "/somewhere/chosen");
+        EXPECT_EQ(ResolveWorkingFolder(bundled.path()), fs::path("/somewhere/chosen"));
+    }
+    ScopedEnv workdir("KORVEX2_WORKDIR", nullptr);
+    ScopedEnv xdg("XDG_DATA_HOME", home.path().c_str());
+    const fs::path folder = ResolveWorkingFolder(bundled.path());
+    EXPECT_EQ(folder, home.path() / "Korvex-2");
+    EXPECT_EQ(Read(folder / "Att_coeff2021.dat"), "coefficients");
+}
+
+TEST(WorkingFolder, BundledDataIsFoundBesideAnInstalledProgram) {
+    fixtures::TempFolder prefix;
+    fs::create_directories(prefix.path() / "bin");
+    EXPECT_EQ(FindBundledDataFolder(prefix.path() / "bin" / "korvex2", "/src/data"),
+              fs::path("/src/data"));
+    fs::create_directories(prefix.path() / "share" / "korvex2");
+    EXPECT_EQ(FindBundledDataFolder(prefix.path() / "bin" / "korvex2", "/src/data"),
+              prefix.path() / "share" / "korvex2");
+}
+
+}  // namespace
+}  // namespace korvex
