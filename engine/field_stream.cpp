@@ -44,10 +44,14 @@ std::optional<std::string> FieldStream::ReadField() {
     SkipBlanks();
     std::string field;
     if (pos_ < text_.size() && text_[pos_] == '"') {
-        const size_t close = text_.find('"', pos_ + 1);
-        const size_t stop = close == std::string::npos ? text_.size() : close;
+        // A quoted field ends at its closing quote, or at the line end when it has none.
+        size_t stop = pos_ + 1;
+        while (stop < text_.size() && text_[stop] != '"' && text_[stop] != '\n' &&
+               !(text_[stop] == '\r' && (stop + 1 == text_.size() || text_[stop + 1] == '\n'))) {
+            ++stop;
+        }
         field = text_.substr(pos_ + 1, stop - pos_ - 1);
-        pos_ = close == std::string::npos ? text_.size() : close + 1;
+        pos_ = stop < text_.size() && text_[stop] == '"' ? stop + 1 : stop;
         // Whatever follows the closing quote up to the delimiter is not part of the field.
         while (pos_ < text_.size() && text_[pos_] != ',' && !AtLineEnd()) {
             ++pos_;

@@ -128,8 +128,10 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
         throw FileError("ファイル「" + file_label + "」を保存できませんでした（" + reason + "）。");
     };
 
-    std::string temp_name = path.string() + ".tmp-XXXXXX";
-    const int fd = mkstemp(temp_name.data());
+    // A short name of its own: a long file name plus a suffix could exceed the limit.
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    std::string temp_name = (folder / ".korvex-XXXXXX.tmp").string();
+    const int fd = mkstemps(temp_name.data(), 4);
     if (fd < 0) {
         fail(SystemReason());
     }
@@ -177,7 +179,6 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
         fail(reason);
     }
     // Make the rename itself durable.
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     const int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (dir_fd >= 0) {
         ::fsync(dir_fd);

@@ -37,6 +37,8 @@ TEST(FieldStream, QuotedFieldLosesItsQuotes) {
     EXPECT_EQ(AllFields("\"a, b\",c\r\n"), (V{"a, b", "c"}));
     EXPECT_EQ(AllFields("  \"x\"  ,y\n"), (V{"x", "y"}));
     EXPECT_EQ(AllFields("\"unterminated"), (V{"unterminated"}));
+    // An unclosed quote does not swallow the following lines.
+    EXPECT_EQ(AllFields("\"open\r\nnext,x\r\n"), (V{"open", "next", "x"}));
 }
 
 TEST(FieldStream, WholeLineReadsKeepCommasAndBlanks) {

@@ -80,6 +80,13 @@ TEST(AtomicWrite, ReplacesTheFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(entries, 1);
 }
 
+TEST(AtomicWrite, TheLongestFileNameCanBeWritten) {
+    fixtures::TempFolder folder;
+    const std::string name = std::string(251, 'a') + ".csv";  // 255 bytes, the limit
+    WriteFileAtomically(folder.path() / name, "x", name);
+    EXPECT_EQ(ReadBytes(folder.path() / name), "x");
+}
+
 TEST(AtomicWrite, AFailedWriteKeepsTheOldFileAndIsReported) {
     fixtures::TempFolder folder;
     // A folder in the target's place: the rename fails after the data were written.
