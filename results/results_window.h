@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QWidget>
+#include <filesystem>
+#include <string>
+
+#include "engine/calculation_case.h"
+#include "results/results_table.h"
+
+class QPushButton;
+class QLabel;
+
+namespace korvex {
+
+class Canvas;
+class MessageService;
+class ResultsReadDialog;
+class ResultsSaveDialog;
+
+// Form10: the results table drawn as a grid, with the dose total and the buttons that
+// save, read and clear it. Lives for the whole run beside the main window.
+class ResultsWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    // `user_name` is read whenever the empty display is drawn.
+    ResultsWindow(ResultsTable& table, const std::string& user_name, MessageService& messages,
+                  std::filesystem::path working_folder, QWidget* parent = nullptr);
+    ~ResultsWindow() override;
+
+    // The add button of the main window: stores the case as the next row and draws it.
+    void AddResult(const CalculationCase& calc);
+
+    void ShowTableGrid();
+    void HideTableGrid();
+    void DrawTableHeader();
+    void DrawResultRow(int slot);
+    void DrawDoseTotal();
+    void ShowEmptyTable();
+    // The area cleared, then grid, header and every stored row.
+    void RedrawTable();
+
+    // Command7, Command5, Command6.
+    void ClearTable();
+    void OpenSaveDialog();
+    void OpenReadDialog();
+
+    Canvas* DrawingArea() const { return canvas_; }
+    ResultsSaveDialog* SaveDialog() const { return save_dialog_; }
+    ResultsReadDialog* ReadDialog() const { return read_dialog_; }
+
+  signals:
+    // The table was cleared: the result on the main window may not be added any more.
+    void tableCleared();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void BuildGrid();
+    void PlaceTotalButton();
+
+    ResultsTable& table_;
+    const std::string& user_name_;
+    MessageService& messages_;
+    Canvas* canvas_ = nullptr;                  // Picture2
+    QPushButton* total_button_ = nullptr;       // Command1
+    QLabel* user_label_ = nullptr;              // Label1
+    ResultsSaveDialog* save_dialog_ = nullptr;  // Form2
+    ResultsReadDialog* read_dialog_ = nullptr;  // Form3
+};
+
+}  // namespace korvex
