@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/backscatter.h"
+#include "engine/calculation_driver.h"
+#include "engine/depth_dose.h"
 #include "engine/engine_state.h"
 #include "engine/reference_tables.h"
 #include "engine/spectrum.h"
@@ -61,6 +63,70 @@ BENCHMARK_CAPTURE(BM_ComputeBackscatterFactor, square_20cm, FieldShapeKind::Squa
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_ComputeBackscatterFactor, circle_20cm, FieldShapeKind::Circle)
     ->Unit(benchmark::kMicrosecond);
+
+// The calculate button for a typical case: 80 kV, a 20 cm square at the reference point,
+// a couch equivalent to 1 cm of phantom material.
+EngineState CalculationState() {
+    EngineState state(LoadReferenceTables(Workdir().path()), Workdir().path());
+    CalculationCase& c = state.calc;
+    c.TargetAngle = 12;
+    c.InherentFiltration = 0.25;
+    c.FocusReceptorDistance = 120;
+    c.FocusIsocentreDistance = 100;
+    c.CouchTransmission = 0.8;
+    c.KermaCorrectionFactor = 1.05;
+    c.CouchEquivalentThickness = 1.0;
+    c.DisplayedKar = 100;
+    c.DisplayedPka = 40;
+    c.FieldShape = FieldShapeKind::Square;
+    return state;
+}
+
+const CalculationInputs kTypicalInputs{.BodySiteText = "胸部背面",
+                                       .TubeVoltageText = "80",
+                                       .KarText = "100",
+                                       .PkaText = "40",
+                                       .FocusSkinDistanceText = "85",
+                                       .FieldSizeText = "20.00"};
+
+void RunOrFail(benchmark::State& bench, EngineState& state) {
+    const CalculationOutcome outcome = RunCalculation(state, kTypicalInputs);
+    if (outcome.result != CalculationOutcome::Result::Succeeded) {
+        bench.SkipWithError(outcome.reason.c_str());
+    }
+    benchmark::DoNotOptimize(state.calc.SkinDose);
+}
+
+// Reading and parsing the 29 kernel files, nothing else.
+void BM_ParseKernelFiles(benchmark::State& bench) {
+    for (auto _ : bench) {
+        for (int energy = 10; energy <= 150; energy += 5) {
+            const std::string name = ScatterKernelFileName(energy);
+            benchmark::DoNotOptimize(ReadScatterKernelFile(Workdir().path() / name, name));
+        }
+    }
+}
+BENCHMARK(BM_ParseKernelFiles)->Unit(benchmark::kMillisecond);
+
+// A whole calculation with every kernel file read again.
+void BM_CalculationColdKernels(benchmark::State& bench) {
+    EngineState state = CalculationState();
+    for (auto _ : bench) {
+        state.kernel_cache.Clear();
+        RunOrFail(bench, state);
+    }
+}
+BENCHMARK(BM_CalculationColdKernels)->Unit(benchmark::kMillisecond);
+
+// A whole calculation with the kernels cached (each file still checked on disk).
+void BM_CalculationWarmKernels(benchmark::State& bench) {
+    EngineState state = CalculationState();
+    RunOrFail(bench, state);
+    for (auto _ : bench) {
+        RunOrFail(bench, state);
+    }
+}
+BENCHMARK(BM_CalculationWarmKernels)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <filesystem>
 #include <utility>
 
 #include "engine/calculation_case.h"
+#include "engine/depth_dose.h"
 #include "engine/grid_array.h"
 #include "engine/reference_tables.h"
 
@@ -19,15 +21,25 @@ struct WorkArrays {
     KernelArray FieldBackscatter;  // backscatter factor of the field per kernel energy
 };
 
+// Air-kerma transmission of the room's beam through i = 0..100 steps of 0.1 cm of phantom
+// material (device calibration); entry 0 is 1.
+using TransmissionTable = GridArray<101>;
+
 // The state the calculation steps work on. It can only be made from loaded reference
 // tables, so nothing calculates before start-up has succeeded.
 struct EngineState {
-    explicit EngineState(ReferenceTables loaded) : tables(std::move(loaded)) {}
+    explicit EngineState(ReferenceTables loaded, std::filesystem::path working_folder = {})
+        : tables(std::move(loaded)), WorkingFolder(std::move(working_folder)) {}
 
     ReferenceTables tables;  // read-only after loading
+    // Folder of the reference data, "PDS-data", the material files and the device files.
+    std::filesystem::path WorkingFolder;
     CalculationCase calc;
     FineArray ArbitraryFilterMu;  // filter of a chosen material, 1/cm on the fine grid
     WorkArrays work;
+    DepthTables depth;
+    TransmissionTable TissueTransmission;
+    ScatterKernelCache kernel_cache;  // kernel files of WorkingFolder, checked on every use
 };
 
 }  // namespace korvex

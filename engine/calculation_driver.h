@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "engine/user_message.h"
+
+namespace korvex {
+
+struct EngineState;
+
+// Texts of the main window's fields, as typed or shown.
+struct CalculationInputs {
+    std::string BodySiteText;           // Combo1
+    std::string TubeVoltageText;        // Text5, kV
+    std::string KarText;                // Text14, mGy (tested for presence only)
+    std::string PkaText;                // Text15, Gy*cm^2 (tested for presence only)
+    std::string FocusSkinDistanceText;  // Text9, cm
+    std::string FieldSizeText;          // Label65, cm ("#0.00", empty without a shape)
+};
+
+inline constexpr const char* kMissingInputMessage = " 未入力の項目があります ";
+inline constexpr const char* kCalculationFailureMessage =
+    "\u3000???  正しく計算できませんでした  ???   ";
+// Shown in the forward-backscatter and skin-dose displays when the depth step fails.
+inline constexpr const char* kNotCalculatedDisplay = "---";
+// Body site recorded when the body-site text is empty.
+inline constexpr const char* kNoBodySite = "---";
+
+// Result displays Label68 .. Label74, in this order.
+enum DisplayIndex : int {
+    kCorrectedKarDisplay = 0,        // Label68, "###0.0"
+    kCorrectedPkaDisplay = 1,        // Label69, "###0.0"
+    kCouchTransmissionDisplay = 2,   // Label70, "0.000"
+    kPrimaryAirKermaDisplay = 3,     // Label71, "###0.0"
+    kDoseToKermaRatioDisplay = 4,    // Label72, "0.000"
+    kForwardBackscatterDisplay = 5,  // Label73, "0.000"
+    kSkinDoseDisplay = 6,            // Label74, "####0.0"
+};
+
+struct CalculationOutcome {
+    enum class Result { MissingInput, Failed, DepthStepFailed, Succeeded };
+    Result result = Result::MissingInput;
+    // Texts for Label68 .. Label74 in this order; nullopt leaves that label as it was.
+    std::array<std::optional<std::string>, 7> displays;
+    std::optional<UserMessage> message;
+    bool enable_add_and_clear = false;  // enable Command3 and Command6, focus Command3
+    std::string reason;                 // detail of a failure, for logs, tests and the CLI
+};
+
+// The calculate button's calculation: checks the four numeric inputs, takes the tube
+// voltage, focus-skin distance, body site and field size from the texts, forms the
+// corrected readings and the field at the effective surface, runs the spectrum, the
+// backscatter factor and the depth step, and combines them into the skin dose. DisplayedKar
+// and DisplayedPka are taken from the case: the window's fields store them when they are
+// confirmed or left. Runs without pausing; the window keeps its buttons disabled meanwhile.
+// Shows nothing itself: the outcome says what the window must show. Values a failed run
+// wrote before the failure stay in the case, as do their displays in the outcome.
+CalculationOutcome RunCalculation(EngineState& state, const CalculationInputs& inputs);
+
+}  // namespace korvex

@@ -1,0 +1,310 @@
+#include "device/device_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "device/material_file.h"
+#include "engine/engine_state.h"
+#include "engine/errors.h"
+#include "tests/engine/engine_test_support.h"
+#include "tests/fixtures/synthetic_workdir.h"
+
+namespace korvex {
+namespace {
+
+class DeviceFiles : public ::testing::Test {
+  protected:
+    EngineState State() { return EngineState(testing::SyntheticTables(), folder_.path()); }
+
+    void Write(const std::string& name, const std::vector<std::string>& lines) {
+        fixtures::WriteCp932Lines(folder_.path() / name, lines);
+    }
+
+    std::string Bytes(const std::string& name) const {
+        std::ifstream in(folder_.path() / name, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
+    // A newer-version file with a lead filter, as the device dialog writes it.
+    static std::vector<std::string> NewerLines() {
+        return {"120.0", "100.0", "12.0", "2.50",  "1.00",  "0.10", " 1 ",
+                "lead",  "0.5",   "85",   "0.800", "1.234", "1.050"};
+    }
+
+    // An older-version file: lines 1 to 9, then couch transmission, couch-equivalent
+    // thickness and correction factor at 60, 70, 80, 90 and 100 kV.
+    static std::vector<std::string> OlderLines() {
+        return {"110.0",
+                "95.0",
+                "10.0",
+                "3.00",
+                "0.00",
+                "0.20",
+                " 0 ",
+                "---",
+                "0",
+                "0.70,0.75,0.80,0.85,0.90",
+                "1.1,1.2,1.3,1.4,1.5",
+                "1.01,1.02,1.03,1.04,1.05"};
+    }
+
+    fixtures::TempFolder folder_;
+};
+
+TEST_F(DeviceFiles, NewerVersionFillsTheDeviceFields) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    Write("Room1.kvx2", NewerLines());
+    EngineState state = State();
+    state.calc.DisplayedKar = 33;
+    state.calc.FieldShape = FieldShapeKind::Circle;
+    state.calc.SkinDose = 44;
+
+    const LoadedDevice device = LoadDeviceFile(state, "Room1.kvx2");
+    EXPECT_EQ(device.TypicalTubeVoltage, "85");
+    EXPECT_EQ(device.InherentFiltrationMm, 2.5);
+    EXPECT_EQ(device.AddedAluminiumMm, 1.0);
+    EXPECT_EQ(device.AddedCopperMm, 0.1);
+    EXPECT_EQ(device.ArbitraryFilterThicknessMm, 0.5);
+
+    const CalculationCase& c = state.calc;
+    EXPECT_EQ(c.FocusReceptorDistance, 120);
+    EXPECT_EQ(c.FocusIsocentreDistance, 100);
+    EXPECT_EQ(c.TargetAngle, 12);
+    EXPECT_NEAR(c.InherentFiltration, 0.25, 1e-15);
+    EXPECT_NEAR(c.AddedAluminium, 0.1, 1e-15);
+    EXPECT_NEAR(c.AddedCopper, 0.01, 1e-15);
+    EXPECT_EQ(c.ArbitraryFilterOn, 1);
+    EXPECT_EQ(c.ArbitraryFilterMaterial, "lead");
+    EXPECT_NEAR(c.ArbitraryFilterThickness, 0.05, 1e-15);
+    EXPECT_EQ(c.CouchTransmission, 0.8);
+    EXPECT_EQ(c.CouchEquivalentThickness, 1.234);
+    EXPECT_EQ(c.KermaCorrectionFactor, 1.05);
+    // The filter's attenuation comes with the device.
+    EXPECT_NEAR(state.ArbitraryFilterMu[20] / (fixtures::kSyntheticMaterialDensity *
+                                               fixtures::SyntheticMaterialCoefficient(0.010)),
+                1, 1e-12);
+    // Inputs and results are not the device's.
+    EXPECT_EQ(c.DisplayedKar, 33);
+    EXPECT_EQ(c.FieldShape, FieldShapeKind::Circle);
+    EXPECT_EQ(c.SkinDose, 44);
+}
+
+TEST_F(DeviceFiles, OlderVersionTakesTheEightyKilovoltValues) {
+    Write("Old room.kvx", OlderLines());
+    EngineState state = State();
+    state.ArbitraryFilterMu[40] = 3.5;
+    const LoadedDevice device = LoadDeviceFile(state, "Old room.kvx");
+    EXPECT_EQ(device.TypicalTubeVoltage, "80");
+    EXPECT_EQ(state.calc.FocusReceptorDistance, 110);
+    EXPECT_NEAR(state.calc.InherentFiltration, 0.3, 1e-15);
+    EXPECT_NEAR(state.calc.AddedCopper, 0.02, 1e-15);
+    EXPECT_EQ(state.calc.CouchTransmission, 0.8);
+    EXPECT_EQ(state.calc.CouchEquivalentThickness, 1.3);
+    EXPECT_EQ(state.calc.KermaCorrectionFactor, 1.03);
+    // Flag 0: the material and thickness are loaded all the same, the table is not built.
+    EXPECT_EQ(state.calc.ArbitraryFilterOn, 0);
+    EXPECT_EQ(state.calc.ArbitraryFilterMaterial, "---");
+    EXPECT_EQ(state.calc.ArbitraryFilterThickness, 0);
+    EXPECT_EQ(state.ArbitraryFilterMu[40], 3.5);
+}
+
+TEST_F(DeviceFiles, TheNameAloneDecidesTheVersion) {
+    // Older content named as newer: lines 10 to 13 are read from the value groups.
+    Write("mixed.kvx2", OlderLines());
+    EngineState state = State();
+    EXPECT_EQ(LoadDeviceFile(state, "mixed.kvx2").TypicalTubeVoltage, "0.70");
+    EXPECT_EQ(state.calc.CouchTransmission, 0.75);
+    EXPECT_EQ(state.calc.KermaCorrectionFactor, 0.85);
+    // Newer content named as older has too few fields.
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    Write("mixed.kvx", NewerLines());
+    EXPECT_THROW(LoadDeviceFile(state, "mixed.kvx"), FileError);
+}
+
+TEST_F(DeviceFiles, ThicknessTextAndEmptyTubeVoltage) {
+    std::vector<std::string> lines = NewerLines();
+    lines[6] = " 0 ";
+    lines[7] = "---";
+    lines[8] = "0.5mm";  // as typed in the filter dialog: its leading number counts
+    lines[9] = "";
+    Write("Room2.kvx2", lines);
+    EngineState state = State();
+    const LoadedDevice device = LoadDeviceFile(state, "Room2.kvx2");
+    EXPECT_EQ(device.TypicalTubeVoltage, "");
+    EXPECT_EQ(device.ArbitraryFilterThicknessMm, 0.5);
+    EXPECT_NEAR(state.calc.ArbitraryFilterThickness, 0.05, 1e-15);
+    EXPECT_EQ(state.calc.CouchTransmission, 0.8);
+    EXPECT_EQ(state.calc.KermaCorrectionFactor, 1.05);
+}
+
+TEST_F(DeviceFiles, RefusedLoadLeavesTheStateAsItWas) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    fixtures::WriteSyntheticMaterial(folder_.path() / "broken.ele",
+                                     fixtures::MaterialBreakage::TextInRow);
+    Write("Room1.kvx2", NewerLines());
+    EngineState state = State();
+    LoadDeviceFile(state, "Room1.kvx2");
+    state.calc.ArbitraryFilterOn = 0;  // as after a release in the filter dialog
+    const CalculationCase before = state.calc;
+    const FineArray mu_before = state.ArbitraryFilterMu;
+
+    struct Broken {
+        int line;  // 0-based; -1: drop the last line
+        const char* text;
+    };
+    const Broken variants[] = {
+        {-1, ""},   {0, "abc"}, {2, ""},       {5, "0.1O"},     {6, " 2 "},
+        {6, "yes"}, {7, "tin"}, {7, "broken"}, {10, "0.8 0.9"}, {12, "1.05x"},
+    };
+    for (const Broken& variant : variants) {
+        std::vector<std::string> lines = NewerLines();
+        if (variant.line < 0) {
+            lines.pop_back();
+        } else {
+            lines[static_cast<size_t>(variant.line)] = variant.text;
+        }
+        Write("bad.kvx2", lines);
+        const std::string what = std::to_string(variant.line) + " " + variant.text;
+        try {
+            LoadDeviceFile(state, "bad.kvx2");
+            ADD_FAILURE() << "loaded: " << what;
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("bad.kvx2"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(state.calc.ArbitraryFilterOn, before.ArbitraryFilterOn) << what;
+        EXPECT_EQ(state.calc.ArbitraryFilterMaterial, before.ArbitraryFilterMaterial) << what;
+        EXPECT_EQ(state.calc.FocusReceptorDistance, before.FocusReceptorDistance) << what;
+        EXPECT_EQ(state.calc.InherentFiltration, before.InherentFiltration) << what;
+        EXPECT_EQ(state.calc.AddedCopper, before.AddedCopper) << what;
+        EXPECT_EQ(state.calc.CouchTransmission, before.CouchTransmission) << what;
+        EXPECT_EQ(state.calc.KermaCorrectionFactor, before.KermaCorrectionFactor) << what;
+        for (int n = 0; n <= 300; ++n) {
+            ASSERT_EQ(state.ArbitraryFilterMu[n], mu_before[n]) << what;
+        }
+    }
+    EXPECT_THROW(LoadDeviceFile(state, "gone.kvx2"), FileError);
+    EXPECT_EQ(state.calc.ArbitraryFilterOn, 0);
+}
+
+TEST_F(DeviceFiles, SavedFileHasThirteenLinesInTheirPatterns) {
+    CalculationCase c;
+    c.FocusReceptorDistance = 120;
+    c.FocusIsocentreDistance = 65.25;
+    c.TargetAngle = 12;
+    c.ArbitraryFilterOn = 1;
+    c.CouchTransmission = 0.85;
+    c.CouchEquivalentThickness = 0.5;
+    c.KermaCorrectionFactor = 2.7681660899653977;
+    const DeviceDialogTexts texts{.DeviceName = "Room1",
+                                  .InherentFiltration = "2.5",
+                                  .AddedAluminium = "1mm",
+                                  .AddedCopper = "abc",
+                                  .ArbitraryFilterMaterial = "lead",
+                                  .ArbitraryFilterThickness = "0.5",
+                                  .TypicalTubeVoltage = "80"};
+    EXPECT_EQ(SaveDeviceFile(folder_.path(), texts, c), "Room1.kvx2");
+    EXPECT_EQ(Bytes("Room1.kvx2"),
+              "120.0\r\n65.3\r\n12.0\r\n2.50\r\n1.00\r\n0.00\r\n 1 \r\nlead\r\n0.5\r\n80\r\n"
+              "0.850\r\n0.500\r\n2.768\r\n");
+    EXPECT_EQ(DeviceSavedMessage("Room1.kvx2"), " 基本データを Room1.kvx2 に保存しました ");
+
+    // Saving again replaces the file without a question.
+    c.CouchEquivalentThickness = 12;
+    c.ArbitraryFilterOn = 0;
+    SaveDeviceFile(folder_.path(), texts, c);
+    const std::string again = Bytes("Room1.kvx2");
+    EXPECT_NE(again.find("\r\n 0 \r\n"), std::string::npos);
+    EXPECT_NE(again.find("\r\n12.000\r\n"), std::string::npos);
+}
+
+TEST_F(DeviceFiles, SaveAndLoadAgree) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "鉛.ele");
+    CalculationCase c;
+    c.FocusReceptorDistance = 105.5;
+    c.FocusIsocentreDistance = 80;
+    c.TargetAngle = 10;
+    c.ArbitraryFilterOn = 1;
+    c.CouchTransmission = 0.7712;
+    c.CouchEquivalentThickness = 1.23456;
+    c.KermaCorrectionFactor = 1.1;
+    const DeviceDialogTexts texts{.DeviceName = "第2検査室",
+                                  .InherentFiltration = "2.8",
+                                  .AddedAluminium = "0",
+                                  .AddedCopper = "0.3",
+                                  .ArbitraryFilterMaterial = "鉛",
+                                  .ArbitraryFilterThickness = "0.25",
+                                  .TypicalTubeVoltage = "75"};
+    const std::string file = SaveDeviceFile(folder_.path(), texts, c);
+    EXPECT_EQ(file, "第2検査室.kvx2");
+    // Code page 932 on disk: 鉛 is 0x89 0x94.
+    EXPECT_NE(Bytes(file).find("\x89\x94\r\n"), std::string::npos);
+
+    EngineState state = State();
+    const LoadedDevice device = LoadDeviceFile(state, file);
+    EXPECT_EQ(device.TypicalTubeVoltage, "75");
+    EXPECT_EQ(device.InherentFiltrationMm, 2.8);
+    EXPECT_EQ(device.AddedCopperMm, 0.3);
+    EXPECT_EQ(state.calc.FocusReceptorDistance, 105.5);
+    EXPECT_EQ(state.calc.FocusIsocentreDistance, 80);
+    EXPECT_EQ(state.calc.TargetAngle, 10);
+    EXPECT_EQ(state.calc.ArbitraryFilterOn, 1);
+    EXPECT_EQ(state.calc.ArbitraryFilterMaterial, "鉛");
+    EXPECT_NEAR(state.calc.ArbitraryFilterThickness, 0.025, 1e-15);
+    EXPECT_EQ(state.calc.CouchTransmission, 0.771);
+    EXPECT_EQ(state.calc.CouchEquivalentThickness, 1.235);
+    EXPECT_EQ(state.calc.KermaCorrectionFactor, 1.1);
+    EXPECT_GT(state.ArbitraryFilterMu[100], 0.0);
+}
+
+TEST_F(DeviceFiles, SaveRefusesWhatWouldNotComeBack) {
+    CalculationCase c;
+    c.FocusReceptorDistance = 120;
+    c.FocusIsocentreDistance = 100;
+    const DeviceDialogTexts good{.DeviceName = "Room1",
+                                 .InherentFiltration = "2.5",
+                                 .AddedAluminium = "0",
+                                 .AddedCopper = "0",
+                                 .ArbitraryFilterMaterial = "---",
+                                 .ArbitraryFilterThickness = "0",
+                                 .TypicalTubeVoltage = "80"};
+    SaveDeviceFile(folder_.path(), good, c);
+    const std::string saved = Bytes("Room1.kvx2");
+
+    std::vector<DeviceDialogTexts> refused;
+    for (const std::string& name : std::vector<std::string>{"", "a/b", "..", "a\\b", ".hidden",
+                                                            "tab\tname", std::string(250, 'x')}) {
+        refused.push_back(good);
+        refused.back().DeviceName = name;
+    }
+    refused.push_back(good);
+    refused.back().ArbitraryFilterMaterial = "le,ad";
+    refused.push_back(good);
+    refused.back().ArbitraryFilterThickness = "\"0.5\"";
+    refused.push_back(good);
+    refused.back().TypicalTubeVoltage = "80\r\n90";
+    for (const DeviceDialogTexts& texts : refused) {
+        EXPECT_THROW(SaveDeviceFile(folder_.path(), texts, c), FileError) << texts.DeviceName;
+    }
+
+    CalculationCase not_finite = c;
+    not_finite.KermaCorrectionFactor = std::nan("");
+    EXPECT_THROW(SaveDeviceFile(folder_.path(), good, not_finite), FileError);
+    // A folder that cannot be written to is reported as well.
+    EXPECT_THROW(SaveDeviceFile(folder_.path() / "no such folder", good, c), FileError);
+
+    EXPECT_EQ(Bytes("Room1.kvx2"), saved);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+}
+
+}  // namespace
+}  // namespace korvex
