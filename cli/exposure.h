@@ -1,0 +1,43 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "cli/json_writer.h"
+#include "engine/calculation_driver.h"
+#include "engine/engine_state.h"
+
+namespace korvex::cli {
+
+// A wrong or missing argument: the tool prints the message and exits with 2.
+class UsageError : public std::runtime_error {
+  public:
+    explicit UsageError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// One exposure as the user would enter it on the main window.
+struct Exposure {
+    std::string device;  // bare device file name in the working folder
+    std::string site;    // body site; empty gives "---"
+    std::string kv;      // tube voltage text; empty: the device's typical voltage
+    std::string kar;     // displayed Ka,r text, mGy
+    std::string pka;     // displayed P_KA text, Gy*cm^2
+    std::string shape;   // "square", "circle" or "none"
+    std::string fsd;     // focus-skin distance text, cm; empty: isocentre distance - 15
+};
+
+struct ExposureResult {
+    CalculationOutcome outcome;
+    std::string field_size_text;  // what the field-size display shows ("#0.00" or empty)
+};
+
+// Does what the window does: loads the device (FileError when it cannot), fills the
+// fields and stores them, chooses the field shape (a shape that cannot be sized stays
+// unchosen, as the window's option would), then calculates.
+ExposureResult RunExposure(EngineState& state, const Exposure& exposure);
+
+// The calculation's numbers, the field size text, the seven displays and the 16 cells the
+// results table would store.
+JsonObject CalculationJson(const CalculationCase& calc, const ExposureResult& result);
+
+}  // namespace korvex::cli
