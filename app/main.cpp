@@ -1,24 +1,39 @@
-// Start-up of Korvex-2: loads the reference data of the working folder and reports
-// whether the program can calculate.
-#include <cstdlib>
+// Start of Korvex-2: working folder, fonts, reference data, the two windows.
+#include <QApplication>
 #include <filesystem>
-#include <iostream>
+#include <memory>
 
+#include "app/fonts.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
+#include "engine/working_folder.h"
+#include "mainwindow/program_windows.h"
+#include "ui/message_service.h"
 
-int main() {
-    std::filesystem::path folder = KORVEX_BUNDLED_DATA_DIR;
-    if (const char* chosen = std::getenv("KORVEX2_WORKDIR"); chosen && *chosen) {
-        folder = chosen;
-    }
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Korvex-2");
+    korvex::InstallFontSubstitutions();
+    korvex::QtMessageService messages;
+
+    std::unique_ptr<korvex::ProgramState> state;
     try {
-        korvex::LoadReferenceTables(folder);
+        const std::filesystem::path bundled = korvex::FindBundledDataFolder(
+            QApplication::applicationFilePath().toStdString(), KORVEX_BUNDLED_DATA_DIR);
+        const std::filesystem::path folder = korvex::ResolveWorkingFolder(bundled);
+        state = std::make_unique<korvex::ProgramState>(
+            korvex::EngineState(korvex::LoadReferenceTables(folder), folder));
     } catch (const korvex::FileError& error) {
-        std::cerr << "Korvex-2: 参照データを読み込めませんでした（" << folder.string() << "）\n"
-                  << error.what() << '\n';
+        // Without reference data nothing can be calculated: report and do not start.
+        messages.Tell(
+            QString::fromUtf8("参照データを読み込めないため Korvex-2 を起動できません。\n\n") +
+                QString::fromUtf8(error.what()),
+            korvex::MessageIcon::Exclamation);
         return 1;
     }
-    std::cout << "Korvex-2: 参照データを読み込みました（" << folder.string() << "）\n";
-    return 0;
+
+    korvex::ProgramWindows windows(*state, messages);
+    QObject::connect(&windows, &korvex::ProgramWindows::exitRequested, &app, &QApplication::quit);
+    windows.Show();
+    return QApplication::exec();
 }

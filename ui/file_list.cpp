@@ -8,9 +8,12 @@ namespace korvex {
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!refreshing_ && row >= 0) {
-            emit nameSelected(item(row)->text());
+    // The selection, not the current row: a view may make an item current without
+    // selecting it (when it gets the focus), and that is no choice of the user's.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        const QString name = SelectedName();
+        if (!refreshing_ && !name.isEmpty()) {
+            emit nameSelected(name);
         }
     });
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Refresh(); });
@@ -59,7 +62,7 @@ bool FileList::SelectName(const QString& name) {
     if (found.isEmpty()) {
         return false;
     }
-    setCurrentItem(found.front());
+    setCurrentItem(found.front(), QItemSelectionModel::ClearAndSelect);
     return true;
 }
 
@@ -78,10 +81,11 @@ void FileList::keyPressEvent(QKeyEvent* event) {
 }
 
 void FileList::mousePressEvent(QMouseEvent* event) {
-    const int before = currentRow();
-    QListWidget::mousePressEvent(event);
     const QListWidgetItem* pressed = itemAt(event->position().toPoint());
-    if (pressed && currentRow() == before && row(pressed) == before) {
+    const bool was_selected = pressed && pressed->isSelected();
+    QListWidget::mousePressEvent(event);
+    // A click on the name already chosen chooses it again.
+    if (was_selected && pressed->isSelected()) {
         emit nameSelected(pressed->text());
     }
 }

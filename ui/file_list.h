@@ -28,6 +28,10 @@ class FileList : public QListWidget {
     bool SelectName(const QString& name);
     QStringList Names() const;
 
+    // True while nameSelected is raised for a selection made with the keyboard: the
+    // window then leaves the focus in the list so that the user can go on with the keys.
+    bool SelectingByKeyboard() const { return selecting_by_keyboard_; }
+
   signals:
     void nameSelected(const QString& name);
 

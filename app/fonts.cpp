@@ -1,0 +1,42 @@
+#include "app/fonts.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QStringList>
+
+namespace korvex {
+namespace {
+
+// The installed families among the candidates, in the order of preference.
+QStringList Installed(const QStringList& candidates) {
+    const QStringList families = QFontDatabase::families();
+    QStringList found;
+    for (const QString& candidate : candidates) {
+        if (families.contains(candidate, Qt::CaseInsensitive)) {
+            found.append(candidate);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+void InstallFontSubstitutions() {
+    const QStringList gothic = {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "DejaVu Sans"};
+    const QStringList mincho = {"IPAPMincho", "IPAMincho", "Noto Serif CJK JP", "DejaVu Serif"};
+    const QStringList rounded = {"Noto Sans CJK JP", "IPAPGothic", "IPAGothic", "DejaVu Sans"};
+    const QStringList serif = {"Liberation Serif", "DejaVu Serif", "Noto Serif CJK JP"};
+
+    QFont::insertSubstitutions("メイリオ", Installed(gothic));
+    QFont::insertSubstitutions("ＭＳ 明朝", Installed(mincho));
+    QFont::insertSubstitutions("HG丸ｺﾞｼｯｸM-PRO", Installed(rounded));
+    // Japanese text inside a Latin-font label still needs a Japanese face.
+    QFont::insertSubstitutions("Times New Roman", Installed(serif) + Installed(mincho));
+
+    QFont font("メイリオ");
+    font.setPointSize(10);
+    QApplication::setFont(font);
+}
+
+}  // namespace korvex

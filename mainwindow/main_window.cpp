@@ -1,0 +1,584 @@
+#include "mainwindow/main_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "device/device_file.h"
+#include "engine/calculation_driver.h"
+#include "engine/errors.h"
+#include "engine/field_size.h"
+#include "engine/text_rules.h"
+#include "mainwindow/exit_confirmation.h"
+#include "mainwindow/illustrations.h"
+#include "ui/field_events.h"
+#include "ui/file_list.h"
+#include "ui/message_service.h"
+
+namespace korvex {
+namespace {
+
+const char* const kStartCaption = "  Korvex-2  ( Korvex, version 2 )";
+const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QLabel* NamedLabel(const char* name, const QString& text = {}) {
+    auto* label = new QLabel(text);
+    label->setObjectName(name);
+    return label;
+}
+
+// A value display: framed, right-aligned, selectable so that a value can be copied.
+QLabel* ValueLabel(const char* name, int minimum_width = 72) {
+    QLabel* label = NamedLabel(name);
+    label->setProperty("role", "value");
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMinimumWidth(minimum_width);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QLabel* Caption(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setProperty("role", "caption");
+    return label;
+}
+
+QLabel* Unit(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setProperty("role", "unit");
+    return label;
+}
+
+QLineEdit* NamedField(const char* name) {
+    auto* field = new QLineEdit;
+    field->setObjectName(name);
+    field->setAlignment(Qt::AlignRight);
+    field->setMaximumWidth(110);
+    return field;
+}
+
+// Step mark and heading of one of the three numbered areas.
+QWidget* StepHeading(const char* mark, const QString& heading) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* mark_label = new QLabel(QString::fromUtf8(mark));
+    mark_label->setProperty("role", "step");
+    layout->addWidget(mark_label);
+    if (!heading.isEmpty()) {
+        auto* heading_label = new QLabel(heading);
+        heading_label->setProperty("role", "heading");
+        layout->addWidget(heading_label);
+    }
+    layout->addStretch();
+    return row;
+}
+
+// "Korvex-2" drawn twice, the second 2 pixels right and down: the shadowed title.
+QWidget* ShadowedTitle() {
+    auto* title = new QWidget;
+    auto* shadow = new QLabel("Korvex-2", title);
+    shadow->setObjectName("TitleShadow");
+    auto* front = new QLabel("Korvex-2", title);
+    front->setObjectName("Title");
+    QFont font("Times New Roman");
+    font.setPointSize(30);
+    font.setBold(true);
+    font.setItalic(true);
+    shadow->setFont(font);
+    front->setFont(font);
+    shadow->adjustSize();
+    front->adjustSize();
+    shadow->move(2, 2);
+    front->move(0, 0);
+    title->setMinimumSize(front->width() + 4, front->height() + 4);
+    return title;
+}
+
+const char* const kStyleSheet = R"(
+QWidget#Form1 { background: #eef2f7; }
+QGroupBox { background: #ffffff; border: 1px solid #c3cddd; border-radius: 8px; margin-top: 4px; }
+QLabel[role="step"] { color: #1f4e8c; font-size: 20pt; font-weight: bold; }
+QLabel[role="heading"] { color: #1f4e8c; font-size: 12pt; font-weight: bold; }
+QLabel[role="caption"] { color: #27364d; }
+QLabel[role="unit"] { color: #55627a; }
+QLabel[role="hint"] { color: #8a5a00; font-style: italic; }
+QLabel[role="value"] { background: #f5f8fc; border: 1px solid #c3cddd; border-radius: 3px;
+                        padding: 2px 6px; color: #10243f; }
+QLabel#Label74 { background: #fff6e0; border: 1px solid #e0a030; font-weight: bold;
+                 font-size: 13pt; color: #8a3b00; }
+QLabel#Title { color: #1f4e8c; }
+QLabel#TitleShadow { color: #9fb0c8; }
+QLabel#Label65 { font-weight: bold; }
+QPushButton { padding: 5px 12px; }
+QPushButton#Command2 { background: #1f6fd1; color: white; font-weight: bold; font-size: 12pt;
+                       border-radius: 6px; padding: 8px 18px; }
+QPushButton#Command2:disabled { background: #9db4d3; }
+)";
+
+}  // namespace
+
+MainWindow::MainWindow(EngineState& state, MessageService& messages, QWidget* parent)
+    : QWidget(parent), state_(state), messages_(messages) {
+    setObjectName("Form1");
+    BuildWindow();
+    StartUp();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildWindow() {
+    setWindowTitle(QString::fromUtf8(kStartCaption));
+    setStyleSheet(kStyleSheet);
+    auto* root = new QVBoxLayout(this);
+
+    // Title block and the static picture.
+    auto* header = new QHBoxLayout;
+    auto* titles = new QVBoxLayout;
+    titles->addWidget(ShadowedTitle());
+    auto* version = new QLabel("Korvex, version 2");
+    version->setObjectName("Label3");
+    auto* field = new QLabel("Interventional Radiology (IVR)");
+    field->setObjectName("Label4");
+    auto* purpose = new QLabel("患者の入射表面皮膚組織吸収線量の算定");
+    purpose->setObjectName("Label5");
+    purpose->setProperty("role", "heading");
+    titles->addWidget(version);
+    titles->addWidget(field);
+    titles->addWidget(purpose);
+    header->addLayout(titles);
+    header->addStretch();
+    auto* picture = new ExposurePicture;
+    picture->setObjectName("Image1");
+    header->addWidget(picture);
+    root->addLayout(header);
+
+    auto* steps = new QHBoxLayout;
+    root->addLayout(steps, 1);
+
+    // ① Device.
+    auto* device_box = new QGroupBox;
+    device_box->setObjectName("FrameDevice");
+    auto* device = new QVBoxLayout(device_box);
+    device->addWidget(StepHeading("①", "Ｘ線室・装置を選択"));
+    device_list_ = new FileList;
+    device_list_->setObjectName("File1");
+    device_list_->setMinimumHeight(110);
+    device->addWidget(device_list_);
+    auto* device_buttons = new QHBoxLayout;
+    delete_button_ = new QPushButton("削 除");
+    delete_button_->setObjectName("Command4");
+    new_device_button_ = new QPushButton("新規作成");
+    new_device_button_->setObjectName("Command7");
+    device_buttons->addWidget(delete_button_);
+    device_buttons->addStretch();
+    device_buttons->addWidget(new_device_button_);
+    device->addLayout(device_buttons);
+
+    auto* values = new QGridLayout;
+    int row = 0;
+    const auto add_value = [&](const QString& caption, QLabel* value, const QString& unit) {
+        values->addWidget(Caption(caption), row, 0);
+        values->addWidget(value, row, 1, 1, 2);
+        values->addWidget(Unit(unit), row, 3);
+        ++row;
+    };
+    target_angle_ = ValueLabel("Label23");
+    inherent_filter_ = ValueLabel("Label25");
+    added_aluminium_ = ValueLabel("Label50");
+    added_copper_ = ValueLabel("Label51");
+    filter_material_ = ValueLabel("Label29", 60);
+    filter_material_->setAlignment(Qt::AlignCenter);
+    filter_thickness_ = ValueLabel("Label26", 60);
+    receptor_distance_ = ValueLabel("Label62");
+    isocentre_distance_ = ValueLabel("Label64");
+    add_value(" Ｘ線管ターゲット角度", target_angle_, "度");
+    add_value(" 固有フィルタ (Al 当量)", inherent_filter_, "mm");
+    add_value(" 付加フィルタ (アルミ)", added_aluminium_, "mm");
+    add_value(" 付加フィルタ（ 銅 ）", added_copper_, "mm");
+    values->addWidget(Caption("付加フィルタ"), row, 0);
+    values->addWidget(filter_material_, row, 1);
+    values->addWidget(filter_thickness_, row, 2);
+    values->addWidget(Unit("mm"), row, 3);
+    ++row;
+    add_value("　焦点-受像器間距離", receptor_distance_, "cm");
+    add_value("焦点-アイソセンター間距離", isocentre_distance_, "cm");
+    device->addLayout(values);
+    device->addStretch();
+    steps->addWidget(device_box, 1);
+
+    // ② Exposure conditions.
+    auto* input_box = new QGroupBox;
+    input_box->setObjectName("FrameInput");
+    auto* input = new QVBoxLayout(input_box);
+    input->addWidget(StepHeading("②", "以下の項目を入力して下さい"));
+    auto* fields = new QGridLayout;
+    body_site_ = new QComboBox;
+    body_site_->setObjectName("Combo1");
+    body_site_->setEditable(true);
+    body_site_->setMinimumWidth(130);
+    tube_voltage_ = NamedField("Text5");
+    kar_ = NamedField("Text14");
+    pka_ = NamedField("Text15");
+    focus_skin_ = NamedField("Text9");
+    fields->addWidget(Caption("対象部位"), 0, 0);
+    fields->addWidget(body_site_, 0, 1, 1, 2);
+    fields->addWidget(Caption("　Ｘ線管電圧"), 1, 0);
+    fields->addWidget(tube_voltage_, 1, 1);
+    fields->addWidget(Unit("kV"), 1, 2);
+    fields->addWidget(Caption("患者照射基準点線量 K<sub>a,r</sub><br><small>（天板なし）</small>"),
+                      2, 0);
+    fields->addWidget(kar_, 2, 1);
+    fields->addWidget(Unit("mGy"), 2, 2);
+    fields->addWidget(Caption("面積空気カーマ積算値 P<sub>KA</sub><br><small>（天板なし）</small>"),
+                      3, 0);
+    fields->addWidget(pka_, 3, 1);
+    fields->addWidget(Unit("Gy・cm<sup>2</sup>"), 3, 2);
+    input->addLayout(fields);
+
+    auto* shape_frame = new QGroupBox("照射野形状");
+    shape_frame->setObjectName("Frame1");
+    auto* shape_layout = new QHBoxLayout(shape_frame);
+    square_option_ = new QRadioButton("矩形(正方形)");
+    square_option_->setObjectName("Option2");
+    circle_option_ = new QRadioButton("円形");
+    circle_option_->setObjectName("Option1");
+    // Both may be unchosen: the window decides which one is on.
+    square_option_->setAutoExclusive(false);
+    circle_option_->setAutoExclusive(false);
+    shape_layout->addWidget(square_option_);
+    shape_layout->addWidget(circle_option_);
+    input->addWidget(shape_frame);
+
+    auto* size_box = new QGridLayout;
+    size_box->addWidget(Caption("患者照射基準点における照射野サイズ"), 0, 0, 1, 3);
+    field_size_name_ = NamedLabel("Label22");
+    field_size_name_->setProperty("role", "caption");
+    field_size_ = ValueLabel("Label65");
+    size_box->addWidget(field_size_name_, 1, 0);
+    size_box->addWidget(field_size_, 1, 1);
+    size_box->addWidget(Unit("cm"), 1, 2);
+    size_box->addWidget(Caption("実際の焦点-入射表面間距離"), 2, 0);
+    size_box->addWidget(focus_skin_, 2, 1);
+    size_box->addWidget(Unit("cm"), 2, 2);
+    auto* hint = new QLabel("FAD - 15 cm  ?");
+    hint->setObjectName("Label61");
+    hint->setProperty("role", "hint");
+    size_box->addWidget(hint, 3, 1, 1, 2);
+    input->addLayout(size_box);
+    input->addStretch();
+    steps->addWidget(input_box, 1);
+
+    // ③ Calculation and results.
+    auto* result_box = new QGroupBox;
+    result_box->setObjectName("FrameResult");
+    auto* result = new QVBoxLayout(result_box);
+    auto* calculate_row = new QHBoxLayout;
+    calculate_row->addWidget(StepHeading("③", {}));
+    calculate_button_ = new QPushButton("この条件で計算する");
+    calculate_button_->setObjectName("Command2");
+    calculate_button_->setToolTip(" Go ! ");
+    calculate_row->addWidget(calculate_button_, 1);
+    result->addLayout(calculate_row);
+
+    auto* results = new QGridLayout;
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* unit;
+    } rows[] = {
+        {"Label68", "補正後の患者照射基準点線量 cK<sub>a,r</sub>（天板なし）", "mGy"},
+        {"Label69", "補正後の面積空気カーマ積算値 cP<sub>KA</sub>（天板なし）",
+         "Gy・cm<sup>2</sup>"},
+        {"Label70", "天板の一次線透過率", ""},
+        {"Label71", "入射表面における一次線空気カーマ（天板あり）", "mGy"},
+        {"Label72", "一次線の吸収線量／空気カーマ比（皮膚組織）", ""},
+        {"Label73", "軟部組織吸収線量に基づく入射面への<br>前方+後方散乱係数", ""},
+        {"Label74", "入射表面皮膚組織吸収線量", "mGy"},
+    };
+    for (int i = 0; i < 7; ++i) {
+        result_labels_[static_cast<size_t>(i)] = ValueLabel(rows[i].name, 90);
+        results->addWidget(Caption(QString::fromUtf8(rows[i].caption)), i, 0);
+        results->addWidget(result_labels_[static_cast<size_t>(i)], i, 1);
+        results->addWidget(Unit(QString::fromUtf8(rows[i].unit)), i, 2);
+    }
+    results->setColumnStretch(0, 1);
+    result->addLayout(results);
+    auto* result_buttons = new QHBoxLayout;
+    add_button_ = new QPushButton("結果を表に追加する");
+    add_button_->setObjectName("Command3");
+    clear_button_ = new QPushButton("計算結果をクリアする");
+    clear_button_->setObjectName("Command6");
+    result_buttons->addWidget(add_button_);
+    result_buttons->addWidget(clear_button_);
+    result->addLayout(result_buttons);
+    result->addStretch();
+    steps->addWidget(result_box, 1);
+
+    // Exit and the mascot.
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    exit_button_ = new QPushButton("終了する");
+    exit_button_->setObjectName("Command1");
+    bottom->addWidget(exit_button_, 0, Qt::AlignBottom);
+    auto* mascot = new MascotPicture;
+    mascot->setObjectName("Picture1");
+    mascot->setToolTip(" ダブルクリック ");
+    bottom->addWidget(mascot);
+    root->addLayout(bottom);
+
+    // Events.
+    connect(device_list_, &FileList::nameSelected, this, [this] { SelectDevice(); });
+    connect(delete_button_, &QPushButton::clicked, this, [this] { DeleteDevice(); });
+    connect(calculate_button_, &QPushButton::clicked, this, [this] { Calculate(); });
+    connect(clear_button_, &QPushButton::clicked, this, [this] { ClearResults(); });
+    connect(add_button_, &QPushButton::clicked, this, [this] {
+        emit addResultRequested();
+        add_button_->setEnabled(false);
+    });
+    connect(exit_button_, &QPushButton::clicked, this, [this] { AskToExit(); });
+    connect(square_option_, &QRadioButton::clicked, this,
+            [this] { ChooseFieldShape(FieldShapeKind::Square); });
+    connect(circle_option_, &QRadioButton::clicked, this,
+            [this] { ChooseFieldShape(FieldShapeKind::Circle); });
+
+    FieldEvents::Watch(body_site_, [this] { tube_voltage_->setFocus(); });
+    const auto watch_number = [this](QLineEdit* edit, QWidget* next) {
+        FieldEvents::Watch(
+            edit,
+            [this, edit, next] {
+                StoreField(edit);
+                next->setFocus();
+            },
+            [this, edit] { StoreField(edit); });
+    };
+    watch_number(tube_voltage_, kar_);
+    watch_number(kar_, pka_);
+    watch_number(pka_, square_option_);
+    watch_number(focus_skin_, calculate_button_);
+
+    exit_confirmation_ = new ExitConfirmation(this);
+    connect(exit_confirmation_, &ExitConfirmation::exitConfirmed, this, [this] {
+        exiting_ = true;
+        emit exitRequested();
+    });
+    connect(exit_confirmation_, &ExitConfirmation::exitDeclined, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+}
+
+void MainWindow::StartUp() {
+    ShowDeviceLabels({}, {}, {}, {}, QString::fromUtf8("―"), {}, {}, {});
+    state_.calc.ArbitraryFilterOn = 0;
+
+    body_site_->clear();
+    body_site_->addItems({"頭部", "胸部背面", "腹部背面", ""});
+    body_site_->setEditText({});
+    tube_voltage_->clear();
+    kar_->clear();
+    pka_->clear();
+    focus_skin_->clear();
+    SetInputsEnabled(false);
+    square_option_->setChecked(false);
+    circle_option_->setChecked(false);
+    field_size_name_->setText("正 方 形");
+    field_size_->clear();
+    for (QLabel* label : result_labels_) {
+        label->clear();
+    }
+
+    // No result exists yet; the device dialog comes later.
+    add_button_->setEnabled(false);
+    new_device_button_->setEnabled(false);
+
+    device_list_->SetPatterns("*.kvx;*.kvx2");
+    device_list_->SetFolder(QString::fromStdString(state_.WorkingFolder.string()));
+}
+
+void MainWindow::ShowDeviceLabels(const QString& angle, const QString& inherent,
+                                  const QString& aluminium, const QString& copper,
+                                  const QString& material, const QString& thickness,
+                                  const QString& receptor, const QString& isocentre) {
+    target_angle_->setText(angle);
+    inherent_filter_->setText(inherent);
+    added_aluminium_->setText(aluminium);
+    added_copper_->setText(copper);
+    filter_material_->setText(material);
+    filter_thickness_->setText(thickness);
+    receptor_distance_->setText(receptor);
+    isocentre_distance_->setText(isocentre);
+}
+
+void MainWindow::SetInputsEnabled(bool enabled) {
+    for (QWidget* input :
+         std::initializer_list<QWidget*>{body_site_, focus_skin_, tube_voltage_, kar_, pka_}) {
+        input->setEnabled(enabled);
+    }
+}
+
+void MainWindow::StoreField(QLineEdit* field) {
+    const double value = LeadingNumber(field->text().toStdString());
+    if (field == tube_voltage_) {
+        state_.calc.TubeVoltage = value;
+    } else if (field == kar_) {
+        state_.calc.DisplayedKar = value;
+    } else if (field == pka_) {
+        state_.calc.DisplayedPka = value;
+    } else if (field == focus_skin_) {
+        state_.calc.FocusSkinDistance = value;
+    }
+}
+
+void MainWindow::SelectDevice() {
+    const QString name = device_list_->SelectedName();
+    if (name.isEmpty()) {
+        return;
+    }
+    LoadedDevice device;
+    try {
+        device = LoadDeviceFile(state_, name.toStdString());
+    } catch (const FileError& error) {
+        messages_.Beep();
+        messages_.Tell(FromUtf8(error.what()), MessageIcon::Exclamation);
+        return;
+    }
+    const CalculationCase& c = state_.calc;
+    const bool with_filter = c.ArbitraryFilterOn == 1;
+    ShowDeviceLabels(FromUtf8(FormatNumber(c.TargetAngle, "#0.0")),
+                     FromUtf8(FormatNumber(device.InherentFiltrationMm, "0.00")),
+                     FromUtf8(FormatNumber(device.AddedAluminiumMm, "0.00")),
+                     FromUtf8(FormatNumber(device.AddedCopperMm, "0.00")),
+                     with_filter ? FromUtf8(c.ArbitraryFilterMaterial) : QString("-"),
+                     with_filter ? FromUtf8(FormatNumber(device.ArbitraryFilterThicknessMm, "0.00"))
+                                 : QString("-"),
+                     FromUtf8(FormatNumber(c.FocusReceptorDistance, "#00.0")),
+                     FromUtf8(FormatNumber(c.FocusIsocentreDistance, "#00.0")));
+    tube_voltage_->setText(FromUtf8(device.TypicalTubeVoltage));
+    focus_skin_->setText(FromUtf8(FormatNumber(c.FocusIsocentreDistance - 15, "#00")));
+    calculate_button_->setEnabled(true);
+    SetInputsEnabled(true);
+    // Keys keep working in the list, so the user can step through the devices.
+    if (!device_list_->SelectingByKeyboard()) {
+        body_site_->setFocus();
+    }
+}
+
+void MainWindow::DeleteDevice() {
+    const QString name = device_list_->SelectedName();
+    if (name.isEmpty()) {
+        return;
+    }
+    if (messages_.Ask(kDeletePrompt, MessageButtons::OkCancel, MessageIcon::None) !=
+        MessageAnswer::Ok) {
+        return;
+    }
+    QFile file(device_list_->Folder() + "/" + name);
+    if (!file.remove()) {
+        messages_.Tell(
+            "データファイル「" + name + "」を削除できませんでした（" + file.errorString() + "）。",
+            MessageIcon::Exclamation);
+        device_list_->Refresh();
+        return;
+    }
+    device_list_->Refresh();
+    ShowDeviceLabels({}, {}, {}, {}, filter_material_->text(), {}, {}, {});
+}
+
+void MainWindow::ChooseFieldShape(FieldShapeKind shape) {
+    QRadioButton* clicked = shape == FieldShapeKind::Square ? square_option_ : circle_option_;
+    QRadioButton* other = shape == FieldShapeKind::Square ? circle_option_ : square_option_;
+    const CalculationCase& c = state_.calc;
+    // A zero or negative stored reading counts as none (no division by zero).
+    const std::optional<double> size =
+        ComputeReferenceFieldSize(shape, c.DisplayedKar, c.DisplayedPka);
+    if (kar_->text().isEmpty() || pka_->text().isEmpty() || !size) {
+        clicked->setChecked(false);
+        return;
+    }
+    clicked->setChecked(true);
+    other->setChecked(false);
+    state_.calc.FieldShape = shape;
+    field_size_name_->setText(shape == FieldShapeKind::Square ? "正方形 一辺長" : "直 径");
+    field_size_->setText(FromUtf8(FormatNumber(*size, "#0.00")));
+    focus_skin_->setFocus();
+}
+
+void MainWindow::Calculate() {
+    CalculationInputs inputs;
+    inputs.BodySiteText = body_site_->currentText().toStdString();
+    inputs.TubeVoltageText = tube_voltage_->text().toStdString();
+    inputs.KarText = kar_->text().toStdString();
+    inputs.PkaText = pka_->text().toStdString();
+    inputs.FocusSkinDistanceText = focus_skin_->text().toStdString();
+    inputs.FieldSizeText = field_size_->text().toStdString();
+
+    // Nothing may act on a half-finished case while the steps run.
+    const bool calculate_was = calculate_button_->isEnabled();
+    const bool add_was = add_button_->isEnabled();
+    const bool clear_was = clear_button_->isEnabled();
+    calculate_button_->setEnabled(false);
+    add_button_->setEnabled(false);
+    clear_button_->setEnabled(false);
+    const CalculationOutcome outcome = RunCalculation(state_, inputs);
+    calculate_button_->setEnabled(calculate_was);
+    add_button_->setEnabled(add_was);
+    clear_button_->setEnabled(clear_was);
+
+    for (size_t i = 0; i < result_labels_.size(); ++i) {
+        if (outcome.displays[i]) {
+            result_labels_[i]->setText(FromUtf8(*outcome.displays[i]));
+        }
+    }
+    if (outcome.message) {
+        messages_.Tell(*outcome.message);
+    }
+    if (outcome.enable_add_and_clear) {
+        add_button_->setEnabled(true);
+        clear_button_->setEnabled(true);
+        add_button_->setFocus();
+    }
+}
+
+void MainWindow::ClearResults() {
+    for (QLabel* label : result_labels_) {
+        label->clear();
+    }
+    add_button_->setEnabled(false);
+    calculate_button_->setEnabled(true);
+}
+
+void MainWindow::SetAddButtonEnabled(bool enabled) {
+    add_button_->setEnabled(enabled);
+}
+
+void MainWindow::AskToExit() {
+    exit_confirmation_->show();
+    exit_confirmation_->raise();
+    exit_confirmation_->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (exiting_) {
+        event->accept();
+        return;
+    }
+    // Closing by the frame asks first; "いいえ" keeps the window with everything in it.
+    event->ignore();
+    AskToExit();
+}
+
+}  // namespace korvex

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+#include "engine/engine_state.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace korvex {
+
+class ExitConfirmation;
+class FileList;
+class MessageService;
+
+// Form1: the start window, where one calculation case is put together in three steps:
+// pick the device, enter the exposure conditions, calculate. Its handlers work on the
+// shared engine state; the calculation itself is the driver's.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    MainWindow(EngineState& state, MessageService& messages, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Device selection (the file list's event) and deletion (Command4).
+    void SelectDevice();
+    void DeleteDevice();
+    // Command2, Command6.
+    void Calculate();
+    void ClearResults();
+    // Option2 (square) and Option1 (circle).
+    void ChooseFieldShape(FieldShapeKind shape);
+
+    void SetAddButtonEnabled(bool enabled);
+
+  signals:
+    // Command3: the result of the last calculation is to go into the results table.
+    void addResultRequested();
+    // "はい" in the exit confirmation: the program ends now.
+    void exitRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildWindow();
+    void StartUp();
+    void ShowDeviceLabels(const QString& angle, const QString& inherent, const QString& aluminium,
+                          const QString& copper, const QString& material, const QString& thickness,
+                          const QString& receptor, const QString& isocentre);
+    void SetInputsEnabled(bool enabled);
+    void StoreField(QLineEdit* field);
+    void AskToExit();
+
+    EngineState& state_;
+    MessageService& messages_;
+    ExitConfirmation* exit_confirmation_ = nullptr;
+    bool exiting_ = false;
+
+    FileList* device_list_ = nullptr;           // File1
+    QPushButton* delete_button_ = nullptr;      // Command4
+    QPushButton* new_device_button_ = nullptr;  // Command7
+    QLabel* target_angle_ = nullptr;            // Label23
+    QLabel* inherent_filter_ = nullptr;         // Label25
+    QLabel* added_aluminium_ = nullptr;         // Label50
+    QLabel* added_copper_ = nullptr;            // Label51
+    QLabel* filter_material_ = nullptr;         // Label29
+    QLabel* filter_thickness_ = nullptr;        // Label26
+    QLabel* receptor_distance_ = nullptr;       // Label62
+    QLabel* isocentre_distance_ = nullptr;      // Label64
+
+    QComboBox* body_site_ = nullptr;         // Combo1
+    QLineEdit* tube_voltage_ = nullptr;      // Text5
+    QLineEdit* kar_ = nullptr;               // Text14
+    QLineEdit* pka_ = nullptr;               // Text15
+    QRadioButton* square_option_ = nullptr;  // Option2
+    QRadioButton* circle_option_ = nullptr;  // Option1
+    QLabel* field_size_name_ = nullptr;      // Label22
+    QLabel* field_size_ = nullptr;           // Label65
+    QLineEdit* focus_skin_ = nullptr;        // Text9
+
+    QPushButton* calculate_button_ = nullptr;  // Command2
+    QPushButton* add_button_ = nullptr;        // Command3
+    QPushButton* clear_button_ = nullptr;      // Command6
+    QPushButton* exit_button_ = nullptr;       // Command1
+    std::array<QLabel*, 7> result_labels_{};   // Label68 .. Label74
+};
+
+}  // namespace korvex

@@ -1,0 +1,40 @@
+#include "mainwindow/program_windows.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "mainwindow/main_window.h"
+#include "results/results_window.h"
+
+namespace korvex {
+
+ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
+    : state_(state),
+      main_(std::make_unique<MainWindow>(state.engine, messages)),
+      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages,
+                                               state.engine.WorkingFolder)) {
+    connect(main_.get(), &MainWindow::addResultRequested, this,
+            [this] { results_->AddResult(state_.engine.calc); });
+    connect(results_.get(), &ResultsWindow::tableCleared, this,
+            [this] { main_->SetAddButtonEnabled(false); });
+    connect(main_.get(), &MainWindow::exitRequested, this, &ProgramWindows::exitRequested);
+}
+
+ProgramWindows::~ProgramWindows() = default;
+
+void ProgramWindows::Show() {
+    main_->show();
+    // Beside the main window where the screen has room, else below it.
+    const QRect screen = main_->screen() ? main_->screen()->availableGeometry() : QRect();
+    const QRect frame = main_->frameGeometry();
+    QPoint place = frame.topRight() + QPoint(8, 0);
+    if (!screen.isEmpty() && place.x() + results_->width() > screen.right()) {
+        place = QPoint(frame.left(),
+                       std::min(frame.bottom() + 8, screen.bottom() - results_->height()));
+    }
+    results_->move(place);
+    results_->show();
+    main_->activateWindow();
+}
+
+}  // namespace korvex

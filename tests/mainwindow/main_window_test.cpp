@@ -1,0 +1,376 @@
+#include "mainwindow/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+#include "device/device_file.h"
+#include "engine/calculation_driver.h"
+#include "engine/text_file.h"
+#include "tests/fixtures/synthetic_workdir.h"
+#include "tests/gui_support/fake_message_service.h"
+#include "tests/gui_support/gui_test_support.h"
+#include "ui/file_list.h"
+
+namespace korvex {
+namespace {
+
+using testing::Find;
+using testing::ProcessEvents;
+
+// A device file as the device dialog writes it (13 lines).
+std::vector<std::string> DeviceLines(const std::string& fid, const std::string& kv = "80") {
+    return {"120.0", fid, "12.0", "2.50",  "1.00",  "0.10", " 0 ",
+            "---",   "0", kv,     "0.850", "1.234", "1.050"};
+}
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest() {
+        fixtures::WriteSyntheticWorkdir(folder_.path());
+        WriteDevice("room1.kvx2", DeviceLines("100.0"));
+        state_ = std::make_unique<EngineState>(LoadReferenceTables(folder_.path()), folder_.path());
+        window_ = std::make_unique<MainWindow>(*state_, messages_);
+        window_->show();
+        window_->activateWindow();
+        ProcessEvents();
+    }
+
+    void WriteDevice(const std::string& name, const std::vector<std::string>& lines) {
+        WriteTextLines(folder_.path() / name, lines, name);
+    }
+
+    template <typename T = QWidget>
+    T* Get(const char* name) {
+        return Find<T>(window_.get(), name);
+    }
+    QString Text(const char* label) { return Get<QLabel>(label)->text(); }
+
+    FileList* Devices() { return Get<FileList>("File1"); }
+    void Select(const QString& name) {
+        Devices()->Refresh();
+        ASSERT_TRUE(Devices()->SelectName(name)) << name.toStdString();
+        ProcessEvents();
+    }
+
+    // Types into a field and confirms it with Enter, as a user would.
+    void Enter(const char* field, const QString& text) {
+        auto* edit = Get<QLineEdit>(field);
+        edit->setFocus();
+        edit->setText(text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        ProcessEvents();
+    }
+
+    void PrepareExposure(const QString& kv = "80") {
+        Select("room1.kvx2");
+        Get<QComboBox>("Combo1")->setEditText("胸部背面");
+        Enter("Text5", kv);
+        Enter("Text14", "10");
+        Enter("Text15", "1");
+        Get<QRadioButton>("Option2")->click();
+        Enter("Text9", "85");
+    }
+
+    std::array<QString, 7> Results() {
+        std::array<QString, 7> texts;
+        for (int i = 0; i < 7; ++i) {
+            texts[static_cast<size_t>(i)] =
+                Text(QString("Label%1").arg(68 + i).toUtf8().constData());
+        }
+        return texts;
+    }
+
+    fixtures::TempFolder folder_;
+    testing::FakeMessageService messages_;
+    std::unique_ptr<EngineState> state_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, StartsWithInputsClosedAndNothingShown) {
+    EXPECT_EQ(window_->windowTitle(), "  Korvex-2  ( Korvex, version 2 )");
+    for (const char* input : {"Combo1", "Text5", "Text14", "Text15", "Text9"}) {
+        EXPECT_FALSE(Get(input)->isEnabled()) << input;
+    }
+    for (const char* label : {"Label23", "Label25", "Label50", "Label51", "Label26", "Label62",
+                              "Label64", "Label65", "Label68", "Label74"}) {
+        EXPECT_EQ(Text(label), "") << label;
+    }
+    EXPECT_EQ(Text("Label29"), "―");
+    EXPECT_EQ(Text("Label22"), "正 方 形");
+    EXPECT_FALSE(Get<QRadioButton>("Option1")->isChecked());
+    EXPECT_FALSE(Get<QRadioButton>("Option2")->isChecked());
+    EXPECT_FALSE(Get("Command3")->isEnabled());
+    auto* sites = Get<QComboBox>("Combo1");
+    ASSERT_EQ(sites->count(), 4);
+    EXPECT_EQ(sites->itemText(0), "頭部");
+    EXPECT_EQ(sites->itemText(1), "胸部背面");
+    EXPECT_EQ(sites->itemText(2), "腹部背面");
+    EXPECT_EQ(sites->itemText(3), "");
+    EXPECT_EQ(sites->currentText(), "");
+    EXPECT_EQ(Devices()->Names(), QStringList{"room1.kvx2"});
+    EXPECT_EQ(state_->calc.ArbitraryFilterOn, 0);
+}
+
+TEST_F(MainWindowTest, SelectingADeviceShowsItsValuesAndOpensTheInputs) {
+    Select("room1.kvx2");
+    EXPECT_EQ(Text("Label23"), "12.0");
+    EXPECT_EQ(Text("Label25"), "2.50");
+    EXPECT_EQ(Text("Label50"), "1.00");
+    EXPECT_EQ(Text("Label51"), "0.10");
+    EXPECT_EQ(Text("Label29"), "-");
+    EXPECT_EQ(Text("Label26"), "-");
+    EXPECT_EQ(Text("Label62"), "120.0");
+    EXPECT_EQ(Text("Label64"), "100.0");
+    EXPECT_EQ(Get<QLineEdit>("Text5")->text(), "80");
+    EXPECT_EQ(Get<QLineEdit>("Text9")->text(), "85");
+    for (const char* input : {"Combo1", "Text5", "Text14", "Text15", "Text9", "Command2"}) {
+        EXPECT_TRUE(Get(input)->isEnabled()) << input;
+    }
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == Get("Combo1") || (focus && focus->parent() == Get("Combo1")));
+    // The case holds centimetres.
+    EXPECT_DOUBLE_EQ(state_->calc.InherentFiltration, 0.25);
+    EXPECT_DOUBLE_EQ(state_->calc.AddedCopper, 0.01);
+
+    // An older device file: 80 kV; an isocentre at 65.2 cm gives 50 cm to the skin.
+    WriteDevice("old.kvx", {"100.0", "65.2", "12.0", "2.50", "0.00", "0.00", " 0 ",  "---",
+                            "0",     "0.80", "0.82", "0.85", "0.87", "0.90", "1.0",  "1.1",
+                            "1.2",   "1.3",  "1.4",  "1.00", "1.01", "1.02", "1.03", "1.04"});
+    Select("old.kvx");
+    EXPECT_EQ(Get<QLineEdit>("Text5")->text(), "80");
+    EXPECT_EQ(Get<QLineEdit>("Text9")->text(), "50");
+    EXPECT_EQ(Text("Label64"), "65.2");
+    EXPECT_DOUBLE_EQ(state_->calc.CouchTransmission, 0.85);
+}
+
+TEST_F(MainWindowTest, ArrowKeysLoadEachDevicePassedOver) {
+    WriteDevice("room2.kvx2", DeviceLines("90.0"));
+    WriteDevice("room3.kvx2", DeviceLines("110.0"));
+    Select("room1.kvx2");
+    Devices()->setFocus();
+    QTest::keyClick(Devices(), Qt::Key_Down);
+    EXPECT_EQ(Text("Label64"), "90.0");
+    EXPECT_EQ(Get<QLineEdit>("Text9")->text(), "75");
+    QTest::keyClick(Devices(), Qt::Key_Down);
+    EXPECT_EQ(Text("Label64"), "110.0");
+    QTest::keyClick(Devices(), Qt::Key_Up);
+    EXPECT_EQ(Text("Label64"), "90.0");
+    EXPECT_EQ(Devices()->SelectedName(), "room2.kvx2");
+}
+
+TEST_F(MainWindowTest, DeleteAsksAndOnlyOkDeletes) {
+    Select("room1.kvx2");
+    messages_.AnswerNext(MessageAnswer::Cancel);
+    Get<QPushButton>("Command4")->click();
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "room1.kvx2"));
+    EXPECT_EQ(Text("Label64"), "100.0");
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_EQ(messages_.Texts()[0], " このデータファイルを本当に削除しますか？ ");
+    EXPECT_EQ(messages_.Events()[0].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(messages_.Events()[0].icon, MessageIcon::None);
+
+    messages_.AnswerNext(MessageAnswer::Ok);
+    Get<QPushButton>("Command4")->click();
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "room1.kvx2"));
+    EXPECT_TRUE(Devices()->Names().isEmpty());
+    for (const char* label :
+         {"Label23", "Label25", "Label50", "Label51", "Label26", "Label62", "Label64"}) {
+        EXPECT_EQ(Text(label), "") << label;
+    }
+    EXPECT_EQ(Text("Label29"), "-");
+    // The case keeps the deleted device's values; the inputs stay open.
+    EXPECT_DOUBLE_EQ(state_->calc.FocusIsocentreDistance, 100);
+    EXPECT_TRUE(Get("Text14")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ABrokenDeviceFileIsReportedAndChangesNothing) {
+    Select("room1.kvx2");
+    const CalculationCase before = state_->calc;
+    std::vector<std::string> broken = DeviceLines("100.0");
+    broken[1] = "one hundred";
+    WriteDevice("broken.kvx2", broken);
+    WriteDevice("short.kvx2", {"120.0", "100.0", "12.0"});
+    for (const char* name : {"broken.kvx2", "short.kvx2"}) {
+        messages_.Forget();
+        Select(name);
+        ASSERT_FALSE(messages_.Texts().empty()) << name;
+        EXPECT_TRUE(messages_.Texts().back().contains(name))
+            << messages_.Texts().back().toStdString();
+        EXPECT_EQ(messages_.Events().back().icon, MessageIcon::Exclamation);
+        EXPECT_EQ(Text("Label64"), "100.0");
+        EXPECT_EQ(state_->calc.FocusIsocentreDistance, before.FocusIsocentreDistance);
+        EXPECT_EQ(state_->calc.CouchTransmission, before.CouchTransmission);
+        EXPECT_EQ(state_->calc.InherentFiltration, before.InherentFiltration);
+    }
+}
+
+TEST_F(MainWindowTest, EnterWalksTheFieldsAndStoresTheirValues) {
+    Select("room1.kvx2");
+    auto* site = Get<QComboBox>("Combo1");
+    site->setFocus();
+    QTest::keyClick(site->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), Get("Text5"));
+    Enter("Text5", "80kV");
+    EXPECT_EQ(state_->calc.TubeVoltage, 80);
+    EXPECT_EQ(QApplication::focusWidget(), Get("Text14"));
+    Enter("Text14", "12.5");
+    EXPECT_EQ(state_->calc.DisplayedKar, 12.5);
+    EXPECT_EQ(QApplication::focusWidget(), Get("Text15"));
+    Enter("Text15", "abc");
+    EXPECT_EQ(state_->calc.DisplayedPka, 0);
+    EXPECT_EQ(QApplication::focusWidget(), Get("Option2"));
+    Enter("Text9", "70");
+    EXPECT_EQ(state_->calc.FocusSkinDistance, 70);
+    EXPECT_EQ(QApplication::focusWidget(), Get("Command2"));
+
+    // Leaving a field stores it as well, changed or not.
+    auto* kar = Get<QLineEdit>("Text14");
+    kar->setFocus();
+    kar->setText("7");
+    Get("Text15")->setFocus();
+    ProcessEvents();
+    EXPECT_EQ(state_->calc.DisplayedKar, 7);
+}
+
+TEST_F(MainWindowTest, FieldShapeNeedsBothReadings) {
+    Select("room1.kvx2");
+    Enter("Text14", "10");
+    Get<QRadioButton>("Option2")->click();
+    EXPECT_FALSE(Get<QRadioButton>("Option2")->isChecked());
+    EXPECT_EQ(Text("Label65"), "");
+    // A stored zero reading counts as none (no division by zero).
+    Enter("Text15", "0");
+    Get<QRadioButton>("Option1")->click();
+    EXPECT_FALSE(Get<QRadioButton>("Option1")->isChecked());
+    EXPECT_EQ(Text("Label65"), "");
+
+    // 10 mGy and 1 Gy cm2: 100 cm2.
+    Enter("Text15", "1");
+    Get<QRadioButton>("Option2")->click();
+    EXPECT_TRUE(Get<QRadioButton>("Option2")->isChecked());
+    EXPECT_EQ(Text("Label22"), "正方形 一辺長");
+    EXPECT_EQ(Text("Label65"), "10.00");
+    EXPECT_EQ(state_->calc.FieldShape, FieldShapeKind::Square);
+    EXPECT_EQ(QApplication::focusWidget(), Get("Text9"));
+    Get<QRadioButton>("Option1")->click();
+    EXPECT_TRUE(Get<QRadioButton>("Option1")->isChecked());
+    EXPECT_FALSE(Get<QRadioButton>("Option2")->isChecked());
+    EXPECT_EQ(Text("Label22"), "直 径");
+    EXPECT_EQ(Text("Label65"), "11.28");
+    EXPECT_EQ(state_->calc.FieldShape, FieldShapeKind::Circle);
+}
+
+TEST_F(MainWindowTest, MissingInputWarnsAndChangesNoDisplay) {
+    Select("room1.kvx2");
+    Enter("Text14", "10");
+    Get<QPushButton>("Command2")->click();
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_EQ(messages_.Texts()[0], " 未入力の項目があります ");
+    EXPECT_EQ(messages_.Events()[0].icon, MessageIcon::Exclamation);
+    for (const QString& text : Results()) {
+        EXPECT_EQ(text, "");
+    }
+    EXPECT_FALSE(Get("Command3")->isEnabled());
+}
+
+TEST_F(MainWindowTest, CalculationShowsWhatTheEngineComputes) {
+    PrepareExposure();
+    Get<QPushButton>("Command2")->click();
+    EXPECT_TRUE(messages_.Texts().empty());
+
+    // The same inputs through the engine alone, on a state of its own.
+    EngineState separate(LoadReferenceTables(folder_.path()), folder_.path());
+    LoadDeviceFile(separate, "room1.kvx2");
+    separate.calc.DisplayedKar = 10;
+    separate.calc.DisplayedPka = 1;
+    separate.calc.FieldShape = FieldShapeKind::Square;
+    const CalculationOutcome expected =
+        RunCalculation(separate, {"胸部背面", "80", "10", "1", "85", "10.00"});
+    ASSERT_EQ(expected.result, CalculationOutcome::Result::Succeeded) << expected.reason;
+    const auto shown = Results();
+    for (size_t i = 0; i < 7; ++i) {
+        ASSERT_TRUE(expected.displays[i]);
+        EXPECT_EQ(shown[i].toStdString(), *expected.displays[i]) << "Label" << 68 + i;
+    }
+    EXPECT_EQ(state_->calc.BodySite, "胸部背面");
+    EXPECT_TRUE(Get("Command3")->isEnabled());
+    EXPECT_TRUE(Get("Command6")->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), Get("Command3"));
+
+    // Clearing the results empties the seven values and closes the add button.
+    Get<QPushButton>("Command6")->click();
+    for (const QString& text : Results()) {
+        EXPECT_EQ(text, "");
+    }
+    EXPECT_FALSE(Get("Command3")->isEnabled());
+    EXPECT_TRUE(Get("Command2")->isEnabled());
+}
+
+TEST_F(MainWindowTest, TooHighAVoltageFailsWithTheMessageAndBeep) {
+    PrepareExposure("150");
+    Get<QPushButton>("Command2")->click();
+    ASSERT_FALSE(messages_.Events().empty());
+    EXPECT_TRUE(messages_.Events()[0].beep);
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_EQ(messages_.Texts()[0], "　???  正しく計算できませんでした  ???   ");
+    EXPECT_FALSE(Get("Command3")->isEnabled());
+}
+
+TEST_F(MainWindowTest, AMissingKernelFileStopsTheDepthStep) {
+    std::filesystem::remove(folder_.path() / fixtures::ScatterKernelFileName(45));
+    PrepareExposure();
+    Get<QPushButton>("Command2")->click();
+    ASSERT_FALSE(messages_.Texts().empty());
+    EXPECT_EQ(messages_.Texts().back(), " 正しく計算できません ");
+    EXPECT_EQ(Text("Label73"), "---");
+    EXPECT_EQ(Text("Label74"), "---");
+    EXPECT_FALSE(Get("Command3")->isEnabled());
+}
+
+TEST_F(MainWindowTest, DecliningToExitKeepsEverything) {
+    PrepareExposure();
+    Get<QPushButton>("Command2")->click();
+    const auto results = Results();
+    QSignalSpy exits(window_.get(), &MainWindow::exitRequested);
+
+    // By the exit button.
+    Get<QPushButton>("Command1")->click();
+    ProcessEvents();
+    QWidget* question = Find<QWidget>(window_.get(), "Form7");
+    EXPECT_TRUE(question->isVisible());
+    EXPECT_EQ(question->windowTitle(), "END");
+    Find<QPushButton>(question, "Command2")->click();  // いいえ
+    ProcessEvents();
+    EXPECT_FALSE(question->isVisible());
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(Results(), results);
+    EXPECT_EQ(Get<QLineEdit>("Text14")->text(), "10");
+
+    // By the window frame.
+    window_->close();
+    ProcessEvents();
+    EXPECT_TRUE(question->isVisible());
+    Find<QPushButton>(question, "Command2")->click();
+    ProcessEvents();
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(Results(), results);
+    EXPECT_EQ(Text("Label65"), "10.00");
+    EXPECT_EQ(exits.count(), 0);
+
+    // "はい" ends the program.
+    Get<QPushButton>("Command1")->click();
+    Find<QPushButton>(question, "Command1")->click();
+    EXPECT_EQ(exits.count(), 1);
+}
+
+}  // namespace
+}  // namespace korvex
