@@ -12,44 +12,43 @@ ExposurePicture::ExposurePicture(QWidget* parent) : QWidget(parent) {
 void ExposurePicture::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const double w = width();
-    const double h = height();
-    p.scale(w / 220.0, h / 150.0);
+    p.scale(width() / 220.0, height() / 150.0);
+
+    // Patient lying on the couch (table top), the tube below: the beam passes the couch
+    // before it reaches the skin, as in interventional work.
+    p.setPen(QPen(QColor(150, 110, 90), 1));
+    p.setBrush(QColor(240, 205, 180));
+    p.drawRoundedRect(QRectF(30, 30, 160, 22), 11, 11);
+    p.drawEllipse(QPointF(190, 41), 12, 12);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(120, 130, 150));
+    p.drawRect(QRectF(20, 52, 180, 6));
+
+    // Beam cone from the focus up through the couch to the entrance surface.
+    QPainterPath cone;
+    cone.moveTo(110, 112);
+    cone.lineTo(82, 52);
+    cone.lineTo(138, 52);
+    cone.closeSubpath();
+    p.setBrush(QColor(255, 200, 60, 90));
+    p.drawPath(cone);
 
     // Tube housing and anode.
     p.setPen(QPen(QColor(60, 70, 90), 1.5));
     p.setBrush(QColor(205, 212, 225));
-    p.drawRoundedRect(QRectF(70, 8, 80, 26), 8, 8);
+    p.drawRoundedRect(QRectF(70, 112, 80, 26), 8, 8);
     p.setBrush(QColor(150, 120, 60));
-    p.drawEllipse(QPointF(110, 21), 6, 6);
+    p.drawEllipse(QPointF(110, 119), 6, 6);
 
-    // Beam cone from the focus through the couch to the patient.
-    QPainterPath cone;
-    cone.moveTo(110, 34);
-    cone.lineTo(82, 112);
-    cone.lineTo(138, 112);
-    cone.closeSubpath();
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 200, 60, 90));
-    p.drawPath(cone);
-
-    // Couch (table top) and patient, beam from below as in interventional work.
-    p.setBrush(QColor(120, 130, 150));
-    p.drawRect(QRectF(20, 96, 180, 6));
-    p.setBrush(QColor(240, 205, 180));
-    p.setPen(QPen(QColor(150, 110, 90), 1));
-    p.drawRoundedRect(QRectF(30, 102, 160, 22), 11, 11);
-    p.drawEllipse(QPointF(190, 113), 12, 12);
-
-    // Entrance surface mark.
+    // Entrance surface: the skin on the couch side.
     p.setPen(QPen(QColor(200, 40, 40), 2));
-    p.drawLine(QPointF(86, 102), QPointF(134, 102));
+    p.drawLine(QPointF(86, 52), QPointF(134, 52));
     p.setPen(QColor(200, 40, 40));
     QFont font = p.font();
     font.setPixelSize(10);
     p.setFont(font);
-    p.drawText(QRectF(140, 132, 80, 14), Qt::AlignLeft, "ESD");
-    p.drawLine(QPointF(140, 138), QPointF(124, 104));
+    p.drawText(QRectF(150, 72, 70, 14), Qt::AlignLeft, "ESD");
+    p.drawLine(QPointF(150, 78), QPointF(126, 54));
 }
 
 MascotPicture::MascotPicture(QWidget* parent) : QWidget(parent) {

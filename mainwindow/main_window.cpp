@@ -110,6 +110,8 @@ QWidget* ShadowedTitle() {
 const char* const kStyleSheet = R"(
 QWidget#Form1 { background: #eef2f7; }
 QGroupBox { background: #ffffff; border: 1px solid #c3cddd; border-radius: 8px; margin-top: 4px; }
+QGroupBox#Frame1 { background: #f8fafd; margin-top: 12px; padding-top: 6px; }
+QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; color: #27364d; }
 QLabel[role="step"] { color: #1f4e8c; font-size: 20pt; font-weight: bold; }
 QLabel[role="heading"] { color: #1f4e8c; font-size: 12pt; font-weight: bold; }
 QLabel[role="caption"] { color: #27364d; }

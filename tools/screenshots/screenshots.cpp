@@ -1,0 +1,157 @@
+// Drives the two windows through a typical session on a copy of a working folder and
+// saves what they show: the main window after a calculation and the results window with
+// several rows and the dose total.
+//
+//   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/fonts.h"
+#include "engine/errors.h"
+#include "engine/reference_tables.h"
+#include "engine/working_folder.h"
+#include "mainwindow/main_window.h"
+#include "mainwindow/program_windows.h"
+#include "results/results_window.h"
+#include "ui/file_list.h"
+#include "ui/message_service.h"
+
+namespace {
+
+// Messages are printed instead of shown: nobody is there to answer them.
+class PrintedMessages : public korvex::MessageService {
+  public:
+    korvex::MessageAnswer Ask(const QString& text, korvex::MessageButtons buttons,
+                              korvex::MessageIcon) override {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return buttons == korvex::MessageButtons::YesNo ? korvex::MessageAnswer::Yes
+                                                        : korvex::MessageAnswer::Ok;
+    }
+    void Beep() override {}
+};
+
+template <typename T>
+T* Child(QWidget* root, const char* name) {
+    T* child = root->findChild<T*>(name);
+    if (!child) {
+        std::fprintf(stderr, "no control %s\n", name);
+        std::exit(2);
+    }
+    return child;
+}
+
+void Settle() {
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+    }
+}
+
+struct Exposure {
+    const char* site;
+    const char* kv;
+    const char* kar;
+    const char* pka;
+    bool square;
+    const char* fsd;
+};
+
+void Calculate(QWidget* main, const Exposure& e) {
+    Child<QComboBox>(main, "Combo1")->setEditText(QString::fromUtf8(e.site));
+    for (const auto& [name, text] : {std::pair{"Text5", e.kv}, std::pair{"Text14", e.kar},
+                                     std::pair{"Text15", e.pka}, std::pair{"Text9", e.fsd}}) {
+        auto* field = Child<QLineEdit>(main, name);
+        field->setFocus();
+        field->setText(QString::fromUtf8(text));
+        field->clearFocus();  // stores the value, as leaving the field does
+    }
+    Child<QRadioButton>(main, e.square ? "Option2" : "Option1")->click();
+    Child<QPushButton>(main, "Command2")->click();
+    Settle();
+}
+
+bool Save(QWidget* window, const QString& path) {
+    Settle();
+    const bool saved = window->grab().save(path);
+    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.toUtf8().constData());
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    korvex::InstallFontSubstitutions();
+    std::filesystem::path source = "data";
+    QString device;
+    QString out = "docs/screenshots";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--workdir") {
+            source = argv[i + 1];
+        } else if (option == "--device") {
+            device = QString::fromUtf8(argv[i + 1]);
+        } else if (option == "--out") {
+            out = QString::fromUtf8(argv[i + 1]);
+        }
+    }
+    QDir().mkpath(out);
+
+    // A copy, so that the session changes nothing in the folder it started from.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "korvex-screenshots";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    PrintedMessages messages;
+    std::unique_ptr<korvex::ProgramState> state;
+    try {
+        korvex::SeedWorkingFolder(source, folder, true);
+        state = std::make_unique<korvex::ProgramState>(
+            korvex::EngineState(korvex::LoadReferenceTables(folder), folder));
+    } catch (const korvex::FileError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    state->UserName = "IVR 線量管理室";
+
+    korvex::ProgramWindows windows(*state, messages);
+    windows.Show();
+    QWidget* main = &windows.Main();
+    main->resize(main->sizeHint().expandedTo(QSize(1180, 640)));
+    Settle();
+    auto* devices = Child<korvex::FileList>(main, "File1");
+    if (device.isEmpty() && !devices->Names().isEmpty()) {
+        device = devices->Names().front();
+    }
+    if (!devices->SelectName(device)) {
+        std::fprintf(stderr, "no device %s in the working folder\n", device.toUtf8().constData());
+        return 1;
+    }
+    Settle();
+
+    const Exposure series[] = {
+        {"頭部", "75", "180", "18.5", true, "70"},
+        {"胸部背面", "80", "420.5", "62.3", true, "70"},
+        {"腹部背面", "90", "1250", "148.2", false, "68"},
+        {"腹部背面", "85", "860", "95.7", true, "68"},
+    };
+    for (const Exposure& e : series) {
+        Calculate(main, e);
+        Child<QPushButton>(main, "Command3")->click();
+    }
+    Calculate(main, {"胸部背面", "80", "635.2", "71.8", true, "70"});
+    bool ok = Save(main, out + "/main-window.png");
+
+    QWidget* results = &windows.Results();
+    Child<QPushButton>(results, "Command1")->click();
+    ok = Save(results, out + "/results-window.png") && ok;
+    std::filesystem::remove_all(folder);
+    return ok ? 0 : 1;
+}
