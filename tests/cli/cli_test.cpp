@@ -14,6 +14,7 @@
 #include "engine/text_file.h"
 #include "results/results_csv.h"
 #include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
 
 namespace korvex::cli {
 namespace {
@@ -41,10 +42,7 @@ class CommandLineTest : public ::testing::Test {
   protected:
     CommandLineTest() {
         fixtures::WriteSyntheticWorkdir(folder_.path());
-        WriteTextLines(folder_.path() / "room1.kvx2",
-                       {"120.0", "100.0", "12.0", "2.50", "1.00", "0.10", " 0 ", "---", "0", "80",
-                        "0.850", "1.234", "1.050"},
-                       "room1.kvx2");
+        fixtures::WriteTypicalDevice(folder_.path());
     }
 
     int Run(std::vector<std::string> args) {
@@ -68,20 +66,15 @@ TEST_F(CommandLineTest, CalcPrintsWhatTheWindowWouldShow) {
     const std::string json = out_.str();
 
     // The same through the engine directly: device defaults 80 kV and 85 cm.
-    EngineState state(LoadReferenceTables(folder_.path()), folder_.path());
-    LoadDeviceFile(state, "room1.kvx2");
-    state.calc.DisplayedKar = 10;
-    state.calc.DisplayedPka = 1;
-    state.calc.FieldShape = FieldShapeKind::Square;
-    const CalculationOutcome expected =
-        RunCalculation(state, {"胸部背面", "80", "10", "1", "85", "10.00"});
+    const fixtures::DirectCalculation direct = fixtures::CalculateTypicalExposure(folder_.path());
+    const CalculationOutcome& expected = direct.outcome;
     ASSERT_EQ(expected.result, CalculationOutcome::Result::Succeeded);
     for (int i = 0; i < 7; ++i) {
         const std::string member = "\"Label" + std::to_string(68 + i) +
                                    "\": " + JsonString(*expected.displays[static_cast<size_t>(i)]);
         EXPECT_NE(json.find(member), std::string::npos) << member << " in " << json;
     }
-    EXPECT_NE(json.find("\"SkinDose\": " + JsonNumber(state.calc.SkinDose)), std::string::npos);
+    EXPECT_NE(json.find("\"SkinDose\": " + JsonNumber(direct.calc.SkinDose)), std::string::npos);
     EXPECT_NE(json.find("\"ReferenceFieldSize\": \"10.00\""), std::string::npos);
     EXPECT_NE(json.find("\"EffectiveSurfaceDistance\": " + JsonNumber(85 - 1.234)),
               std::string::npos);
@@ -218,10 +211,7 @@ TEST_F(CommandLineTest, TableRefusesTooManyOrFailingExposuresAndWritesNothing) {
 TEST(CommandLineProgram, RunsEndToEnd) {
     fixtures::TempFolder folder;
     fixtures::WriteSyntheticWorkdir(folder.path());
-    WriteTextLines(folder.path() / "room1.kvx2",
-                   {"120.0", "100.0", "12.0", "2.50", "1.00", "0.10", " 0 ", "---", "0", "80",
-                    "0.850", "1.234", "1.050"},
-                   "room1.kvx2");
+    fixtures::WriteTypicalDevice(folder.path());
     const std::string command = std::string(KORVEX_CLI_PATH) +
                                 " calc --device room1.kvx2 --kar 10 --pka 1 --shape square"
                                 " --workdir '" +

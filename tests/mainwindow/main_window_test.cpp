@@ -16,6 +16,7 @@
 #include "engine/calculation_driver.h"
 #include "engine/text_file.h"
 #include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
 #include "tests/gui_support/fake_message_service.h"
 #include "tests/gui_support/gui_test_support.h"
 #include "ui/file_list.h"
@@ -26,17 +27,11 @@ namespace {
 using testing::Find;
 using testing::ProcessEvents;
 
-// A device file as the device dialog writes it (13 lines).
-std::vector<std::string> DeviceLines(const std::string& fid, const std::string& kv = "80") {
-    return {"120.0", fid, "12.0", "2.50",  "1.00",  "0.10", " 0 ",
-            "---",   "0", kv,     "0.850", "1.234", "1.050"};
-}
-
 class MainWindowTest : public ::testing::Test {
   protected:
     MainWindowTest() {
         fixtures::WriteSyntheticWorkdir(folder_.path());
-        WriteDevice("room1.kvx2", DeviceLines("100.0"));
+        WriteDevice("room1.kvx2", fixtures::TypicalDeviceLines("100.0"));
         state_ = std::make_unique<EngineState>(LoadReferenceTables(folder_.path()), folder_.path());
         window_ = std::make_unique<MainWindow>(*state_, messages_);
         window_->show();
@@ -153,8 +148,8 @@ TEST_F(MainWindowTest, SelectingADeviceShowsItsValuesAndOpensTheInputs) {
 }
 
 TEST_F(MainWindowTest, ArrowKeysLoadEachDevicePassedOver) {
-    WriteDevice("room2.kvx2", DeviceLines("90.0"));
-    WriteDevice("room3.kvx2", DeviceLines("110.0"));
+    WriteDevice("room2.kvx2", fixtures::TypicalDeviceLines("90.0"));
+    WriteDevice("room3.kvx2", fixtures::TypicalDeviceLines("110.0"));
     Select("room1.kvx2");
     Devices()->setFocus();
     QTest::keyClick(Devices(), Qt::Key_Down);
@@ -195,7 +190,7 @@ TEST_F(MainWindowTest, DeleteAsksAndOnlyOkDeletes) {
 TEST_F(MainWindowTest, ABrokenDeviceFileIsReportedAndChangesNothing) {
     Select("room1.kvx2");
     const CalculationCase before = state_->calc;
-    std::vector<std::string> broken = DeviceLines("100.0");
+    std::vector<std::string> broken = fixtures::TypicalDeviceLines("100.0");
     broken[1] = "one hundred";
     WriteDevice("broken.kvx2", broken);
     WriteDevice("short.kvx2", {"120.0", "100.0", "12.0"});
@@ -288,13 +283,7 @@ TEST_F(MainWindowTest, CalculationShowsWhatTheEngineComputes) {
     EXPECT_TRUE(messages_.Texts().empty());
 
     // The same inputs through the engine alone, on a state of its own.
-    EngineState separate(LoadReferenceTables(folder_.path()), folder_.path());
-    LoadDeviceFile(separate, "room1.kvx2");
-    separate.calc.DisplayedKar = 10;
-    separate.calc.DisplayedPka = 1;
-    separate.calc.FieldShape = FieldShapeKind::Square;
-    const CalculationOutcome expected =
-        RunCalculation(separate, {"胸部背面", "80", "10", "1", "85", "10.00"});
+    const CalculationOutcome expected = fixtures::CalculateTypicalExposure(folder_.path()).outcome;
     ASSERT_EQ(expected.result, CalculationOutcome::Result::Succeeded) << expected.reason;
     const auto shown = Results();
     for (size_t i = 0; i < 7; ++i) {

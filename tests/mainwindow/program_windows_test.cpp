@@ -13,6 +13,7 @@
 #include "results/add_result_row.h"
 #include "results/results_window.h"
 #include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
 #include "tests/gui_support/fake_message_service.h"
 #include "tests/gui_support/gui_test_support.h"
 #include "ui/canvas.h"
@@ -28,10 +29,7 @@ class ProgramWindowsTest : public ::testing::Test {
   protected:
     ProgramWindowsTest() {
         fixtures::WriteSyntheticWorkdir(folder_.path());
-        WriteTextLines(folder_.path() / "room1.kvx2",
-                       {"120.0", "100.0", "12.0", "2.50", "1.00", "0.10", " 0 ", "---", "0", "80",
-                        "0.850", "1.234", "1.050"},
-                       "room1.kvx2");
+        fixtures::WriteTypicalDevice(folder_.path());
         state_ = std::make_unique<ProgramState>(
             EngineState(LoadReferenceTables(folder_.path()), folder_.path()));
         windows_ = std::make_unique<ProgramWindows>(*state_, messages_);
