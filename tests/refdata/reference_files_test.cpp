@@ -149,21 +149,22 @@ double Interpolate(const ParsedMaterial& m, double e_mev) {
 }
 
 TEST(GeneratedFolder, MaterialFilesFollowTheirLayoutAndXraylib) {
-    for (const MaterialFileSpec& spec : FilterMaterials()) {
-        const ParsedMaterial m = ReadMaterial(GeneratedFolder() / spec.file_name);
-        EXPECT_EQ(m.description, spec.description);
-        EXPECT_EQ(m.density, spec.material.density);
+    for (const FilterMaterialFile& material_file : FilterMaterials()) {
+        const ParsedMaterial m = ReadMaterial(GeneratedFolder() / material_file.file_name);
+        EXPECT_EQ(m.description, material_file.description);
+        EXPECT_EQ(m.density, material_file.material.density);
         ASSERT_LE(m.energy_mev.size(), 100u);
-        EXPECT_EQ(m.energy_mev.front(), 0.001) << spec.file_name;
-        EXPECT_EQ(m.energy_mev.back(), 10.0) << spec.file_name;
+        EXPECT_EQ(m.energy_mev.front(), 0.001) << material_file.file_name;
+        EXPECT_EQ(m.energy_mev.back(), 10.0) << material_file.file_name;
         for (std::size_t i = 1; i < m.energy_mev.size(); ++i) {
-            EXPECT_GT(m.energy_mev[i], m.energy_mev[i - 1]) << spec.file_name << " row " << i;
+            EXPECT_GT(m.energy_mev[i], m.energy_mev[i - 1])
+                << material_file.file_name << " row " << i;
         }
         // What the program makes of the file at whole keV agrees with xraylib.
         for (int j = 1; j <= 150; ++j) {
-            const double exact = MassInteraction(spec.material, j).Total();
+            const double exact = MassInteraction(material_file.material, j).Total();
             EXPECT_NEAR(Interpolate(m, 0.001 * j) / exact, 1.0, 0.0025)
-                << spec.file_name << " " << j << " keV";
+                << material_file.file_name << " " << j << " keV";
         }
     }
 }

@@ -128,12 +128,12 @@ void WriteCrossSectionFiles(const std::filesystem::path& folder, Reporter& repor
 
     report.Line("");
     report.Line("filter material files (rows, largest interpolation error at whole keV 1..150):");
-    for (const MaterialFileSpec& spec : FilterMaterials()) {
+    for (const FilterMaterialFile& material_file : FilterMaterials()) {
         const MaterialTable table =
-            MaterialFileRows(spec.material, kMaterialTolerance, kMaterialMaxRows);
-        WriteMaterialFile(folder / spec.file_name, spec, table);
-        report.Line("  " + spec.file_name + ": " + std::to_string(table.rows.size()) + " rows, " +
-                    Percent(table.max_relative_error));
+            MaterialFileRows(material_file.material, kMaterialTolerance, kMaterialMaxRows);
+        WriteMaterialFile(folder / material_file.file_name, material_file, table);
+        report.Line("  " + material_file.file_name + ": " + std::to_string(table.rows.size()) +
+                    " rows, " + Percent(table.max_relative_error));
     }
 }
 

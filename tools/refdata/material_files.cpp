@@ -51,17 +51,18 @@ double SpanError(const std::vector<MaterialRow>& rows, const std::vector<double>
 
 }  // namespace
 
-std::vector<MaterialFileSpec> FilterMaterials() {
+std::vector<FilterMaterialFile> FilterMaterials() {
     const std::string source = " xraylib " + xrl::Version();
     auto element = [&](const char* file, const char* japanese, const char* symbol, int z,
                        const char* english) {
         const double density = xrl::ElementDensity(z);
-        return MaterialFileSpec{file,
-                                std::string(japanese) + " " + symbol + " (Z=" + std::to_string(z) +
-                                    ", " + DataNumber(density) + " g/cm3)" + source,
-                                Element(z, english, density)};
+        return FilterMaterialFile{file,
+                                  std::string(japanese) + " " + symbol +
+                                      " (Z=" + std::to_string(z) + ", " + DataNumber(density) +
+                                      " g/cm3)" + source,
+                                  Element(z, english, density)};
     };
-    std::vector<MaterialFileSpec> specs{
+    std::vector<FilterMaterialFile> specs{
         element("tantalum.ele", "タンタル", "Ta", 73, "tantalum"),
         element("niobium.ele", "ニオブ", "Nb", 41, "niobium"),
         element("molybdenum.ele", "モリブデン", "Mo", 42, "molybdenum"),
@@ -222,9 +223,10 @@ MaterialTable MaterialFileRows(const Material& material, double tolerance, int m
     return {rows, SpanError(rows, exact, kFirstEnergy, kLastTableEnergy)};
 }
 
-void WriteMaterialFile(const std::filesystem::path& path, const MaterialFileSpec& spec,
+void WriteMaterialFile(const std::filesystem::path& path, const FilterMaterialFile& material_file,
                        const MaterialTable& table) {
-    std::vector<std::string> lines{spec.description, DataNumber(spec.material.density),
+    std::vector<std::string> lines{material_file.description,
+                                   DataNumber(material_file.material.density),
                                    std::to_string(table.rows.size())};
     for (const MaterialRow& row : table.rows) {
         const MassCoefficients& m = row.mass;

@@ -10,7 +10,7 @@
 namespace korvex::refdata {
 
 // A filter material file of the working folder (".ele").
-struct MaterialFileSpec {
+struct FilterMaterialFile {
     std::string file_name;    // "tantalum.ele"
     std::string description;  // line 1, shown by the filter dialog
     Material material;
@@ -18,7 +18,7 @@ struct MaterialFileSpec {
 
 // The added-filter materials that interventional units use besides aluminium and copper:
 // tantalum, niobium, molybdenum, tin, erbium, lead and PMMA.
-std::vector<MaterialFileSpec> FilterMaterials();
+std::vector<FilterMaterialFile> FilterMaterials();
 
 struct MaterialRow {
     double energy_kev = 0;
@@ -53,7 +53,7 @@ MaterialTable MaterialFileRows(const Material& material, double tolerance, int m
 // Writes the file: description line, density (g/cm^3), the number of rows (read and not
 // used by the program), then rows "E (MeV), coherent, incoherent, photoabsorption,
 // total with coherent, total without coherent" in cm^2/g.
-void WriteMaterialFile(const std::filesystem::path& path, const MaterialFileSpec& spec,
+void WriteMaterialFile(const std::filesystem::path& path, const FilterMaterialFile& material_file,
                        const MaterialTable& table);
 
 }  // namespace korvex::refdata
