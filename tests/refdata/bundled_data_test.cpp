@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "device/device_file.h"
 #include "engine/backscatter.h"
+#include "engine/calculation_driver.h"
+#include "engine/depth_dose.h"
 #include "engine/engine_state.h"
 #include "engine/field_stream.h"
 #include "engine/reference_tables.h"
@@ -118,6 +121,38 @@ TEST(BundledData, ScatterFallsWithDepthBeyondAFewCentimetres) {
             }
         }
     }
+}
+
+TEST(BundledData, DepthFactorAtOneCentimetre) {
+    // 80 kV with 2.5 mm Al, a 20 cm square at 100 cm, the skin 1 cm deep behind the couch.
+    EngineState state(Bundled(), kBundled);
+    state.calc.TargetAngle = 12;
+    state.calc.InherentFiltration = 0.25;
+    state.calc.TubeVoltage = 80;
+    ComputeSpectrum(state, 80);
+    SquareFieldFactor(state, 20, 100);
+    state.calc.CouchDepth = 1.0;
+    const DepthStepResult result = ComputeDepthFactor(state);
+    ASSERT_TRUE(result.Succeeded) << result.reason;
+    EXPECT_GE(state.calc.DepthFactor, 0.85);
+    EXPECT_LE(state.calc.DepthFactor, 1.0);
+}
+
+TEST(BundledData, TheExampleDeviceCalculatesAtOnce) {
+    // What a new user does first: pick the example device, enter the readings, calculate.
+    EngineState state(Bundled(), kBundled);
+    const LoadedDevice device = LoadDeviceFile(state, "サンプル_IVR室1.kvx2");
+    EXPECT_EQ(device.TypicalTubeVoltage, "80");
+    state.calc.DisplayedKar = 250;
+    state.calc.DisplayedPka = 35.2;
+    state.calc.FieldShape = FieldShapeKind::Square;
+    const CalculationOutcome outcome =
+        RunCalculation(state, {"胸部背面", "80", "250", "35.2", "65", "11.87"});
+    ASSERT_EQ(outcome.result, CalculationOutcome::Result::Succeeded) << outcome.reason;
+    // Published forward-plus-backscatter factors of such fields lie between 1.3 and 1.5.
+    EXPECT_GT(state.calc.ForwardBackscatterFactor, 1.3);
+    EXPECT_LT(state.calc.ForwardBackscatterFactor, 1.5);
+    EXPECT_GT(state.calc.SkinDose, state.calc.PrimarySurfaceDose);
 }
 
 TEST(BundledData, HoldsTheFilterMaterials) {
