@@ -23,17 +23,27 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
 ProgramWindows::~ProgramWindows() = default;
 
 void ProgramWindows::Show() {
+    main_->adjustSize();
     main_->show();
-    // Beside the main window where the screen has room, else below it.
+    // Beside the main window where the screen has room, else below it, made lower to fit
+    // when that keeps the table readable.
     const QRect screen = main_->screen() ? main_->screen()->availableGeometry() : QRect();
     const QRect frame = main_->frameGeometry();
-    QPoint place = frame.topRight() + QPoint(8, 0);
-    if (!screen.isEmpty() && place.x() + results_->width() > screen.right()) {
-        place = QPoint(frame.left(),
-                       std::min(frame.bottom() + 8, screen.bottom() - results_->height()));
+    constexpr int kGap = 8;
+    constexpr int kLowestReadable = 400;  // pixels
+    QPoint place = frame.topRight() + QPoint(kGap, 0);
+    if (!screen.isEmpty() && place.x() + results_->frameGeometry().width() > screen.right()) {
+        place = QPoint(frame.left(), frame.bottom() + kGap);
+        const int room = screen.bottom() - place.y();
+        if (room >= kLowestReadable) {
+            results_->resize(results_->width(), std::min(results_->height(), room));
+        } else {
+            place.setY(std::max(screen.top(), screen.bottom() - results_->height()));
+        }
     }
     results_->move(place);
     results_->show();
+    main_->raise();
     main_->activateWindow();
 }
 
