@@ -11,7 +11,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
+#include <sstream>
 
+#include "cli/commands.h"
+#include "cli/json_writer.h"
 #include "device/device_file.h"
 #include "engine/calculation_driver.h"
 #include "engine/text_file.h"
@@ -277,7 +280,7 @@ TEST_F(MainWindowTest, MissingInputWarnsAndChangesNoDisplay) {
     EXPECT_FALSE(Get("Command3")->isEnabled());
 }
 
-TEST_F(MainWindowTest, CalculationShowsWhatTheEngineComputes) {
+TEST_F(MainWindowTest, CalculationShowsWhatTheEngineAndTheCommandLineGive) {
     PrepareExposure();
     Get<QPushButton>("Command2")->click();
     EXPECT_TRUE(messages_.Texts().empty());
@@ -289,6 +292,20 @@ TEST_F(MainWindowTest, CalculationShowsWhatTheEngineComputes) {
     for (size_t i = 0; i < 7; ++i) {
         ASSERT_TRUE(expected.displays[i]);
         EXPECT_EQ(shown[i].toStdString(), *expected.displays[i]) << "Label" << 68 + i;
+    }
+    // And what the command-line tool prints for the same inputs.
+    std::ostringstream json;
+    std::ostringstream errors;
+    ASSERT_EQ(cli::RunCommandLine(
+                  {"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",
+                   "square", "--site", "胸部背面", "--workdir", folder_.path().string()},
+                  "korvex2-cli", json, errors),
+              0)
+        << errors.str();
+    for (size_t i = 0; i < 7; ++i) {
+        const std::string member =
+            "\"Label" + std::to_string(68 + i) + "\": " + cli::JsonString(shown[i].toStdString());
+        EXPECT_NE(json.str().find(member), std::string::npos) << member << " in " << json.str();
     }
     EXPECT_EQ(state_->calc.BodySite, "胸部背面");
     EXPECT_TRUE(Get("Command3")->isEnabled());
