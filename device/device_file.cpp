@@ -14,9 +14,8 @@ namespace korvex {
 namespace {
 
 constexpr double kMmToCm = 0.1;
-// Longest file name the file system takes, in bytes, less the atomic writer's temporary
-// suffix ".tmp-XXXXXX".
-constexpr size_t kMaxFileNameBytes = 255 - 11;
+// Longest file name the file system takes, in bytes.
+constexpr size_t kMaxFileNameBytes = 255;
 
 bool IsNewerVersion(const std::string& file_name) {
     return file_name.size() >= 4 && file_name.compare(file_name.size() - 4, 4, "kvx2") == 0;

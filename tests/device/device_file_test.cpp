@@ -278,7 +278,7 @@ TEST_F(DeviceFiles, SaveRefusesWhatWouldNotComeBack) {
 
     std::vector<DeviceDialogTexts> refused;
     for (const std::string& name : std::vector<std::string>{"", "a/b", "..", "a\\b", ".hidden",
-                                                            "tab\tname", std::string(250, 'x')}) {
+                                                            "tab\tname", std::string(251, 'x')}) {
         refused.push_back(good);
         refused.back().DeviceName = name;
     }
@@ -295,6 +295,10 @@ TEST_F(DeviceFiles, SaveRefusesWhatWouldNotComeBack) {
     CalculationCase not_finite = c;
     not_finite.KermaCorrectionFactor = std::nan("");
     EXPECT_THROW(SaveDeviceFile(folder_.path(), good, not_finite), FileError);
+    // The longest name the file system takes (255 bytes with ".kvx2") is written.
+    DeviceDialogTexts longest = good;
+    longest.DeviceName = std::string(250, 'x');
+    EXPECT_EQ(SaveDeviceFile(folder_.path(), longest, c), longest.DeviceName + ".kvx2");
     // A folder that cannot be written to is reported as well.
     EXPECT_THROW(SaveDeviceFile(folder_.path() / "no such folder", good, c), FileError);
 
@@ -303,7 +307,7 @@ TEST_F(DeviceFiles, SaveRefusesWhatWouldNotComeBack) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
         ++files;
     }
-    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(files, 2u);  // Room1 and the longest name; nothing of the refused saves
 }
 
 }  // namespace
