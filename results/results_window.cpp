@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/calculation_driver.h"
 #include "engine/errors.h"
 #include "engine/text_rules.h"
 #include "results/add_result_row.h"
@@ -296,7 +297,7 @@ void ResultsWindow::AddResult(const CalculationCase& calc) {
     try {
         outcome = AddResultRow(table_, calc);
     } catch (const CalculationError&) {
-        messages_.Tell("　???  正しく計算できませんでした  ???   ", MessageIcon::Exclamation);
+        messages_.Tell(QString::fromUtf8(kCalculationFailureMessage), MessageIcon::Exclamation);
         return;
     }
     if (outcome.table_was_empty && outcome.Stored()) {

@@ -190,6 +190,20 @@ TEST_F(MainWindowTest, DeleteAsksAndOnlyOkDeletes) {
     EXPECT_TRUE(Get("Text14")->isEnabled());
 }
 
+TEST_F(MainWindowTest, AFileThatCannotBeDeletedIsReported) {
+    Select("room1.kvx2");
+    // Gone between choosing it and confirming the delete (another program took it).
+    std::filesystem::remove(folder_.path() / "room1.kvx2");
+    messages_.AnswerNext(MessageAnswer::Ok);
+    Get<QPushButton>("Command4")->click();
+    ASSERT_EQ(messages_.Texts().size(), 2u);
+    EXPECT_TRUE(messages_.Texts()[1].contains("room1.kvx2"));
+    EXPECT_EQ(messages_.Events()[1].icon, MessageIcon::Exclamation);
+    // The device's values stay shown; the list follows the folder.
+    EXPECT_EQ(Text("Label64"), "100.0");
+    EXPECT_TRUE(Devices()->Names().isEmpty());
+}
+
 TEST_F(MainWindowTest, ABrokenDeviceFileIsReportedAndChangesNothing) {
     Select("room1.kvx2");
     const CalculationCase before = state_->calc;
