@@ -1,8 +1,7 @@
 #include "cli/exposure.h"
 
 #include "device/device_file.h"
-#include "engine/field_size.h"
-#include "engine/text_rules.h"
+#include "exposure/exposure_form.h"
 #include "results/add_result_row.h"
 
 namespace korvex::cli {
@@ -18,30 +17,23 @@ ExposureResult RunExposure(EngineState& state, const Exposure& exposure) {
                          exposure.shape + "\"");
     }
 
-    const LoadedDevice device = LoadDeviceFile(state, exposure.device);
-    CalculationCase& calc = state.calc;
-    const std::string kv = exposure.kv.empty() ? device.TypicalTubeVoltage : exposure.kv;
-    const std::string fsd =
-        exposure.fsd.empty() ? FormatNumber(calc.FocusIsocentreDistance - 15, "#00") : exposure.fsd;
-    // The fields store their values when they are confirmed.
-    calc.TubeVoltage = LeadingNumber(kv);
-    calc.DisplayedKar = LeadingNumber(exposure.kar);
-    calc.DisplayedPka = LeadingNumber(exposure.pka);
-    calc.FocusSkinDistance = LeadingNumber(fsd);
-
-    ExposureResult result;
-    const std::optional<double> size =
-        exposure.kar.empty() || exposure.pka.empty()
-            ? std::nullopt
-            : ComputeReferenceFieldSize(shape, calc.DisplayedKar, calc.DisplayedPka);
-    if (size) {
-        calc.FieldShape = shape;
-        result.field_size_text = FormatNumber(*size, "#0.00");
-    } else {
-        calc.FieldShape = FieldShapeKind::Unset;
+    ExposureForm form(state);
+    form.ChooseDevice(exposure.device);
+    form.SetText(ExposureField::BodySite, exposure.site);
+    if (!exposure.kv.empty()) {
+        form.SetText(ExposureField::TubeVoltage, exposure.kv);
     }
-    result.outcome = RunCalculation(
-        state, {exposure.site, kv, exposure.kar, exposure.pka, fsd, result.field_size_text});
+    if (!exposure.fsd.empty()) {
+        form.SetText(ExposureField::FocusSkinDistance, exposure.fsd);
+    }
+    form.Enter(ExposureField::Kar, exposure.kar);
+    form.Enter(ExposureField::Pka, exposure.pka);
+    if (shape != FieldShapeKind::Unset) {
+        form.ChooseShape(shape);
+    }
+    ExposureResult result;
+    result.outcome = form.Calculate();
+    result.field_size_text = form.FieldSizeText();
     return result;
 }
 

@@ -4,6 +4,10 @@
 
 namespace korvex {
 
+// The patient entrance reference point lies this far from the isocentre towards the focus,
+// cm (IEC 60601-2-43); the field size and the default focus-skin distance refer to it.
+inline constexpr double kReferencePointOffset = 15;
+
 enum class FieldShapeKind { Unset = 0, Square = 1, Circle = 2 };
 
 // Every scalar that one calculation reads or sets. Distances and thicknesses in cm

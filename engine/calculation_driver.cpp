@@ -14,8 +14,6 @@
 namespace korvex {
 namespace {
 
-// The patient entrance reference point lies this far in front of the isocentre, cm.
-constexpr double kReferencePointOffset = 15;
 
 // A result must be finite before it enters the case or a display.
 double Finite(double value, const char* what) {

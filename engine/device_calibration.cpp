@@ -10,9 +10,6 @@
 namespace korvex {
 namespace {
 
-// The distance from the isocentre to the patient entrance reference point, cm.
-constexpr double kReferencePointOffset = 15;
-
 bool Positive(double value) {
     return value > 0.0 && std::isfinite(value);
 }

@@ -12,11 +12,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "device/device_file.h"
-#include "engine/calculation_driver.h"
+#include <QLoggingCategory>
+
 #include "engine/errors.h"
-#include "engine/field_size.h"
-#include "engine/text_rules.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
 #include "ui/field_events.h"
@@ -25,6 +23,8 @@
 
 namespace korvex {
 namespace {
+
+Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
 const char* const kStartCaption = "  Korvex-2  ( Korvex, version 2 )";
 const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
@@ -133,7 +133,7 @@ QPushButton#Command2:disabled { background: #9db4d3; }
 }  // namespace
 
 MainWindow::MainWindow(EngineState& state, MessageService& messages, QWidget* parent)
-    : QWidget(parent), state_(state), messages_(messages) {
+    : QWidget(parent), state_(state), messages_(messages), form_(state) {
     setObjectName("Form1");
     BuildWindow();
     StartUp();
@@ -145,8 +145,18 @@ void MainWindow::BuildWindow() {
     setWindowTitle(QString::fromUtf8(kStartCaption));
     setStyleSheet(kStyleSheet);
     auto* root = new QVBoxLayout(this);
+    root->addLayout(BuildHeader());
+    auto* steps = new QHBoxLayout;
+    steps->addWidget(BuildDeviceBox(), 1);
+    steps->addWidget(BuildInputBox(), 1);
+    steps->addWidget(BuildResultBox(), 1);
+    root->addLayout(steps, 1);
+    root->addLayout(BuildBottomRow());
+    ConnectEvents();
+}
 
-    // Title block and the static picture.
+// Title block and the static picture.
+QLayout* MainWindow::BuildHeader() {
     auto* header = new QHBoxLayout;
     auto* titles = new QVBoxLayout;
     titles->addWidget(ShadowedTitle());
@@ -165,12 +175,11 @@ void MainWindow::BuildWindow() {
     auto* picture = new ExposurePicture;
     picture->setObjectName("Image1");
     header->addWidget(picture);
-    root->addLayout(header);
+    return header;
+}
 
-    auto* steps = new QHBoxLayout;
-    root->addLayout(steps, 1);
-
-    // ① Device.
+// ① Device: the file list, its two buttons and the values of the chosen device.
+QWidget* MainWindow::BuildDeviceBox() {
     auto* device_box = new QGroupBox;
     device_box->setObjectName("FrameDevice");
     auto* device = new QVBoxLayout(device_box);
@@ -188,7 +197,6 @@ void MainWindow::BuildWindow() {
     device_buttons->addStretch();
     device_buttons->addWidget(new_device_button_);
     device->addLayout(device_buttons);
-
     auto* values = new QGridLayout;
     int row = 0;
     const auto add_value = [&](const QString& caption, QLabel* value, const QString& unit) {
@@ -219,9 +227,11 @@ void MainWindow::BuildWindow() {
     add_value("焦点-アイソセンター間距離", isocentre_distance_, "cm");
     device->addLayout(values);
     device->addStretch();
-    steps->addWidget(device_box, 1);
+    return device_box;
+}
 
-    // ② Exposure conditions.
+// ② Exposure conditions: body site, readings, field shape and size, focus-skin distance.
+QWidget* MainWindow::BuildInputBox() {
     auto* input_box = new QGroupBox;
     input_box->setObjectName("FrameInput");
     auto* input = new QVBoxLayout(input_box);
@@ -281,9 +291,11 @@ void MainWindow::BuildWindow() {
     size_box->addWidget(hint, 3, 1, 1, 2);
     input->addLayout(size_box);
     input->addStretch();
-    steps->addWidget(input_box, 1);
+    return input_box;
+}
 
-    // ③ Calculation and results.
+// ③ The calculate button, the seven results and the add and clear buttons.
+QWidget* MainWindow::BuildResultBox() {
     auto* result_box = new QGroupBox;
     result_box->setObjectName("FrameResult");
     auto* result = new QVBoxLayout(result_box);
@@ -327,9 +339,11 @@ void MainWindow::BuildWindow() {
     result_buttons->addWidget(clear_button_);
     result->addLayout(result_buttons);
     result->addStretch();
-    steps->addWidget(result_box, 1);
+    return result_box;
+}
 
-    // Exit and the mascot.
+// Exit and the mascot.
+QLayout* MainWindow::BuildBottomRow() {
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
     exit_button_ = new QPushButton("終了する");
@@ -339,9 +353,10 @@ void MainWindow::BuildWindow() {
     mascot->setObjectName("Picture1");
     mascot->setToolTip(" ダブルクリック ");
     bottom->addWidget(mascot);
-    root->addLayout(bottom);
+    return bottom;
+}
 
-    // Events.
+void MainWindow::ConnectEvents() {
     connect(device_list_, &FileList::nameSelected, this, [this] { SelectDevice(); });
     connect(delete_button_, &QPushButton::clicked, this, [this] { DeleteDevice(); });
     connect(calculate_button_, &QPushButton::clicked, this, [this] { Calculate(); });
@@ -357,19 +372,19 @@ void MainWindow::BuildWindow() {
             [this] { ChooseFieldShape(FieldShapeKind::Circle); });
 
     FieldEvents::Watch(body_site_, [this] { tube_voltage_->setFocus(); });
-    const auto watch_number = [this](QLineEdit* edit, QWidget* next) {
+    const auto watch_number = [this](QLineEdit* edit, ExposureField which, QWidget* next) {
         FieldEvents::Watch(
             edit,
-            [this, edit, next] {
-                StoreField(edit);
+            [this, edit, which, next] {
+                StoreField(edit, which);
                 next->setFocus();
             },
-            [this, edit] { StoreField(edit); });
+            [this, edit, which] { StoreField(edit, which); });
     };
-    watch_number(tube_voltage_, kar_);
-    watch_number(kar_, pka_);
-    watch_number(pka_, square_option_);
-    watch_number(focus_skin_, calculate_button_);
+    watch_number(tube_voltage_, ExposureField::TubeVoltage, kar_);
+    watch_number(kar_, ExposureField::Kar, pka_);
+    watch_number(pka_, ExposureField::Pka, square_option_);
+    watch_number(focus_skin_, ExposureField::FocusSkinDistance, calculate_button_);
 
     exit_confirmation_ = new ExitConfirmation(this);
     connect(exit_confirmation_, &ExitConfirmation::exitConfirmed, this, [this] {
@@ -384,21 +399,15 @@ void MainWindow::BuildWindow() {
 }
 
 void MainWindow::StartUp() {
-    ShowDeviceLabels({}, {}, {}, {}, QString::fromUtf8("―"), {}, {}, {});
-    state_.calc.ArbitraryFilterOn = 0;
+    form_.Reset();
+    ShowDevice();
 
     body_site_->clear();
     body_site_->addItems({"頭部", "胸部背面", "腹部背面", ""});
-    body_site_->setEditText({});
-    tube_voltage_->clear();
-    kar_->clear();
-    pka_->clear();
-    focus_skin_->clear();
     SetInputsEnabled(false);
+    ShowInputs();
     square_option_->setChecked(false);
     circle_option_->setChecked(false);
-    field_size_name_->setText("正 方 形");
-    field_size_->clear();
     for (QLabel* label : result_labels_) {
         label->clear();
     }
@@ -411,18 +420,26 @@ void MainWindow::StartUp() {
     device_list_->SetFolder(QString::fromStdString(state_.WorkingFolder.string()));
 }
 
-void MainWindow::ShowDeviceLabels(const QString& angle, const QString& inherent,
-                                  const QString& aluminium, const QString& copper,
-                                  const QString& material, const QString& thickness,
-                                  const QString& receptor, const QString& isocentre) {
-    target_angle_->setText(angle);
-    inherent_filter_->setText(inherent);
-    added_aluminium_->setText(aluminium);
-    added_copper_->setText(copper);
-    filter_material_->setText(material);
-    filter_thickness_->setText(thickness);
-    receptor_distance_->setText(receptor);
-    isocentre_distance_->setText(isocentre);
+void MainWindow::ShowDevice() {
+    const DeviceDisplay& shown = form_.Display();
+    target_angle_->setText(FromUtf8(shown.TargetAngle));
+    inherent_filter_->setText(FromUtf8(shown.InherentFiltration));
+    added_aluminium_->setText(FromUtf8(shown.AddedAluminium));
+    added_copper_->setText(FromUtf8(shown.AddedCopper));
+    filter_material_->setText(FromUtf8(shown.FilterMaterial));
+    filter_thickness_->setText(FromUtf8(shown.FilterThickness));
+    receptor_distance_->setText(FromUtf8(shown.FocusReceptorDistance));
+    isocentre_distance_->setText(FromUtf8(shown.FocusIsocentreDistance));
+}
+
+void MainWindow::ShowInputs() {
+    body_site_->setEditText(FromUtf8(form_.Text(ExposureField::BodySite)));
+    tube_voltage_->setText(FromUtf8(form_.Text(ExposureField::TubeVoltage)));
+    kar_->setText(FromUtf8(form_.Text(ExposureField::Kar)));
+    pka_->setText(FromUtf8(form_.Text(ExposureField::Pka)));
+    focus_skin_->setText(FromUtf8(form_.Text(ExposureField::FocusSkinDistance)));
+    field_size_name_->setText(FromUtf8(form_.FieldSizeName()));
+    field_size_->setText(FromUtf8(form_.FieldSizeText()));
 }
 
 void MainWindow::SetInputsEnabled(bool enabled) {
@@ -432,17 +449,18 @@ void MainWindow::SetInputsEnabled(bool enabled) {
     }
 }
 
-void MainWindow::StoreField(QLineEdit* field) {
-    const double value = LeadingNumber(field->text().toStdString());
-    if (field == tube_voltage_) {
-        state_.calc.TubeVoltage = value;
-    } else if (field == kar_) {
-        state_.calc.DisplayedKar = value;
-    } else if (field == pka_) {
-        state_.calc.DisplayedPka = value;
-    } else if (field == focus_skin_) {
-        state_.calc.FocusSkinDistance = value;
-    }
+// The form keeps its own copy of the texts; the window hands each one over before the form
+// acts on it.
+void MainWindow::TakeTexts() {
+    form_.SetText(ExposureField::BodySite, body_site_->currentText().toStdString());
+    form_.SetText(ExposureField::TubeVoltage, tube_voltage_->text().toStdString());
+    form_.SetText(ExposureField::Kar, kar_->text().toStdString());
+    form_.SetText(ExposureField::Pka, pka_->text().toStdString());
+    form_.SetText(ExposureField::FocusSkinDistance, focus_skin_->text().toStdString());
+}
+
+void MainWindow::StoreField(QLineEdit* field, ExposureField which) {
+    form_.Enter(which, field->text().toStdString());
 }
 
 void MainWindow::SelectDevice() {
@@ -450,27 +468,16 @@ void MainWindow::SelectDevice() {
     if (name.isEmpty()) {
         return;
     }
-    LoadedDevice device;
+    TakeTexts();
     try {
-        device = LoadDeviceFile(state_, name.toStdString());
+        form_.ChooseDevice(name.toStdString());
     } catch (const FileError& error) {
         messages_.Beep();
         messages_.Tell(FromUtf8(error.what()), MessageIcon::Exclamation);
         return;
     }
-    const CalculationCase& c = state_.calc;
-    const bool with_filter = c.ArbitraryFilterOn == 1;
-    ShowDeviceLabels(FromUtf8(FormatNumber(c.TargetAngle, "#0.0")),
-                     FromUtf8(FormatNumber(device.InherentFiltrationMm, "0.00")),
-                     FromUtf8(FormatNumber(device.AddedAluminiumMm, "0.00")),
-                     FromUtf8(FormatNumber(device.AddedCopperMm, "0.00")),
-                     with_filter ? FromUtf8(c.ArbitraryFilterMaterial) : QString("-"),
-                     with_filter ? FromUtf8(FormatNumber(device.ArbitraryFilterThicknessMm, "0.00"))
-                                 : QString("-"),
-                     FromUtf8(FormatNumber(c.FocusReceptorDistance, "#00.0")),
-                     FromUtf8(FormatNumber(c.FocusIsocentreDistance, "#00.0")));
-    tube_voltage_->setText(FromUtf8(device.TypicalTubeVoltage));
-    focus_skin_->setText(FromUtf8(FormatNumber(c.FocusIsocentreDistance - 15, "#00")));
+    ShowDevice();
+    ShowInputs();
     calculate_button_->setEnabled(true);
     SetInputsEnabled(true);
     // Keys keep working in the list, so the user can step through the devices.
@@ -497,37 +504,27 @@ void MainWindow::DeleteDevice() {
         return;
     }
     device_list_->Refresh();
-    ShowDeviceLabels({}, {}, {}, {}, filter_material_->text(), {}, {}, {});
+    form_.ForgetDeviceDisplay();
+    ShowDevice();
 }
 
 void MainWindow::ChooseFieldShape(FieldShapeKind shape) {
     QRadioButton* clicked = shape == FieldShapeKind::Square ? square_option_ : circle_option_;
     QRadioButton* other = shape == FieldShapeKind::Square ? circle_option_ : square_option_;
-    const CalculationCase& c = state_.calc;
-    // A zero or negative stored reading counts as none (no division by zero).
-    const std::optional<double> size =
-        ComputeReferenceFieldSize(shape, c.DisplayedKar, c.DisplayedPka);
-    if (kar_->text().isEmpty() || pka_->text().isEmpty() || !size) {
+    TakeTexts();
+    if (!form_.ChooseShape(shape)) {
         clicked->setChecked(false);
         return;
     }
     clicked->setChecked(true);
     other->setChecked(false);
-    state_.calc.FieldShape = shape;
-    field_size_name_->setText(shape == FieldShapeKind::Square ? "正方形 一辺長" : "直 径");
-    field_size_->setText(FromUtf8(FormatNumber(*size, "#0.00")));
+    field_size_name_->setText(FromUtf8(form_.FieldSizeName()));
+    field_size_->setText(FromUtf8(form_.FieldSizeText()));
     focus_skin_->setFocus();
 }
 
 void MainWindow::Calculate() {
-    CalculationInputs inputs;
-    inputs.BodySiteText = body_site_->currentText().toStdString();
-    inputs.TubeVoltageText = tube_voltage_->text().toStdString();
-    inputs.KarText = kar_->text().toStdString();
-    inputs.PkaText = pka_->text().toStdString();
-    inputs.FocusSkinDistanceText = focus_skin_->text().toStdString();
-    inputs.FieldSizeText = field_size_->text().toStdString();
-
+    TakeTexts();
     // Nothing may act on a half-finished case while the steps run.
     const bool calculate_was = calculate_button_->isEnabled();
     const bool add_was = add_button_->isEnabled();
@@ -535,11 +532,15 @@ void MainWindow::Calculate() {
     calculate_button_->setEnabled(false);
     add_button_->setEnabled(false);
     clear_button_->setEnabled(false);
-    const CalculationOutcome outcome = RunCalculation(state_, inputs);
+    const CalculationOutcome outcome = form_.Calculate();
     calculate_button_->setEnabled(calculate_was);
     add_button_->setEnabled(add_was);
     clear_button_->setEnabled(clear_was);
 
+    if (outcome.result != CalculationOutcome::Result::Succeeded) {
+        // The reason only: no reading or name of the patient goes into the log.
+        qCWarning(lcCalculation, "calculation not completed: %s", outcome.reason.c_str());
+    }
     for (size_t i = 0; i < result_labels_.size(); ++i) {
         if (outcome.displays[i]) {
             result_labels_[i]->setText(FromUtf8(*outcome.displays[i]));

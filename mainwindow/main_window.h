@@ -4,8 +4,10 @@
 #include <array>
 
 #include "engine/engine_state.h"
+#include "exposure/exposure_form.h"
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -49,16 +51,23 @@ class MainWindow : public QWidget {
 
   private:
     void BuildWindow();
+    QLayout* BuildHeader();
+    QWidget* BuildDeviceBox();
+    QWidget* BuildInputBox();
+    QWidget* BuildResultBox();
+    QLayout* BuildBottomRow();
+    void ConnectEvents();
     void StartUp();
-    void ShowDeviceLabels(const QString& angle, const QString& inherent, const QString& aluminium,
-                          const QString& copper, const QString& material, const QString& thickness,
-                          const QString& receptor, const QString& isocentre);
+    void ShowDevice();
+    void ShowInputs();
     void SetInputsEnabled(bool enabled);
-    void StoreField(QLineEdit* field);
+    void TakeTexts();
+    void StoreField(QLineEdit* field, ExposureField which);
     void AskToExit();
 
     EngineState& state_;
     MessageService& messages_;
+    ExposureForm form_;
     ExitConfirmation* exit_confirmation_ = nullptr;
     bool exiting_ = false;
 

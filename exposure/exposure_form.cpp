@@ -1,0 +1,133 @@
+#include "exposure/exposure_form.h"
+
+#include <optional>
+#include <utility>
+
+#include "engine/engine_state.h"
+#include "engine/field_size.h"
+#include "engine/text_rules.h"
+
+namespace korvex {
+namespace {
+
+const char* const kSquareSizeName = "正方形 一辺長";
+const char* const kCircleSizeName = "直 径";
+const char* const kStartSizeName = "正 方 形";
+
+size_t Index(ExposureField field) {
+    return static_cast<size_t>(field);
+}
+
+DeviceDisplay DisplayOf(const CalculationCase& c, const LoadedDevice& device) {
+    const bool with_filter = c.ArbitraryFilterOn == 1;
+    DeviceDisplay shown;
+    shown.TargetAngle = FormatNumber(c.TargetAngle, "#0.0");
+    shown.InherentFiltration = FormatNumber(device.InherentFiltrationMm, "0.00");
+    shown.AddedAluminium = FormatNumber(device.AddedAluminiumMm, "0.00");
+    shown.AddedCopper = FormatNumber(device.AddedCopperMm, "0.00");
+    shown.FilterMaterial = with_filter ? c.ArbitraryFilterMaterial : "-";
+    shown.FilterThickness =
+        with_filter ? FormatNumber(device.ArbitraryFilterThicknessMm, "0.00") : "-";
+    shown.FocusReceptorDistance = FormatNumber(c.FocusReceptorDistance, "#00.0");
+    shown.FocusIsocentreDistance = FormatNumber(c.FocusIsocentreDistance, "#00.0");
+    return shown;
+}
+
+}  // namespace
+
+std::string DefaultFocusSkinDistanceText(const CalculationCase& calc) {
+    return FormatNumber(calc.FocusIsocentreDistance - kReferencePointOffset, "#00");
+}
+
+ExposureForm::ExposureForm(EngineState& state) : state_(state) {
+    Reset();
+}
+
+void ExposureForm::Reset() {
+    texts_ = {};
+    has_device_ = false;
+    device_ = {};
+    display_ = {};
+    display_.FilterMaterial = kNoFilterMaterialShown;
+    shape_ = FieldShapeKind::Unset;
+    field_size_name_ = kStartSizeName;
+    field_size_text_.clear();
+    state_.calc.FieldShape = FieldShapeKind::Unset;
+    state_.calc.ArbitraryFilterOn = 0;
+}
+
+const LoadedDevice& ExposureForm::ChooseDevice(const std::string& file_name) {
+    device_ = LoadDeviceFile(state_, file_name);
+    has_device_ = true;
+    display_ = DisplayOf(state_.calc, device_);
+    texts_[Index(ExposureField::TubeVoltage)] = device_.TypicalTubeVoltage;
+    texts_[Index(ExposureField::FocusSkinDistance)] = DefaultFocusSkinDistanceText(state_.calc);
+    return device_;
+}
+
+void ExposureForm::ForgetDeviceDisplay() {
+    const std::string material = display_.FilterMaterial;
+    display_ = {};
+    display_.FilterMaterial = material;
+}
+
+void ExposureForm::UseAddedFilters(double aluminium_mm, double copper_mm) {
+    state_.calc.AddedAluminium = aluminium_mm / 10;
+    state_.calc.AddedCopper = copper_mm / 10;
+}
+
+void ExposureForm::SetText(ExposureField field, std::string text) {
+    texts_[Index(field)] = std::move(text);
+}
+
+const std::string& ExposureForm::Text(ExposureField field) const {
+    return texts_[Index(field)];
+}
+
+void ExposureForm::Confirm(ExposureField field) {
+    CalculationCase& c = state_.calc;
+    const double value = LeadingNumber(Text(field));
+    switch (field) {
+        case ExposureField::BodySite:
+            break;
+        case ExposureField::TubeVoltage:
+            c.TubeVoltage = value;
+            break;
+        case ExposureField::Kar:
+            c.DisplayedKar = value;
+            break;
+        case ExposureField::Pka:
+            c.DisplayedPka = value;
+            break;
+        case ExposureField::FocusSkinDistance:
+            c.FocusSkinDistance = value;
+            break;
+    }
+}
+
+bool ExposureForm::ChooseShape(FieldShapeKind shape) {
+    const CalculationCase& c = state_.calc;
+    // A zero or negative stored reading counts as none (no division by zero).
+    const std::optional<double> size =
+        ComputeReferenceFieldSize(shape, c.DisplayedKar, c.DisplayedPka);
+    if (Text(ExposureField::Kar).empty() || Text(ExposureField::Pka).empty() || !size) {
+        return false;
+    }
+    shape_ = shape;
+    state_.calc.FieldShape = shape;
+    field_size_name_ = shape == FieldShapeKind::Square ? kSquareSizeName : kCircleSizeName;
+    field_size_text_ = FormatNumber(*size, "#0.00");
+    return true;
+}
+
+CalculationOutcome ExposureForm::Calculate() {
+    for (ExposureField field : {ExposureField::TubeVoltage, ExposureField::Kar, ExposureField::Pka,
+                                ExposureField::FocusSkinDistance}) {
+        Confirm(field);
+    }
+    return RunCalculation(state_, {Text(ExposureField::BodySite), Text(ExposureField::TubeVoltage),
+                                   Text(ExposureField::Kar), Text(ExposureField::Pka),
+                                   Text(ExposureField::FocusSkinDistance), field_size_text_});
+}
+
+}  // namespace korvex
