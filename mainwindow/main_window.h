@@ -45,6 +45,9 @@ class MainWindow : public QWidget {
     void addResultRequested();
     // "はい" in the exit confirmation: the program ends now.
     void exitRequested();
+    // "線量レポート読込": dose reports are to be read, with the device chosen here (empty
+    // when none is).
+    void doseReportRequested(const QString& device_file);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +100,7 @@ class MainWindow : public QWidget {
     QPushButton* add_button_ = nullptr;        // Command3
     QPushButton* clear_button_ = nullptr;      // Command6
     QPushButton* exit_button_ = nullptr;       // Command1
+    QPushButton* report_button_ = nullptr;     // CommandDoseReport
     std::array<QLabel*, 7> result_labels_{};   // Label68 .. Label74
 };
 

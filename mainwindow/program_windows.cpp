@@ -1,8 +1,10 @@
 #include "mainwindow/program_windows.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "dose_report/report_window.h"
 #include "mainwindow/main_window.h"
 #include "results/results_window.h"
 
@@ -12,12 +14,40 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
     : state_(state),
       main_(std::make_unique<MainWindow>(state.engine, messages)),
       results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages,
-                                               state.engine.WorkingFolder)) {
+                                               state.engine.WorkingFolder)),
+      messages_(messages),
+      choose_reports_([](QWidget* parent) {
+          return QFileDialog::getOpenFileNames(parent, "線量レポートを開く", QString(),
+                                               "線量レポート (*.dcm *.DCM);;すべてのファイル (*)");
+      }) {
     connect(main_.get(), &MainWindow::addResultRequested, this,
             [this] { results_->AddResult(state_.engine.calc); });
     connect(results_.get(), &ResultsWindow::tableCleared, this,
             [this] { main_->SetAddButtonEnabled(false); });
     connect(main_.get(), &MainWindow::exitRequested, this, &ProgramWindows::exitRequested);
+    connect(main_.get(), &MainWindow::doseReportRequested, this,
+            [this](const QString& device) { OpenDoseReports(device); });
+}
+
+void ProgramWindows::OpenDoseReports(const QString& device_file) {
+    const QStringList files = choose_reports_(main_.get());
+    if (files.isEmpty()) {
+        return;
+    }
+    if (!report_) {
+        // The report's own engine state: reading a report leaves the main window's case.
+        report_ = std::make_unique<ReportWindow>(state_.engine.tables, state_.engine.WorkingFolder,
+                                                 state_.results, *results_, messages_);
+    }
+    std::vector<std::filesystem::path> paths;
+    for (const QString& file : files) {
+        paths.emplace_back(file.toStdString());
+    }
+    if (report_->Open(paths, device_file.toStdString())) {
+        report_->show();
+        report_->raise();
+        report_->activateWindow();
+    }
 }
 
 ProgramWindows::~ProgramWindows() = default;

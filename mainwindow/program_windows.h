@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +13,7 @@ namespace korvex {
 
 class MainWindow;
 class MessageService;
+class ReportWindow;
 class ResultsWindow;
 
 // What lives as long as the program: the engine's state, the results table and the user
@@ -37,6 +40,15 @@ class ProgramWindows : public QObject {
 
     MainWindow& Main() { return *main_; }
     ResultsWindow& Results() { return *results_; }
+    // The dose-report window once a report was opened, else nullptr.
+    ReportWindow* Report() { return report_.get(); }
+
+    // The files the user picks for "線量レポート読込"; the file dialog unless a test
+    // replaces it. An empty list means the user cancelled.
+    using FileChooser = std::function<QStringList(QWidget* parent)>;
+    void SetReportFileChooser(FileChooser chooser) { choose_reports_ = std::move(chooser); }
+    // Asks for the files and shows them calculated with the device (empty: the first).
+    void OpenDoseReports(const QString& device_file);
 
   signals:
     void exitRequested();
@@ -45,6 +57,9 @@ class ProgramWindows : public QObject {
     ProgramState& state_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<ResultsWindow> results_;
+    std::unique_ptr<ReportWindow> report_;
+    MessageService& messages_;
+    FileChooser choose_reports_;
 };
 
 }  // namespace korvex

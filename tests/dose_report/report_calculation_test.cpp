@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "dose_report/dose_report_reader.h"
+#include "dose_report/group_result_row.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
@@ -297,6 +298,35 @@ TEST_F(ReportCalculationTest, DeviceAndDistanceThatCannotBeUsedStopTheWholeRepor
     EXPECT_TRUE(nothing.groups.empty());
     EXPECT_EQ(nothing.summary.PeakSkinDose, 0);
     EXPECT_EQ(nothing.summary.ReportKar, 0.0);
+}
+
+// A group's row: what the results table shows for all its events together.
+TEST_F(ReportCalculationTest, GroupRowHoldsKarWeightedMeansAndSums) {
+    const ReportCalculation result = Calculate({Read("standard", fixtures::StandardReport())});
+    ASSERT_EQ(result.groups[0].events.size(), 2u);
+    const CalculationCase& a = result.events[0].calc;  // 10 mGy at 80 kV, 0.2 mm Cu
+    const CalculationCase& b = result.events[1].calc;  // 20 mGy at 90 kV, 0.1 mm Cu
+    const ResultRow row = GroupResultRow(result, 0);
+    using C = ResultColumn;
+    EXPECT_EQ(row[C::Site].Text(), "LAO 30 CRA 10");
+    EXPECT_EQ(row[C::Kv].Text(), "87");  // (10 x 80 + 20 x 90) / 30 = 86.7
+    EXPECT_EQ(row[C::FilterInherent].Text(), "2.50");
+    EXPECT_EQ(row[C::FilterAluminium].Text(), "1.00");
+    EXPECT_EQ(row[C::FilterCopper].Text(), "0.13");  // (10 x 0.2 + 20 x 0.1) / 30
+    EXPECT_EQ(row[C::FilterOther].Text(), "-");
+    EXPECT_EQ(row[C::Fsd].Text(), "85");
+    EXPECT_EQ(row[C::Field].Text(), "---");
+    EXPECT_EQ(row[C::KarShown].Text(), "30.0");
+    EXPECT_EQ(row[C::PkaShown].Text(), "02.5");
+    EXPECT_EQ(row[C::KarCorrected].Text(),
+              FormatNumber(a.CorrectedKar + b.CorrectedKar, "###00.0"));
+    EXPECT_EQ(row[C::DoseRatio].Text(),
+              FormatNumber((10 * a.DoseToKermaRatio + 20 * b.DoseToKermaRatio) / 30, "0.000"));
+    EXPECT_EQ(row[C::ScatterFactor].Text(),
+              FormatNumber((10 * a.ForwardBackscatterFactor + 20 * b.ForwardBackscatterFactor) / 30,
+                           "0.000"));
+    EXPECT_EQ(row[C::EntranceDose].Text(), FormatNumber(a.SkinDose + b.SkinDose, "###0.0"));
+    EXPECT_THROW(GroupResultRow(result, 5), std::out_of_range);
 }
 
 std::string FileBytes(const std::filesystem::path& path) {

@@ -1,6 +1,6 @@
-// Drives the two windows through a typical session on a copy of a working folder and
-// saves what they show: the main window after a calculation and the results window with
-// several rows and the dose total.
+// Drives the windows through a typical session on a copy of a working folder and saves what
+// they show: the main window after a calculation, the results window with several rows and
+// the dose total, and the dose-report window on a synthetic 30-event biplane report.
 //
 //   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
 #include <QApplication>
@@ -14,13 +14,17 @@
 #include <filesystem>
 #include <string>
 
+#include <QTableWidget>
+
 #include "app/fonts.h"
+#include "dose_report/report_window.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
 #include "results/results_window.h"
+#include "tests/fixtures/dose_report_fixtures.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
 
@@ -152,6 +156,23 @@ int main(int argc, char** argv) {
     QWidget* results = &windows.Results();
     Child<QPushButton>(results, "Command1")->click();
     ok = Save(results, out + "/results-window.png") && ok;
+
+    // A synthetic report (no patient, no real unit) read through the main window's button.
+    const std::filesystem::path report = folder / "procedure.dcm";
+    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::ProcedureReport());
+    windows.SetReportFileChooser(
+        [&report](QWidget*) { return QStringList{QString::fromStdString(report.string())}; });
+    Child<QPushButton>(main, "CommandDoseReport")->click();
+    Settle();
+    if (windows.Report() == nullptr) {
+        std::fprintf(stderr, "the report window did not open\n");
+        return 1;
+    }
+    auto* groups = Child<QTableWidget>(windows.Report(), "ReportGroups");
+    for (int row = 0; row < groups->rowCount() && row < 2; ++row) {
+        groups->item(row, 0)->setCheckState(Qt::Checked);
+    }
+    ok = Save(windows.Report(), out + "/report-window.png") && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }
