@@ -26,6 +26,10 @@ namespace {
 // Deeper nesting than any template of PS3.16 needs is not followed (a damaged file could
 // otherwise nest without end).
 constexpr int kMaxContentDepth = 32;
+// No quantity of a dose report comes near this in the program's units (mGy, Gy*cm^2, kV,
+// mm, degrees, cm, cm^2); a larger value is a damaged one, and refusing it keeps the sums
+// over many events finite.
+constexpr double kMaxMagnitude = 1e9;
 
 std::string CodeValueOf(const DSRBasicCodedEntry& code) {
     return code.CodeValue.c_str();
@@ -233,7 +237,7 @@ ReportValue ToValue(const NumericItem& num, ReportQuantity quantity, bool negati
         return result;
     }
     const double value = combine(num.values) * *factor;
-    if (!std::isfinite(value)) {
+    if (!std::isfinite(value) || std::fabs(value) > kMaxMagnitude) {
         result.problem = "値が大きすぎます";
     } else if (!negative_allowed && value < 0) {
         result.problem = "負の値です（" + ShortestNumberText(value) + "）";

@@ -179,6 +179,17 @@ TEST_F(DoseReportReaderTest, EveryUnitOfRealFilesAndUnknownOnesWithTheirReason) 
     EXPECT_EQ(report.events[7].pka_gycm2.problem, "単位「Gy*cm2」は使えません");
 }
 
+TEST_F(DoseReportReaderTest, AbsurdAndNegativeValuesAreRefusedWithTheirReason) {
+    FixtureReport absurd = fixtures::StandardReport();
+    absurd.events[0].dose_rp = fixtures::FixtureNumber{"1e300", "Gy"};
+    absurd.events[1].dap = fixtures::FixtureNumber{"-0.0001", "Gy.m2"};
+    absurd.events[2].kvp = {{"8O", "kV"}};
+    const DoseReport report = Read("absurd", absurd);
+    EXPECT_EQ(report.events[0].kar_mgy.problem, "値が大きすぎます");
+    EXPECT_EQ(report.events[1].pka_gycm2.problem, "負の値です（-1）");
+    EXPECT_EQ(report.events[2].tube_voltage_kv.problem, "数値として読めません（\"8O\"）");
+}
+
 TEST_F(DoseReportReaderTest, ReportWithoutEventsReadsWithANote) {
     const DoseReport report = Read("no_events", fixtures::NoEventsReport());
     EXPECT_TRUE(report.events.empty());
