@@ -67,6 +67,18 @@ void BM_HundredEventsWarm(benchmark::State& bench) {
 }
 BENCHMARK(BM_HundredEventsWarm)->Unit(benchmark::kMillisecond);
 
+// Kernels kept, spectra forgotten: each of the 18 distinct spectra is computed once again
+// (a second report of other tube voltages in the same session).
+void BM_HundredEventsWarmKernelsOnly(benchmark::State& bench) {
+    EngineState state(LoadReferenceTables(Folder().folder.path()), Folder().folder.path());
+    ReadAndCalculate(bench, state);
+    for (auto _ : bench) {
+        state.spectrum_cache.Clear();
+        ReadAndCalculate(bench, state);
+    }
+}
+BENCHMARK(BM_HundredEventsWarmKernelsOnly)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
