@@ -88,6 +88,27 @@ bool Save(QWidget* window, const QString& path) {
     return saved;
 }
 
+// A synthetic report (no patient, no real unit) read through the main window's button,
+// with its first two projections checked.
+bool SaveReportWindow(korvex::ProgramWindows& windows, QWidget* main,
+                      const std::filesystem::path& folder, const QString& out) {
+    const std::filesystem::path report = folder / "procedure.dcm";
+    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::ProcedureReport());
+    windows.SetReportFileChooser(
+        [&report](QWidget*) { return QStringList{QString::fromStdString(report.string())}; });
+    Child<QPushButton>(main, "CommandDoseReport")->click();
+    Settle();
+    if (windows.Report() == nullptr) {
+        std::fprintf(stderr, "the report window did not open\n");
+        return false;
+    }
+    auto* groups = Child<QTableWidget>(windows.Report(), "ReportGroups");
+    for (int row = 0; row < groups->rowCount() && row < 2; ++row) {
+        groups->item(row, 0)->setCheckState(Qt::Checked);
+    }
+    return Save(windows.Report(), out + "/report-window.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,22 +178,7 @@ int main(int argc, char** argv) {
     Child<QPushButton>(results, "Command1")->click();
     ok = Save(results, out + "/results-window.png") && ok;
 
-    // A synthetic report (no patient, no real unit) read through the main window's button.
-    const std::filesystem::path report = folder / "procedure.dcm";
-    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::ProcedureReport());
-    windows.SetReportFileChooser(
-        [&report](QWidget*) { return QStringList{QString::fromStdString(report.string())}; });
-    Child<QPushButton>(main, "CommandDoseReport")->click();
-    Settle();
-    if (windows.Report() == nullptr) {
-        std::fprintf(stderr, "the report window did not open\n");
-        return 1;
-    }
-    auto* groups = Child<QTableWidget>(windows.Report(), "ReportGroups");
-    for (int row = 0; row < groups->rowCount() && row < 2; ++row) {
-        groups->item(row, 0)->setCheckState(Qt::Checked);
-    }
-    ok = Save(windows.Report(), out + "/report-window.png") && ok;
+    ok = SaveReportWindow(windows, main, folder, out) && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }
