@@ -23,6 +23,7 @@
 #include "results/results_window.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
+#include "ui/printer_service.h"
 
 namespace {
 
@@ -121,7 +122,8 @@ int main(int argc, char** argv) {
     }
     state->UserName = "IVR 線量管理室";
 
-    korvex::ProgramWindows windows(*state, messages);
+    korvex::QtPrinterService printer;
+    korvex::ProgramWindows windows(*state, messages, printer);
     windows.Show();
     QWidget* main = &windows.Main();
     main->resize(main->sizeHint().expandedTo(QSize(1180, 640)));
