@@ -4,6 +4,9 @@
 #include <cmath>
 #include <string>
 
+#include "engine/errors.h"
+#include "engine/text_rules.h"
+
 namespace korvex {
 namespace {
 
@@ -16,6 +19,7 @@ constexpr double kHeaderBottomMm = 40;
 // Room left between the title and a user name moved left to fit the page.
 constexpr double kTitleGapMm = 5;
 constexpr double kSignatureXMm = 200;
+constexpr double kTotalYMm = 192;
 constexpr double kTitleXMm = 50;
 
 struct PrintedText {
@@ -145,6 +149,20 @@ void PrintResultRow(PrintSurface& surface, const ResultsTable& table, int slot) 
     }
 }
 
+void PrintDoseTotal(PrintSurface& surface, const ResultsTable& table) {
+    if (table.RowCount() == 0) {
+        return;
+    }
+    std::string total(kPrintNoMaterial);  // a sum beyond the range of numbers is not printed
+    try {
+        total =
+            FormatNumber(table.DoseTotal(), ColumnInfo(ResultColumn::EntranceDose).print_pattern);
+    } catch (const CalculationError&) {
+    }
+    surface.Text(240, kTotalYMm, "合 計");
+    surface.Text(265, kTotalYMm, total);
+}
+
 void PrintReportTitle(PrintSurface& surface, std::string_view user_name) {
     surface.SetFontSize(kPrintTitleFontPt);
     surface.Text(kTitleXMm, kReportTopMm, kReportTitle);
@@ -168,6 +186,7 @@ void PrintReportPage(PrintSurface& surface, const ResultsTable& table, std::stri
     for (int slot = 1; slot <= table.RowCount(); ++slot) {
         PrintResultRow(surface, table, slot);
     }
+    PrintDoseTotal(surface, table);
     PrintReportTitle(surface, user_name);
     surface.EndDocument();
 }
@@ -184,7 +203,7 @@ ReportPlacement PlaceReport(double sheet_width_mm, double sheet_height_mm,
     if (!usable(area.left_mm, area.right_mm) || !usable(area.top_mm, area.bottom_mm)) {
         return {};
     }
-    const double height_mm = kReportBottomMm - kReportTopMm;
+    const double height_mm = kReportInkBottomMm - kReportTopMm;
     const double scale = std::min({1.0, (area.right_mm - area.left_mm) / kReportWidthMm,
                                    (area.bottom_mm - area.top_mm) / height_mm});
     const double width = kReportWidthMm * scale;

@@ -20,19 +20,25 @@ inline constexpr std::string_view kReportSignature = "  with  Korvex-2";
 // The bar printed in the material column of a row without a filter of a chosen material.
 inline constexpr std::string_view kPrintNoMaterial = "―";
 
-// Everything the report draws lies in x 0..285 mm and y 12..190 mm (title to frame bottom).
+// Everything the report draws lies in x 0..285 mm and y 12..196 mm: title, table (frame
+// bottom at 190 mm) and the dose total below it.
 inline constexpr double kReportWidthMm = 285;
 inline constexpr double kReportTopMm = 12;
 inline constexpr double kReportBottomMm = 190;
+inline constexpr double kReportInkBottomMm = 196;
 
 // Page set-up, the frame and rules, the header texts.
 void PrintTableFrame(PrintSurface& surface);
 // The cells of `slot` (1..15) on its row line, y = 10 slot + 33 mm.
 void PrintResultRow(PrintSurface& surface, const ResultsTable& table, int slot);
+// The sum of the printed doses under the dose column, below the frame; nothing for an
+// empty table. The window shows the same total on its totals button; on paper it is the
+// figure a skin-dose follow-up starts from.
+void PrintDoseTotal(PrintSurface& surface, const ResultsTable& table);
 // The title, and the user name followed by the signature. A name too long for the page is
 // moved left, and made smaller only when it still does not fit, so it is never cut off.
 void PrintReportTitle(PrintSurface& surface, std::string_view user_name);
-// The whole page: frame, rows 1..RowCount, title, end of document.
+// The whole page: frame, rows 1..RowCount, dose total, title, end of document.
 void PrintReportPage(PrintSurface& surface, const ResultsTable& table, std::string_view user_name);
 
 // The printable area of a sheet, in mm from the sheet's top-left corner.

@@ -51,8 +51,8 @@ TEST_F(ReportPdfTest, TextsSitWhereTheLayoutPutsThemOnA4) {
     EXPECT_NEAR(page.width(), 297, 0.5);  // landscape A4
     EXPECT_NEAR(page.height(), 210, 0.5);
 
-    // Centred: origin 6 mm from the left, the title's top 16 mm from the top.
-    const double left = 6, top = 4;
+    // Centred: origin 6 mm from the left, the title's top 13 mm from the top.
+    const double left = 6, top = 1;
     const auto expect_at = [&](const char* text, double x, double y, int occurrence = 0) {
         const Word* word = FindWord(words, text, occurrence);
         ASSERT_NE(word, nullptr) << text;
@@ -65,6 +65,7 @@ TEST_F(ReportPdfTest, TextsSitWhereTheLayoutPutsThemOnA4) {
     expect_at("胸部背面", 3, 183, 14);
     expect_at("1405.0", 265, 183);
     expect_at("05.0", 265, 43);
+    expect_at("10575.0", 265, 192);  // the total
     const Word* name = FindWord(words, "テスト病院");
     ASSERT_NE(name, nullptr);
     EXPECT_NEAR(name->x_min, left + 200, 0.3);
@@ -74,7 +75,7 @@ TEST_F(ReportPdfTest, TextsSitWhereTheLayoutPutsThemOnA4) {
     for (const Word& word : words) {
         EXPECT_GE(word.x_min, left - 0.01) << word.text.toStdString();
         EXPECT_LE(word.x_max, left + 285) << word.text.toStdString();
-        EXPECT_LE(word.y_max, top + 190) << word.text.toStdString();
+        EXPECT_LE(word.y_max, top + 196) << word.text.toStdString();
     }
 }
 

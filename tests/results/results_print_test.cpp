@@ -185,11 +185,11 @@ TEST(PrinterPage, FullPagePrinterPutsTheReportInsideTheSheet) {
     const testing::Word* title = testing::FindWord(words, "IVR");
     ASSERT_NE(title, nullptr);
     EXPECT_NEAR(title->x_min, 6 + 50, 0.3);
-    EXPECT_NEAR(title->y_min, 4 + 12, 0.3);
+    EXPECT_NEAR(title->y_min, 1 + 12, 0.3);
     const testing::Word* dose = testing::FindWord(words, "345.6");
     ASSERT_NE(dose, nullptr);
     EXPECT_NEAR(dose->x_min, 6 + 265, 0.3);
-    EXPECT_NEAR(dose->y_min, 4 + 43, 0.3);
+    EXPECT_NEAR(dose->y_min, 1 + 43, 0.3);
 }
 
 }  // namespace

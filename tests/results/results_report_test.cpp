@@ -214,6 +214,30 @@ TEST(PrintReportPage, TitleCarriesTheUserNameAndEndsThePage) {
     EXPECT_EQ(page.Of(Kind::End).size(), 1u);
 }
 
+TEST(PrintDoseTotal, SumOfTheRoundedDosesBelowTheDoseColumn) {
+    ResultsTable table = TableOf(1);
+    CalculationCase small = ExampleCase();
+    small.SkinDose = 4.96;  // stored as 5.0: the total adds what the table shows
+    AddResultRow(table, small);
+    const RecordingPrintSurface page = PrintPage(table, "テスト病院");
+    EXPECT_EQ(page.TextsAt(192), (std::vector<std::string>{"合 計", "350.6"}));
+    EXPECT_EQ(page.FindText("350.6")->x1, 265);
+    EXPECT_EQ(page.FindText("350.6")->font_size_pt, 9);
+
+    ResultsTable one;
+    small.SkinDose = 5.04;
+    AddResultRow(one, small);
+    EXPECT_EQ(PrintPage(one, "").TextsAt(192).back(), "05.0");
+
+    // Values read from a file whose sum overflows: no "inf" on paper.
+    ResultsTable absurd;
+    ResultRow row = FormatResultRow(ExampleCase());
+    row[ResultColumn::EntranceDose] = NumberCell(1e308);
+    absurd.StoreRow(row);
+    absurd.StoreRow(row);
+    EXPECT_EQ(PrintPage(absurd, "").TextsAt(192).back(), "―");
+}
+
 TEST(PrintReportPage, AnEmptyTablePrintsFrameHeaderAndTitle) {
     const RecordingPrintSurface page = PrintPage(ResultsTable(), "テスト病院");
     EXPECT_EQ(page.Lines().size(), 35u);
@@ -256,11 +280,11 @@ TEST(PrintReportTitle, ALongUserNameStaysOnThePage) {
 }
 
 TEST(PlaceReport, CentresOnA4AndRespectsThePrinterMargins) {
-    // A4 landscape, 5 mm unprintable border: the report (285 x 178 mm) is centred.
+    // A4 landscape, 5 mm unprintable border: the report (285 x 184 mm) is centred.
     const ReportPlacement a4 = PlaceReport(297, 210, {5, 5, 292, 205});
     EXPECT_DOUBLE_EQ(a4.scale, 1);
     EXPECT_DOUBLE_EQ(a4.origin_x_mm, 6);
-    EXPECT_DOUBLE_EQ(a4.origin_y_mm + 12, 16);  // the title's top
+    EXPECT_DOUBLE_EQ(a4.origin_y_mm + 12, 13);  // the title's top
 
     // A printer that cannot print the first 8 mm on the left: moved right, not cut.
     const ReportPlacement shifted = PlaceReport(297, 210, {8, 5, 296, 205});
@@ -273,7 +297,7 @@ TEST(PlaceReport, CentresOnA4AndRespectsThePrinterMargins) {
     EXPECT_NEAR(letter.origin_x_mm, 6.35, 1e-9);
     EXPECT_LE(letter.origin_x_mm + 285 * letter.scale, 273.05 + 1e-9);
     EXPECT_GE(letter.origin_y_mm + 12 * letter.scale, 6.35);
-    EXPECT_LE(letter.origin_y_mm + 190 * letter.scale, 209.55 + 1e-9);
+    EXPECT_LE(letter.origin_y_mm + 196 * letter.scale, 209.55 + 1e-9);
 
     // A printable area that makes no sense falls back to the whole sheet.
     const ReportPlacement odd = PlaceReport(297, 210, {50, 50, 10, 10});
