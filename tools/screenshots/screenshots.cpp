@@ -152,6 +152,9 @@ int main(int argc, char** argv) {
     bool ok = Save(main, out + "/main-window.png");
 
     QWidget* results = &windows.Results();
+    // Below the main window on a 1200-pixel screen it is made lower to fit; the picture
+    // shows it at its full height.
+    results->resize(results->width(), 535);
     Child<QPushButton>(results, "Command1")->click();
     ok = Save(results, out + "/results-window.png") && ok;
     std::filesystem::remove_all(folder);
