@@ -3,34 +3,13 @@
 #include <QGuiApplication>
 #include <memory>
 
-#include "engine/errors.h"
-#include "engine/reference_tables.h"
-#include "engine/text_file.h"
+#include "mainwindow/user_name.h"
 #include "results/report_pdf.h"
 
 namespace korvex::cli {
 
 std::string RegisteredUserName(const std::filesystem::path& working_folder) {
-    std::string content;
-    try {
-        content = ReadTextFile(working_folder / kPrimaryFile, kPrimaryFile, Decoding::Lenient);
-    } catch (const FileError&) {
-        return {};  // no file, no name: the report is signed by the program alone
-    }
-    constexpr int kUserNameLine = 32;
-    size_t start = 0;
-    for (int line = 1; line < kUserNameLine; ++line) {
-        start = content.find('\n', start);
-        if (start == std::string::npos) {
-            return {};  // the 31 reference lines alone: no name registered
-        }
-        ++start;
-    }
-    std::string name = content.substr(start, content.find('\n', start) - start);
-    if (!name.empty() && name.back() == '\r') {
-        name.pop_back();
-    }
-    return name;
+    return ReadUserName(working_folder).value_or(std::string());
 }
 
 namespace {
