@@ -7,6 +7,7 @@
 
 #include "cli/exposure.h"
 #include "cli/json_output.h"
+#include "cli/report_output.h"
 #include "device/device_file.h"
 #include "device/material_file.h"
 #include "engine/device_calibration.h"
@@ -76,7 +77,9 @@ struct DeviceOptions {
 };
 
 struct TableOptions {
-    std::string input, comment, output;
+    std::string input, comment, output, pdf, user;
+    CLI::Option* comment_given = nullptr;
+    CLI::Option* user_given = nullptr;
 };
 
 EngineState LoadState(const CommonOptions& options, const std::string& executable) {
@@ -168,8 +171,9 @@ void AddDeviceCommand(CLI::App& app, const Help& help, DeviceOptions& o) {
 
 void AddTableCommand(CLI::App& app, const Help& help, TableOptions& o) {
     CLI::App* table = app.add_subcommand(
-        "table", help({"一連の照射を計算し、結果表の CSV ファイルを作成します",
-                       "calculate a series of exposures into a results-table CSV file"}));
+        "table", help({"一連の照射を計算し、結果表の CSV ファイルと印刷用の PDF を作成します",
+                       "calculate a series of exposures into a results-table CSV file and its "
+                       "printed report as PDF"}));
     table
         ->add_option("--input", o.input,
                      help({"照射の一覧 (UTF-8 の CSV)。見出し device,site,kv,kar,pka,shape,fsd。"
@@ -178,21 +182,25 @@ void AddTableCommand(CLI::App& app, const Help& help, TableOptions& o) {
                            "device,site,kv,kar,pka,shape,fsd; empty kv and fsd take the "
                            "device's values"}))
         ->required();
-    table
-        ->add_option("--comment", o.comment,
-                     help({"結果ファイルの 1 行目に書くコメント",
-                           "comment for the first line of the results file"}))
-        ->required();
-    table
-        ->add_option("--output", o.output,
-                     help({"結果表の CSV ファイル (結果ウィンドウで読み込めます)",
-                           "results-table CSV file (the results window reads it)"}))
-        ->required();
+    o.comment_given = table->add_option(
+        "--comment", o.comment,
+        help({"結果ファイルの 1 行目に書くコメント (--output のとき必須)",
+              "comment for the first line of the results file (needed with --output)"}));
+    table->add_option("--output", o.output,
+                      help({"結果表の CSV ファイル (結果ウィンドウで読み込めます)",
+                            "results-table CSV file (the results window reads it)"}));
+    table->add_option("--pdf", o.pdf,
+                      help({"結果表の印刷と同じ 1 ページの PDF ファイル",
+                            "the printed report of the table as a one-page PDF file"}));
+    o.user_given = table->add_option(
+        "--user", o.user,
+        help({"PDF の表題に入れるユーザー名。省略時は登録されたユーザー名",
+              "user name in the PDF's title; default: the registered user name"}));
     table->footer(
-        help({"15 件を超える照射、または計算できない照射があると、その行を示して中止し、"
-              "ファイルは作りません。",
-              "More than 15 exposures, or one that cannot be calculated, stops the "
-              "command with its line; no file is written then."}));
+        help({"--output と --pdf の少なくとも一方を指定して下さい。15 件を超える照射、"
+              "または計算できない照射があると、その行を示して中止し、ファイルは作りません。",
+              "Give --output, --pdf or both. More than 15 exposures, or one that cannot be "
+              "calculated, stops the command with its line; no file is written then."}));
 }
 
 int Calc(const CalcOptions& options, const CommonOptions& common, const std::string& executable,
@@ -319,10 +327,42 @@ std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path&
     return exposures;
 }
 
+// The files the table command was asked for; a failed write is reported as JSON.
+int WriteTableFiles(const TableOptions& o, const ResultsTable& table,
+                    const std::filesystem::path& working_folder, std::ostream& out) {
+    Json json;
+    try {
+        if (!o.output.empty()) {
+            WriteResultsCsv(o.output, o.comment, table);
+            json["file"] = o.output;
+        }
+        if (!o.pdf.empty()) {
+            const std::string user =
+                o.user_given->count() > 0 ? o.user : RegisteredUserName(working_folder);
+            WriteTablePdf(o.pdf, table, user);
+            json["pdf"] = o.pdf;
+        }
+    } catch (const FileError& error) {
+        Json failure;
+        failure["error"] = error.what();
+        WriteJson(out, failure);
+        return 1;
+    }
+    json["rows"] = table.RowCount();
+    json["DoseTotal"] = JsonNumber(table.DoseTotal());
+    WriteJson(out, json);
+    return 0;
+}
+
 int Table(const TableOptions& o, const CommonOptions& common, const std::string& executable,
           std::ostream& out, std::ostream& err) {
+    if (o.output.empty() && o.pdf.empty()) {
+        throw UsageError("--output か --pdf を指定して下さい。");
+    }
+    if (!o.output.empty() && o.comment_given->count() == 0) {
+        throw UsageError("--output には --comment を指定して下さい。");
+    }
     const std::filesystem::path input = o.input;
-    const std::filesystem::path output = o.output;
     const auto exposures = ReadExposures(input);
     if (exposures.size() > static_cast<size_t>(kResultSlotCount)) {
         throw UsageError("照射が " + std::to_string(exposures.size()) +
@@ -351,13 +391,7 @@ int Table(const TableOptions& o, const CommonOptions& common, const std::string&
         }
         AddResultRow(table, state.calc);
     }
-    WriteResultsCsv(output, o.comment, table);
-    Json json;
-    json["file"] = output.string();
-    json["rows"] = table.RowCount();
-    json["DoseTotal"] = JsonNumber(table.DoseTotal());
-    WriteJson(out, json);
-    return 0;
+    return WriteTableFiles(o, table, state.WorkingFolder, out);
 }
 
 // Options and commands under Japanese headings.

@@ -9,10 +9,11 @@
 
 namespace korvex {
 
-ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
+ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
+                               PrinterService& printer)
     : state_(state),
       main_(std::make_unique<MainWindow>(state.engine, messages)),
-      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages,
+      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages, printer,
                                                state.engine.WorkingFolder)) {
     connect(main_.get(), &MainWindow::addResultRequested, this,
             [this] { results_->AddResult(state_.engine.calc); });

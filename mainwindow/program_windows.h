@@ -11,6 +11,7 @@ namespace korvex {
 
 class MainWindow;
 class MessageService;
+class PrinterService;
 class ResultsWindow;
 class UserNameWindows;
 
@@ -30,7 +31,7 @@ class ProgramWindows : public QObject {
     Q_OBJECT
 
   public:
-    ProgramWindows(ProgramState& state, MessageService& messages);
+    ProgramWindows(ProgramState& state, MessageService& messages, PrinterService& printer);
     ~ProgramWindows() override;
 
     // Start-up: the main window, and the results window beside it.

@@ -20,6 +20,7 @@
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 #include "tests/gui_support/fake_message_service.h"
+#include "tests/gui_support/fake_printer_service.h"
 #include "tests/gui_support/gui_test_support.h"
 #include "ui/canvas.h"
 #include "ui/file_list.h"
@@ -62,7 +63,7 @@ class UserNameWindowsTest : public ::testing::Test {
         windows_.reset();
         state_ = std::make_unique<ProgramState>(
             EngineState(LoadReferenceTables(folder_.path()), folder_.path()));
-        windows_ = std::make_unique<ProgramWindows>(*state_, messages_);
+        windows_ = std::make_unique<ProgramWindows>(*state_, messages_, printer_);
         windows_->Show();
         ProcessEvents();
     }
@@ -134,6 +135,7 @@ class UserNameWindowsTest : public ::testing::Test {
     fixtures::TempFolder folder_;
     std::string reference_;
     testing::FakeMessageService messages_;
+    testing::FakePrinterService printer_;
     std::unique_ptr<ProgramState> state_;
     std::unique_ptr<ProgramWindows> windows_;
 };

@@ -24,6 +24,7 @@
 #include "results/results_window.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
+#include "ui/printer_service.h"
 
 namespace {
 
@@ -121,7 +122,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    korvex::ProgramWindows windows(*state, messages);
+    korvex::QtPrinterService printer;
+    korvex::ProgramWindows windows(*state, messages, printer);
     windows.Show();
     QWidget* main = &windows.Main();
     main->resize(main->sizeHint().expandedTo(QSize(1180, 640)));
@@ -160,6 +162,9 @@ int main(int argc, char** argv) {
     ok = Save(main, out + "/main-window.png") && ok;
 
     QWidget* results = &windows.Results();
+    // Below the main window on a 1200-pixel screen it is made lower to fit; the picture
+    // shows it at its full height.
+    results->resize(results->width(), 535);
     Child<QPushButton>(results, "Command1")->click();
     ok = Save(results, out + "/results-window.png") && ok;
     std::filesystem::remove_all(folder);
