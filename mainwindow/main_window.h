@@ -15,6 +15,7 @@ class QRadioButton;
 
 namespace korvex {
 
+class DeviceDialog;
 class ExitConfirmation;
 class FileList;
 class MessageService;
@@ -29,9 +30,11 @@ class MainWindow : public QWidget {
     MainWindow(EngineState& state, MessageService& messages, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Device selection (the file list's event) and deletion (Command4).
+    // Device selection (the file list's event), deletion (Command4) and a new device
+    // (Command7: the device dialog, reset and shown beside this window).
     void SelectDevice();
     void DeleteDevice();
+    void NewDevice();
     // Command2, Command6.
     void Calculate();
     void ClearResults();
@@ -69,6 +72,7 @@ class MainWindow : public QWidget {
     MessageService& messages_;
     ExposureForm form_;
     ExitConfirmation* exit_confirmation_ = nullptr;
+    DeviceDialog* device_dialog_ = nullptr;  // Form8, made on first use
     bool exiting_ = false;
 
     FileList* device_list_ = nullptr;           // File1
