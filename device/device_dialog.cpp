@@ -12,6 +12,7 @@
 #include "engine/engine_state.h"
 #include "ui/field_events.h"
 #include "ui/message_service.h"
+#include "ui/owned_window.h"
 
 namespace korvex {
 namespace {
@@ -315,10 +316,11 @@ void DeviceDialog::Cancel() {
 
 void DeviceDialog::OpenFilterDialog() {
     if (!filter_dialog_) {
-        filter_dialog_ = new FilterDialog(
-            filter_entry_, messages_, QString::fromStdString(state_.WorkingFolder.string()), this);
-        connect(filter_dialog_, &FilterDialog::filterSet, this, [this] { ShowFilter(); });
-        connect(filter_dialog_, &FilterDialog::filterReleased, this, [this] {
+        filter_dialog_ = std::make_unique<FilterDialog>(
+            filter_entry_, messages_, QString::fromStdString(state_.WorkingFolder.string()));
+        StayAboveOwner(filter_dialog_.get(), this);
+        connect(filter_dialog_.get(), &FilterDialog::filterSet, this, [this] { ShowFilter(); });
+        connect(filter_dialog_.get(), &FilterDialog::filterReleased, this, [this] {
             ShowFilter();
             emit filterReleased();
         });

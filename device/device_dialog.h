@@ -35,6 +35,8 @@ class DeviceDialog : public QWidget {
     void Save();
     void Cancel();
     void OpenFilterDialog();
+    // The filter dialog, once Command9 has made it (a window of its own).
+    FilterDialog* FilterDialogWindow() const { return filter_dialog_.get(); }
 
     const DeviceEntry& Entry() const { return entry_; }
 
@@ -60,7 +62,7 @@ class DeviceDialog : public QWidget {
     MessageService& messages_;
     DeviceEntry entry_;
     FilterEntry filter_entry_;
-    FilterDialog* filter_dialog_ = nullptr;  // Form5, made on first use
+    std::unique_ptr<FilterDialog> filter_dialog_;  // Form5, made on first use
 
     std::array<QLineEdit*, kDeviceFieldCount> boxes_{};  // Text13 ... Text16
     QPushButton* filter_button_ = nullptr;               // Command9

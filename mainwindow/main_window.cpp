@@ -21,6 +21,7 @@
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
+#include "ui/owned_window.h"
 
 namespace korvex {
 namespace {
@@ -511,10 +512,11 @@ void MainWindow::DeleteDevice() {
 
 void MainWindow::NewDevice() {
     if (!device_dialog_) {
-        device_dialog_ = new DeviceDialog(state_, messages_, this);
-        connect(device_dialog_, &DeviceDialog::deviceSaved, this,
+        device_dialog_ = std::make_unique<DeviceDialog>(state_, messages_);
+        StayAboveOwner(device_dialog_.get(), this);
+        connect(device_dialog_.get(), &DeviceDialog::deviceSaved, this,
                 [this] { device_list_->Refresh(); });
-        connect(device_dialog_, &DeviceDialog::filterReleased, this, [this] {
+        connect(device_dialog_.get(), &DeviceDialog::filterReleased, this, [this] {
             form_.ForgetFilterDisplay();
             ShowDevice();
         });

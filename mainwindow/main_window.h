@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 #include "engine/engine_state.h"
 #include "exposure/exposure_form.h"
@@ -35,6 +36,8 @@ class MainWindow : public QWidget {
     void SelectDevice();
     void DeleteDevice();
     void NewDevice();
+    // The device dialog, once create-new has made it (a window of its own).
+    DeviceDialog* DeviceDialogWindow() const { return device_dialog_.get(); }
     // Command2, Command6.
     void Calculate();
     void ClearResults();
@@ -72,7 +75,7 @@ class MainWindow : public QWidget {
     MessageService& messages_;
     ExposureForm form_;
     ExitConfirmation* exit_confirmation_ = nullptr;
-    DeviceDialog* device_dialog_ = nullptr;  // Form8, made on first use
+    std::unique_ptr<DeviceDialog> device_dialog_;  // Form8, made on first use
     bool exiting_ = false;
 
     FileList* device_list_ = nullptr;           // File1

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,12 +42,20 @@ class DeviceDialogTest : public ::testing::Test {
         EXPECT_TRUE(create->isEnabled());
         create->click();
         ProcessEvents();
-        QWidget* dialog = Find(window_.get(), "Form8");
+        QWidget* dialog = Dialog();
         dialog->activateWindow();
         ProcessEvents();
         return dialog;
     }
-    QWidget* Dialog() { return Find(window_.get(), "Form8"); }
+    // A window of its own, not a child of the main window.
+    DeviceDialog* Dialog() {
+        DeviceDialog* dialog = window_->DeviceDialogWindow();
+        if (!dialog) {
+            throw std::runtime_error("the device dialog has not been made");
+        }
+        EXPECT_EQ(dialog->objectName(), "Form8");
+        return dialog;
+    }
 
     template <typename T = QWidget>
     T* Get(const char* name) {

@@ -1,11 +1,16 @@
 // The device dialog (Form8) driven through the main window, as a user would.
+#include <QComboBox>
+#include <QRadioButton>
 #include <QSet>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "device/device_file.h"
 #include "engine/text_rules.h"
+#include "engine/working_folder.h"
 #include "tests/device/device_dialog_support.h"
 #include "ui/file_list.h"
 
@@ -74,6 +79,7 @@ TEST_F(DeviceDialogTest, CreateNewOpensAResetDialogBesideAUsableMainWindow) {
     QWidget* dialog = OpenDialog();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->isWindow());
+    EXPECT_EQ(dialog->parentWidget(), nullptr);  // none of the main window's style
     // Modeless: nothing blocks the main window.
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_FALSE(dialog->isModal());
@@ -322,16 +328,81 @@ TEST_F(DeviceDialogTest, TheDialogsDeviceCalculatesAsTheCommandLinesDevice) {
          "--kv",    "80",     "--k0",       "2.000", "--k1",  "1.700", "--kd",  "1.000"});
     EXPECT_EQ(Lines("Dialog.kvx2"), Lines("Cli.kvx2"));
 
-    const auto skin_dose = [&](const std::string& device) {
-        const std::string json =
-            run({"calc", "--device", device, "--kar", "250", "--pka", "35.2", "--shape", "square"});
-        const size_t at = json.find("\"SkinDose\"");
-        EXPECT_NE(at, std::string::npos) << json;
-        return json.substr(at, json.find_first_of(",}", at) - at);
+    const auto dose = [&](const std::string& device) {
+        return cli::Json::parse(run(
+            {"calc", "--device", device, "--kar", "250", "--pka", "35.2", "--shape", "square"}));
     };
-    const std::string from_dialog = skin_dose("Dialog.kvx2");
-    EXPECT_EQ(from_dialog, skin_dose("Cli.kvx2"));
-    EXPECT_NE(from_dialog.find_first_of("123456789"), std::string::npos) << from_dialog;
+    const cli::Json from_dialog = dose("Dialog.kvx2");
+    const cli::Json from_cli = dose("Cli.kvx2");
+    EXPECT_GT(from_dialog["SkinDose"].get<double>(), 0);
+    EXPECT_EQ(from_dialog["SkinDose"], from_cli["SkinDose"]);
+    EXPECT_EQ(from_dialog["display"], from_cli["display"]);
+}
+
+// A new user commissions a room without the command line: the program on a fresh working
+// folder (made from the bundled data on first start), a device made in the dialog, chosen
+// in the list and calculated with.
+TEST(NewUser, CommissionsARoomOnAFreshWorkingFolderAndCalculates) {
+    fixtures::TempFolder home;
+    const std::string saved_workdir =
+        std::getenv("KORVEX2_WORKDIR") ? std::getenv("KORVEX2_WORKDIR") : "";
+    unsetenv("KORVEX2_WORKDIR");
+    setenv("XDG_DATA_HOME", home.path().c_str(), 1);
+    const std::filesystem::path folder = ResolveWorkingFolder(KORVEX_BUNDLED_DATA_DIR);
+    if (!saved_workdir.empty()) {
+        setenv("KORVEX2_WORKDIR", saved_workdir.c_str(), 1);
+    }
+    ASSERT_EQ(folder, home.path() / "Korvex-2");
+
+    testing::FakeMessageService messages;
+    EngineState state(LoadReferenceTables(folder), folder);
+    MainWindow window(state, messages);
+    window.show();
+    ProcessEvents();
+    Find<QPushButton>(&window, "Command7")->click();
+    ProcessEvents();
+    QWidget* dialog = window.DeviceDialogWindow();
+    ASSERT_NE(dialog, nullptr);
+    for (const auto& [box, text] :
+         {std::pair{"Text13", "IVR室2"}, std::pair{"Text8", "120"}, std::pair{"Text5", "80"},
+          std::pair{"Text3", "1.0"}, std::pair{"Text4", "0.1"}, std::pair{"Text23", "80"},
+          std::pair{"Text14", "10.00"}, std::pair{"Text15", "8.20"},
+          std::pair{"Text16", "14.50"}}) {
+        Find<QLineEdit>(dialog, box)->setText(QString::fromUtf8(text));
+    }
+    Find<QPushButton>(dialog, "Command1")->click();
+    Find<QPushButton>(dialog, "Command3")->click();
+    ProcessEvents();
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_EQ(messages.Texts()[0], " 基本データを IVR室2.kvx2 に保存しました ");
+
+    auto* devices = Find<FileList>(&window, "File1");
+    ASSERT_TRUE(devices->SelectName("IVR室2.kvx2"));
+    ProcessEvents();
+    EXPECT_EQ(Find<QLineEdit>(&window, "Text9")->text(), "65");
+    Find<QComboBox>(&window, "Combo1")->setEditText("胸部背面");
+    for (const auto& [box, text] : {std::pair{"Text14", "250"}, std::pair{"Text15", "35.2"}}) {
+        auto* edit = Find<QLineEdit>(&window, box);
+        edit->setFocus();
+        edit->setText(text);
+        QTest::keyClick(edit, Qt::Key_Return);  // stores the reading
+    }
+    Find<QRadioButton>(&window, "Option2")->click();
+    Find<QPushButton>(&window, "Command2")->click();
+    ProcessEvents();
+    ASSERT_EQ(messages.Texts().size(), 1u) << messages.Texts().back().toStdString();
+
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(cli::RunCommandLine({"calc", "--device", "IVR室2.kvx2", "--kar", "250", "--pka",
+                                   "35.2", "--shape", "square", "--workdir", folder.string()},
+                                  "korvex2-cli", out, err),
+              0)
+        << err.str();
+    const cli::Json printed = cli::Json::parse(out.str());
+    EXPECT_EQ(Find<QLabel>(&window, "Label74")->text().toStdString(),
+              printed["display"]["SkinDose"].get<std::string>());
+    EXPECT_FALSE(Find<QLabel>(&window, "Label74")->text().isEmpty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The arbitrary-filter dialog (Form5), opened from the device dialog.
 #include <QListWidget>
 
+#include "device/filter_dialog.h"
 #include "engine/text_file.h"
 #include "tests/device/device_dialog_support.h"
 #include "tests/fixtures/typical_device.h"
@@ -19,12 +20,19 @@ class FilterDialogTest : public testing::DeviceDialogTest {
     QWidget* OpenFilter() {
         Get<QPushButton>("Command9")->click();
         ProcessEvents();
-        QWidget* filter = Find(Dialog(), "Form5");
+        QWidget* filter = Filter();
         filter->activateWindow();
         ProcessEvents();
         return filter;
     }
-    QWidget* Filter() { return Find(Dialog(), "Form5"); }
+    QWidget* Filter() {
+        QWidget* filter = Dialog()->FilterDialogWindow();
+        if (!filter) {
+            throw std::runtime_error("the filter dialog has not been made");
+        }
+        EXPECT_EQ(filter->objectName(), "Form5");
+        return filter;
+    }
     template <typename T = QWidget>
     T* InFilter(const char* name) {
         return Find<T>(Filter(), name);
