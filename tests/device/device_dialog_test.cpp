@@ -11,6 +11,7 @@
 #include "device/device_file.h"
 #include "engine/text_rules.h"
 #include "engine/working_folder.h"
+#include "mainwindow/program_windows.h"
 #include "tests/device/device_dialog_support.h"
 #include "ui/file_list.h"
 
@@ -354,11 +355,14 @@ TEST(NewUser, CommissionsARoomOnAFreshWorkingFolderAndCalculates) {
     }
     ASSERT_EQ(folder, home.path() / "Korvex-2");
 
+    // The program as it starts: the main window (welcoming the user, as the bundled data
+    // hold no user name) and the results window.
     testing::FakeMessageService messages;
-    EngineState state(LoadReferenceTables(folder), folder);
-    MainWindow window(state, messages);
-    window.show();
+    ProgramState program(EngineState(LoadReferenceTables(folder), folder));
+    ProgramWindows windows(program, messages);
+    windows.Show();
     ProcessEvents();
+    MainWindow& window = windows.Main();
     Find<QPushButton>(&window, "Command7")->click();
     ProcessEvents();
     QWidget* dialog = window.DeviceDialogWindow();
