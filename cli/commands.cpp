@@ -3,18 +3,20 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <ostream>
 
 #include "cli/exposure.h"
 #include "cli/json_output.h"
 #include "cli/report_output.h"
+#include "device/device_entry.h"
 #include "device/device_file.h"
+#include "device/filter_entry.h"
 #include "device/material_file.h"
 #include "engine/device_calibration.h"
 #include "engine/errors.h"
 #include "engine/field_stream.h"
 #include "engine/reference_tables.h"
-#include "engine/text_rules.h"
 #include "engine/working_folder.h"
 #include "results/add_result_row.h"
 #include "results/results_csv.h"
@@ -220,49 +222,61 @@ int Calc(const CalcOptions& options, const CommonOptions& common, const std::str
     }
 }
 
-// The arbitrary filter of `device create`: "material:thickness in mm".
-void SetFilterFromOption(EngineState& state, DeviceDialogTexts& texts, const std::string& filter) {
-    const size_t colon = filter.rfind(':');
+// The arbitrary filter of `device create`, "material:thickness in mm", set as the filter
+// dialog sets it.
+void SetFilterFromOption(FilterEntry& filter, const std::string& option) {
+    const size_t colon = option.rfind(':');
     if (colon == std::string::npos || colon == 0) {
         throw UsageError("--filter は 材質:厚さ(mm) の形で指定して下さい (例 lead:0.1)。");
     }
-    const std::string material = filter.substr(0, colon);
-    const std::string thickness = filter.substr(colon + 1);
-    if (!(LeadingNumber(thickness) > 0)) {
-        throw UsageError("　フィルターの厚さを入力して下さい　");
+    filter.SetThicknessText(option.substr(colon + 1));
+    if (const std::optional<UserMessage> refused =
+            filter.Set(MaterialFileName(option.substr(0, colon)))) {
+        throw UsageError(refused->text);
     }
-    BuildFilterAttenuation(state, MaterialFileName(material));
-    state.calc.ArbitraryFilterThickness = LeadingNumber(thickness) * 0.1;
-    state.calc.ArbitraryFilterOn = 1;
-    texts.ArbitraryFilterMaterial = material;
-    texts.ArbitraryFilterThickness = thickness;
 }
 
+// The device dialog without its window: the same boxes, the same OK and the same Save.
 int DeviceCreate(const DeviceOptions& o, const CommonOptions& common, const std::string& executable,
-                 std::ostream& out) {
-    DeviceDialogTexts texts{o.name, o.inherent, o.aluminium, o.copper, "---", "0", o.kv};
+                 std::ostream& out, std::ostream& err) {
     EngineState state = LoadState(common, executable);
-    CalculationCase& calc = state.calc;
-    calc.ArbitraryFilterOn = 0;
-    if (!o.filter.empty()) {
-        SetFilterFromOption(state, texts, o.filter);
+    DeviceEntry entry(state);
+    const std::pair<DeviceField, const std::string&> typed[] = {
+        {DeviceField::DeviceName, o.name},
+        {DeviceField::FocusReceptorDistance, o.receptor},
+        {DeviceField::FocusIsocentreDistance, o.isocentre},
+        {DeviceField::TargetAngle, o.angle},
+        {DeviceField::InherentFiltration, o.inherent},
+        {DeviceField::AddedAluminium, o.aluminium},
+        {DeviceField::AddedCopper, o.copper},
+        {DeviceField::TypicalTubeVoltage, o.kv},
+        {DeviceField::KermaNoCouch, o.k0},
+        {DeviceField::KermaWithCouch, o.k1},
+        {DeviceField::DisplayedKar, o.kd},
+    };
+    for (const auto& [field, text] : typed) {
+        entry.SetText(field, text);
     }
-    // What the dialog's OK stores before it calibrates.
-    calc.TargetAngle = LeadingNumber(o.angle);
-    calc.InherentFiltration = LeadingNumber(texts.InherentFiltration) * 0.1;
-    calc.AddedAluminium = LeadingNumber(texts.AddedAluminium) * 0.1;
-    calc.AddedCopper = LeadingNumber(texts.AddedCopper) * 0.1;
-    calc.FocusReceptorDistance = LeadingNumber(o.receptor);
-    calc.FocusIsocentreDistance = LeadingNumber(o.isocentre);
-    ComputeDeviceCalibration(state, LeadingNumber(o.k0), LeadingNumber(o.k1), LeadingNumber(o.kd),
-                             calc.FocusIsocentreDistance, LeadingNumber(texts.TypicalTubeVoltage));
-    const std::string file = SaveDeviceFile(state.WorkingFolder, texts, calc);
+    if (!o.filter.empty()) {
+        FilterEntry filter(state, entry);
+        SetFilterFromOption(filter, o.filter);
+    }
+    if (const std::optional<UserMessage> refused = entry.Ok()) {
+        err << refused->text << '\n';
+        return 2;
+    }
+    const DeviceSaveOutcome saved = entry.Save();
+    if (!saved.saved) {
+        err << saved.message.text << '\n';
+        return 2;
+    }
 
+    const CalculationCase& calc = state.calc;
     Json json;
     json["CouchTransmission"] = JsonNumber(calc.CouchTransmission);
     json["KermaCorrectionFactor"] = JsonNumber(calc.KermaCorrectionFactor);
     json["CouchEquivalentThickness"] = JsonNumber(calc.CouchEquivalentThickness);
-    json["file"] = file;
+    json["file"] = saved.file_name;
     WriteJson(out, json);
     return 0;
 }
@@ -425,7 +439,7 @@ int Dispatch(const CLI::App& app, const CalcOptions& calc, const DeviceOptions& 
             return Calc(calc, common, executable, out, err);
         }
         if (app.got_subcommand("device")) {
-            return DeviceCreate(device, common, executable, out);
+            return DeviceCreate(device, common, executable, out, err);
         }
         return Table(table, common, executable, out, err);
     } catch (const UsageError& error) {

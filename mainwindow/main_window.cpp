@@ -15,6 +15,7 @@
 
 #include <QLoggingCategory>
 
+#include "device/device_dialog.h"
 #include "engine/errors.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
@@ -22,6 +23,7 @@
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
+#include "ui/owned_window.h"
 
 namespace korvex {
 namespace {
@@ -382,6 +384,7 @@ void MainWindow::PlaceWelcomeButton() {
 void MainWindow::ConnectEvents() {
     connect(device_list_, &FileList::nameSelected, this, [this] { SelectDevice(); });
     connect(delete_button_, &QPushButton::clicked, this, [this] { DeleteDevice(); });
+    connect(new_device_button_, &QPushButton::clicked, this, [this] { NewDevice(); });
     connect(calculate_button_, &QPushButton::clicked, this, [this] { Calculate(); });
     connect(clear_button_, &QPushButton::clicked, this, [this] { ClearResults(); });
     connect(add_button_, &QPushButton::clicked, this, [this] {
@@ -437,9 +440,8 @@ void MainWindow::StartUp() {
         label->clear();
     }
 
-    // No result exists yet; the device dialog comes later.
+    // No result exists yet.
     add_button_->setEnabled(false);
-    new_device_button_->setEnabled(false);
 
     device_list_->SetPatterns("*.kvx;*.kvx2");
     device_list_->SetFolder(QString::fromStdString(state_.WorkingFolder.string()));
@@ -531,6 +533,20 @@ void MainWindow::DeleteDevice() {
     device_list_->Refresh();
     form_.ForgetDeviceDisplay();
     ShowDevice();
+}
+
+void MainWindow::NewDevice() {
+    if (!device_dialog_) {
+        device_dialog_ = std::make_unique<DeviceDialog>(state_, messages_);
+        StayAboveOwner(device_dialog_.get(), this);
+        connect(device_dialog_.get(), &DeviceDialog::deviceSaved, this,
+                [this] { device_list_->Refresh(); });
+        connect(device_dialog_.get(), &DeviceDialog::filterReleased, this, [this] {
+            form_.ForgetFilterDisplay();
+            ShowDevice();
+        });
+    }
+    device_dialog_->NewDevice();
 }
 
 void MainWindow::ChooseFieldShape(FieldShapeKind shape) {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 #include "engine/engine_state.h"
 #include "exposure/exposure_form.h"
@@ -15,6 +16,7 @@ class QRadioButton;
 
 namespace korvex {
 
+class DeviceDialog;
 class ExitConfirmation;
 class FileList;
 class MascotPicture;
@@ -30,9 +32,13 @@ class MainWindow : public QWidget {
     MainWindow(EngineState& state, MessageService& messages, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Device selection (the file list's event) and deletion (Command4).
+    // Device selection (the file list's event), deletion (Command4) and a new device
+    // (Command7: the device dialog, reset and shown beside this window).
     void SelectDevice();
     void DeleteDevice();
+    void NewDevice();
+    // The device dialog, once create-new has made it (a window of its own).
+    DeviceDialog* DeviceDialogWindow() const { return device_dialog_.get(); }
     // Command2, Command6.
     void Calculate();
     void ClearResults();
@@ -84,6 +90,7 @@ class MainWindow : public QWidget {
     MessageService& messages_;
     ExposureForm form_;
     ExitConfirmation* exit_confirmation_ = nullptr;
+    std::unique_ptr<DeviceDialog> device_dialog_;  // Form8, made on first use
     bool exiting_ = false;
 
     FileList* device_list_ = nullptr;           // File1

@@ -1,7 +1,8 @@
-// Drives the two windows through a typical session on a copy of a working folder and
-// saves what they show: the main window on a first start with its welcome button, the
-// window that registers the user name, the main window after a calculation and the
-// results window with several rows and the dose total.
+// Drives the windows through a typical session on a copy of a working folder and saves
+// what they show: the main window on a first start with its welcome button, the window
+// that registers the user name, the main window after a calculation, the results window
+// with several rows and the dose total, the device dialog after OK and the
+// arbitrary-filter dialog with a material chosen.
 //
 //   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
 #include <QApplication>
@@ -16,6 +17,8 @@
 #include <string>
 
 #include "app/fonts.h"
+#include "device/device_dialog.h"
+#include "device/filter_dialog.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
@@ -167,6 +170,30 @@ int main(int argc, char** argv) {
     results->resize(results->width(), 535);
     Child<QPushButton>(results, "Command1")->click();
     ok = Save(results, out + "/results-window.png") && ok;
+
+    // A new room: the device dialog, its arbitrary-filter dialog with lead chosen, and the
+    // device dialog after OK.
+    Child<QPushButton>(main, "Command7")->click();
+    Settle();
+    korvex::DeviceDialog* dialog = windows.Main().DeviceDialogWindow();
+    for (const auto& [name, text] :
+         {std::pair{"Text13", "IVR室2"}, std::pair{"Text8", "120"}, std::pair{"Text5", "80"},
+          std::pair{"Text3", "1.0"}, std::pair{"Text4", "0.1"}, std::pair{"Text23", "80"},
+          std::pair{"Text14", "10.00"}, std::pair{"Text15", "8.20"},
+          std::pair{"Text16", "14.50"}}) {
+        Child<QLineEdit>(dialog, name)->setText(QString::fromUtf8(text));
+    }
+    Child<QPushButton>(dialog, "Command9")->click();
+    Settle();
+    QWidget* filter = dialog->FilterDialogWindow();
+    filter->move(dialog->frameGeometry().topRight() + QPoint(8, 0));
+    auto* materials = Child<korvex::FileList>(filter, "File1");
+    materials->SelectName("lead.ele");
+    Child<QLineEdit>(filter, "Text2")->setText("0.1");
+    ok = Save(filter, out + "/filter-dialog.png") && ok;
+    Child<QPushButton>(filter, "Command3")->click();
+    Child<QPushButton>(dialog, "Command1")->click();
+    ok = Save(dialog, out + "/device-dialog.png") && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }
