@@ -3,18 +3,21 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <ostream>
 
+#include "cli/dose_report_command.h"
 #include "cli/exposure.h"
 #include "cli/json_output.h"
-#include "cli/report_command.h"
+#include "cli/report_output.h"
+#include "device/device_entry.h"
 #include "device/device_file.h"
+#include "device/filter_entry.h"
 #include "device/material_file.h"
 #include "engine/device_calibration.h"
 #include "engine/errors.h"
 #include "engine/field_stream.h"
 #include "engine/reference_tables.h"
-#include "engine/text_rules.h"
 #include "engine/working_folder.h"
 #include "results/add_result_row.h"
 #include "results/results_csv.h"
@@ -77,7 +80,9 @@ struct DeviceOptions {
 };
 
 struct TableOptions {
-    std::string input, comment, output;
+    std::string input, comment, output, pdf, user;
+    CLI::Option* comment_given = nullptr;
+    CLI::Option* user_given = nullptr;
 };
 
 EngineState LoadState(const CommonOptions& options, const std::string& executable) {
@@ -169,8 +174,9 @@ void AddDeviceCommand(CLI::App& app, const Help& help, DeviceOptions& o) {
 
 void AddTableCommand(CLI::App& app, const Help& help, TableOptions& o) {
     CLI::App* table = app.add_subcommand(
-        "table", help({"一連の照射を計算し、結果表の CSV ファイルを作成します",
-                       "calculate a series of exposures into a results-table CSV file"}));
+        "table", help({"一連の照射を計算し、結果表の CSV ファイルと印刷用の PDF を作成します",
+                       "calculate a series of exposures into a results-table CSV file and its "
+                       "printed report as PDF"}));
     table
         ->add_option("--input", o.input,
                      help({"照射の一覧 (UTF-8 の CSV)。見出し device,site,kv,kar,pka,shape,fsd。"
@@ -179,21 +185,25 @@ void AddTableCommand(CLI::App& app, const Help& help, TableOptions& o) {
                            "device,site,kv,kar,pka,shape,fsd; empty kv and fsd take the "
                            "device's values"}))
         ->required();
-    table
-        ->add_option("--comment", o.comment,
-                     help({"結果ファイルの 1 行目に書くコメント",
-                           "comment for the first line of the results file"}))
-        ->required();
-    table
-        ->add_option("--output", o.output,
-                     help({"結果表の CSV ファイル (結果ウィンドウで読み込めます)",
-                           "results-table CSV file (the results window reads it)"}))
-        ->required();
+    o.comment_given = table->add_option(
+        "--comment", o.comment,
+        help({"結果ファイルの 1 行目に書くコメント (--output のとき必須)",
+              "comment for the first line of the results file (needed with --output)"}));
+    table->add_option("--output", o.output,
+                      help({"結果表の CSV ファイル (結果ウィンドウで読み込めます)",
+                            "results-table CSV file (the results window reads it)"}));
+    table->add_option("--pdf", o.pdf,
+                      help({"結果表の印刷と同じ 1 ページの PDF ファイル",
+                            "the printed report of the table as a one-page PDF file"}));
+    o.user_given = table->add_option(
+        "--user", o.user,
+        help({"PDF の表題に入れるユーザー名。省略時は登録されたユーザー名",
+              "user name in the PDF's title; default: the registered user name"}));
     table->footer(
-        help({"15 件を超える照射、または計算できない照射があると、その行を示して中止し、"
-              "ファイルは作りません。",
-              "More than 15 exposures, or one that cannot be calculated, stops the "
-              "command with its line; no file is written then."}));
+        help({"--output と --pdf の少なくとも一方を指定して下さい。15 件を超える照射、"
+              "または計算できない照射があると、その行を示して中止し、ファイルは作りません。",
+              "Give --output, --pdf or both. More than 15 exposures, or one that cannot be "
+              "calculated, stops the command with its line; no file is written then."}));
 }
 
 void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& r) {
@@ -250,49 +260,61 @@ int Calc(const CalcOptions& options, const CommonOptions& common, const std::str
     }
 }
 
-// The arbitrary filter of `device create`: "material:thickness in mm".
-void SetFilterFromOption(EngineState& state, DeviceDialogTexts& texts, const std::string& filter) {
-    const size_t colon = filter.rfind(':');
+// The arbitrary filter of `device create`, "material:thickness in mm", set as the filter
+// dialog sets it.
+void SetFilterFromOption(FilterEntry& filter, const std::string& option) {
+    const size_t colon = option.rfind(':');
     if (colon == std::string::npos || colon == 0) {
         throw UsageError("--filter は 材質:厚さ(mm) の形で指定して下さい (例 lead:0.1)。");
     }
-    const std::string material = filter.substr(0, colon);
-    const std::string thickness = filter.substr(colon + 1);
-    if (!(LeadingNumber(thickness) > 0)) {
-        throw UsageError("　フィルターの厚さを入力して下さい　");
+    filter.SetThicknessText(option.substr(colon + 1));
+    if (const std::optional<UserMessage> refused =
+            filter.Set(MaterialFileName(option.substr(0, colon)))) {
+        throw UsageError(refused->text);
     }
-    BuildFilterAttenuation(state, MaterialFileName(material));
-    state.calc.ArbitraryFilterThickness = LeadingNumber(thickness) * 0.1;
-    state.calc.ArbitraryFilterOn = 1;
-    texts.ArbitraryFilterMaterial = material;
-    texts.ArbitraryFilterThickness = thickness;
 }
 
+// The device dialog without its window: the same boxes, the same OK and the same Save.
 int DeviceCreate(const DeviceOptions& o, const CommonOptions& common, const std::string& executable,
-                 std::ostream& out) {
-    DeviceDialogTexts texts{o.name, o.inherent, o.aluminium, o.copper, "---", "0", o.kv};
+                 std::ostream& out, std::ostream& err) {
     EngineState state = LoadState(common, executable);
-    CalculationCase& calc = state.calc;
-    calc.ArbitraryFilterOn = 0;
-    if (!o.filter.empty()) {
-        SetFilterFromOption(state, texts, o.filter);
+    DeviceEntry entry(state);
+    const std::pair<DeviceField, const std::string&> typed[] = {
+        {DeviceField::DeviceName, o.name},
+        {DeviceField::FocusReceptorDistance, o.receptor},
+        {DeviceField::FocusIsocentreDistance, o.isocentre},
+        {DeviceField::TargetAngle, o.angle},
+        {DeviceField::InherentFiltration, o.inherent},
+        {DeviceField::AddedAluminium, o.aluminium},
+        {DeviceField::AddedCopper, o.copper},
+        {DeviceField::TypicalTubeVoltage, o.kv},
+        {DeviceField::KermaNoCouch, o.k0},
+        {DeviceField::KermaWithCouch, o.k1},
+        {DeviceField::DisplayedKar, o.kd},
+    };
+    for (const auto& [field, text] : typed) {
+        entry.SetText(field, text);
     }
-    // What the dialog's OK stores before it calibrates.
-    calc.TargetAngle = LeadingNumber(o.angle);
-    calc.InherentFiltration = LeadingNumber(texts.InherentFiltration) * 0.1;
-    calc.AddedAluminium = LeadingNumber(texts.AddedAluminium) * 0.1;
-    calc.AddedCopper = LeadingNumber(texts.AddedCopper) * 0.1;
-    calc.FocusReceptorDistance = LeadingNumber(o.receptor);
-    calc.FocusIsocentreDistance = LeadingNumber(o.isocentre);
-    ComputeDeviceCalibration(state, LeadingNumber(o.k0), LeadingNumber(o.k1), LeadingNumber(o.kd),
-                             calc.FocusIsocentreDistance, LeadingNumber(texts.TypicalTubeVoltage));
-    const std::string file = SaveDeviceFile(state.WorkingFolder, texts, calc);
+    if (!o.filter.empty()) {
+        FilterEntry filter(state, entry);
+        SetFilterFromOption(filter, o.filter);
+    }
+    if (const std::optional<UserMessage> refused = entry.Ok()) {
+        err << refused->text << '\n';
+        return 2;
+    }
+    const DeviceSaveOutcome saved = entry.Save();
+    if (!saved.saved) {
+        err << saved.message.text << '\n';
+        return 2;
+    }
 
+    const CalculationCase& calc = state.calc;
     Json json;
     json["CouchTransmission"] = JsonNumber(calc.CouchTransmission);
     json["KermaCorrectionFactor"] = JsonNumber(calc.KermaCorrectionFactor);
     json["CouchEquivalentThickness"] = JsonNumber(calc.CouchEquivalentThickness);
-    json["file"] = file;
+    json["file"] = saved.file_name;
     WriteJson(out, json);
     return 0;
 }
@@ -357,10 +379,42 @@ std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path&
     return exposures;
 }
 
+// The files the table command was asked for; a failed write is reported as JSON.
+int WriteTableFiles(const TableOptions& o, const ResultsTable& table,
+                    const std::filesystem::path& working_folder, std::ostream& out) {
+    Json json;
+    try {
+        if (!o.output.empty()) {
+            WriteResultsCsv(o.output, o.comment, table);
+            json["file"] = o.output;
+        }
+        if (!o.pdf.empty()) {
+            const std::string user =
+                o.user_given->count() > 0 ? o.user : RegisteredUserName(working_folder);
+            WriteTablePdf(o.pdf, table, user);
+            json["pdf"] = o.pdf;
+        }
+    } catch (const FileError& error) {
+        Json failure;
+        failure["error"] = error.what();
+        WriteJson(out, failure);
+        return 1;
+    }
+    json["rows"] = table.RowCount();
+    json["DoseTotal"] = JsonNumber(table.DoseTotal());
+    WriteJson(out, json);
+    return 0;
+}
+
 int Table(const TableOptions& o, const CommonOptions& common, const std::string& executable,
           std::ostream& out, std::ostream& err) {
+    if (o.output.empty() && o.pdf.empty()) {
+        throw UsageError("--output か --pdf を指定して下さい。");
+    }
+    if (!o.output.empty() && o.comment_given->count() == 0) {
+        throw UsageError("--output には --comment を指定して下さい。");
+    }
     const std::filesystem::path input = o.input;
-    const std::filesystem::path output = o.output;
     const auto exposures = ReadExposures(input);
     if (exposures.size() > static_cast<size_t>(kResultSlotCount)) {
         throw UsageError("照射が " + std::to_string(exposures.size()) +
@@ -389,13 +443,7 @@ int Table(const TableOptions& o, const CommonOptions& common, const std::string&
         }
         AddResultRow(table, state.calc);
     }
-    WriteResultsCsv(output, o.comment, table);
-    Json json;
-    json["file"] = output.string();
-    json["rows"] = table.RowCount();
-    json["DoseTotal"] = JsonNumber(table.DoseTotal());
-    WriteJson(out, json);
-    return 0;
+    return WriteTableFiles(o, table, state.WorkingFolder, out);
 }
 
 // Options and commands under Japanese headings.
@@ -433,7 +481,7 @@ int Dispatch(const CLI::App& app, const CalcOptions& calc, const DeviceOptions& 
             return Calc(calc, common, executable, out, err);
         }
         if (app.got_subcommand("device")) {
-            return DeviceCreate(device, common, executable, out);
+            return DeviceCreate(device, common, executable, out, err);
         }
         return Table(table, common, executable, out, err);
     } catch (const UsageError& error) {

@@ -121,6 +121,12 @@ MaterialAttenuation ReadMaterialFile(const std::filesystem::path& path,
     return result;
 }
 
+std::string ReadMaterialDescription(const std::filesystem::path& path,
+                                    const std::string& file_label) {
+    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient), file_label);
+    return stream.RequireLine();
+}
+
 std::string BuildFilterAttenuation(EngineState& state, const std::string& file_name) {
     const MaterialAttenuation material =
         ReadMaterialFile(state.WorkingFolder / file_name, file_name);

@@ -6,14 +6,16 @@
 
 #include "dose_report/report_window.h"
 #include "mainwindow/main_window.h"
+#include "mainwindow/user_name_windows.h"
 #include "results/results_window.h"
 
 namespace korvex {
 
-ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
+ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
+                               PrinterService& printer)
     : state_(state),
       main_(std::make_unique<MainWindow>(state.engine, messages)),
-      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages,
+      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages, printer,
                                                state.engine.WorkingFolder)),
       messages_(messages),
       choose_reports_([](QWidget* parent) {
@@ -27,6 +29,9 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
     connect(main_.get(), &MainWindow::exitRequested, this, &ProgramWindows::exitRequested);
     connect(main_.get(), &MainWindow::doseReportRequested, this,
             [this](const QString& device) { OpenDoseReports(device); });
+    // Last step of the start-up: the results window is ready for the name.
+    user_name_ = std::make_unique<UserNameWindows>(state, *main_, *results_, messages);
+    user_name_->ReadAtStartUp();
 }
 
 void ProgramWindows::OpenDoseReports(const QString& device_file) {

@@ -14,7 +14,9 @@ namespace korvex {
 class MainWindow;
 class MessageService;
 class ReportWindow;
+class PrinterService;
 class ResultsWindow;
+class UserNameWindows;
 
 // What lives as long as the program: the engine's state, the results table and the user
 // name. Windows receive references to its parts; nothing is global.
@@ -23,7 +25,7 @@ struct ProgramState {
 
     EngineState engine;
     ResultsTable results;
-    std::string UserName;
+    std::string UserName;  // line 32 of "Primary.dat", or the guest name; empty until known
 };
 
 // The main window and the results window, wired together: the add button fills the
@@ -32,7 +34,7 @@ class ProgramWindows : public QObject {
     Q_OBJECT
 
   public:
-    ProgramWindows(ProgramState& state, MessageService& messages);
+    ProgramWindows(ProgramState& state, MessageService& messages, PrinterService& printer);
     ~ProgramWindows() override;
 
     // Start-up: the main window, and the results window beside it.
@@ -49,6 +51,7 @@ class ProgramWindows : public QObject {
     void SetReportFileChooser(FileChooser chooser) { choose_reports_ = std::move(chooser); }
     // Asks for the files and shows them calculated with the device (empty: the first).
     void OpenDoseReports(const QString& device_file);
+    UserNameWindows& NameWindows() { return *user_name_; }
 
   signals:
     void exitRequested();
@@ -60,6 +63,7 @@ class ProgramWindows : public QObject {
     std::unique_ptr<ReportWindow> report_;
     MessageService& messages_;
     FileChooser choose_reports_;
+    std::unique_ptr<UserNameWindows> user_name_;
 };
 
 }  // namespace korvex

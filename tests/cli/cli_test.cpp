@@ -177,6 +177,45 @@ TEST_F(CommandLineTest, DeviceCreateCalibratesAndWritesTheFile) {
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Bad.kvx2"));
 }
 
+// `device create` is the device dialog without its window (DeviceEntry, FilterEntry): the
+// same checks, the same messages, the same file.
+TEST_F(CommandLineTest, DeviceCreateChecksAsTheDialogDoes) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    const auto create = [&](const std::string& name, const std::string& al,
+                            const std::string& filter) {
+        std::vector<std::string> args{
+            "device",  "create", "--name",     name,    "--frd", "120",   "--fid", "100",
+            "--angle", "12",     "--inherent", "2.5",   "--al",  al,      "--cu",  "0.1",
+            "--kv",    "80",     "--k0",       "2.000", "--k1",  "1.700", "--kd",  "1.000"};
+        if (!filter.empty()) {
+            args.insert(args.end(), {"--filter", filter});
+        }
+        return Run(args);
+    };
+    ASSERT_EQ(create("Leaded", "1.0", "lead:0.1"), 0) << err_.str();
+    std::ifstream in(folder_.path() / "Leaded.kvx2", std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line.substr(0, line.find('\r')));
+    }
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[6], " 1 ");
+    EXPECT_EQ(lines[7], "lead");
+    EXPECT_EQ(lines[8], "0.1");
+
+    EXPECT_EQ(create("Empty", "", ""), 2);
+    EXPECT_EQ(err_.str(), " 入力されていない箇所があります \n");
+    EXPECT_EQ(create("Thin", "1.0", "lead:0"), 2);
+    EXPECT_EQ(err_.str(), "　フィルターの厚さを入力して下さい　\n");
+    EXPECT_EQ(create("Nothing", "1.0", "nothing:0.1"), 2);
+    EXPECT_NE(err_.str().find("nothing.ele"), std::string::npos) << err_.str();
+    EXPECT_EQ(create("a/b", "1.0", ""), 2);
+    EXPECT_NE(err_.str().find("a/b"), std::string::npos) << err_.str();
+    for (const char* name : {"Empty", "Thin", "Nothing"}) {
+        EXPECT_FALSE(std::filesystem::exists(folder_.path() / (std::string(name) + ".kvx2")));
+    }
+}
+
 TEST_F(CommandLineTest, TableCalculatesASeriesIntoAResultsFile) {
     const auto input = folder_.path() / "series.csv";
     std::ofstream(input, std::ios::binary) << "device,site,kv,kar,pka,shape,fsd\n"

@@ -20,6 +20,7 @@
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 #include "tests/gui_support/fake_message_service.h"
+#include "tests/gui_support/fake_printer_service.h"
 #include "tests/gui_support/gui_test_support.h"
 #include "ui/file_list.h"
 
@@ -39,7 +40,7 @@ class ReportWindowTest : public ::testing::Test {
         fixtures::WriteDoseReportFile(report_, fixtures::StandardReport());
         state_ = std::make_unique<ProgramState>(
             EngineState(LoadReferenceTables(folder_.path()), folder_.path()));
-        windows_ = std::make_unique<ProgramWindows>(*state_, messages_);
+        windows_ = std::make_unique<ProgramWindows>(*state_, messages_, printer_);
         windows_->SetReportFileChooser([this](QWidget*) { return chosen_; });
         windows_->Show();
         ProcessEvents();
@@ -62,6 +63,7 @@ class ReportWindowTest : public ::testing::Test {
     std::filesystem::path report_;
     QStringList chosen_;
     testing::FakeMessageService messages_;
+    testing::FakePrinterService printer_;
     std::unique_ptr<ProgramState> state_;
     std::unique_ptr<ProgramWindows> windows_;
 };

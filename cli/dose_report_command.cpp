@@ -1,4 +1,4 @@
-#include "cli/report_command.h"
+#include "cli/dose_report_command.h"
 
 #include <ostream>
 
