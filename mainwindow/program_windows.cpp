@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "dose_report/report_window.h"
+#include "dose_report/dose_report_window.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/user_name_windows.h"
 #include "results/results_window.h"
@@ -39,19 +39,20 @@ void ProgramWindows::OpenDoseReports(const QString& device_file) {
     if (files.isEmpty()) {
         return;
     }
-    if (!report_) {
+    if (!dose_report_) {
         // The report's own engine state: reading a report leaves the main window's case.
-        report_ = std::make_unique<ReportWindow>(state_.engine.tables, state_.engine.WorkingFolder,
-                                                 state_.results, *results_, messages_);
+        dose_report_ =
+            std::make_unique<DoseReportWindow>(state_.engine.tables, state_.engine.WorkingFolder,
+                                               state_.results, *results_, messages_);
     }
     std::vector<std::filesystem::path> paths;
     for (const QString& file : files) {
         paths.emplace_back(file.toStdString());
     }
-    if (report_->Open(paths, device_file.toStdString())) {
-        report_->show();
-        report_->raise();
-        report_->activateWindow();
+    if (dose_report_->Open(paths, device_file.toStdString())) {
+        dose_report_->show();
+        dose_report_->raise();
+        dose_report_->activateWindow();
     }
 }
 

@@ -13,7 +13,7 @@ namespace korvex {
 
 class MainWindow;
 class MessageService;
-class ReportWindow;
+class DoseReportWindow;
 class PrinterService;
 class ResultsWindow;
 class UserNameWindows;
@@ -43,7 +43,7 @@ class ProgramWindows : public QObject {
     MainWindow& Main() { return *main_; }
     ResultsWindow& Results() { return *results_; }
     // The dose-report window once a report was opened, else nullptr.
-    ReportWindow* Report() { return report_.get(); }
+    DoseReportWindow* DoseReport() { return dose_report_.get(); }
 
     // The files the user picks for "線量レポート読込"; the file dialog unless a test
     // replaces it. An empty list means the user cancelled.
@@ -60,7 +60,7 @@ class ProgramWindows : public QObject {
     ProgramState& state_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<ResultsWindow> results_;
-    std::unique_ptr<ReportWindow> report_;
+    std::unique_ptr<DoseReportWindow> dose_report_;
     MessageService& messages_;
     FileChooser choose_reports_;
     std::unique_ptr<UserNameWindows> user_name_;

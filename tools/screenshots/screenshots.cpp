@@ -22,7 +22,7 @@
 #include "app/fonts.h"
 #include "device/device_dialog.h"
 #include "device/filter_dialog.h"
-#include "dose_report/report_window.h"
+#include "dose_report/dose_report_window.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
@@ -96,23 +96,23 @@ bool Save(QWidget* window, const QString& path) {
 
 // A synthetic report (no patient, no real unit) read through the main window's button,
 // with its first two projections checked.
-bool SaveReportWindow(korvex::ProgramWindows& windows, QWidget* main,
-                      const std::filesystem::path& folder, const QString& out) {
+bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
+                          const std::filesystem::path& folder, const QString& out) {
     const std::filesystem::path report = folder / "procedure.dcm";
     korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::ProcedureReport());
     windows.SetReportFileChooser(
         [&report](QWidget*) { return QStringList{QString::fromStdString(report.string())}; });
     Child<QPushButton>(main, "CommandDoseReport")->click();
     Settle();
-    if (windows.Report() == nullptr) {
+    if (windows.DoseReport() == nullptr) {
         std::fprintf(stderr, "the report window did not open\n");
         return false;
     }
-    auto* groups = Child<QTableWidget>(windows.Report(), "ReportGroups");
+    auto* groups = Child<QTableWidget>(windows.DoseReport(), "ReportGroups");
     for (int row = 0; row < groups->rowCount() && row < 2; ++row) {
         groups->item(row, 0)->setCheckState(Qt::Checked);
     }
-    return Save(windows.Report(), out + "/report-window.png");
+    return Save(windows.DoseReport(), out + "/report-window.png");
 }
 
 }  // namespace
@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
     Child<QPushButton>(filter, "Command3")->click();
     Child<QPushButton>(dialog, "Command1")->click();
     ok = Save(dialog, out + "/device-dialog.png") && ok;
-    ok = SaveReportWindow(windows, main, folder, out) && ok;
+    ok = SaveDoseReportWindow(windows, main, folder, out) && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-#include "dose_report/report_window.h"
+#include "dose_report/dose_report_window.h"
 
 #include <gtest/gtest.h>
 
@@ -30,9 +30,9 @@ namespace {
 using testing::Find;
 using testing::ProcessEvents;
 
-class ReportWindowTest : public ::testing::Test {
+class DoseReportWindowTest : public ::testing::Test {
   protected:
-    ReportWindowTest() {
+    DoseReportWindowTest() {
         fixtures::WriteSyntheticWorkdir(folder_.path());
         fixtures::WriteTypicalDevice(folder_.path());
         fixtures::WriteTypicalDevice(folder_.path(), "near.kvx2", "65.2");
@@ -47,7 +47,7 @@ class ReportWindowTest : public ::testing::Test {
     }
 
     QWidget* Main() { return &windows_->Main(); }
-    QWidget* Report() { return windows_->Report(); }
+    QWidget* Report() { return windows_->DoseReport(); }
     QTableWidget* Table(const char* name) { return Find<QTableWidget>(Report(), name); }
     QString EventCell(int row, int column) {
         return Table("ReportEvents")->item(row, column)->text();
@@ -68,7 +68,7 @@ class ReportWindowTest : public ::testing::Test {
     std::unique_ptr<ProgramWindows> windows_;
 };
 
-TEST_F(ReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
+TEST_F(DoseReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
     Find<FileList>(Main(), "File1")->SelectName("room1.kvx2");
     const QString main_kv = Find<QLineEdit>(Main(), "Text5")->text();
     const CalculationCase main_case = state_->engine.calc;
@@ -87,7 +87,7 @@ TEST_F(ReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
     EXPECT_EQ(EventCell(0, 4), "0.20");
     EXPECT_EQ(EventCell(0, 6), "10.00");
     EXPECT_EQ(EventCell(0, 10), "LAO 30 CRA 10");
-    const ReportCalculation& result = windows_->Report()->Result();
+    const ReportCalculation& result = windows_->DoseReport()->Result();
     EXPECT_EQ(EventCell(2, 11),
               QString::fromStdString(FormatNumber(result.events[2].calc.SkinDose, "####0.0")));
     ASSERT_EQ(Table("ReportGroups")->rowCount(), 2);
@@ -121,7 +121,7 @@ TEST_F(ReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
     EXPECT_EQ(state_->engine.calc.SkinDose, main_case.SkinDose);
 }
 
-TEST_F(ReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
+TEST_F(DoseReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
     Open({QString::fromStdString(report_.string())});
     ASSERT_NE(Report(), nullptr);
     const QString at_85 = EventCell(0, 11);
@@ -129,14 +129,14 @@ TEST_F(ReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
     fsd->setFocus();
     fsd->setText("70");
     QTest::keyClick(fsd, Qt::Key_Return);
-    EXPECT_EQ(windows_->Report()->Result().events[0].FocusSkinDistance, 70);
+    EXPECT_EQ(windows_->DoseReport()->Result().events[0].FocusSkinDistance, 70);
     EXPECT_NE(EventCell(0, 11), at_85);
 
     // The typed distance stays when the device changes.
     auto* device = Find<QComboBox>(Report(), "ReportDevice");
     device->setCurrentIndex(device->findText("near.kvx2"));
     emit device->activated(device->currentIndex());
-    EXPECT_EQ(windows_->Report()->Result().device_file, "near.kvx2");
+    EXPECT_EQ(windows_->DoseReport()->Result().device_file, "near.kvx2");
     EXPECT_EQ(fsd->text(), "70");
 
     fsd->setText("abc");
@@ -155,10 +155,10 @@ TEST_F(ReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
     EXPECT_EQ(Table("ReportEvents")->rowCount(), 3);
 }
 
-TEST_F(ReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
+TEST_F(DoseReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
     Open({QString::fromStdString(report_.string())});
     ASSERT_NE(Report(), nullptr);
-    const ResultRow row = GroupResultRow(windows_->Report()->Result(), 0);
+    const ResultRow row = GroupResultRow(windows_->DoseReport()->Result(), 0);
     for (int i = 0; i < 14; ++i) {
         AddFormattedRow(state_->results, row);
     }
@@ -178,7 +178,7 @@ TEST_F(ReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
     EXPECT_EQ(messages_.Texts()[1].toStdString(), std::string(kCapacityWarningText));
 }
 
-TEST_F(ReportWindowTest, CancelledDialogOpensNothing) {
+TEST_F(DoseReportWindowTest, CancelledDialogOpensNothing) {
     Open({});
     EXPECT_EQ(Report(), nullptr);
     EXPECT_TRUE(messages_.Texts().empty());

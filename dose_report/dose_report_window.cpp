@@ -1,4 +1,4 @@
-#include "dose_report/report_window.h"
+#include "dose_report/dose_report_window.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -108,23 +108,24 @@ QString Optional(const std::optional<double>& value, QString (*show)(double)) {
 
 }  // namespace
 
-ReportWindow::ReportWindow(const ReferenceTables& tables, std::filesystem::path working_folder,
-                           const ResultsTable& results, ResultsWindow& results_window,
-                           MessageService& messages, QWidget* parent)
+DoseReportWindow::DoseReportWindow(const ReferenceTables& tables,
+                                   std::filesystem::path working_folder,
+                                   const ResultsTable& results, ResultsWindow& results_window,
+                                   MessageService& messages, QWidget* parent)
     : QWidget(parent, Qt::Window),
       state_(std::make_unique<EngineState>(tables, std::move(working_folder))),
       results_(results),
       results_window_(results_window),
       messages_(messages) {
-    setObjectName("ReportWindow");
+    setObjectName("DoseReportWindow");
     setWindowTitle("線量レポート");
     BuildWindow();
     resize(1180, 820);
 }
 
-ReportWindow::~ReportWindow() = default;
+DoseReportWindow::~DoseReportWindow() = default;
 
-void ReportWindow::BuildWindow() {
+void DoseReportWindow::BuildWindow() {
     auto* root = new QVBoxLayout(this);
     header_ = NamedLabel("ReportFiles");
     root->addWidget(header_);
@@ -195,7 +196,7 @@ void ReportWindow::BuildWindow() {
     });
 }
 
-void ReportWindow::FillDevices(const std::string& preferred) {
+void DoseReportWindow::FillDevices(const std::string& preferred) {
     const QDir folder(Q(state_->WorkingFolder.string()));
     const QStringList names =
         folder.entryList({"*.kvx2", "*.kvx"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
@@ -205,8 +206,8 @@ void ReportWindow::FillDevices(const std::string& preferred) {
     device_->setCurrentIndex(index >= 0 ? index : 0);
 }
 
-bool ReportWindow::Open(const std::vector<std::filesystem::path>& files,
-                        const std::string& device_file) {
+bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
+                            const std::string& device_file) {
     std::vector<DoseReport> reports;
     for (const std::filesystem::path& file : files) {
         try {
@@ -239,7 +240,7 @@ bool ReportWindow::Open(const std::vector<std::filesystem::path>& files,
     return true;
 }
 
-bool ReportWindow::Calculate(const std::string& device, const std::string& fsd_text) {
+bool DoseReportWindow::Calculate(const std::string& device, const std::string& fsd_text) {
     try {
         result_ = CalculateDoseReports(*state_, reports_, {device, fsd_text}, thresholds_);
     } catch (const FileError& error) {
@@ -253,7 +254,7 @@ bool ReportWindow::Calculate(const std::string& device, const std::string& fsd_t
     return true;
 }
 
-void ReportWindow::Recalculate() {
+void DoseReportWindow::Recalculate() {
     if (reports_.empty()) {
         return;
     }
@@ -270,7 +271,7 @@ void ReportWindow::Recalculate() {
     ShowSummary();
 }
 
-void ReportWindow::ShowHeader() {
+void DoseReportWindow::ShowHeader() {
     QStringList lines;
     for (const DoseReport& report : reports_) {
         lines << QString("<b>%1</b>　%2 %3　%4　検査 %5　イベント %6 件　基準点: %7")
@@ -284,7 +285,7 @@ void ReportWindow::ShowHeader() {
     header_->setText(lines.join("<br>"));
 }
 
-void ReportWindow::ShowEvents() {
+void DoseReportWindow::ShowEvents() {
     events_->setRowCount(static_cast<int>(result_.events.size()));
     int row = 0;
     for (const EventCalculation& e : result_.events) {
@@ -322,7 +323,7 @@ void ReportWindow::ShowEvents() {
     events_->resizeColumnsToContents();
 }
 
-void ReportWindow::ShowGroups() {
+void DoseReportWindow::ShowGroups() {
     groups_->setRowCount(static_cast<int>(result_.groups.size()));
     for (size_t g = 0; g < result_.groups.size(); ++g) {
         const ProjectionGroup& group = result_.groups[g];
@@ -349,7 +350,7 @@ void ReportWindow::ShowGroups() {
     add_button_->setEnabled(!result_.groups.empty());
 }
 
-void ReportWindow::ShowSummary() {
+void DoseReportWindow::ShowSummary() {
     const ReportSummary& s = result_.summary;
     QStringList lines;
     const QString peak_group =
@@ -399,7 +400,7 @@ void ReportWindow::ShowSummary() {
     notes_->setVisible(!notes.isEmpty());
 }
 
-void ReportWindow::AddCheckedGroups() {
+void DoseReportWindow::AddCheckedGroups() {
     std::vector<size_t> checked;
     for (int row = 0; row < groups_->rowCount(); ++row) {
         if (groups_->item(row, 0)->checkState() == Qt::Checked) {

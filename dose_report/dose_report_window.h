@@ -28,14 +28,14 @@ class ResultsWindow;
 // their inputs and skin doses (or the reason in red), the projection groups to add to the
 // results table, the summary with its flags and the reports' own totals. Works on an engine
 // state of its own, so that opening a report never changes the main window's case.
-class ReportWindow : public QWidget {
+class DoseReportWindow : public QWidget {
     Q_OBJECT
 
   public:
-    ReportWindow(const ReferenceTables& tables, std::filesystem::path working_folder,
-                 const ResultsTable& results, ResultsWindow& results_window,
-                 MessageService& messages, QWidget* parent = nullptr);
-    ~ReportWindow() override;
+    DoseReportWindow(const ReferenceTables& tables, std::filesystem::path working_folder,
+                     const ResultsTable& results, ResultsWindow& results_window,
+                     MessageService& messages, QWidget* parent = nullptr);
+    ~DoseReportWindow() override;
 
     // Reads the files and calculates them with the device (a bare name; empty: the first
     // device of the working folder). A file that is no dose report is told and nothing
