@@ -112,7 +112,7 @@ bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
     for (int row = 0; row < groups->rowCount() && row < 2; ++row) {
         groups->item(row, 0)->setCheckState(Qt::Checked);
     }
-    return Save(windows.DoseReport(), out + "/report-window.png");
+    return Save(windows.DoseReport(), out + "/dose-report-window.png");
 }
 
 }  // namespace
