@@ -93,6 +93,10 @@ Json EventJson(const IrradiationEvent& event, const EventCalculation& e) {
     } else {
         json["NotCalculated"] = e.reason;
     }
+    // Read for the user, not used by the calculation (cm, cm^2).
+    json["DistanceSourceToIsocenter"] = Optional(event.source_isocentre_cm.value);
+    json["DistanceSourceToReferencePoint"] = Optional(event.source_reference_cm.value);
+    json["CollimatedFieldArea"] = Optional(event.field_area_cm2.value);
     if (!event.notes.empty()) {
         json["Notes"] = Texts(event.notes);
     }

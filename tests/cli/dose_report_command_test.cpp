@@ -73,6 +73,8 @@ TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
     EXPECT_EQ(event["Kar"], 10);
     EXPECT_EQ(event["AddedCu"], 0.2);
     EXPECT_EQ(event["Plane"], "Single");
+    EXPECT_EQ(event["DistanceSourceToIsocenter"], 100);
+    EXPECT_EQ(event["CollimatedFieldArea"], 100);
     EXPECT_TRUE(event.contains("SkinDose"));
     EXPECT_TRUE(event["display"].contains("SkinDose"));
     EXPECT_EQ(json["Groups"][0]["Label"], "LAO 30 CRA 10");
