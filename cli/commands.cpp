@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/dose_report_command.h"
 #include "cli/exposure.h"
 #include "cli/json_output.h"
 #include "cli/report_output.h"
@@ -203,6 +204,43 @@ void AddTableCommand(CLI::App& app, const Help& help, TableOptions& o) {
               "または計算できない照射があると、その行を示して中止し、ファイルは作りません。",
               "Give --output, --pdf or both. More than 15 exposures, or one that cannot be "
               "calculated, stops the command with its line; no file is written then."}));
+}
+
+void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& r) {
+    CLI::App* report = app.add_subcommand(
+        "report", help({"線量レポート (RDSR) の全照射イベントの皮膚線量を計算します",
+                        "estimate the skin dose of every irradiation event of dose reports "
+                        "(RDSR)"}));
+    report
+        ->add_option("files", r.files,
+                     help({"線量レポートのファイル (同じ検査の複数のファイル可)",
+                           "dose report files (several of one study allowed)"}))
+        ->required();
+    report
+        ->add_option("--device", r.device,
+                     help({"作業フォルダーの装置データファイル名 (.kvx2 または .kvx)",
+                           "device data file in the working folder (.kvx2 or .kvx)"}))
+        ->required();
+    report->add_option("--fsd", r.fsd,
+                       help({"全イベント共通の焦点-入射表面間距離 (cm)。省略時は "
+                             "焦点-アイソセンター間距離 - 15",
+                             "focus-skin distance for every event (cm); default: "
+                             "focus-isocentre distance - 15"}));
+    report->add_option("--format", r.format, help({"出力形式 json または csv", "json or csv"}))
+        ->check(CLI::IsMember({"json", "csv"}));
+    report->add_flag("--with-patient", r.with_patient,
+                     help({"患者氏名と ID も出力します", "include the patient's name and ID"}));
+    report->footer(help(
+        {"終了コード: 0 全ファイルを読めた (計算できないイベントがあっても)、1 線量レポートとして"
+         "読めないファイルがある、2 指定の誤り。",
+         "Exit codes: 0 every file was read (even with events not calculated), 1 a file is no "
+         "dose report, 2 wrong input."}));
+}
+
+int Report(const ReportRequest& request, const CommonOptions& common, const std::string& executable,
+           std::ostream& out, std::ostream& err) {
+    EngineState state = LoadState(common, executable);
+    return RunReport(state, request, out, err);
 }
 
 int Calc(const CalcOptions& options, const CommonOptions& common, const std::string& executable,
@@ -423,6 +461,7 @@ void TranslateLabels(CLI::App& app) {
     auto formatter = app.get_formatter();
     formatter->label("Usage", "使い方");
     formatter->label("OPTIONS", "オプション");
+    formatter->label("Positionals", "引数");
     formatter->column_width(36);
     formatter->label("SUBCOMMAND", "コマンド");
     formatter->label("Subcommands", "コマンド");
@@ -432,9 +471,12 @@ void TranslateLabels(CLI::App& app) {
 
 // Runs the chosen command; the failures every command shares become exit codes here.
 int Dispatch(const CLI::App& app, const CalcOptions& calc, const DeviceOptions& device,
-             const TableOptions& table, const CommonOptions& common, const std::string& executable,
-             std::ostream& out, std::ostream& err) {
+             const TableOptions& table, const ReportRequest& report, const CommonOptions& common,
+             const std::string& executable, std::ostream& out, std::ostream& err) {
     try {
+        if (app.got_subcommand("report")) {
+            return Report(report, common, executable, out, err);
+        }
         if (app.got_subcommand("calc")) {
             return Calc(calc, common, executable, out, err);
         }
@@ -479,9 +521,11 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
     CalcOptions calc;
     DeviceOptions device;
     TableOptions table;
+    ReportRequest report;
     AddCalcCommand(app, help, calc);
     AddDeviceCommand(app, help, device);
     AddTableCommand(app, help, table);
+    AddReportCommand(app, help, report);
     for (CLI::App* command : app.get_subcommands({})) {
         command->add_option("--workdir", common.workdir, help(kWorkdirHelp));
         for (CLI::App* inner : command->get_subcommands({})) {
@@ -500,7 +544,7 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
         // Help and version are answers; every other parse failure is a usage error.
         return code == 0 ? 0 : 2;
     }
-    return Dispatch(app, calc, device, table, common, executable, out, err);
+    return Dispatch(app, calc, device, table, report, common, executable, out, err);
 }
 
 }  // namespace korvex::cli

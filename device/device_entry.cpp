@@ -10,9 +10,6 @@
 namespace korvex {
 namespace {
 
-// Filter thicknesses are typed in mm and held in cm.
-constexpr double kMmToCm = 0.1;
-
 size_t Index(DeviceField field) {
     return static_cast<size_t>(field);
 }

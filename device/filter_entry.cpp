@@ -11,8 +11,6 @@
 namespace korvex {
 namespace {
 
-constexpr double kMmToCm = 0.1;
-
 UserMessage Refusal(const std::string& text) {
     return UserMessage{text, MessageIcon::Exclamation, true};
 }

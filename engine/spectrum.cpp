@@ -152,7 +152,10 @@ long LastSpectrumBin(double tube_voltage_kv) {
     return WholePart(2.0 * tube_voltage_kv, "last bin of the tube voltage");
 }
 
-SpectrumSums ComputeSpectrumShape(EngineState& state, double tube_voltage_kv) {
+namespace {
+
+// The model itself; ComputeSpectrumShape serves repeated inputs from the cache.
+SpectrumSums ComputeSpectrumModel(EngineState& state, double tube_voltage_kv) {
     WorkArrays& w = state.work;
     const long last_bin = LastSpectrumBin(tube_voltage_kv);
     for (long i = 1; i <= kFineGridSize; ++i) {
@@ -170,6 +173,59 @@ SpectrumSums ComputeSpectrumShape(EngineState& state, double tube_voltage_kv) {
     }
     Finite(sums.AirKerma, "air-kerma sum");
     Finite(sums.TissueDose, "tissue-dose sum");
+    return sums;
+}
+
+SpectrumKey KeyOf(const EngineState& state, double tube_voltage_kv) {
+    const CalculationCase& c = state.calc;
+    SpectrumKey key;
+    key.TubeVoltage = tube_voltage_kv;
+    key.TargetAngle = c.TargetAngle;
+    key.InherentFiltration = c.InherentFiltration;
+    key.AddedAluminium = c.AddedAluminium;
+    key.AddedCopper = c.AddedCopper;
+    key.ArbitraryFilterOn = c.ArbitraryFilterOn;
+    if (c.ArbitraryFilterOn == 1) {
+        key.ArbitraryFilterThickness = c.ArbitraryFilterThickness;
+        key.ArbitraryFilterMu = state.ArbitraryFilterMu;
+    }
+    return key;
+}
+
+// Exactly the bins the model writes, so that a result from the cache leaves the work
+// arrays as the model would.
+void CopyWrittenBins(const FineArray& from, FineArray& to, long first, long last) {
+    for (long i = first; i <= last; ++i) {
+        to[i] = from[i];
+    }
+}
+
+void RestoreSpectra(const SpectrumResult& from, WorkArrays& to) {
+    CopyWrittenBins(from.RawSpectrum, to.RawSpectrum, 2, from.last);
+    CopyWrittenBins(from.PhotonSpectrum, to.PhotonSpectrum, 1, kFineGridSize);
+    CopyWrittenBins(from.AirKermaSpectrum, to.AirKermaSpectrum, 2, from.last);
+    CopyWrittenBins(from.TissueDoseSpectrum, to.TissueDoseSpectrum, 2, from.last);
+}
+
+}  // namespace
+
+SpectrumSums ComputeSpectrumShape(EngineState& state, double tube_voltage_kv) {
+    const SpectrumKey key = KeyOf(state, tube_voltage_kv);
+    if (const SpectrumResult* known = state.spectrum_cache.Find(key, state.tables)) {
+        RestoreSpectra(*known, state.work);
+        return {known->AirKermaSum, known->TissueDoseSum};
+    }
+    const SpectrumSums sums = ComputeSpectrumModel(state, tube_voltage_kv);
+    const WorkArrays& w = state.work;
+    SpectrumResult result;
+    result.last = LastSpectrumBin(tube_voltage_kv);
+    result.RawSpectrum = w.RawSpectrum;
+    result.PhotonSpectrum = w.PhotonSpectrum;
+    result.AirKermaSpectrum = w.AirKermaSpectrum;
+    result.TissueDoseSpectrum = w.TissueDoseSpectrum;
+    result.AirKermaSum = sums.AirKerma;
+    result.TissueDoseSum = sums.TissueDose;
+    state.spectrum_cache.Store(key, result);
     return sums;
 }
 

@@ -77,8 +77,8 @@ void ExposureForm::ForgetFilterDisplay() {
 }
 
 void ExposureForm::UseAddedFilters(double aluminium_mm, double copper_mm) {
-    state_.calc.AddedAluminium = aluminium_mm / 10;
-    state_.calc.AddedCopper = copper_mm / 10;
+    state_.calc.AddedAluminium = aluminium_mm * kMmToCm;
+    state_.calc.AddedCopper = copper_mm * kMmToCm;
 }
 
 void ExposureForm::SetText(ExposureField field, std::string text) {

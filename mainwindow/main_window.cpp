@@ -349,9 +349,13 @@ QWidget* MainWindow::BuildResultBox() {
     return result_box;
 }
 
-// Exit and the mascot.
+// The dose-report button, exit and the mascot.
 QLayout* MainWindow::BuildBottomRow() {
     auto* bottom = new QHBoxLayout;
+    report_button_ = new QPushButton("線量レポート読込");
+    report_button_->setObjectName("CommandDoseReport");
+    report_button_->setToolTip(" Ｘ線装置の線量レポート (RDSR) の全照射を計算します ");
+    bottom->addWidget(report_button_, 0, Qt::AlignBottom);
     bottom->addStretch();
     exit_button_ = new QPushButton("終了する");
     exit_button_->setObjectName("Command1");
@@ -392,6 +396,8 @@ void MainWindow::ConnectEvents() {
         add_button_->setEnabled(false);
     });
     connect(exit_button_, &QPushButton::clicked, this, [this] { AskToExit(); });
+    connect(report_button_, &QPushButton::clicked, this,
+            [this] { emit doseReportRequested(device_list_->SelectedName()); });
     connect(welcome_button_, &QPushButton::clicked, this, &MainWindow::welcomeRequested);
     connect(mascot_, &MascotPicture::doubleClicked, this, &MainWindow::userNameChangeRequested);
     connect(square_option_, &QRadioButton::clicked, this,

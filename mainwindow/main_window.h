@@ -60,6 +60,9 @@ class MainWindow : public QWidget {
     void addResultRequested();
     // "はい" in the exit confirmation: the program ends now.
     void exitRequested();
+    // "線量レポート読込": dose reports are to be read, with the device chosen here (empty
+    // when none is).
+    void doseReportRequested(const QString& device_file);
     // Command8, the welcome button; a double-click on the mascot Picture1.
     void welcomeRequested();
     void userNameChangeRequested();
@@ -119,6 +122,7 @@ class MainWindow : public QWidget {
     QPushButton* add_button_ = nullptr;        // Command3
     QPushButton* clear_button_ = nullptr;      // Command6
     QPushButton* exit_button_ = nullptr;       // Command1
+    QPushButton* report_button_ = nullptr;     // CommandDoseReport
     std::array<QLabel*, 7> result_labels_{};   // Label68 .. Label74
     QPushButton* welcome_button_ = nullptr;    // Command8, over the middle of the window
     MascotPicture* mascot_ = nullptr;          // Picture1

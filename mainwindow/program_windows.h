@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +13,7 @@ namespace korvex {
 
 class MainWindow;
 class MessageService;
+class DoseReportWindow;
 class PrinterService;
 class ResultsWindow;
 class UserNameWindows;
@@ -39,6 +42,15 @@ class ProgramWindows : public QObject {
 
     MainWindow& Main() { return *main_; }
     ResultsWindow& Results() { return *results_; }
+    // The dose-report window once a report was opened, else nullptr.
+    DoseReportWindow* DoseReport() { return dose_report_.get(); }
+
+    // The files the user picks for "線量レポート読込"; the file dialog unless a test
+    // replaces it. An empty list means the user cancelled.
+    using FileChooser = std::function<QStringList(QWidget* parent)>;
+    void SetReportFileChooser(FileChooser chooser) { choose_reports_ = std::move(chooser); }
+    // Asks for the files and shows them calculated with the device (empty: the first).
+    void OpenDoseReports(const QString& device_file);
     UserNameWindows& NameWindows() { return *user_name_; }
 
   signals:
@@ -48,6 +60,9 @@ class ProgramWindows : public QObject {
     ProgramState& state_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<ResultsWindow> results_;
+    std::unique_ptr<DoseReportWindow> dose_report_;
+    MessageService& messages_;
+    FileChooser choose_reports_;
     std::unique_ptr<UserNameWindows> user_name_;
 };
 

@@ -339,6 +339,14 @@ void ResultsWindow::AddResult(const CalculationCase& calc) {
         messages_.Tell(QString::fromUtf8(kCalculationFailureMessage), MessageIcon::Exclamation);
         return;
     }
+    ShowAdded(outcome);
+}
+
+void ResultsWindow::AddRow(const ResultRow& row) {
+    ShowAdded(AddFormattedRow(table_, row));
+}
+
+void ResultsWindow::ShowAdded(const AddRowOutcome& outcome) {
     if (outcome.table_was_empty && outcome.Stored()) {
         canvas_->Clear();
         ShowTableGrid();

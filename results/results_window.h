@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/calculation_case.h"
+#include "results/add_result_row.h"
 #include "results/results_table.h"
 
 class QPushButton;
@@ -32,6 +33,9 @@ class ResultsWindow : public QWidget {
 
     // The add button of the main window: stores the case as the next row and draws it.
     void AddResult(const CalculationCase& calc);
+    // A row formatted elsewhere (a dose report's projection group), drawn and warned about
+    // like the add button's.
+    void AddRow(const ResultRow& row);
 
     void ShowTableGrid();
     void HideTableGrid();
@@ -70,6 +74,7 @@ class ResultsWindow : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void ShowAdded(const AddRowOutcome& outcome);
     void BuildGrid();
     void PlaceTotalButton();
 

@@ -1,8 +1,9 @@
 // Drives the windows through a typical session on a copy of a working folder and saves
 // what they show: the main window on a first start with its welcome button, the window
 // that registers the user name, the main window after a calculation, the results window
-// with several rows and the dose total, the device dialog after OK and the
-// arbitrary-filter dialog with a material chosen.
+// with several rows and the dose total, the device dialog after OK, the arbitrary-filter
+// dialog with a material chosen, and the dose-report window on a synthetic 30-event
+// biplane report.
 //
 //   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
 #include <QApplication>
@@ -16,15 +17,19 @@
 #include <filesystem>
 #include <string>
 
+#include <QTableWidget>
+
 #include "app/fonts.h"
 #include "device/device_dialog.h"
 #include "device/filter_dialog.h"
+#include "dose_report/dose_report_window.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
 #include "results/results_window.h"
+#include "tests/fixtures/dose_report_fixtures.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
@@ -87,6 +92,27 @@ bool Save(QWidget* window, const QString& path) {
     const bool saved = window->grab().save(path);
     std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", path.toUtf8().constData());
     return saved;
+}
+
+// A synthetic report (no patient, no real unit) read through the main window's button,
+// with its first two projections checked.
+bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
+                          const std::filesystem::path& folder, const QString& out) {
+    const std::filesystem::path report = folder / "procedure.dcm";
+    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::ProcedureReport());
+    windows.SetReportFileChooser(
+        [&report](QWidget*) { return QStringList{QString::fromStdString(report.string())}; });
+    Child<QPushButton>(main, "CommandDoseReport")->click();
+    Settle();
+    if (windows.DoseReport() == nullptr) {
+        std::fprintf(stderr, "the report window did not open\n");
+        return false;
+    }
+    auto* groups = Child<QTableWidget>(windows.DoseReport(), "ReportGroups");
+    for (int row = 0; row < groups->rowCount() && row < 2; ++row) {
+        groups->item(row, 0)->setCheckState(Qt::Checked);
+    }
+    return Save(windows.DoseReport(), out + "/dose-report-window.png");
 }
 
 }  // namespace
@@ -194,6 +220,7 @@ int main(int argc, char** argv) {
     Child<QPushButton>(filter, "Command3")->click();
     Child<QPushButton>(dialog, "Command1")->click();
     ok = Save(dialog, out + "/device-dialog.png") && ok;
+    ok = SaveDoseReportWindow(windows, main, folder, out) && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }
