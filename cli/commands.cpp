@@ -13,6 +13,7 @@
 #include "engine/errors.h"
 #include "engine/field_stream.h"
 #include "engine/reference_tables.h"
+#include "engine/text_file.h"
 #include "engine/text_rules.h"
 #include "engine/working_folder.h"
 #include "results/add_result_row.h"
@@ -116,6 +117,7 @@ EngineState LoadState(const Options& options, const std::string& executable) {
     std::filesystem::path folder;
     if (const std::string chosen = Optional(options, "workdir"); !chosen.empty()) {
         folder = chosen;
+        RemoveStaleWorkingFiles(folder);
     } else {
         folder = ResolveWorkingFolder(FindBundledDataFolder(executable, KORVEX_BUNDLED_DATA_DIR));
     }
@@ -212,9 +214,13 @@ int DeviceCreate(const Options& options, const std::string& executable, std::ost
 
 // Exposures of the input file with their line numbers.
 std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw UsageError("照射の一覧「" + path.string() + "」を開けません。");
+    // A list of at most 15 exposures is a few kilobytes.
+    constexpr std::size_t kMaxExposureFileBytes = 1024 * 1024;
+    std::istringstream in;
+    try {
+        in.str(ReadFileBytes(path, path.filename().string(), kMaxExposureFileBytes));
+    } catch (const FileError& error) {
+        throw UsageError(std::string("照射の一覧を読み込めません: ") + error.what());
     }
     std::vector<std::pair<int, Exposure>> exposures;
     std::string line;
@@ -366,6 +372,10 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
         JsonObject json;
         json.Text("error", kCalculationFailureMessage).Text("reason", error.what());
         out << json.Serialise() << '\n';
+        return 1;
+    } catch (const std::exception& error) {
+        // Nothing may end the tool without a message (a file-system failure, no memory).
+        err << "korvex2-cli: 処理を続けられません (" << MessageQuote(error.what()) << ")\n";
         return 1;
     }
 }

@@ -14,7 +14,6 @@
 namespace korvex {
 namespace {
 
-
 // A result must be finite before it enters the case or a display.
 double Finite(double value, const char* what) {
     if (!std::isfinite(value)) {

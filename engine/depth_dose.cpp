@@ -21,6 +21,8 @@ constexpr int kFirstKernelEnergy = 10;   // keV
 constexpr int kKernelEnergyStep = 5;     // keV
 constexpr double kLayerThickness = 0.5;  // cm
 constexpr double kQuarterTurn = Pi / 2;
+// 6,400 numbers take some 100 kB; far larger is no kernel file.
+constexpr std::size_t kMaxKernelFileBytes = 4 * 1024 * 1024;
 
 // Centre depth of layer z in cm: 0.25, 0.75, ..., 19.75 for z = 1..40.
 double LayerCentre(long layer) {
@@ -274,7 +276,8 @@ std::string ScatterKernelFileName(int energy_kev) {
 
 ScatterKernel ReadScatterKernelFile(const std::filesystem::path& path,
                                     const std::string& file_label) {
-    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient), file_label);
+    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient, kMaxKernelFileBytes),
+                       file_label);
     ScatterKernel kernel;
     for (long z = 1; z <= kKernelLayerCount; ++z) {
         for (long k = 1; k <= kKernelRingCount; ++k) {
@@ -284,6 +287,7 @@ ScatterKernel ReadScatterKernelFile(const std::filesystem::path& path,
             }
         }
     }
+    stream.RequireNoMoreNumbers();
     return kernel;
 }
 

@@ -36,7 +36,7 @@ double KLineRatio(double v) {
 
 long LastSpectrumBin(double tube_voltage_kv) {
     const double twice = 2.0 * tube_voltage_kv;
-    if (!std::isfinite(twice) || twice > 1.0e6) {
+    if (!(std::abs(twice) <= 1.0e6)) {  // also NaN; the cast below must stay defined
         throw CalculationError("tube voltage out of range: " + std::to_string(tube_voltage_kv));
     }
     return static_cast<long>(std::floor(twice));
