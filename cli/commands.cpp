@@ -90,10 +90,10 @@ Options ParseOptions(const std::vector<std::string>& args, size_t first,
             continue;
         }
         if (arg.rfind("--", 0) != 0 || !allowed.count(arg.substr(2))) {
-            throw UsageError("不明な引数です: " + arg);
+            throw UsageError("不明な引数です: " + MessageQuote(arg));
         }
         if (i + 1 >= args.size()) {
-            throw UsageError(arg + " の値がありません。");
+            throw UsageError(MessageQuote(arg) + " の値がありません。");
         }
         options[arg.substr(2)] = args[++i];
     }
@@ -214,60 +214,13 @@ int DeviceCreate(const Options& options, const std::string& executable, std::ost
 
 // Exposures of the input file with their line numbers.
 std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path& path) {
-    // A list of at most 15 exposures is a few kilobytes.
-    constexpr std::size_t kMaxExposureFileBytes = 1024 * 1024;
-    std::istringstream in;
+    std::string text;
     try {
-        in.str(ReadFileBytes(path, path.filename().string(), kMaxExposureFileBytes));
+        text = ReadFileBytes(path, path.filename().string(), kMaxExposureFileBytes);
     } catch (const FileError& error) {
         throw UsageError(std::string("照射の一覧を読み込めません: ") + error.what());
     }
-    std::vector<std::pair<int, Exposure>> exposures;
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) {
-            line.erase(0, 3);  // a byte-order mark some editors write
-        }
-        if (line.find_first_not_of(" \t") == std::string::npos) {
-            continue;
-        }
-        FieldStream fields(line, path.filename().string());
-        std::vector<std::string> values;
-        while (auto field = fields.ReadField()) {
-            while (!field->empty() && (field->back() == ' ' || field->back() == '\t')) {
-                field->pop_back();
-            }
-            values.push_back(*field);
-        }
-        if (line.back() == ',') {
-            values.emplace_back();  // a trailing comma leaves an empty last field
-        }
-        const std::string where =
-            path.filename().string() + " の " + std::to_string(number) + " 行目";
-        if (number == 1) {
-            if (values !=
-                std::vector<std::string>{"device", "site", "kv", "kar", "pka", "shape", "fsd"}) {
-                throw UsageError(where +
-                                 ": 見出しは device,site,kv,kar,pka,shape,fsd として下さい。");
-            }
-            continue;
-        }
-        if (values.size() != 7) {
-            throw UsageError(where + ": 7 個の値 (device,site,kv,kar,pka,shape,fsd) が必要です。");
-        }
-        exposures.push_back(
-            {number,
-             {values[0], values[1], values[2], values[3], values[4], values[5], values[6]}});
-    }
-    if (number == 0) {
-        throw UsageError("照射の一覧「" + path.string() + "」が空です。");
-    }
-    return exposures;
+    return ParseExposures(text, path.filename().string());
 }
 
 int Table(const Options& options, const std::string& executable, std::ostream& out,
@@ -358,7 +311,8 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
             }
             return Table(options, executable, out, err);
         }
-        throw UsageError("不明なコマンドです: " + command + " (korvex2-cli --help を参照)");
+        throw UsageError("不明なコマンドです: " + MessageQuote(command) +
+                         " (korvex2-cli --help を参照)");
     } catch (const UsageError& error) {
         err << error.what() << '\n';
         return 2;

@@ -104,11 +104,9 @@ std::string Formatted(double value, const char* pattern, const char* what) {
 
 }  // namespace
 
-LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
-    FieldStream stream(ReadTextFile(FileInFolder(state.WorkingFolder, file_name), file_name,
-                                    Decoding::Strict, kMaxDeviceFileBytes),
-                       file_name);
-    CalculationCase loaded = state.calc;
+LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
+                             CalculationCase& loaded) {
+    FieldStream stream(std::move(text), file_name);
     LoadedDevice device;
 
     loaded.FocusReceptorDistance = stream.RequireNumberField();
@@ -147,6 +145,16 @@ LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
     loaded.AddedAluminium = device.AddedAluminiumMm * kMmToCm;
     loaded.AddedCopper = device.AddedCopperMm * kMmToCm;
     loaded.ArbitraryFilterThickness = device.ArbitraryFilterThicknessMm * kMmToCm;
+
+    return device;
+}
+
+LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
+    CalculationCase loaded = state.calc;
+    const LoadedDevice device =
+        ParseDeviceFile(ReadTextFile(FileInFolder(state.WorkingFolder, file_name), file_name,
+                                     Decoding::Strict, kMaxDeviceFileBytes),
+                        file_name, loaded);
 
     // A device with a filter is never calculated without the filter's attenuation.
     if (loaded.ArbitraryFilterOn == 1) {

@@ -28,6 +28,11 @@ struct LoadedDevice {
 // FileError with a Japanese message naming the file; the state is then unchanged.
 LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name);
 
+// The reading part of LoadDeviceFile on the file's decoded text: fills the device fields
+// of `loaded` (thicknesses in cm) and checks the values; builds no filter table.
+LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
+                             CalculationCase& loaded);
+
 // The texts the device dialog hands over; the numbers come from the case.
 struct DeviceDialogTexts {
     std::string DeviceName, InherentFiltration, AddedAluminium, AddedCopper,

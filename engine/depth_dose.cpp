@@ -276,8 +276,12 @@ std::string ScatterKernelFileName(int energy_kev) {
 
 ScatterKernel ReadScatterKernelFile(const std::filesystem::path& path,
                                     const std::string& file_label) {
-    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient, kMaxKernelFileBytes),
-                       file_label);
+    return ParseScatterKernel(
+        ReadTextFile(path, file_label, Decoding::Lenient, kMaxKernelFileBytes), file_label);
+}
+
+ScatterKernel ParseScatterKernel(std::string text, const std::string& file_label) {
+    FieldStream stream(std::move(text), file_label);
     ScatterKernel kernel;
     for (long z = 1; z <= kKernelLayerCount; ++z) {
         for (long k = 1; k <= kKernelRingCount; ++k) {

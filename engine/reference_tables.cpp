@@ -20,9 +20,9 @@ constexpr std::size_t kMaxPrimaryFileBytes = 1024 * 1024;
 
 // Only the numbers of the reference files are read; a stray byte in a text line (the
 // header, the provenance lines, the user name) must not stop the program from starting.
-FieldStream OpenReferenceFile(const std::filesystem::path& folder, const char* name,
+std::string ReadReferenceFile(const std::filesystem::path& folder, const char* name,
                               std::size_t max_bytes) {
-    return FieldStream(ReadTextFile(folder / name, name, Decoding::Lenient, max_bytes), name);
+    return ReadTextFile(folder / name, name, Decoding::Lenient, max_bytes);
 }
 
 // A row's first column restates its grid point. The row's position decides, but a row
@@ -36,9 +36,10 @@ void CheckGridColumn(const FieldStream& stream, double value, double expected, c
     }
 }
 
-void ReadBackscatterKernel(const std::filesystem::path& folder, ReferenceTables& tables) {
-    FieldStream stream =
-        OpenReferenceFile(folder, kBackscatterKernelFile, kMaxBackscatterFileBytes);
+}  // namespace
+
+void ParseBackscatterKernel(std::string text, ReferenceTables& tables) {
+    FieldStream stream(std::move(text), kBackscatterKernelFile);
     stream.RequireLine();  // header
     for (int ring = 1; ring <= kBackscatterRingCount; ++ring) {
         const std::vector<double> row = stream.RequireNumberRow(kKernelEnergyCount + 1);
@@ -50,8 +51,8 @@ void ReadBackscatterKernel(const std::filesystem::path& folder, ReferenceTables&
     stream.RequireNoMoreNumbers();
 }
 
-void ReadAttenuation(const std::filesystem::path& folder, ReferenceTables& tables) {
-    FieldStream stream = OpenReferenceFile(folder, kAttenuationFile, kMaxAttenuationFileBytes);
+void ParseAttenuation(std::string text, ReferenceTables& tables) {
+    FieldStream stream(std::move(text), kAttenuationFile);
     for (int i = 1; i <= kFineGridSize; ++i) {
         const std::vector<double> row = stream.RequireNumberRow(7);
         CheckGridColumn(stream, row[0], 0.5 * i, "エネルギー (keV)");
@@ -66,8 +67,8 @@ void ReadAttenuation(const std::filesystem::path& folder, ReferenceTables& table
 }
 
 // Lines 30 and on are text (provenance, the user name): only the 29 pairs are read.
-void ReadPrimary(const std::filesystem::path& folder, ReferenceTables& tables) {
-    FieldStream stream = OpenReferenceFile(folder, kPrimaryFile, kMaxPrimaryFileBytes);
+void ParsePrimary(std::string text, ReferenceTables& tables) {
+    FieldStream stream(std::move(text), kPrimaryFile);
     for (int n = 1; n <= 29; ++n) {
         const std::vector<double> row = stream.RequireNumberRow(2);
         CheckGridColumn(stream, row[0], 5.0 * (n + 1), "エネルギー (keV)");
@@ -78,8 +79,6 @@ void ReadPrimary(const std::filesystem::path& folder, ReferenceTables& tables) {
         tables.PrimaryCoarse[n + 1] = row[1];
     }
 }
-
-}  // namespace
 
 void InterpolatePrimaryFine(ReferenceTables& tables) {
     for (int i = 21; i <= 299; ++i) {
@@ -100,9 +99,12 @@ ReferenceTables LoadReferenceTables(const std::filesystem::path& working_folder)
         tables.KernelEnergy[j] = 5.0 * (j - 1);
     }
     tables.KernelEnergy[1] = 1.0;
-    ReadBackscatterKernel(working_folder, tables);
-    ReadAttenuation(working_folder, tables);
-    ReadPrimary(working_folder, tables);
+    ParseBackscatterKernel(
+        ReadReferenceFile(working_folder, kBackscatterKernelFile, kMaxBackscatterFileBytes),
+        tables);
+    ParseAttenuation(ReadReferenceFile(working_folder, kAttenuationFile, kMaxAttenuationFileBytes),
+                     tables);
+    ParsePrimary(ReadReferenceFile(working_folder, kPrimaryFile, kMaxPrimaryFileBytes), tables);
     InterpolatePrimaryFine(tables);
     return tables;
 }
