@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/json_writer.h"
+#include "cli/json_output.h"
 #include "engine/calculation_driver.h"
 #include "engine/engine_state.h"
 
@@ -35,11 +35,6 @@ struct ExposureResult {
     std::string field_size_text;  // what the field-size display shows ("#0.00" or empty)
 };
 
-// Does what the window does: loads the device (FileError when it cannot), fills the
-// fields and stores them, chooses the field shape (a shape that cannot be sized stays
-// unchosen, as the window's option would), then calculates.
-ExposureResult RunExposure(EngineState& state, const Exposure& exposure);
-
 // Largest exposure list read: fifteen lines of seven short values take far less.
 inline constexpr std::size_t kMaxExposureFileBytes = 1024 * 1024;
 
@@ -49,8 +44,13 @@ inline constexpr std::size_t kMaxExposureFileBytes = 1024 * 1024;
 std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
                                                      const std::string& file_label);
 
-// The calculation's numbers, the field size text, the seven displays and the 16 cells the
-// results table would store.
-JsonObject CalculationJson(const CalculationCase& calc, const ExposureResult& result);
+// Does what the window does: loads the device (FileError when it cannot), fills the
+// fields and stores them, chooses the field shape (a shape that cannot be sized stays
+// unchosen, as the window's option would), then calculates.
+ExposureResult RunExposure(EngineState& state, const Exposure& exposure);
+
+// The calculation's numbers, the field size text, the seven displays (keyed by the names of
+// the values they show) and the 16 cells the results table would store.
+Json CalculationJson(const CalculationCase& calc, const ExposureResult& result);
 
 }  // namespace korvex::cli

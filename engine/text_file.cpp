@@ -264,7 +264,8 @@ mode_t ModeFor(const std::filesystem::path& path) {
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          const std::string& file_label) {
     const auto fail = [&](const std::string& reason) {
-        throw FileError("ファイル「" + file_label + "」を保存できませんでした（" + reason + "）。");
+        throw WriteError("ファイル「" + file_label + "」を保存できませんでした（" + reason +
+                         "）。");
     };
     if (const std::string refusal = TargetRefusal(path); !refusal.empty()) {
         fail(refusal);
@@ -302,9 +303,9 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
         if (dir_fd >= 0) {
             ::close(dir_fd);
         }
-        throw FileError("ファイル「" + file_label +
-                        "」は書き込みましたが、ディスクへの保存を確定できませんでした（" + reason +
-                        "）。");
+        throw WriteError("ファイル「" + file_label +
+                         "」は書き込みましたが、ディスクへの保存を確定できませんでした（" + reason +
+                         "）。");
     }
     ::close(dir_fd);
 }

@@ -216,11 +216,13 @@ void Fields(const std::uint8_t* data, std::size_t size) {
             Violated("more fields than bytes");
         }
     }
+    // A line without a line end (the last) leaves the number where it was.
     FieldStream lines(text, "f");
     int last_line = 0;
+    count = 0;
     while (lines.ReadLine()) {
-        if (lines.LineNumber() <= last_line) {
-            Violated("line numbers do not rise");
+        if (lines.LineNumber() < last_line || ++count > size + 1) {
+            Violated("line numbers fall or more lines than bytes");
         }
         last_line = lines.LineNumber();
     }
