@@ -106,11 +106,7 @@ struct LayerCoverage {
     std::vector<long> rings = std::vector<long>(kDepthLayerCount + 1, 0);
     std::vector<double> inverse_square = std::vector<double>(kDepthLayerCount + 1, 0.0);
     std::vector<double> fractions;  // layer z, ring k at z * (kKernelRingCount + 1) + k
-    bool circle = false;
-
-    double Fraction(long z, long k) const {
-        return circle ? 1.0 : fractions[static_cast<size_t>(z * (kKernelRingCount + 1) + k)];
-    }
+    bool circle = false;            // every covered ring counts whole
 };
 
 LayerCoverage CoverLayers(const CalculationCase& c) {
@@ -154,9 +150,18 @@ void AddKernelScatter(const LayerCoverage& cover, const ScatterKernelSource& ker
         const ScatterKernel& kernel = kernels(static_cast<int>(e / 2));
         for (long z = 1; z <= kDepthLayerCount; ++z) {
             const double g = cover.inverse_square[static_cast<size_t>(z)];
+            const long rings = cover.rings[static_cast<size_t>(z)];
             double y = t.ScatterByEnergy(e, z);
-            for (long k = 1; k <= cover.rings[static_cast<size_t>(z)]; ++k) {
-                y = y + cover.Fraction(z, k) * g * kernel(k, z);
+            if (cover.circle) {
+                for (long k = 1; k <= rings; ++k) {
+                    y = y + g * kernel(k, z);
+                }
+            } else {
+                const double* fraction =
+                    &cover.fractions[static_cast<size_t>(z * (kKernelRingCount + 1))];
+                for (long k = 1; k <= rings; ++k) {
+                    y = y + fraction[k] * g * kernel(k, z);
+                }
             }
             t.ScatterByEnergy(e, z) = y;
         }
