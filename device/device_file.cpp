@@ -165,7 +165,7 @@ LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
             material =
                 ReadMaterialFile(FileInFolder(state.WorkingFolder, material_file), material_file);
         } catch (const FileError& error) {
-            throw FileError("装置データ「" + file_name + "」の付加フィルタ「" +
+            throw FileError("装置データ「" + MessageQuote(file_name) + "」の付加フィルタ「" +
                             MessageQuote(loaded.ArbitraryFilterMaterial) + "」を読み込めません。" +
                             error.what());
         }

@@ -75,7 +75,7 @@ ResultsCsvContent ParseWhole(std::string text, const std::string& file_label) {
     const std::string count_field = stream.RequireField();
     const auto count = ParseDecimal(count_field);
     if (!count || *count != std::floor(*count) || *count < 0 || *count > kResultSlotCount) {
-        stream.Fail(std::to_string(count_line) + " 行目の件数「" + count_field +
+        stream.Fail(std::to_string(count_line) + " 行目の件数「" + MessageQuote(count_field) +
                     "」は 0 から 15 までの整数ではありません。");
     }
     if (stream.LineNumber() == count_line && !stream.AtEnd()) {
