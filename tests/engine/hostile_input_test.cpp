@@ -19,6 +19,7 @@
 #include "engine/errors.h"
 #include "engine/field_stream.h"
 #include "engine/reference_tables.h"
+#include "engine/scatter_kernel_cache.h"
 #include "engine/spectrum.h"
 #include "engine/text_file.h"
 #include "engine/text_rules.h"
@@ -132,6 +133,16 @@ TEST(KernelRows, ANumberBeyondTheLayoutIsRefused) {
     EXPECT_THROW(ReadScatterKernelFile(folder.path() / "k.dat", "PDS-data/45.dat"), FileError);
     Write(folder.path() / "k.dat", text + "note\r\n");
     EXPECT_EQ(ReadScatterKernelFile(folder.path() / "k.dat", "PDS-data/45.dat")(80, 40), 1.0);
+}
+
+TEST(KernelRows, TheCacheHoldsOnlyTheTwentyNineKernelEnergies) {
+    fixtures::TempFolder folder;
+    ScatterKernelCache cache;
+    // A request for any other energy cannot grow the cache or read another file.
+    for (const int energy : {-5, 0, 5, 12, 155, 1000000}) {
+        EXPECT_THROW(cache.Kernel(folder.path(), energy), CalculationError) << energy;
+    }
+    EXPECT_THROW(cache.Kernel(folder.path(), 150), FileError);  // in the set, but missing
 }
 
 TEST(NumberRules, NoSpellingOverflowsOrGivesAWrongValue) {
