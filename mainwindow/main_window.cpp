@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 
 #include <QLoggingCategory>
@@ -17,6 +18,7 @@
 #include "engine/errors.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
+#include "mainwindow/user_name.h"
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
@@ -26,7 +28,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
-const char* const kStartCaption = "  Korvex-2  ( Korvex, version 2 )";
 const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
 
 QString FromUtf8(const std::string& text) {
@@ -128,6 +129,9 @@ QPushButton { padding: 5px 12px; }
 QPushButton#Command2 { background: #1f6fd1; color: white; font-weight: bold; font-size: 12pt;
                        border-radius: 6px; padding: 8px 18px; }
 QPushButton#Command2:disabled { background: #9db4d3; }
+QPushButton#Command8 { background: #fff3c4; color: #7a4100; border: 2px solid #e0a030;
+                       border-radius: 10px; font-size: 15pt; font-weight: bold; padding: 14px 24px; }
+QPushButton#Command8:hover { background: #ffe9a0; }
 )";
 
 }  // namespace
@@ -152,6 +156,7 @@ void MainWindow::BuildWindow() {
     steps->addWidget(BuildResultBox(), 1);
     root->addLayout(steps, 1);
     root->addLayout(BuildBottomRow());
+    BuildWelcomeButton();
     ConnectEvents();
 }
 
@@ -349,11 +354,29 @@ QLayout* MainWindow::BuildBottomRow() {
     exit_button_ = new QPushButton("終了する");
     exit_button_->setObjectName("Command1");
     bottom->addWidget(exit_button_, 0, Qt::AlignBottom);
-    auto* mascot = new MascotPicture;
-    mascot->setObjectName("Picture1");
-    mascot->setToolTip(" ダブルクリック ");
-    bottom->addWidget(mascot);
+    mascot_ = new MascotPicture;
+    mascot_->setObjectName("Picture1");
+    mascot_->setToolTip(" ダブルクリック ");
+    bottom->addWidget(mascot_);
     return bottom;
+}
+
+// Command8 lies over the middle of the window, outside the layout; it stays hidden unless
+// start-up finds no user name.
+void MainWindow::BuildWelcomeButton() {
+    welcome_button_ =
+        new QPushButton("ようこそ Korvex-2 へ ： 最初にユーザー名を登録して下さい", this);
+    welcome_button_->setObjectName("Command8");
+    welcome_button_->setCursor(Qt::PointingHandCursor);
+    welcome_button_->hide();
+}
+
+void MainWindow::PlaceWelcomeButton() {
+    const QSize hint = welcome_button_->sizeHint();
+    const int button_width = std::min(width() - 16, std::max(hint.width(), width() * 3 / 5));
+    welcome_button_->setGeometry((width() - button_width) / 2, (height() - hint.height()) / 2,
+                                 button_width, hint.height());
+    welcome_button_->raise();
 }
 
 void MainWindow::ConnectEvents() {
@@ -366,6 +389,8 @@ void MainWindow::ConnectEvents() {
         add_button_->setEnabled(false);
     });
     connect(exit_button_, &QPushButton::clicked, this, [this] { AskToExit(); });
+    connect(welcome_button_, &QPushButton::clicked, this, &MainWindow::welcomeRequested);
+    connect(mascot_, &MascotPicture::doubleClicked, this, &MainWindow::userNameChangeRequested);
     connect(square_option_, &QRadioButton::clicked, this,
             [this] { ChooseFieldShape(FieldShapeKind::Square); });
     connect(circle_option_, &QRadioButton::clicked, this,
@@ -568,10 +593,35 @@ void MainWindow::SetAddButtonEnabled(bool enabled) {
     add_button_->setEnabled(enabled);
 }
 
+void MainWindow::ShowWelcome() {
+    PlaceWelcomeButton();
+    welcome_button_->show();
+    calculate_button_->setEnabled(false);
+    add_button_->setEnabled(false);
+    clear_button_->setEnabled(false);
+}
+
+void MainWindow::ShowUserNameFound(const QString& caption) {
+    setWindowTitle(caption);
+    welcome_button_->hide();
+    add_button_->setEnabled(false);
+}
+
+void MainWindow::ShowUserNameChosen(const QString& caption) {
+    setWindowTitle(caption);
+    welcome_button_->hide();
+    calculate_button_->setEnabled(true);
+}
+
 void MainWindow::AskToExit() {
     exit_confirmation_->show();
     exit_confirmation_->raise();
     exit_confirmation_->activateWindow();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceWelcomeButton();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

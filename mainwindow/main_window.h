@@ -17,6 +17,7 @@ namespace korvex {
 
 class ExitConfirmation;
 class FileList;
+class MascotPicture;
 class MessageService;
 
 // Form1: the start window, where one calculation case is put together in three steps:
@@ -40,14 +41,26 @@ class MainWindow : public QWidget {
 
     void SetAddButtonEnabled(bool enabled);
 
+    // Start-up without a stored user name: the welcome button shows, and calculating,
+    // adding and clearing wait for a name (or a device).
+    void ShowWelcome();
+    // Start-up with a stored user name.
+    void ShowUserNameFound(const QString& caption);
+    // A name was registered or the guest chosen: the welcome is over.
+    void ShowUserNameChosen(const QString& caption);
+
   signals:
     // Command3: the result of the last calculation is to go into the results table.
     void addResultRequested();
     // "はい" in the exit confirmation: the program ends now.
     void exitRequested();
+    // Command8, the welcome button; a double-click on the mascot Picture1.
+    void welcomeRequested();
+    void userNameChangeRequested();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void BuildWindow();
@@ -57,6 +70,8 @@ class MainWindow : public QWidget {
     QWidget* BuildResultBox();
     QLayout* BuildBottomRow();
     void ConnectEvents();
+    void BuildWelcomeButton();
+    void PlaceWelcomeButton();
     void StartUp();
     void ShowDevice();
     void ShowInputs();
@@ -98,6 +113,8 @@ class MainWindow : public QWidget {
     QPushButton* clear_button_ = nullptr;      // Command6
     QPushButton* exit_button_ = nullptr;       // Command1
     std::array<QLabel*, 7> result_labels_{};   // Label68 .. Label74
+    QPushButton* welcome_button_ = nullptr;    // Command8, over the middle of the window
+    MascotPicture* mascot_ = nullptr;          // Picture1
 };
 
 }  // namespace korvex

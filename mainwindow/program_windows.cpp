@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include "mainwindow/main_window.h"
+#include "mainwindow/user_name_windows.h"
 #include "results/results_window.h"
 
 namespace korvex {
@@ -18,6 +19,9 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
     connect(results_.get(), &ResultsWindow::tableCleared, this,
             [this] { main_->SetAddButtonEnabled(false); });
     connect(main_.get(), &MainWindow::exitRequested, this, &ProgramWindows::exitRequested);
+    // Last step of the start-up: the results window is ready for the name.
+    user_name_ = std::make_unique<UserNameWindows>(state, *main_, *results_, messages);
+    user_name_->ReadAtStartUp();
 }
 
 ProgramWindows::~ProgramWindows() = default;

@@ -12,6 +12,7 @@ namespace korvex {
 class MainWindow;
 class MessageService;
 class ResultsWindow;
+class UserNameWindows;
 
 // What lives as long as the program: the engine's state, the results table and the user
 // name. Windows receive references to its parts; nothing is global.
@@ -20,7 +21,7 @@ struct ProgramState {
 
     EngineState engine;
     ResultsTable results;
-    std::string UserName;
+    std::string UserName;  // line 32 of "Primary.dat", or the guest name; empty until known
 };
 
 // The main window and the results window, wired together: the add button fills the
@@ -37,6 +38,7 @@ class ProgramWindows : public QObject {
 
     MainWindow& Main() { return *main_; }
     ResultsWindow& Results() { return *results_; }
+    UserNameWindows& NameWindows() { return *user_name_; }
 
   signals:
     void exitRequested();
@@ -45,6 +47,7 @@ class ProgramWindows : public QObject {
     ProgramState& state_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<ResultsWindow> results_;
+    std::unique_ptr<UserNameWindows> user_name_;
 };
 
 }  // namespace korvex

@@ -283,6 +283,30 @@ void ResultsWindow::ShowEmptyTable() {
     canvas_->SetFontSize(9);
 }
 
+void ResultsWindow::ShowUserNameAtStartUp() {
+    canvas_->SetTextColor(kWatermark);
+    canvas_->SetFontName(kTableFont);
+    canvas_->SetFontSize(28);
+    canvas_->DrawText(500, 500, Qs(user_name_));
+    canvas_->SetTextColor(Qt::black);
+    canvas_->SetFontSize(9);
+    user_label_->setText(Qs(user_name_));
+}
+
+void ResultsWindow::ShowUserNameChanged() {
+    canvas_->Clear();
+    canvas_->SetTextColor(kWatermark);
+    canvas_->SetFontName("Times New Roman");
+    canvas_->SetFontSize(28);
+    canvas_->DrawText(500, 200, "Korvex-2");
+    canvas_->SetFontName(kTableFont);
+    canvas_->DrawText(500, 350, Qs(user_name_));
+    // Black, not a theme's button-text colour: the table is drawn on white.
+    canvas_->SetTextColor(Qt::black);
+    canvas_->SetFontSize(9);
+    user_label_->setText(Qs(user_name_));
+}
+
 void ResultsWindow::RedrawTable() {
     canvas_->Clear();
     ShowTableGrid();

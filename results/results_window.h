@@ -37,6 +37,12 @@ class ResultsWindow : public QWidget {
     void DrawResultRow(int slot);
     void DrawDoseTotal();
     void ShowEmptyTable();
+    // The user name as start-up found it: drawn below the product name of the empty
+    // display, and shown in Label1.
+    void ShowUserNameAtStartUp();
+    // A name was registered or the guest chosen: the whole drawing is replaced by the
+    // product name and the user name, a little higher up; the table's data stay.
+    void ShowUserNameChanged();
     // The area cleared, then grid, header and every stored row.
     void RedrawTable();
 

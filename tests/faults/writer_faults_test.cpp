@@ -22,6 +22,7 @@
 #include "engine/engine_state.h"
 #include "engine/errors.h"
 #include "engine/text_file.h"
+#include "mainwindow/user_name.h"
 #include "results/results_csv.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/fixtures/synthetic_workdir.h"
@@ -83,13 +84,23 @@ std::vector<Writer> Writers(const fs::path& folder) {
     const auto results = [folder](int version) {
         WriteResultsCsv(folder / "series.csv", version == 0 ? "first comment" : "second", table);
     };
+    // The user-name registration rewrites "Primary.dat"; its 31 reference lines are
+    // made once.
     const auto primary = [folder](int version) {
-        std::vector<std::string> lines;
-        for (int n = 1; n <= 29; ++n) {
-            lines.push_back(std::to_string(5 * (n + 1)) + ", " + std::to_string(n));
+        if (!fs::exists(folder / "Primary.dat")) {
+            std::vector<std::string> lines;
+            for (int n = 1; n <= 29; ++n) {
+                lines.push_back(std::to_string(5 * (n + 1)) + ", " + std::to_string(n));
+            }
+            lines.insert(lines.end(), {"note", "note"});
+            WriteTextLines(folder / "Primary.dat", lines, "Primary.dat");
         }
-        lines.insert(lines.end(), {"note", "note", version == 0 ? "放射線科" : "別の利用者"});
-        WriteTextLines(folder / "Primary.dat", lines, "Primary.dat");
+        std::string user;
+        const RegistrationOutcome outcome =
+            RegisterUserName(folder, version == 0 ? "放射線科" : "別の利用者", user);
+        if (!outcome.registered) {
+            throw FileError(outcome.refusal.text);
+        }
     };
     return {{"device", folder / "Room1.kvx2", device},
             {"results", folder / "series.csv", results},

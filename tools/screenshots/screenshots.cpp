@@ -1,6 +1,7 @@
 // Drives the two windows through a typical session on a copy of a working folder and
-// saves what they show: the main window after a calculation and the results window with
-// several rows and the dose total.
+// saves what they show: the main window on a first start with its welcome button, the
+// window that registers the user name, the main window after a calculation and the
+// results window with several rows and the dose total.
 //
 //   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
 #include <QApplication>
@@ -119,12 +120,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
-    state->UserName = "IVR 線量管理室";
 
     korvex::ProgramWindows windows(*state, messages);
     windows.Show();
     QWidget* main = &windows.Main();
     main->resize(main->sizeHint().expandedTo(QSize(1180, 640)));
+    Settle();
+    // The bundled "Primary.dat" holds no user name: the first start welcomes the user.
+    bool ok = Save(main, out + "/main-window-welcome.png");
+    Child<QPushButton>(main, "Command8")->click();
+    QWidget* welcome = Child<QWidget>(main, "Form15");
+    Child<QLineEdit>(welcome, "Text1")->setText(QString::fromUtf8("IVR 線量管理室"));
+    ok = Save(welcome, out + "/welcome-window.png") && ok;
+    Child<QPushButton>(welcome, "Command1")->click();
+    // Without a window manager nothing hands the focus back to the main window.
+    main->activateWindow();
     Settle();
     auto* devices = Child<korvex::FileList>(main, "File1");
     if (device.isEmpty() && !devices->Names().isEmpty()) {
@@ -147,7 +157,7 @@ int main(int argc, char** argv) {
         Child<QPushButton>(main, "Command3")->click();
     }
     Calculate(main, {"胸部背面", "80", "635.2", "71.8", true, "70"});
-    bool ok = Save(main, out + "/main-window.png");
+    ok = Save(main, out + "/main-window.png") && ok;
 
     QWidget* results = &windows.Results();
     Child<QPushButton>(results, "Command1")->click();
