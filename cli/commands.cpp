@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <utility>
 
 #include "cli/dose_report_command.h"
 #include "cli/exposure.h"
@@ -18,6 +19,8 @@
 #include "engine/errors.h"
 #include "engine/field_stream.h"
 #include "engine/reference_tables.h"
+#include "engine/text_file.h"
+#include "engine/text_rules.h"
 #include "engine/working_folder.h"
 #include "results/add_result_row.h"
 #include "results/results_csv.h"
@@ -59,10 +62,11 @@ const Said kProgramHelp = {"Korvex-2 の計算をウィンドウなしで行い�
 const Said kFooter = {
     "作業フォルダーは --workdir DIR、なければ "
     "KORVEX2_WORKDIR、なければユーザーのデータフォルダーです。\n"
-    "終了コード: 0 正常、1 計算できなかった、2 入力の不足・誤り、ファイルを読めない。",
+    "終了コード: 0 正常、1 計算できなかった・ファイルを保存できなかった、2 "
+    "入力の不足・誤り、ファイルを読めない。",
     "The working folder is --workdir DIR, else KORVEX2_WORKDIR, else the user's data folder.\n"
-    "Exit codes: 0 done, 1 the calculation failed, 2 missing or wrong input, a file that cannot "
-    "be read."};
+    "Exit codes: 0 done, 1 the calculation failed or a file could not be written, 2 missing or "
+    "wrong input, a file that cannot be read."};
 const Said kWorkdirHelp = {"作業フォルダー", "working folder (reference data, devices)"};
 
 // Options shared by the commands that calculate exposures.
@@ -89,6 +93,7 @@ EngineState LoadState(const CommonOptions& options, const std::string& executabl
     std::filesystem::path folder;
     if (!options.workdir.empty()) {
         folder = options.workdir;
+        RemoveStaleWorkingFiles(folder);
     } else {
         folder = ResolveWorkingFolder(FindBundledDataFolder(executable, KORVEX_BUNDLED_DATA_DIR));
     }
@@ -260,6 +265,16 @@ int Calc(const CalcOptions& options, const CommonOptions& common, const std::str
     }
 }
 
+// A numeric option: a number and nothing else, as the device file will hold it.
+double NumberOption(const std::string& text, const char* option) {
+    const auto value = ParseDecimal(text);
+    if (!value) {
+        throw UsageError(std::string(option) + " の値「" + MessageQuote(text) +
+                         "」は数値ではありません。");
+    }
+    return *value;
+}
+
 // The arbitrary filter of `device create`, "material:thickness in mm", set as the filter
 // dialog sets it.
 void SetFilterFromOption(FilterEntry& filter, const std::string& option) {
@@ -267,6 +282,7 @@ void SetFilterFromOption(FilterEntry& filter, const std::string& option) {
     if (colon == std::string::npos || colon == 0) {
         throw UsageError("--filter は 材質:厚さ(mm) の形で指定して下さい (例 lead:0.1)。");
     }
+    NumberOption(option.substr(colon + 1), "--filter");
     filter.SetThicknessText(option.substr(colon + 1));
     if (const std::optional<UserMessage> refused =
             filter.Set(MaterialFileName(option.substr(0, colon)))) {
@@ -292,8 +308,15 @@ int DeviceCreate(const DeviceOptions& o, const CommonOptions& common, const std:
         {DeviceField::KermaWithCouch, o.k1},
         {DeviceField::DisplayedKar, o.kd},
     };
-    for (const auto& [field, text] : typed) {
-        entry.SetText(field, text);
+    const char* const option_names[] = {"--name", "--frd", "--fid", "--angle", "--inherent", "--al",
+                                        "--cu",   "--kv",  "--k0",  "--k1",    "--kd"};
+    for (size_t i = 0; i < std::size(typed); ++i) {
+        // Every value but the name must be a number: a text would be stored as 0 unseen. An
+        // empty one is left to the dialog's own check for empty boxes.
+        if (i > 0 && !typed[i].second.empty()) {
+            NumberOption(typed[i].second, option_names[i]);
+        }
+        entry.SetText(typed[i].first, typed[i].second);
     }
     if (!o.filter.empty()) {
         FilterEntry filter(state, entry);
@@ -303,10 +326,25 @@ int DeviceCreate(const DeviceOptions& o, const CommonOptions& common, const std:
         err << refused->text << '\n';
         return 2;
     }
+    // A factor that the file's three decimals turn into 0 would make every dose 0.
+    for (const auto& [value, option] : {std::pair{state.calc.CouchTransmission, "--k1"},
+                                        std::pair{state.calc.KermaCorrectionFactor, "--kd"}}) {
+        if (std::isfinite(value) && FormatNumber(value, "0.000") == "0.000") {
+            throw UsageError(std::string(option) + " から求めた値 " + ShortestNumberText(value) +
+                             " は装置データに 0.000 として保存されてしまうため、作成できません。");
+        }
+    }
     const DeviceSaveOutcome saved = entry.Save();
-    if (!saved.saved) {
+    if (saved.refused) {
         err << saved.message.text << '\n';
         return 2;
+    }
+    if (!saved.saved) {
+        Json json;
+        json["error"] = saved.message.text;
+        json["reason"] = "the device file could not be written";
+        WriteJson(out, json);
+        return 1;
     }
 
     const CalculationCase& calc = state.calc;
@@ -319,64 +357,15 @@ int DeviceCreate(const DeviceOptions& o, const CommonOptions& common, const std:
     return 0;
 }
 
-// The fields of one line of the exposure list, trailing blanks removed.
-std::vector<std::string> ExposureFields(const std::string& line, const std::string& file_name) {
-    FieldStream fields(line, file_name);
-    std::vector<std::string> values;
-    while (auto field = fields.ReadField()) {
-        while (!field->empty() && (field->back() == ' ' || field->back() == '\t')) {
-            field->pop_back();
-        }
-        values.push_back(*field);
-    }
-    if (line.back() == ',') {
-        values.emplace_back();  // a trailing comma leaves an empty last field
-    }
-    return values;
-}
-
 // Exposures of the input file with their line numbers.
 std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw UsageError("照射の一覧「" + path.string() + "」を開けません。");
+    std::string text;
+    try {
+        text = ReadFileBytes(path, path.filename().string(), kMaxExposureFileBytes);
+    } catch (const FileError& error) {
+        throw UsageError(std::string("照射の一覧を読み込めません: ") + error.what());
     }
-    const std::string file_name = path.filename().string();
-    std::vector<std::pair<int, Exposure>> exposures;
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) {
-            line.erase(0, 3);  // a byte-order mark some editors write
-        }
-        if (line.find_first_not_of(" \t") == std::string::npos) {
-            continue;
-        }
-        const std::vector<std::string> values = ExposureFields(line, file_name);
-        const std::string where = file_name + " の " + std::to_string(number) + " 行目";
-        if (number == 1) {
-            if (values !=
-                std::vector<std::string>{"device", "site", "kv", "kar", "pka", "shape", "fsd"}) {
-                throw UsageError(where +
-                                 ": 見出しは device,site,kv,kar,pka,shape,fsd として下さい。");
-            }
-            continue;
-        }
-        if (values.size() != 7) {
-            throw UsageError(where + ": 7 個の値 (device,site,kv,kar,pka,shape,fsd) が必要です。");
-        }
-        exposures.push_back(
-            {number,
-             {values[0], values[1], values[2], values[3], values[4], values[5], values[6]}});
-    }
-    if (number == 0) {
-        throw UsageError("照射の一覧「" + path.string() + "」が空です。");
-    }
-    return exposures;
+    return ParseExposures(text, path.filename().string());
 }
 
 // The files the table command was asked for; a failed write is reported as JSON.
@@ -439,6 +428,9 @@ int Table(const TableOptions& o, const CommonOptions& common, const std::string&
         if (result.outcome.result != CalculationOutcome::Result::Succeeded) {
             err << where << (result.outcome.message ? result.outcome.message->text : "") << " ("
                 << result.outcome.reason << ")\n";
+            Json json = FailureJson(result.outcome);
+            json["line"] = line;
+            WriteJson(out, json);
             return 1;
         }
         AddResultRow(table, state.calc);
@@ -487,6 +479,13 @@ int Dispatch(const CLI::App& app, const CalcOptions& calc, const DeviceOptions& 
     } catch (const UsageError& error) {
         err << error.what() << '\n';
         return 2;
+    } catch (const WriteError& error) {
+        // The input was fine; the file system refused the result.
+        err << error.what() << '\n';
+        Json json;
+        json["error"] = error.what();
+        WriteJson(out, json);
+        return 1;
     } catch (const CalibrationInputError& error) {
         err << error.what() << '\n';
         return 2;
@@ -498,6 +497,10 @@ int Dispatch(const CLI::App& app, const CalcOptions& calc, const DeviceOptions& 
         json["error"] = kCalculationFailureMessage;
         json["reason"] = error.what();
         WriteJson(out, json);
+        return 1;
+    } catch (const std::exception& error) {
+        // Nothing may end the tool without a message (a file-system failure, no memory).
+        err << "korvex2-cli: " << MessageQuote(error.what()) << '\n';
         return 1;
     }
 }

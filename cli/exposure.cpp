@@ -1,6 +1,10 @@
 #include "cli/exposure.h"
 
+#include <sstream>
+
 #include "device/device_file.h"
+#include "engine/field_stream.h"
+#include "engine/text_rules.h"
 #include "exposure/exposure_form.h"
 #include "results/add_result_row.h"
 
@@ -14,7 +18,7 @@ ExposureResult RunExposure(EngineState& state, const Exposure& exposure) {
         shape = FieldShapeKind::Circle;
     } else if (exposure.shape != "none") {
         throw UsageError("照射野形状は square、circle、none のいずれかで指定して下さい: \"" +
-                         exposure.shape + "\"");
+                         MessageQuote(exposure.shape) + "\"");
     }
 
     ExposureForm form(state);
@@ -35,6 +39,70 @@ ExposureResult RunExposure(EngineState& state, const Exposure& exposure) {
     result.outcome = form.Calculate();
     result.field_size_text = form.FieldSizeText();
     return result;
+}
+
+namespace {
+
+// The fields of one line of the exposure list, trailing blanks removed.
+std::vector<std::string> ExposureFields(const std::string& line, const std::string& file_name) {
+    FieldStream fields(line, file_name);
+    std::vector<std::string> values;
+    while (auto field = fields.ReadField()) {
+        while (!field->empty() && (field->back() == ' ' || field->back() == '\t')) {
+            field->pop_back();
+        }
+        values.push_back(*field);
+    }
+    if (line.back() == ',') {
+        values.emplace_back();  // a trailing comma leaves an empty last field
+    }
+    return values;
+}
+
+}  // namespace
+
+std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
+                                                     const std::string& file_label) {
+    std::vector<std::pair<int, Exposure>> exposures;
+    std::istringstream in{std::string(text)};
+    std::string line;
+    int number = 0;
+    bool header_seen = false;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) {
+            line.erase(0, 3);  // a byte-order mark some editors write
+        }
+        if (line.find_first_not_of(" \t") == std::string::npos) {
+            continue;
+        }
+        const std::vector<std::string> values = ExposureFields(line, file_label);
+        const std::string where =
+            MessageQuote(file_label) + " の " + std::to_string(number) + " 行目";
+        // The header is the first line that is not blank, wherever it stands.
+        if (!header_seen) {
+            if (values !=
+                std::vector<std::string>{"device", "site", "kv", "kar", "pka", "shape", "fsd"}) {
+                throw UsageError(where +
+                                 ": 見出しは device,site,kv,kar,pka,shape,fsd として下さい。");
+            }
+            header_seen = true;
+            continue;
+        }
+        if (values.size() != 7) {
+            throw UsageError(where + ": 7 個の値 (device,site,kv,kar,pka,shape,fsd) が必要です。");
+        }
+        exposures.push_back(
+            {number,
+             {values[0], values[1], values[2], values[3], values[4], values[5], values[6]}});
+    }
+    if (!header_seen) {
+        throw UsageError("照射の一覧「" + MessageQuote(file_label) + "」が空です。");
+    }
+    return exposures;
 }
 
 Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) {

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/json_output.h"
 #include "engine/calculation_driver.h"
@@ -30,6 +34,15 @@ struct ExposureResult {
     CalculationOutcome outcome;
     std::string field_size_text;  // what the field-size display shows ("#0.00" or empty)
 };
+
+// Largest exposure list read: fifteen lines of seven short values take far less.
+inline constexpr std::size_t kMaxExposureFileBytes = 1024 * 1024;
+
+// The exposures of a list (UTF-8 CSV; header device,site,kv,kar,pka,shape,fsd on its
+// first line that is not blank), each with its line number. Throws UsageError naming the
+// line for a wrong header or a line without seven values, and for a list without header.
+std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
+                                                     const std::string& file_label);
 
 // Does what the window does: loads the device (FileError when it cannot), fills the
 // fields and stores them, chooses the field shape (a shape that cannot be sized stays

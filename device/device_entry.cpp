@@ -144,6 +144,10 @@ DeviceSaveOutcome DeviceEntry::Save() {
     }
     try {
         outcome.file_name = SaveDeviceFile(state_.WorkingFolder, SaveTexts(), calibrated_);
+    } catch (const DeviceDataRefused& error) {
+        outcome.refused = true;
+        outcome.message = {error.what(), MessageIcon::Exclamation, true};
+        return outcome;
     } catch (const FileError& error) {
         outcome.message = {error.what(), MessageIcon::Exclamation, true};
         return outcome;

@@ -52,6 +52,7 @@ struct DeviceResultTexts {
 // leaves `saved` false, with the reason as an exclamation message; the dialog stays open.
 struct DeviceSaveOutcome {
     bool saved = false;
+    bool refused = false;   // a name or text the user can mend; otherwise the write failed
     std::string file_name;  // "<name>.kvx2" when saved
     UserMessage message;
 };

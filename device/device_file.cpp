@@ -1,6 +1,8 @@
 #include "device/device_file.h"
 
 #include <cmath>
+#include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "device/material_file.h"
@@ -9,10 +11,16 @@
 #include "engine/field_stream.h"
 #include "engine/text_file.h"
 #include "engine/text_rules.h"
+#include "engine/working_folder.h"
 
 namespace korvex {
 namespace {
 
+// A device file is 13 short lines; anything near this size is no device file.
+constexpr std::size_t kMaxDeviceFileBytes = 1024 * 1024;
+// Focus-receptor distances beyond this are no X-ray room's; a value like 1e308 would
+// shrink the circular field to nothing and give a backscatter factor of 1 without a word.
+constexpr double kMaxFocusReceptorDistanceCm = 1000;
 // Longest file name the file system takes, in bytes.
 constexpr size_t kMaxFileNameBytes = 255;
 
@@ -41,7 +49,7 @@ void SkipFields(FieldStream& stream, int count) {
 }
 
 void RefuseName(const std::string& why) {
-    throw FileError("装置データを保存できません：" + why);
+    throw DeviceDataRefused("装置データを保存できません：" + why);
 }
 
 void CheckDeviceName(const std::string& name) {
@@ -49,10 +57,10 @@ void CheckDeviceName(const std::string& name) {
         RefuseName("Ｘ線室または装置の名称を入力して下さい。");
     }
     if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos) {
-        RefuseName("名称「" + name + "」に「/」や「\\」は使えません。");
+        RefuseName("名称「" + MessageQuote(name) + "」に「/」や「\\」は使えません。");
     }
     if (name.front() == '.') {
-        RefuseName("名称「" + name + "」を「.」で始めることはできません。");
+        RefuseName("名称「" + MessageQuote(name) + "」を「.」で始めることはできません。");
     }
     for (unsigned char c : name) {
         if (c < 0x20 || c == 0x7f) {
@@ -60,16 +68,32 @@ void CheckDeviceName(const std::string& name) {
         }
     }
     if (name.size() + std::string(kDeviceFileExtension).size() > kMaxFileNameBytes) {
-        RefuseName("名称「" + name + "」が長すぎます。");
+        RefuseName("名称「" + MessageQuote(name) + "」が長すぎます。");
     }
 }
 
 // Lines 8 to 10 are written as typed; they must come back as one field each.
 void CheckLineText(const std::string& text, const char* what) {
     if (text.find_first_of(",\"\r\n") != std::string::npos) {
-        RefuseName(std::string(what) + "「" + text + "」に「,」や「\"」は使えません。");
+        RefuseName(std::string(what) + "「" + MessageQuote(text) +
+                   "」に「,」や「\"」は使えません。");
     }
 }
+
+// The reader skips the blanks before a field, so a text written with them would not come
+// back as saved. Before a number they mean nothing and are dropped.
+std::string WithoutLeadingBlanks(const std::string& text) {
+    const size_t start = text.find_first_not_of(" \t");
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+// The circular field is scaled by this distance: zero, negative or absurd values give a
+// wrong dose without failing, so they are refused when a device is made and when loaded.
+bool IsFocusReceptorDistance(double cm) {
+    return cm > 0 && cm <= kMaxFocusReceptorDistanceCm;
+}
+
+const char* const kFocusReceptorRule = "は 0 より大きく 1000 cm 以下でなければなりません。";
 
 std::string Formatted(double value, const char* pattern, const char* what) {
     if (!std::isfinite(value)) {
@@ -80,12 +104,16 @@ std::string Formatted(double value, const char* pattern, const char* what) {
 
 }  // namespace
 
-LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
-    FieldStream stream(ReadTextFile(state.WorkingFolder / file_name, file_name), file_name);
-    CalculationCase loaded = state.calc;
+LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
+                             CalculationCase& loaded) {
+    FieldStream stream(std::move(text), file_name);
     LoadedDevice device;
 
     loaded.FocusReceptorDistance = stream.RequireNumberField();
+    if (!IsFocusReceptorDistance(loaded.FocusReceptorDistance)) {
+        stream.Fail("1 行目の焦点-受像器間距離 " +
+                    ShortestNumberText(loaded.FocusReceptorDistance) + " cm " + kFocusReceptorRule);
+    }
     loaded.FocusIsocentreDistance = stream.RequireNumberField();
     loaded.TargetAngle = stream.RequireNumberField();
     device.InherentFiltrationMm = stream.RequireNumberField();
@@ -118,15 +146,27 @@ LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
     loaded.AddedCopper = device.AddedCopperMm * kMmToCm;
     loaded.ArbitraryFilterThickness = device.ArbitraryFilterThicknessMm * kMmToCm;
 
+    return device;
+}
+
+LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
+    CalculationCase loaded = state.calc;
+    const LoadedDevice device =
+        ParseDeviceFile(ReadTextFile(FileInFolder(state.WorkingFolder, file_name), file_name,
+                                     Decoding::Strict, kMaxDeviceFileBytes),
+                        file_name, loaded);
+
     // A device with a filter is never calculated without the filter's attenuation.
     if (loaded.ArbitraryFilterOn == 1) {
         const std::string material_file = MaterialFileName(loaded.ArbitraryFilterMaterial);
         MaterialAttenuation material;
         try {
-            material = ReadMaterialFile(state.WorkingFolder / material_file, material_file);
+            material =
+                ReadMaterialFile(FileInFolder(state.WorkingFolder, material_file), material_file);
         } catch (const FileError& error) {
-            throw FileError("装置データ「" + file_name + "」の付加フィルタ「" +
-                            loaded.ArbitraryFilterMaterial + "」を読み込めません。" + error.what());
+            throw FileError("装置データ「" + MessageQuote(file_name) + "」の付加フィルタ「" +
+                            MessageQuote(loaded.ArbitraryFilterMaterial) + "」を読み込めません。" +
+                            error.what());
         }
         for (int n = 1; n <= kFineGridSize; ++n) {
             state.ArbitraryFilterMu[n] = material.Mu[n];
@@ -142,6 +182,16 @@ std::string SaveDeviceFile(const std::filesystem::path& working_folder,
     CheckLineText(texts.ArbitraryFilterMaterial, "付加フィルタの材質");
     CheckLineText(texts.ArbitraryFilterThickness, "付加フィルタの厚さ");
     CheckLineText(texts.TypicalTubeVoltage, "通常使用する管電圧");
+    if (!texts.ArbitraryFilterMaterial.empty() && (texts.ArbitraryFilterMaterial.front() == ' ' ||
+                                                   texts.ArbitraryFilterMaterial.front() == '\t')) {
+        RefuseName("付加フィルタの材質「" + MessageQuote(texts.ArbitraryFilterMaterial) +
+                   "」を空白で始めることはできません。");
+    }
+    if (std::isfinite(calc.FocusReceptorDistance) &&
+        !IsFocusReceptorDistance(calc.FocusReceptorDistance)) {
+        RefuseName("焦点-受像器間距離 " + ShortestNumberText(calc.FocusReceptorDistance) + " cm " +
+                   kFocusReceptorRule);
+    }
     const std::string file_name = texts.DeviceName + kDeviceFileExtension;
 
     const std::vector<std::string> lines{
@@ -153,8 +203,8 @@ std::string SaveDeviceFile(const std::filesystem::path& working_folder,
         FormatNumber(LeadingNumber(texts.AddedCopper), "0.00"),
         calc.ArbitraryFilterOn == 1 ? " 1 " : " 0 ",
         texts.ArbitraryFilterMaterial,
-        texts.ArbitraryFilterThickness,
-        texts.TypicalTubeVoltage,
+        WithoutLeadingBlanks(texts.ArbitraryFilterThickness),
+        WithoutLeadingBlanks(texts.TypicalTubeVoltage),
         Formatted(calc.CouchTransmission, "0.000", "天板透過率"),
         Formatted(calc.CouchEquivalentThickness, "#0.000", "天板の軟部組織等価厚"),
         Formatted(calc.KermaCorrectionFactor, "0.000", "校正定数"),

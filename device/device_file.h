@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/errors.h"
+
 namespace korvex {
 
 struct EngineState;
@@ -31,6 +33,18 @@ struct LoadedDevice {
 // (13 lines), any other the older one (24 fields, the 80 kV values taken). Throws
 // FileError with a Japanese message naming the file; the state is then unchanged.
 LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name);
+
+// The reading part of LoadDeviceFile on the file's decoded text: fills the device fields
+// of `loaded` (thicknesses in cm) and checks the values; builds no filter table.
+LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
+                             CalculationCase& loaded);
+
+// A device name or text that SaveDeviceFile refuses before writing anything (the user can
+// mend it), as opposed to a file that could not be written.
+class DeviceDataRefused : public FileError {
+  public:
+    using FileError::FileError;
+};
 
 // The texts the device dialog hands over; the numbers come from the case.
 struct DeviceDialogTexts {

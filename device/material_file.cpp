@@ -1,6 +1,7 @@
 #include "device/material_file.h"
 
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include "engine/engine_state.h"
@@ -8,6 +9,7 @@
 #include "engine/field_stream.h"
 #include "engine/text_file.h"
 #include "engine/text_rules.h"
+#include "engine/working_folder.h"
 
 namespace korvex {
 namespace {
@@ -16,6 +18,9 @@ struct MaterialRow {
     double energy_mev = 0;
     double coefficient = 0;  // coherent + incoherent + photoelectric, cm^2/g
 };
+
+// At most 100 rows of six numbers and a description: a megabyte is far beyond that.
+constexpr std::size_t kMaxMaterialFileBytes = 1024 * 1024;
 
 std::string Shown(double value) {
     return ShortestNumberText(value);
@@ -109,7 +114,8 @@ void InterpolateAttenuation(FieldStream& stream, const std::vector<MaterialRow>&
 MaterialAttenuation ReadMaterialFile(const std::filesystem::path& path,
                                      const std::string& file_label) {
     // Only the numbers matter; a description line in another encoding is still shown.
-    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient), file_label);
+    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient, kMaxMaterialFileBytes),
+                       file_label);
     MaterialAttenuation result;
     result.FilterDescription = stream.RequireLine();
     result.Density = stream.RequireNumber();
@@ -129,7 +135,7 @@ std::string ReadMaterialDescription(const std::filesystem::path& path,
 
 std::string BuildFilterAttenuation(EngineState& state, const std::string& file_name) {
     const MaterialAttenuation material =
-        ReadMaterialFile(state.WorkingFolder / file_name, file_name);
+        ReadMaterialFile(FileInFolder(state.WorkingFolder, file_name), file_name);
     for (int n = 1; n <= kFineGridSize; ++n) {
         state.ArbitraryFilterMu[n] = material.Mu[n];
     }

@@ -22,7 +22,7 @@ double RingMidpoint(long ring) {
 // Whole 0.1 cm rings within a length in cm.
 long RingsWithin(double length_cm) {
     const double rings = std::floor(10.0 * length_cm);
-    if (!std::isfinite(rings) || rings > 1.0e6) {
+    if (!(rings >= 0.0 && rings <= 1.0e6)) {  // also NaN; the cast below must stay defined
         throw CalculationError("field size out of range");
     }
     return static_cast<long>(rings);

@@ -20,4 +20,12 @@ class FileError : public std::runtime_error {
     explicit FileError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A file that could not be written (full disk, no permission, a folder that went away):
+// the old file is intact. Apart from FileError so that callers can tell a failed write
+// from input that was refused before anything was written.
+class WriteError : public FileError {
+  public:
+    explicit WriteError(const std::string& message) : FileError(message) {}
+};
+
 }  // namespace korvex

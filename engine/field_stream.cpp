@@ -113,6 +113,69 @@ std::optional<std::string> FieldStream::ReadNumberToken() {
     return token;
 }
 
+std::optional<std::vector<std::string>> FieldStream::ReadNumberRow() {
+    // Blank lines between rows are no rows.
+    while (pos_ < text_.size()) {
+        SkipBlanks();
+        if (!AtLineEnd()) {
+            break;
+        }
+        SkipLineEnd();
+    }
+    if (AtEnd()) {
+        return std::nullopt;
+    }
+    row_line_ = line_;
+    std::vector<std::string> row;
+    while (pos_ < text_.size() && !AtLineEnd()) {
+        const size_t start = pos_;
+        while (pos_ < text_.size() && text_[pos_] != ',' && !IsBlankChar(text_[pos_]) &&
+               !AtLineEnd()) {
+            ++pos_;
+        }
+        row.push_back(text_.substr(start, pos_ - start));
+        SkipBlanks();
+        if (pos_ < text_.size() && text_[pos_] == ',') {
+            ++pos_;
+            SkipBlanks();
+        }
+    }
+    // A comma at the end of a row separates nothing from nothing: no empty last value.
+    if (pos_ < text_.size()) {
+        SkipLineEnd();
+    }
+    return row;
+}
+
+std::vector<double> FieldStream::RequireNumberRow(size_t count) {
+    auto row = ReadNumberRow();
+    if (!row) {
+        FailShort();
+    }
+    if (row->size() != count) {
+        Fail(std::to_string(row_line_) + " 行目の値は " + std::to_string(count) +
+             " 個のはずですが、" + std::to_string(row->size()) + " 個あります。");
+    }
+    std::vector<double> values;
+    values.reserve(count);
+    for (const std::string& token : *row) {
+        const auto value = ParseDecimal(token);
+        if (!value) {
+            FailNotNumber(token, row_line_);
+        }
+        values.push_back(*value);
+    }
+    return values;
+}
+
+void FieldStream::RequireNoMoreNumbers() {
+    const auto token = ReadNumberToken();
+    if (token && ParseDecimal(*token)) {
+        Fail(std::to_string(line_) + " 行目に余分な値「" + MessageQuote(*token) +
+             "」があります（値が多すぎます）。");
+    }
+}
+
 std::string FieldStream::RequireField() {
     auto field = ReadField();
     if (!field) {
@@ -158,7 +221,7 @@ void FieldStream::FailShort() const {
 
 void FieldStream::FailNotNumber(std::string_view field, int line) const {
     throw FileError("ファイル「" + file_label_ + "」の " + std::to_string(line) + " 行目の値「" +
-                    std::string(field) + "」は数値ではありません。");
+                    MessageQuote(field) + "」は数値ではありません。");
 }
 
 void FieldStream::Fail(std::string_view what) const {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvex {
 
@@ -28,6 +29,16 @@ class FieldStream {
     std::optional<std::string> ReadLine();
     std::optional<std::string> ReadNumberToken();
 
+    // The values of the next row that is not blank: tokens up to the line end, separated
+    // by commas or blanks (two commas enclose an empty value). nullopt at the end.
+    std::optional<std::vector<std::string>> ReadNumberRow();
+    int RowLineNumber() const { return row_line_; }
+    // The next row, which must hold exactly `count` decimal numbers.
+    std::vector<double> RequireNumberRow(size_t count);
+    // No further number may follow: a left-over value means the file does not have the
+    // layout it is read with. Text after the numbers (a note) is allowed.
+    void RequireNoMoreNumbers();
+
     std::string RequireField();
     std::string RequireLine();
     // A text field that must hold a plain decimal number.
@@ -49,6 +60,7 @@ class FieldStream {
     std::string file_label_;
     size_t pos_ = 0;
     int line_ = 1;
+    int row_line_ = 0;
 };
 
 }  // namespace korvex

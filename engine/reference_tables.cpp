@@ -1,6 +1,9 @@
 #include "engine/reference_tables.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <vector>
 
 #include "engine/errors.h"
 #include "engine/field_stream.h"
@@ -10,51 +13,72 @@
 namespace korvex {
 namespace {
 
+// Reference files are small; these limits are a hundred times what their layout needs.
+constexpr std::size_t kMaxBackscatterFileBytes = 16 * 1024 * 1024;
+constexpr std::size_t kMaxAttenuationFileBytes = 4 * 1024 * 1024;
+constexpr std::size_t kMaxPrimaryFileBytes = 1024 * 1024;
+
 // Only the numbers of the reference files are read; a stray byte in a text line (the
 // header, the provenance lines, the user name) must not stop the program from starting.
-FieldStream OpenReferenceFile(const std::filesystem::path& folder, const char* name) {
-    return FieldStream(ReadTextFile(folder / name, name, Decoding::Lenient), name);
+std::string ReadReferenceFile(const std::filesystem::path& folder, const char* name,
+                              std::size_t max_bytes) {
+    return ReadTextFile(folder / name, name, Decoding::Lenient, max_bytes);
 }
 
-void ReadBackscatterKernel(const std::filesystem::path& folder, ReferenceTables& tables) {
-    FieldStream stream = OpenReferenceFile(folder, kBackscatterKernelFile);
-    stream.RequireLine();  // header
-    for (int ring = 1; ring <= kBackscatterRingCount; ++ring) {
-        stream.RequireNumber();  // midpoint radius; the row's position fixes the ring
-        for (int column = 1; column <= kKernelEnergyCount; ++column) {
-            tables.BackscatterKernel(ring, column) = stream.RequireNumber();
-        }
-    }
-}
-
-void ReadAttenuation(const std::filesystem::path& folder, ReferenceTables& tables) {
-    FieldStream stream = OpenReferenceFile(folder, kAttenuationFile);
-    for (int i = 1; i <= kFineGridSize; ++i) {
-        stream.RequireNumber();  // energy; the row's position fixes it
-        tables.MuTarget[i] = stream.RequireNumber();
-        tables.MuAluminium[i] = stream.RequireNumber();
-        tables.MuCopper[i] = stream.RequireNumber();
-        tables.MuEnAir[i] = stream.RequireNumber();
-        tables.MuEnTissue[i] = stream.RequireNumber();
-        tables.MuPhantom[i] = stream.RequireNumber();
-    }
-}
-
-void ReadPrimary(const std::filesystem::path& folder, ReferenceTables& tables) {
-    FieldStream stream = OpenReferenceFile(folder, kPrimaryFile);
-    for (int n = 1; n <= 29; ++n) {
-        stream.RequireNumber();  // energy
-        const int line = stream.LineNumber();
-        const double value = stream.RequireNumber();
-        if (!(value > 0.0)) {
-            stream.Fail(std::to_string(line) + " 行目の一次線データ " + ShortestNumberText(value) +
-                        " が正の値ではありません。");
-        }
-        tables.PrimaryCoarse[n + 1] = value;
+// A row's first column restates its grid point. The row's position decides, but a row
+// whose first column disagrees shows a file with a missing, doubled or split row, whose
+// later values would all land on the wrong grid point.
+void CheckGridColumn(const FieldStream& stream, double value, double expected, const char* what) {
+    if (!(std::abs(value - expected) <= 1e-6 * std::max(1.0, std::abs(expected)))) {
+        stream.Fail(std::to_string(stream.RowLineNumber()) + " 行目の" + what + " " +
+                    ShortestNumberText(value) + " は " + ShortestNumberText(expected) +
+                    " のはずです（行の抜けや重なりがあります）。");
     }
 }
 
 }  // namespace
+
+void ParseBackscatterKernel(std::string text, ReferenceTables& tables) {
+    FieldStream stream(std::move(text), kBackscatterKernelFile);
+    stream.RequireLine();  // header
+    for (int ring = 1; ring <= kBackscatterRingCount; ++ring) {
+        const std::vector<double> row = stream.RequireNumberRow(kKernelEnergyCount + 1);
+        CheckGridColumn(stream, row[0], 0.1 * ring - 0.05, "リング中央の半径 (cm)");
+        for (int column = 1; column <= kKernelEnergyCount; ++column) {
+            tables.BackscatterKernel(ring, column) = row[static_cast<size_t>(column)];
+        }
+    }
+    stream.RequireNoMoreNumbers();
+}
+
+void ParseAttenuation(std::string text, ReferenceTables& tables) {
+    FieldStream stream(std::move(text), kAttenuationFile);
+    for (int i = 1; i <= kFineGridSize; ++i) {
+        const std::vector<double> row = stream.RequireNumberRow(7);
+        CheckGridColumn(stream, row[0], 0.5 * i, "エネルギー (keV)");
+        tables.MuTarget[i] = row[1];
+        tables.MuAluminium[i] = row[2];
+        tables.MuCopper[i] = row[3];
+        tables.MuEnAir[i] = row[4];
+        tables.MuEnTissue[i] = row[5];
+        tables.MuPhantom[i] = row[6];
+    }
+    stream.RequireNoMoreNumbers();
+}
+
+// Lines 30 and on are text (provenance, the user name): only the 29 pairs are read.
+void ParsePrimary(std::string text, ReferenceTables& tables) {
+    FieldStream stream(std::move(text), kPrimaryFile);
+    for (int n = 1; n <= 29; ++n) {
+        const std::vector<double> row = stream.RequireNumberRow(2);
+        CheckGridColumn(stream, row[0], 5.0 * (n + 1), "エネルギー (keV)");
+        if (!(row[1] > 0.0)) {
+            stream.Fail(std::to_string(stream.RowLineNumber()) + " 行目の一次線データ " +
+                        ShortestNumberText(row[1]) + " が正の値ではありません。");
+        }
+        tables.PrimaryCoarse[n + 1] = row[1];
+    }
+}
 
 void InterpolatePrimaryFine(ReferenceTables& tables) {
     for (int i = 21; i <= 299; ++i) {
@@ -75,9 +99,12 @@ ReferenceTables LoadReferenceTables(const std::filesystem::path& working_folder)
         tables.KernelEnergy[j] = 5.0 * (j - 1);
     }
     tables.KernelEnergy[1] = 1.0;
-    ReadBackscatterKernel(working_folder, tables);
-    ReadAttenuation(working_folder, tables);
-    ReadPrimary(working_folder, tables);
+    ParseBackscatterKernel(
+        ReadReferenceFile(working_folder, kBackscatterKernelFile, kMaxBackscatterFileBytes),
+        tables);
+    ParseAttenuation(ReadReferenceFile(working_folder, kAttenuationFile, kMaxAttenuationFileBytes),
+                     tables);
+    ParsePrimary(ReadReferenceFile(working_folder, kPrimaryFile, kMaxPrimaryFileBytes), tables);
     InterpolatePrimaryFine(tables);
     return tables;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "engine/grid_array.h"
 
@@ -40,6 +41,15 @@ inline constexpr const char* kPrimaryFile = "Primary.dat";
 // missing file, too few values, a value that is not a number, a non-positive primary
 // value); no partially filled tables are ever returned.
 ReferenceTables LoadReferenceTables(const std::filesystem::path& working_folder);
+
+// The three readers on a file's decoded text, each filling its members of `tables`.
+// Every row must hold its count of values and its own grid point in the first column:
+// backscatter rows the ring's mid radius 0.1 r - 0.05 cm, attenuation rows 0.5 i keV,
+// primary rows 5 (n + 1) keV. A further number after the last row is refused. Throw
+// FileError naming the file and the line.
+void ParseBackscatterKernel(std::string text, ReferenceTables& tables);
+void ParseAttenuation(std::string text, ReferenceTables& tables);
+void ParsePrimary(std::string text, ReferenceTables& tables);
 
 // PrimaryFine from PrimaryCoarse: log-linear between the 5 keV grid points.
 void InterpolatePrimaryFine(ReferenceTables& tables);

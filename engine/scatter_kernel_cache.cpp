@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstddef>
 
 #include "engine/errors.h"
 #include "engine/field_stream.h"
@@ -22,7 +23,14 @@ std::string ScatterKernelFileName(int energy_kev) {
 
 ScatterKernel ReadScatterKernelFile(const std::filesystem::path& path,
                                     const std::string& file_label) {
-    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient), file_label);
+    // 6,400 numbers take some 100 kB; far larger is no kernel file.
+    constexpr std::size_t kMaxKernelFileBytes = 4 * 1024 * 1024;
+    return ParseScatterKernel(
+        ReadTextFile(path, file_label, Decoding::Lenient, kMaxKernelFileBytes), file_label);
+}
+
+ScatterKernel ParseScatterKernel(std::string text, const std::string& file_label) {
+    FieldStream stream(std::move(text), file_label);
     ScatterKernel kernel;
     for (long z = 1; z <= kKernelLayerCount; ++z) {
         for (long k = 1; k <= kKernelRingCount; ++k) {
@@ -32,6 +40,7 @@ ScatterKernel ReadScatterKernelFile(const std::filesystem::path& path,
             }
         }
     }
+    stream.RequireNoMoreNumbers();
     return kernel;
 }
 

@@ -28,6 +28,8 @@ std::string ScatterKernelFileName(int energy_kev);
 // FileError naming `file_label` for a missing or short file or a value that is no number.
 ScatterKernel ReadScatterKernelFile(const std::filesystem::path& path,
                                     const std::string& file_label);
+// The same on the file's decoded text; a number after the 6,400th is refused.
+ScatterKernel ParseScatterKernel(std::string text, const std::string& file_label);
 
 // Kernels of the working folder kept between calculations. Every request checks the file
 // on disk (size, modification and change times, file identity); a changed file is read

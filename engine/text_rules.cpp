@@ -1,5 +1,6 @@
 #include "engine/text_rules.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -55,30 +56,40 @@ size_t NumberPrefixLength(std::string_view text) {
     return pos;
 }
 
+// Any exponent beyond this puts a double far outside its range either way; holding
+// exponents to it keeps the arithmetic below from overflowing, however long the text.
+constexpr long kExponentLimit = 100000;
+
+// Exponent digits with an optional sign, saturated at +-kExponentLimit.
+long SaturatedExponent(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    long value = 0;
+    for (const char c : text) {
+        value = std::min(value * 10 + (c - '0'), kExponentLimit);
+    }
+    return negative ? -value : value;
+}
+
 // Power of ten of the leading significant digit of a number text that
-// NumberPrefixLength accepted (0 for a text without significant digits).
+// NumberPrefixLength accepted (0 for a text without significant digits), saturated at
+// +-2 kExponentLimit.
 long DecimalMagnitude(std::string_view number) {
     const size_t exponent_mark = number.find_first_of("eE");
     const std::string_view mantissa = number.substr(0, exponent_mark);
-    long exponent = 0;
-    if (exponent_mark != std::string_view::npos) {
-        std::string_view exponent_text = number.substr(exponent_mark + 1);
-        if (!exponent_text.empty() && exponent_text.front() == '+') {
-            exponent_text.remove_prefix(1);
-        }
-        auto [end, error] = std::from_chars(exponent_text.data(),
-                                            exponent_text.data() + exponent_text.size(), exponent);
-        if (error == std::errc::result_out_of_range) {
-            exponent = exponent_text.front() == '-' ? -100000 : 100000;
-        }
-    }
+    const long exponent = exponent_mark == std::string_view::npos
+                              ? 0
+                              : SaturatedExponent(number.substr(exponent_mark + 1));
     const size_t point = mantissa.find('.');
     const size_t integer_end = point == std::string_view::npos ? mantissa.size() : point;
     for (size_t i = 0; i < mantissa.size(); ++i) {
         if (mantissa[i] >= '1' && mantissa[i] <= '9') {
-            const long position = i < integer_end ? static_cast<long>(integer_end - i) - 1
-                                                  : -static_cast<long>(i - integer_end);
-            return position + exponent;
+            const size_t distance = i < integer_end ? integer_end - i - 1 : i - integer_end;
+            const long position = static_cast<long>(std::min<size_t>(distance, kExponentLimit));
+            return (i < integer_end ? position : -position) + exponent;
         }
     }
     return 0;
@@ -236,6 +247,40 @@ std::string FormatNumber(double value, std::string_view pattern) {
         text += fraction_part;
     }
     return text;
+}
+
+std::string MessageQuote(std::string_view text) {
+    std::string quoted;
+    size_t characters = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        if (characters == kMessageQuoteCharacters) {
+            quoted += "…";
+            break;
+        }
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool valid = length > 0 && pos + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k) {
+            valid = (static_cast<unsigned char>(text[pos + k]) & 0xC0) == 0x80;
+        }
+        if (!valid) {
+            quoted += "\xEF\xBF\xBD";
+            ++pos;
+        } else if (lead < 0x20 || lead == 0x7F) {
+            quoted += ' ';  // a line break or control character would break the message
+            ++pos;
+        } else {
+            quoted.append(text.substr(pos, length));
+            pos += length;
+        }
+        ++characters;
+    }
+    return quoted;
 }
 
 std::string ShortestNumberText(double value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,14 @@ std::optional<double> ParseDecimal(std::string_view text);
 // integer part is never cut. A value that rounds to zero carries no minus sign.
 // Throws std::invalid_argument for NaN or infinity: such a value must never be shown.
 std::string FormatNumber(double value, std::string_view pattern);
+
+// Characters of a user's or a file's text that a message quotes at most.
+inline constexpr size_t kMessageQuoteCharacters = 60;
+
+// A text as a message may quote it: at most kMessageQuoteCharacters characters, then
+// "…"; bytes that are no UTF-8 become U+FFFD and control characters a blank, so that a
+// foreign or binary file never lands whole, or malformed, in a message.
+std::string MessageQuote(std::string_view text);
 
 // Shortest decimal text that reads back as the same double ("2.5", "15", "0").
 std::string ShortestNumberText(double value);

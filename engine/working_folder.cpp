@@ -1,12 +1,13 @@
 #include "engine/working_folder.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "engine/errors.h"
 #include "engine/text_file.h"
+#include "engine/text_rules.h"
 
 namespace korvex {
 namespace fs = std::filesystem;
@@ -29,6 +30,31 @@ fs::path FindBundledDataFolder(const fs::path& executable, const fs::path& sourc
     return source_data_folder;
 }
 
+namespace {
+
+[[noreturn]] void FailSeeding(const fs::path& target, const std::error_code& error) {
+    throw FileError("作業フォルダーの「" + target.filename().string() + "」を用意できません（" +
+                    error.message() + "）。");
+}
+
+// Copies one bundled file through a temporary file: a copy cut short must not pass for
+// the real file.
+void SeedFile(const fs::path& source, const fs::path& target, const fs::path& relative) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(target, error);
+    if (error && status.type() != fs::file_type::not_found) {
+        FailSeeding(target, error);
+    }
+    const bool present = fs::exists(status);
+    if (!present) {
+        WriteFileAtomically(target, ReadFileBytes(source, source.string()), relative.string());
+    }
+}
+
+}  // namespace
+
+// Only the error_code overloads of std::filesystem are used: a link loop or a folder the
+// user may not enter must give a message, not an exception that ends the program.
 void SeedWorkingFolder(const fs::path& bundled, const fs::path& folder, bool new_folder) {
     std::error_code error;
     if (!fs::is_directory(bundled, error)) {
@@ -38,6 +64,7 @@ void SeedWorkingFolder(const fs::path& bundled, const fs::path& folder, bool new
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         const fs::path relative = fs::relative(it->path(), bundled, error);
         if (error || relative.filename() == "README.md") {
+            error.clear();
             continue;
         }
         const fs::path extension = relative.extension();
@@ -45,23 +72,26 @@ void SeedWorkingFolder(const fs::path& bundled, const fs::path& folder, bool new
             continue;
         }
         const fs::path target = folder / relative;
-        if (it->is_directory()) {
+        if (it->is_directory(error)) {
             fs::create_directories(target, error);
-        } else if (!fs::exists(target)) {
-            // Through a temporary file: a copy cut short must not pass for the real file.
-            std::ifstream in(it->path(), std::ios::binary);
-            std::ostringstream bytes;
-            bytes << in.rdbuf();
-            if (!in) {
-                throw FileError("「" + it->path().string() + "」を読み込めません。");
+            if (error) {
+                FailSeeding(target, error);
             }
-            WriteFileAtomically(target, bytes.str(), relative.string());
+        } else if (!error) {
+            SeedFile(it->path(), target, relative);
         }
+        error.clear();
     }
+}
+
+void RemoveStaleWorkingFiles(const fs::path& folder) {
+    RemoveStaleTemporaryFiles(folder);
+    RemoveStaleTemporaryFiles(folder / "PDS-data");
 }
 
 fs::path ResolveWorkingFolder(const fs::path& bundled) {
     if (const char* chosen = NonEmptyEnv("KORVEX2_WORKDIR")) {
+        RemoveStaleWorkingFiles(chosen);
         return chosen;
     }
     fs::path data_home;
@@ -75,13 +105,49 @@ fs::path ResolveWorkingFolder(const fs::path& bundled) {
     const fs::path folder = data_home / "Korvex-2";
     std::error_code error;
     const bool new_folder = !fs::exists(folder, error);
-    fs::create_directories(folder, error);
-    if (error) {
-        throw FileError("作業フォルダー「" + folder.string() + "」を作成できません（" +
-                        error.message() + "）。");
+    if (!error) {
+        fs::create_directories(folder, error);
     }
+    if (error) {
+        throw FileError("作業フォルダー「" + MessageQuote(folder.string()) +
+                        "」を作成できません（" + error.message() + "）。");
+    }
+    RemoveStaleWorkingFiles(folder);
     SeedWorkingFolder(bundled, folder, new_folder);
     return folder;
+}
+
+fs::path FileInFolder(const fs::path& folder, const std::string& name) {
+    const auto refuse = [&name]() {
+        throw FileError("「" + MessageQuote(name) +
+                        "」は作業フォルダーの中のファイル名ではありません（フォルダー名や「.."
+                        "」は使えません）。");
+    };
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos) {
+        refuse();
+    }
+    const fs::path path = folder / name;
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) {
+        return path;
+    }
+    // A link may point to another file of the folder, never out of it. A broken link
+    // is left to the reader, which reports the missing file.
+    const fs::path target = fs::canonical(path, error);
+    if (error) {
+        return path;
+    }
+    const fs::path base = fs::canonical(folder, error);
+    if (error) {
+        refuse();
+    }
+    const auto [base_end, target_end] =
+        std::mismatch(base.begin(), base.end(), target.begin(), target.end());
+    if (base_end != base.end()) {
+        refuse();
+    }
+    return path;
 }
 
 }  // namespace korvex

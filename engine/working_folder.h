@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace korvex {
 
@@ -14,6 +15,16 @@ std::filesystem::path FindBundledDataFolder(const std::filesystem::path& executa
 // from `bundled` without overwriting anything the user already has. Throws FileError
 // when the folder cannot be made.
 std::filesystem::path ResolveWorkingFolder(const std::filesystem::path& bundled);
+
+// Removes what writes killed part-way left in the working folder and in "PDS-data".
+// ResolveWorkingFolder does it; a folder chosen otherwise (the command line's --workdir)
+// calls it itself.
+void RemoveStaleWorkingFiles(const std::filesystem::path& folder);
+
+// The file `name` of `folder`, for names a user gives (device, material and results file
+// names): a bare file name, so "..", folder names and absolute paths are refused, and a
+// symbolic link that leads out of the folder too. Throws FileError with a message.
+std::filesystem::path FileInFolder(const std::filesystem::path& folder, const std::string& name);
 
 // Copies every file of `bundled` (sub-folders included) that `folder` does not have yet.
 // Example device files are copied only into a new folder: a device the user deleted

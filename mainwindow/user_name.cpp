@@ -1,5 +1,6 @@
 #include "mainwindow/user_name.h"
 
+#include <cstddef>
 #include <vector>
 
 #include "engine/errors.h"
@@ -21,7 +22,9 @@ const char* const kNotCp932Message =
 // single bytes in code page 932, never part of a two-byte character, so the file is split
 // before it is decoded and the kept lines stay byte for byte as they were.
 std::vector<std::string> RawLines(const std::filesystem::path& path) {
-    FieldStream stream(ReadFileBytes(path, kPrimaryFile), kPrimaryFile);
+    // 31 short reference lines and a name: a megabyte is far beyond any such file.
+    constexpr std::size_t kMaxPrimaryFileBytes = 1024 * 1024;
+    FieldStream stream(ReadFileBytes(path, kPrimaryFile, kMaxPrimaryFileBytes), kPrimaryFile);
     std::vector<std::string> lines;
     while (std::optional<std::string> line = stream.ReadLine()) {
         lines.push_back(std::move(*line));

@@ -1,7 +1,13 @@
 #include "results/results_csv.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstring>
 
 #include "engine/field_stream.h"
 #include "engine/text_file.h"
@@ -69,7 +75,7 @@ ResultsCsvContent ParseWhole(std::string text, const std::string& file_label) {
     const std::string count_field = stream.RequireField();
     const auto count = ParseDecimal(count_field);
     if (!count || *count != std::floor(*count) || *count < 0 || *count > kResultSlotCount) {
-        stream.Fail(std::to_string(count_line) + " 行目の件数「" + count_field +
+        stream.Fail(std::to_string(count_line) + " 行目の件数「" + MessageQuote(count_field) +
                     "」は 0 から 15 までの整数ではありません。");
     }
     if (stream.LineNumber() == count_line && !stream.AtEnd()) {
@@ -154,15 +160,18 @@ std::filesystem::path SaveResultsCsv(const std::filesystem::path& folder,
     const std::string file_label = std::string(file_name) + ".csv";
     // The name is a name within the chosen folder, never a path to somewhere else.
     if (file_name.find_first_of("/\\") != std::string_view::npos) {
-        throw FileError("ファイル名「" + file_label + "」には「/」や「\\」を使えません。");
+        throw FileError("ファイル名「" + MessageQuote(file_label) +
+                        "」には「/」や「\\」を使えません。");
     }
     for (const char c : file_name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            throw FileError("ファイル名「" + file_label + "」に使えない制御文字が含まれています。");
+            throw FileError("ファイル名「" + MessageQuote(file_label) +
+                            "」に使えない制御文字が含まれています。");
         }
     }
     const std::filesystem::path path = folder / file_label;
+    RemoveStaleTemporaryFiles(folder);
     WriteResultsCsv(path, comment, table);
     return path;
 }
@@ -181,13 +190,7 @@ ResultsCsvContent ReadResultsCsv(const std::filesystem::path& path) {
     const std::string file_label = path.filename().string();
     std::string text;
     try {
-        std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(path, error);
-        if (!error && size > kMaxResultsFileBytes) {
-            throw FileError("ファイル「" + file_label +
-                            "」は結果表のファイルとしては大きすぎます。");
-        }
-        text = ReadTextFile(path, file_label);
+        text = ReadTextFile(path, file_label, Decoding::Strict, kMaxResultsFileBytes);
     } catch (const FileError& error) {
         throw ResultsFileUnreadable(error.what());
     }
@@ -195,23 +198,36 @@ ResultsCsvContent ReadResultsCsv(const std::filesystem::path& path) {
 }
 
 std::string ReadResultsCsvComment(const std::filesystem::path& path) {
+    // Only the start is read, so the size limit is no concern; a FIFO or a device in the
+    // list's place is refused like any other file that is not regular.
     const std::string file_label = path.filename().string();
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         throw FileError("ファイル「" + file_label + "」を開けません。");
     }
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw FileError("ファイル「" + file_label + "」を開けません。");
+    std::string bytes(kCommentPreviewBytes, '\0');
+    size_t used = 0;
+    while (used < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            throw FileError("ファイル「" + file_label + "」を読み込めません。");
+        }
+        if (n == 0 || std::memchr(bytes.data() + used, '\n', static_cast<size_t>(n))) {
+            used += static_cast<size_t>(n);
+            break;
+        }
+        used += static_cast<size_t>(n);
     }
-    std::string bytes;
-    char c = 0;
-    while (bytes.size() < kCommentPreviewBytes && stream.get(c) && c != '\n') {
-        bytes.push_back(c);
-    }
-    if (stream.bad()) {
-        throw FileError("ファイル「" + file_label + "」を読み込めません。");
-    }
+    ::close(fd);
+    bytes.resize(std::min(used, bytes.find('\n')));
     if (!bytes.empty() && bytes.back() == '\r') {
         bytes.pop_back();
     }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -271,6 +273,83 @@ TEST_F(CommandLineTest, TableRefusesTooManyOrFailingExposuresAndWritesNothing) {
         2);
     EXPECT_NE(err_.str().find("1 行目"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST_F(CommandLineTest, DeviceCreateRefusesWhatItCouldNotStoreAsGiven) {
+    const std::vector<std::string> good{"device", "create", "--name",  "R",   "--frd",      "120",
+                                        "--fid",  "100",    "--angle", "12",  "--inherent", "2.5",
+                                        "--al",   "0",      "--cu",    "0",   "--kv",       "80",
+                                        "--k0",   "2",      "--k1",    "1.7", "--kd",       "1"};
+    const auto with = [&good](const std::string& option, const std::string& value) {
+        std::vector<std::string> args = good;
+        for (size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == option) {
+                args[i + 1] = value;
+            }
+        }
+        return args;
+    };
+    // A distance that is no distance, texts that are no numbers, and a factor the file's
+    // three decimals would store as 0.000 were all once written without a word.
+    for (const auto& [option, value] :
+         std::vector<std::pair<std::string, std::string>>{{"--frd", "-5"},
+                                                          {"--frd", "1e308"},
+                                                          {"--frd", "abc"},
+                                                          {"--angle", "twelve"},
+                                                          {"--cu", "0.1mm"},
+                                                          {"--kd", "1e308"}}) {
+        EXPECT_EQ(Run(with(option, value)), 2) << option << " " << value;
+        EXPECT_FALSE(std::filesystem::exists(folder_.path() / "R.kvx2")) << option << value;
+    }
+    std::vector<std::string> filtered = good;
+    filtered.insert(filtered.end(), {"--filter", "lead:thin"});
+    EXPECT_EQ(Run(filtered), 2);
+    EXPECT_EQ(Run(good), 0) << err_.str();
+}
+
+TEST_F(CommandLineTest, AFailedWriteExitsOneWithAJsonError) {
+    const auto input = folder_.path() / "series.csv";
+    // The header is the first line that is not blank.
+    std::ofstream(input, std::ios::binary) << "\n\ndevice,site,kv,kar,pka,shape,fsd\n"
+                                           << "room1.kvx2,,,10,1,square,\n";
+    const auto blocked = folder_.path() / "blocked.csv";
+    std::filesystem::create_directory(blocked);
+    EXPECT_EQ(
+        Run({"table", "--input", input.string(), "--comment", "c", "--output", blocked.string()}),
+        1);
+    EXPECT_TRUE(Output().contains("error")) << out_.str();
+    EXPECT_TRUE(std::filesystem::is_directory(blocked));
+
+    std::filesystem::create_directory(folder_.path() / "R.kvx2");
+    EXPECT_EQ(Run({"device",  "create", "--name",     "R",   "--frd", "120", "--fid", "100",
+                   "--angle", "12",     "--inherent", "2.5", "--al",  "0",   "--cu",  "0",
+                   "--kv",    "80",     "--k0",       "2",   "--k1",  "1.7", "--kd",  "1"}),
+              1);
+    EXPECT_TRUE(Output().contains("error")) << out_.str();
+}
+
+TEST_F(CommandLineTest, AFailedExposureOfATablePrintsJsonAndForeignFilesAreNotEchoed) {
+    const auto input = folder_.path() / "series.csv";
+    std::ofstream(input, std::ios::binary) << "device,site,kv,kar,pka,shape,fsd\n"
+                                           << "room1.kvx2,,150,10,1,square,\n";
+    EXPECT_EQ(Run({"table", "--input", input.string(), "--comment", "c", "--output",
+                   (folder_.path() / "r.csv").string()}),
+              1);
+    const Json failure = Output();
+    EXPECT_TRUE(failure.contains("error"));
+    EXPECT_EQ(failure["line"], 2);
+
+    fixtures::TempFolder outside;
+    std::ofstream(outside.path() / "secret.kvx2", std::ios::binary)
+        << "root:x:0:0:secret first line\n";
+    EXPECT_EQ(Run({"calc", "--device", (outside.path() / "secret.kvx2").string(), "--kar", "10",
+                   "--pka", "1", "--shape", "none"}),
+              2);
+    EXPECT_EQ(err_.str().find("root:x"), std::string::npos) << err_.str();
+    // An exposure list that is a FIFO is refused at once.
+    const auto fifo = folder_.path() / "fifo.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Run({"table", "--input", fifo.string(), "--comment", "c", "--output", "x.csv"}), 2);
 }
 
 // The real program, as a script would run it.

@@ -310,5 +310,79 @@ TEST_F(DeviceFiles, SaveRefusesWhatWouldNotComeBack) {
     EXPECT_EQ(files, 2u);  // Room1 and the longest name; nothing of the refused saves
 }
 
+TEST_F(DeviceFiles, AFocusReceptorDistanceThatIsNoPlausibleDistanceIsRefused) {
+    // Each of these once loaded, and a circular field then had no backscatter at all.
+    for (const char* frd : {"-5.0", "0.0", "1e308", "1000.1"}) {
+        std::vector<std::string> lines = NewerLines();
+        lines[0] = frd;
+        lines[6] = " 0 ";
+        Write("bad.kvx2", lines);
+        EngineState state = State();
+        try {
+            LoadDeviceFile(state, "bad.kvx2");
+            ADD_FAILURE() << frd << " was loaded";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find("焦点-受像器間距離"), std::string::npos);
+        }
+    }
+    CalculationCase c;
+    c.FocusIsocentreDistance = 100;
+    const DeviceDialogTexts texts{.DeviceName = "Room1",
+                                  .InherentFiltration = "2.5",
+                                  .AddedAluminium = "0",
+                                  .AddedCopper = "0",
+                                  .ArbitraryFilterMaterial = "---",
+                                  .ArbitraryFilterThickness = "0",
+                                  .TypicalTubeVoltage = "80"};
+    for (const double frd : {-5.0, 0.0, 1e308}) {
+        c.FocusReceptorDistance = frd;
+        EXPECT_THROW(SaveDeviceFile(folder_.path(), texts, c), FileError) << frd;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+    c.FocusReceptorDistance = 1000;
+    EXPECT_EQ(SaveDeviceFile(folder_.path(), texts, c), "Room1.kvx2");
+}
+
+TEST_F(DeviceFiles, TextsWithLeadingBlanksComeBackAsSaved) {
+    CalculationCase c;
+    c.FocusReceptorDistance = 120;
+    c.FocusIsocentreDistance = 100;
+    DeviceDialogTexts texts{.DeviceName = "Room1",
+                            .InherentFiltration = "2.5",
+                            .AddedAluminium = "0",
+                            .AddedCopper = "0",
+                            .ArbitraryFilterMaterial = "---",
+                            .ArbitraryFilterThickness = "  0",
+                            .TypicalTubeVoltage = " 80"};
+    SaveDeviceFile(folder_.path(), texts, c);
+    EngineState state = State();
+    EXPECT_EQ(LoadDeviceFile(state, "Room1.kvx2").TypicalTubeVoltage, "80");
+    EXPECT_NE(Bytes("Room1.kvx2").find("\r\n0\r\n80\r\n"), std::string::npos);
+    texts.ArbitraryFilterMaterial = " lead";
+    EXPECT_THROW(SaveDeviceFile(folder_.path(), texts, c), FileError);
+}
+
+TEST_F(DeviceFiles, NamesAndMaterialsStayInsideTheWorkingFolder) {
+    fixtures::TempFolder outside;
+    fixtures::WriteCp932Lines(outside.path() / "x.kvx2", NewerLines());
+    fixtures::WriteSyntheticMaterial(outside.path() / "lead.ele");
+    EngineState state = State();
+    const CalculationCase before = state.calc;
+    for (const std::string& name :
+         {(outside.path() / "x.kvx2").string(), std::string("../x.kvx2")}) {
+        EXPECT_THROW(LoadDeviceFile(state, name), FileError) << name;
+    }
+    // A material name that climbs out of the folder is refused too.
+    std::vector<std::string> lines = NewerLines();
+    const std::string climb =
+        (std::filesystem::path("..") / outside.path().filename() / "lead").string();
+    lines[7] = climb;
+    Write("climb.kvx2", lines);
+    EXPECT_THROW(LoadDeviceFile(state, "climb.kvx2"), FileError);
+    std::filesystem::create_symlink(outside.path() / "x.kvx2", folder_.path() / "link.kvx2");
+    EXPECT_THROW(LoadDeviceFile(state, "link.kvx2"), FileError);
+    EXPECT_EQ(state.calc.FocusReceptorDistance, before.FocusReceptorDistance);
+}
+
 }  // namespace
 }  // namespace korvex

@@ -1,0 +1,261 @@
+#include "tests/fuzz/fuzz_targets.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "cli/exposure.h"
+#include "device/device_file.h"
+#include "device/material_file.h"
+#include "engine/calculation_case.h"
+#include "engine/depth_dose.h"
+#include "engine/errors.h"
+#include "engine/field_stream.h"
+#include "engine/reference_tables.h"
+#include "engine/text_file.h"
+#include "engine/text_rules.h"
+#include "results/results_csv.h"
+
+namespace korvex::fuzz {
+namespace {
+
+std::string Bytes(const std::uint8_t* data, std::size_t size) {
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+void RequireFinite(double value, const char* what) {
+    if (!std::isfinite(value)) {
+        Violated(what);
+    }
+}
+
+// A reader must refuse with its own message; anything else escaping it is a fault.
+template <typename Body>
+void Refusing(Body body) {
+    try {
+        body();
+    } catch (const FileError& error) {
+        // Messages quote at most 60 characters of foreign text; the rest is fixed wording.
+        if (std::string_view(error.what()).size() > 2048) {
+            Violated("over-long message");
+        }
+    }
+}
+
+template <std::size_t N>
+void RequireAllFinite(const GridArray<N>& values, const char* what) {
+    for (std::size_t i = 0; i < N; ++i) {
+        RequireFinite(values[static_cast<long>(i)], what);
+    }
+}
+
+void Backscatter(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        auto tables = std::make_unique<ReferenceTables>();
+        ParseBackscatterKernel(DecodeCp932Lenient(Bytes(data, size)), *tables);
+        for (int r = 1; r <= kBackscatterRingCount; ++r) {
+            for (int j = 1; j <= kKernelEnergyCount; ++j) {
+                RequireFinite(tables->BackscatterKernel(r, j), "backscatter kernel value");
+            }
+        }
+    });
+}
+
+void Attenuation(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        auto tables = std::make_unique<ReferenceTables>();
+        ParseAttenuation(DecodeCp932Lenient(Bytes(data, size)), *tables);
+        RequireAllFinite(tables->MuTarget, "MuTarget");
+        RequireAllFinite(tables->MuPhantom, "MuPhantom");
+    });
+}
+
+void Primary(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        auto tables = std::make_unique<ReferenceTables>();
+        ParsePrimary(DecodeCp932Lenient(Bytes(data, size)), *tables);
+        for (int k = 2; k <= 30; ++k) {
+            if (!(tables->PrimaryCoarse[k] > 0) || !std::isfinite(tables->PrimaryCoarse[k])) {
+                Violated("primary value accepted that is not positive and finite");
+            }
+        }
+        InterpolatePrimaryFine(*tables);
+    });
+}
+
+void Kernel(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        const auto kernel = std::make_unique<ScatterKernel>(
+            ParseScatterKernel(DecodeCp932Lenient(Bytes(data, size)), "PDS-data/45.dat"));
+        RequireFinite((*kernel)(80, 40), "kernel value");
+    });
+}
+
+void ReadDevice(const std::string& bytes, const char* name) {
+    CalculationCase loaded;
+    const LoadedDevice device = ParseDeviceFile(DecodeCp932(bytes, name), name, loaded);
+    for (double value : {loaded.FocusReceptorDistance, loaded.FocusIsocentreDistance,
+                         loaded.TargetAngle, loaded.InherentFiltration, loaded.AddedAluminium,
+                         loaded.AddedCopper, loaded.ArbitraryFilterThickness,
+                         loaded.CouchTransmission, loaded.CouchEquivalentThickness,
+                         loaded.KermaCorrectionFactor, device.InherentFiltrationMm}) {
+        RequireFinite(value, "device value");
+    }
+    if (!(loaded.FocusReceptorDistance > 0)) {
+        Violated("device accepted with a focus-receptor distance that is not positive");
+    }
+}
+
+// The version follows from the name: every input is read as both.
+void Device(const std::uint8_t* data, std::size_t size) {
+    for (const char* name : {"room.kvx2", "room.kvx"}) {
+        Refusing([&] { ReadDevice(Bytes(data, size), name); });
+    }
+}
+
+// The material reader takes a path: an in-memory file stands in for it.
+void Material(const std::uint8_t* data, std::size_t size) {
+    static const int fd = ::memfd_create("material", 0);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
+        ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) {
+        Violated("in-memory file");
+    }
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    Refusing([&] {
+        const auto material =
+            std::make_unique<MaterialAttenuation>(ReadMaterialFile(path, "x.ele"));
+        for (int n = 1; n <= kFineGridSize; ++n) {
+            if (!(material->Mu[n] > 0) || !std::isfinite(material->Mu[n])) {
+                Violated("attenuation accepted that is not positive and finite");
+            }
+        }
+    });
+}
+
+// A table that was read whole is written back and must read back the same.
+void Results(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        const ResultsCsvContent read =
+            ParseResultsCsv(DecodeCp932(Bytes(data, size), "r.csv"), "r.csv");
+        std::vector<std::string> lines;
+        try {
+            lines = ResultsCsvLines(read.comment, read.table, "r.csv");
+        } catch (const FileError&) {
+            return;  // some texts cannot be written back; the writer says so
+        }
+        std::string text;
+        for (const std::string& line : lines) {
+            text += line + "\r\n";
+        }
+        const ResultsCsvContent again = ParseResultsCsv(text, "r.csv");
+        if (again.comment != read.comment || again.table.RowCount() != read.table.RowCount()) {
+            Violated("results file does not read back");
+        }
+        for (int slot = 1; slot <= read.table.RowCount(); ++slot) {
+            for (const ResultColumnInfo& info : kResultColumns) {
+                if (again.table.Cell(slot, info.column).StoredText() !=
+                    read.table.Cell(slot, info.column).StoredText()) {
+                    Violated("results cell does not read back");
+                }
+            }
+        }
+    });
+}
+
+void Exposures(const std::uint8_t* data, std::size_t size) {
+    try {
+        const auto exposures = cli::ParseExposures(Bytes(data, size), "list.csv");
+        for (const auto& [line, exposure] : exposures) {
+            if (line < 2) {
+                Violated("an exposure on the header's line");
+            }
+        }
+    } catch (const cli::UsageError&) {
+    }
+}
+
+void Numbers(const std::uint8_t* data, std::size_t size) {
+    const std::string text = Bytes(data, size);
+    const double leading = LeadingNumber(text);
+    RequireFinite(leading, "leading number");
+    const auto value = ParseDecimal(text);
+    if (value) {
+        RequireFinite(*value, "decimal");
+        if (*value != leading) {
+            Violated("a plain number whose leading number differs");
+        }
+        const std::string shortest = ShortestNumberText(*value);
+        if (ParseDecimal(shortest) != *value) {
+            Violated("shortest text does not read back");
+        }
+    }
+    // The first byte picks a pattern; every finite value can be shown through it.
+    static const char* const kPatterns[] = {"#00.0", "0.00",    "#0.000", "0.000",
+                                            "#00",   "###00.0", "0"};
+    const char* pattern = kPatterns[size == 0 ? 0 : data[0] % 7];
+    const std::string shown = FormatNumber(leading, pattern);
+    if (shown.empty() || !ParseDecimal(shown)) {
+        Violated("formatted number is no number");
+    }
+    if (MessageQuote(text).size() > kMessageQuoteCharacters * 4 + 3) {
+        Violated("message quote too long");
+    }
+}
+
+void Fields(const std::uint8_t* data, std::size_t size) {
+    const std::string text = Bytes(data, size);
+    FieldStream fields(text, "f");
+    std::size_t count = 0;
+    while (fields.ReadField()) {
+        if (++count > size + 1) {
+            Violated("more fields than bytes");
+        }
+    }
+    // A line without a line end (the last) leaves the number where it was.
+    FieldStream lines(text, "f");
+    int last_line = 0;
+    count = 0;
+    while (lines.ReadLine()) {
+        if (lines.LineNumber() < last_line || ++count > size + 1) {
+            Violated("line numbers fall or more lines than bytes");
+        }
+        last_line = lines.LineNumber();
+    }
+    FieldStream rows(text, "f");
+    count = 0;
+    while (const auto row = rows.ReadNumberRow()) {
+        if (row->empty() || ++count > size) {
+            Violated("empty row or more rows than bytes");
+        }
+    }
+    Refusing([&] {
+        FieldStream numbers(text, "f");
+        while (!numbers.AtEnd()) {
+            RequireFinite(numbers.RequireNumber(), "number token");
+        }
+    });
+}
+
+}  // namespace
+
+void Violated(const char* what) {
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+const std::vector<FuzzTarget>& FuzzTargets() {
+    static const std::vector<FuzzTarget> targets{
+        {"backscatter", Backscatter}, {"attenuation", Attenuation}, {"primary", Primary},
+        {"kernel", Kernel},           {"device", Device},           {"material", Material},
+        {"results", Results},         {"exposures", Exposures},     {"numbers", Numbers},
+        {"fields", Fields},
+    };
+    return targets;
+}
+
+}  // namespace korvex::fuzz
