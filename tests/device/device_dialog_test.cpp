@@ -304,9 +304,9 @@ TEST_F(DeviceDialogTest, AFileThatCannotBeCreatedIsReportedAndTheDialogStaysOpen
     EXPECT_FALSE(dialog->isVisible());
 }
 
-// The last check: the device made in the dialog and the same device made by
-// `korvex2-cli device create` give the same file and, through `korvex2-cli calc`, the same
-// skin dose.
+// One set of rules for both ways of making a device: the device made in the dialog and the
+// same device made by `korvex2-cli device create` give the same file and, through
+// `korvex2-cli calc`, the same skin dose.
 TEST_F(DeviceDialogTest, TheDialogsDeviceCalculatesAsTheCommandLinesDevice) {
     OpenDialog();
     FillExample("Dialog");
