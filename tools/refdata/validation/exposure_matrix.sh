@@ -84,21 +84,19 @@ mv "$matrix" "$here/exposure_matrix.jsonl.tmp" && mv "$here/exposure_matrix.json
 diagnostics=$work/diagnostics.jsonl
 start=$(date +%s)
 device=$(device_name 0.3 0.7).kvx2
-# Scoring disc halved (radius 0.25 cm, thickness 0.005 cm), same seed.
-for size in 5 25; do
-    for disc in "0.5 0.01" "0.25 0.005"; do
-        set -- $disc
-        compare 8000000 --device "$device" --kv 80 --shape square --size "$size" --fsd 65 \
-            --couch tissue --disc-radius "$1" --disc-thickness "$2" >> "$diagnostics"
-    done
-done
-# Divergence and patient size switched off one after the other.
+# The matrix's geometry, then without the patient's finite size, then also without
+# divergence (parallel rays); and the scoring disc halved (radius 0.125 cm, thickness
+# 0.005 cm), same seed.
 for size in 5 10 20 25; do
-    for variant in "divergent large" "parallel large"; do
+    for variant in "divergent slab" "divergent large" "parallel large"; do
         set -- $variant
         compare 8000000 --device "$device" --kv 80 --shape square --size "$size" --fsd 65 \
             --couch tissue --beam "$1" --patient "$2" >> "$diagnostics"
     done
+done
+for size in 5 25; do
+    compare 8000000 --device "$device" --kv 80 --shape square --size "$size" --fsd 65 \
+        --couch tissue --disc-radius 0.125 --disc-thickness 0.005 >> "$diagnostics"
 done
 # A circle, where the engine scales the radius by the focus-receptor distance.
 compare 5000000 --device "$device" --kv 80 --shape circle --size 20 --fsd 65 --couch tissue \
