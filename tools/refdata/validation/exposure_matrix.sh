@@ -98,6 +98,18 @@ for size in 5 25; do
     compare 8000000 --device "$device" --kv 80 --shape square --size "$size" --fsd 65 \
         --couch tissue --disc-radius 0.125 --disc-thickness 0.005 >> "$diagnostics"
 done
+# No couch (T = 1, d_c = 0): the engine is then B D alone, so these runs test the
+# backscatter integration against the simulation in the finite, divergent geometry and in
+# the engine's own (large phantom, parallel rays).
+"$generator" validation-device --name val_cu0.3_couch0 --cu 0.3 --couch-thickness 0 \
+    --workdir "$work" > /dev/null
+for size in 5 10 20 25; do
+    for variant in "divergent slab" "parallel large"; do
+        set -- $variant
+        compare 8000000 --device val_cu0.3_couch0.kvx2 --kv 80 --shape square --size "$size" \
+            --fsd 65 --couch tissue --beam "$1" --patient "$2" >> "$diagnostics"
+    done
+done
 # A circle, where the engine scales the radius by the focus-receptor distance.
 compare 5000000 --device "$device" --kv 80 --shape circle --size 20 --fsd 65 --couch tissue \
     >> "$diagnostics"

@@ -60,14 +60,15 @@ def summary(rows):
 
 
 def diagnostics_table(rows):
-    print("| variant | side cm | disc r / t cm | beam | patient | simulation | u | engine/sim − 1 "
-          "| × (d_ref/FSD)² ÷ T |")
-    print("|---|---|---|---|---|---|---|---|---|")
+    print("| shape | side cm | couch cm | disc r / t cm | beam | patient | engine | simulation | u "
+          "| engine/sim − 1 | × (d_ref/FSD)² ÷ T |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|")
     for r in rows:
         if r["Seed"] != 20261208:
             continue
-        print(f"| {r['Shape']} | {r['Size']:.0f} | {r['DiscRadius']} / {r['DiscThickness']} "
-              f"| {r['Beam']} | {r['Patient']} | {r['SimulationRatio']:.4f} "
+        print(f"| {r['Shape']} | {r['Size']:.0f} | {couch_cm(r):.1f} "
+              f"| {r['DiscRadius']} / {r['DiscThickness']} "
+              f"| {r['Beam']} | {r['Patient']} | {r['EngineRatio']:.4f} | {r['SimulationRatio']:.4f} "
               f"| {100 * r['SimulationUncertainty']:.2f} % | {r['DifferencePercent']:+.2f} % "
               f"| {r['DistanceAndCouchCorrectedDifferencePercent']:+.2f} % |")
     seeds = [r for r in rows if r["Seed"] != 20261208]
