@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+#include "results/report_painter.h"
+
 namespace korvex {
 namespace {
 
@@ -24,15 +26,16 @@ QStringList Installed(const QStringList& candidates) {
 
 void InstallFontSubstitutions() {
     const QStringList gothic = {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "DejaVu Sans"};
-    const QStringList mincho = {"IPAPMincho", "IPAMincho", "Noto Serif CJK JP", "DejaVu Serif"};
+    // The same faces as the printed report, which also runs without this program.
+    const QStringList mincho = InstalledMinchoFamilies();
     const QStringList rounded = {"Noto Sans CJK JP", "IPAPGothic", "IPAGothic", "DejaVu Sans"};
     const QStringList serif = {"Liberation Serif", "DejaVu Serif", "Noto Serif CJK JP"};
 
     QFont::insertSubstitutions("メイリオ", Installed(gothic));
-    QFont::insertSubstitutions("ＭＳ 明朝", Installed(mincho));
+    QFont::insertSubstitutions("ＭＳ 明朝", mincho);
     QFont::insertSubstitutions("HG丸ｺﾞｼｯｸM-PRO", Installed(rounded));
     // Japanese text inside a Latin-font label still needs a Japanese face.
-    QFont::insertSubstitutions("Times New Roman", Installed(serif) + Installed(mincho));
+    QFont::insertSubstitutions("Times New Roman", Installed(serif) + mincho);
 
     QFont font("メイリオ");
     font.setPointSize(10);

@@ -9,6 +9,7 @@
 #include "engine/working_folder.h"
 #include "mainwindow/program_windows.h"
 #include "ui/message_service.h"
+#include "ui/printer_service.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    korvex::ProgramWindows windows(*state, messages);
+    korvex::QtPrinterService printer;
+    korvex::ProgramWindows windows(*state, messages, printer);
     QObject::connect(&windows, &korvex::ProgramWindows::exitRequested, &app, &QApplication::quit);
     windows.Show();
     return QApplication::exec();

@@ -1,19 +1,23 @@
 #include "cli/commands.h"
 
+#include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <fstream>
-#include <map>
+#include <optional>
 #include <ostream>
-#include <set>
-#include <sstream>
 
+#include "cli/dose_report_command.h"
 #include "cli/exposure.h"
+#include "cli/json_output.h"
+#include "cli/report_output.h"
+#include "device/device_entry.h"
 #include "device/device_file.h"
+#include "device/filter_entry.h"
 #include "device/material_file.h"
 #include "engine/device_calibration.h"
 #include "engine/errors.h"
 #include "engine/field_stream.h"
 #include "engine/reference_tables.h"
-#include "engine/text_rules.h"
 #include "engine/working_folder.h"
 #include "results/add_result_row.h"
 #include "results/results_csv.h"
@@ -21,101 +25,70 @@
 namespace korvex::cli {
 namespace {
 
-const char* const kMainHelp = R"(korvex2-cli: Korvex-2 の計算をウィンドウなしで行います。
+// A help text in the user's language: Japanese for a ja_* locale, English otherwise.
+struct Said {
+    const char* japanese;
+    const char* english;
+};
 
-  korvex2-cli calc ...            1 回の照射の皮膚線量を計算し、JSON で出力します
-  korvex2-cli device create ...   測定値から装置データファイル (.kvx2) を作成します
-  korvex2-cli table ...           一連の照射を計算し、結果表の CSV ファイルを作成します
-
-各コマンドの説明は --help で表示されます (例: korvex2-cli calc --help)。
-作業フォルダーは --workdir DIR、なければ KORVEX2_WORKDIR、なければユーザーのデータフォルダーです。
-終了コード: 0 正常、1 計算できなかった、2 入力の不足・誤り、ファイルを読めない。
-)";
-
-const char* const kCalcHelp =
-    R"(korvex2-cli calc --device FILE --kar MGY --pka GYCM2 --shape square|circle|none
-                 [--kv KV] [--fsd CM] [--site TEXT] [--workdir DIR]
-
-  --device  作業フォルダーの装置データファイル名 (.kvx2 または .kvx)
-  --kar     装置表示の患者照射基準点線量 Ka,r (mGy)
-  --pka     装置表示の面積空気カーマ積算値 P_KA (Gy·cm²)
-  --shape   照射野形状: square (正方形)、circle (円形)、none (指定なし)
-  --kv      管電圧 (kV)。省略時は装置データの通常使用する管電圧
-  --fsd     焦点-入射表面間距離 (cm)。省略時は 焦点-アイソセンター間距離 - 15
-  --site    対象部位。省略時は "---"
-
-結果は JSON で標準出力に出ます。計算できないときは {"error": ..., "reason": ...} を出力し、終了コード 1。
-)";
-
-const char* const kDeviceHelp =
-    R"(korvex2-cli device create --name NAME --frd CM --fid CM --angle DEG --inherent MM
-                 --al MM --cu MM [--filter MATERIAL:MM] --kv KV --k0 MGY --k1 MGY --kd MGY
-                 [--workdir DIR]
-
-  --name      Ｘ線室または装置の名称 (ファイル名 NAME.kvx2)
-  --frd       焦点-受像器間距離 (cm)       --fid  焦点-アイソセンター間距離 (cm)
-  --angle     Ｘ線管ターゲット角度 (度)     --inherent  固有フィルタ Al 当量 (mm)
-  --al        付加フィルタ アルミ (mm)      --cu   付加フィルタ 銅 (mm)
-  --filter    任意フィルター: 材質ファイル名 (.ele なし) と厚さ (mm)、例 lead:0.1
-  --kv        通常使用する管電圧 (kV)
-  --k0, --k1  アイソセンターの実測空気カーマ 天板なし / 天板あり (mGy)
-  --kd        同じ照射で装置に表示された Ka,r (mGy)
-
-天板透過率、校正定数、天板の軟部組織等価厚を JSON で出力します。
-)";
-
-const char* const kTableHelp =
-    R"(korvex2-cli table --input EXPOSURES.csv --comment TEXT --output RESULTS.csv
-                  [--workdir DIR]
-
-  --input    照射の一覧 (UTF-8 の CSV)。1 行目は見出し device,site,kv,kar,pka,shape,fsd
-             kv と fsd は空欄なら装置データの値を使います (calc と同じ)
-  --comment  結果ファイルの 1 行目に書くコメント
-  --output   結果表の CSV ファイル (結果ウィンドウで読み込めます)
-
-15 件を超える照射、または計算できない照射があると、その行を示して中止し、ファイルは作りません。
-)";
-
-using Options = std::map<std::string, std::string>;
-
-// "--name value" pairs after the command words; "--help" alone.
-Options ParseOptions(const std::vector<std::string>& args, size_t first,
-                     const std::set<std::string>& allowed) {
-    Options options;
-    for (size_t i = first; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            options["help"] = "";
-            continue;
+bool UserReadsJapanese() {
+    // The first of these that is set decides, as for every POSIX program's messages.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return std::string(value).rfind("ja", 0) == 0;
         }
-        if (arg.rfind("--", 0) != 0 || !allowed.count(arg.substr(2))) {
-            throw UsageError("不明な引数です: " + arg);
-        }
-        if (i + 1 >= args.size()) {
-            throw UsageError(arg + " の値がありません。");
-        }
-        options[arg.substr(2)] = args[++i];
     }
-    return options;
+    return false;
 }
 
-const std::string& Require(const Options& options, const std::string& name) {
-    const auto found = options.find(name);
-    if (found == options.end()) {
-        throw UsageError("--" + name + " を指定して下さい。");
+class Help {
+  public:
+    explicit Help(bool japanese) : japanese_(japanese) {}
+    std::string operator()(const Said& said) const {
+        return japanese_ ? said.japanese : said.english;
     }
-    return found->second;
-}
+    bool japanese() const { return japanese_; }
 
-std::string Optional(const Options& options, const std::string& name) {
-    const auto found = options.find(name);
-    return found == options.end() ? std::string() : found->second;
-}
+  private:
+    bool japanese_;
+};
 
-EngineState LoadState(const Options& options, const std::string& executable) {
+const Said kProgramHelp = {"Korvex-2 の計算をウィンドウなしで行います。",
+                           "Korvex-2's skin-dose calculation without windows."};
+const Said kFooter = {
+    "作業フォルダーは --workdir DIR、なければ "
+    "KORVEX2_WORKDIR、なければユーザーのデータフォルダーです。\n"
+    "終了コード: 0 正常、1 計算できなかった、2 入力の不足・誤り、ファイルを読めない。",
+    "The working folder is --workdir DIR, else KORVEX2_WORKDIR, else the user's data folder.\n"
+    "Exit codes: 0 done, 1 the calculation failed, 2 missing or wrong input, a file that cannot "
+    "be read."};
+const Said kWorkdirHelp = {"作業フォルダー", "working folder (reference data, devices)"};
+
+// Options shared by the commands that calculate exposures.
+struct CommonOptions {
+    std::string workdir;
+};
+
+struct CalcOptions {
+    Exposure exposure;
+};
+
+struct DeviceOptions {
+    std::string name, receptor, isocentre, angle, inherent, aluminium, copper, filter, kv;
+    std::string k0, k1, kd;
+};
+
+struct TableOptions {
+    std::string input, comment, output, pdf, user;
+    CLI::Option* comment_given = nullptr;
+    CLI::Option* user_given = nullptr;
+};
+
+EngineState LoadState(const CommonOptions& options, const std::string& executable) {
     std::filesystem::path folder;
-    if (const std::string chosen = Optional(options, "workdir"); !chosen.empty()) {
-        folder = chosen;
+    if (!options.workdir.empty()) {
+        folder = options.workdir;
     } else {
         folder = ResolveWorkingFolder(FindBundledDataFolder(executable, KORVEX_BUNDLED_DATA_DIR));
     }
@@ -123,91 +96,243 @@ EngineState LoadState(const Options& options, const std::string& executable) {
 }
 
 // The calculation's failure as the window would report it.
-std::string FailureJson(const CalculationOutcome& outcome) {
-    JsonObject json;
-    json.Text("error", outcome.message ? outcome.message->text : std::string())
-        .Text("reason", outcome.reason);
-    return json.Serialise();
+Json FailureJson(const CalculationOutcome& outcome) {
+    Json json;
+    json["error"] = outcome.message ? outcome.message->text : std::string();
+    json["reason"] = outcome.reason;
+    return json;
 }
 
-int Calc(const Options& options, const std::string& executable, std::ostream& out,
-         std::ostream& err) {
-    Exposure exposure;
-    exposure.device = Require(options, "device");
-    exposure.kar = Require(options, "kar");
-    exposure.pka = Require(options, "pka");
-    exposure.shape = Require(options, "shape");
-    exposure.kv = Optional(options, "kv");
-    exposure.fsd = Optional(options, "fsd");
-    exposure.site = Optional(options, "site");
-    EngineState state = LoadState(options, executable);
-    const ExposureResult result = RunExposure(state, exposure);
+void AddCalcCommand(CLI::App& app, const Help& help, CalcOptions& options) {
+    CLI::App* calc = app.add_subcommand(
+        "calc", help({"1 回の照射の皮膚線量を計算し、JSON で出力します",
+                      "calculate one exposure's skin dose and print it as JSON"}));
+    Exposure& e = options.exposure;
+    calc->add_option("--device", e.device,
+                     help({"作業フォルダーの装置データファイル名 (.kvx2 または .kvx)",
+                           "device data file in the working folder (.kvx2 or .kvx)"}))
+        ->required();
+    calc->add_option("--kar", e.kar,
+                     help({"装置表示の患者照射基準点線量 Ka,r (mGy)",
+                           "displayed reference air kerma Ka,r (mGy)"}))
+        ->required();
+    calc->add_option("--pka", e.pka,
+                     help({"装置表示の面積空気カーマ積算値 P_KA (Gy·cm²)",
+                           "displayed kerma-area product P_KA (Gy·cm²)"}))
+        ->required();
+    calc->add_option("--shape", e.shape,
+                     help({"照射野形状: square (正方形)、circle (円形)、none (指定なし)",
+                           "field shape: square, circle or none"}))
+        ->required();
+    calc->add_option("--kv", e.kv,
+                     help({"管電圧 (kV)。省略時は装置データの通常使用する管電圧",
+                           "tube voltage (kV); default: the device's typical voltage"}));
+    calc->add_option("--fsd", e.fsd,
+                     help({"焦点-入射表面間距離 (cm)。省略時は 焦点-アイソセンター間距離 - 15",
+                           "focus-skin distance (cm); default: focus-isocentre distance - 15"}));
+    calc->add_option("--site", e.site,
+                     help({"対象部位。省略時は \"---\"", "body site; default \"---\""}));
+}
+
+void AddDeviceCommand(CLI::App& app, const Help& help, DeviceOptions& o) {
+    CLI::App* device = app.add_subcommand(
+        "device", help({"装置データファイルを扱います", "work with device data files"}));
+    device->require_subcommand(1);
+    CLI::App* create = device->add_subcommand(
+        "create", help({"測定値から装置データファイル (.kvx2) を作成し、校正値を JSON で出力します",
+                        "make a device data file (.kvx2) from measurements and print the "
+                        "calibration values as JSON"}));
+    const auto required = [&](const char* name, std::string& value, const Said& said) {
+        create->add_option(name, value, help(said))->required();
+    };
+    required("--name", o.name,
+             {"Ｘ線室または装置の名称 (ファイル名 NAME.kvx2)",
+              "name of the room or unit (file NAME.kvx2)"});
+    required("--frd", o.receptor, {"焦点-受像器間距離 (cm)", "focus-receptor distance (cm)"});
+    required("--fid", o.isocentre,
+             {"焦点-アイソセンター間距離 (cm)", "focus-isocentre distance (cm)"});
+    required("--angle", o.angle, {"Ｘ線管ターゲット角度 (度)", "anode angle (degrees)"});
+    required("--inherent", o.inherent,
+             {"固有フィルタ Al 当量 (mm)", "inherent filtration, mm Al equivalent"});
+    required("--al", o.aluminium, {"付加フィルタ アルミ (mm)", "added aluminium (mm)"});
+    required("--cu", o.copper, {"付加フィルタ 銅 (mm)", "added copper (mm)"});
+    create->add_option("--filter", o.filter,
+                       help({"任意フィルター: 材質ファイル名 (.ele なし) と厚さ (mm)、例 lead:0.1",
+                             "filter of a chosen material: material file name (without .ele) "
+                             "and thickness (mm), e.g. lead:0.1"}));
+    required("--kv", o.kv, {"通常使用する管電圧 (kV)", "typical tube voltage (kV)"});
+    required("--k0", o.k0,
+             {"アイソセンターの実測空気カーマ 天板なし (mGy)",
+              "air kerma measured at the isocentre without the couch (mGy)"});
+    required("--k1", o.k1,
+             {"アイソセンターの実測空気カーマ 天板あり (mGy)",
+              "air kerma measured at the isocentre with the couch (mGy)"});
+    required("--kd", o.kd,
+             {"同じ照射で装置に表示された Ka,r (mGy)",
+              "Ka,r the unit displayed for the same exposure (mGy)"});
+}
+
+void AddTableCommand(CLI::App& app, const Help& help, TableOptions& o) {
+    CLI::App* table = app.add_subcommand(
+        "table", help({"一連の照射を計算し、結果表の CSV ファイルと印刷用の PDF を作成します",
+                       "calculate a series of exposures into a results-table CSV file and its "
+                       "printed report as PDF"}));
+    table
+        ->add_option("--input", o.input,
+                     help({"照射の一覧 (UTF-8 の CSV)。見出し device,site,kv,kar,pka,shape,fsd。"
+                           "kv と fsd は空欄なら装置データの値",
+                           "exposures (UTF-8 CSV) with the header "
+                           "device,site,kv,kar,pka,shape,fsd; empty kv and fsd take the "
+                           "device's values"}))
+        ->required();
+    o.comment_given = table->add_option(
+        "--comment", o.comment,
+        help({"結果ファイルの 1 行目に書くコメント (--output のとき必須)",
+              "comment for the first line of the results file (needed with --output)"}));
+    table->add_option("--output", o.output,
+                      help({"結果表の CSV ファイル (結果ウィンドウで読み込めます)",
+                            "results-table CSV file (the results window reads it)"}));
+    table->add_option("--pdf", o.pdf,
+                      help({"結果表の印刷と同じ 1 ページの PDF ファイル",
+                            "the printed report of the table as a one-page PDF file"}));
+    o.user_given = table->add_option(
+        "--user", o.user,
+        help({"PDF の表題に入れるユーザー名。省略時は登録されたユーザー名",
+              "user name in the PDF's title; default: the registered user name"}));
+    table->footer(
+        help({"--output と --pdf の少なくとも一方を指定して下さい。15 件を超える照射、"
+              "または計算できない照射があると、その行を示して中止し、ファイルは作りません。",
+              "Give --output, --pdf or both. More than 15 exposures, or one that cannot be "
+              "calculated, stops the command with its line; no file is written then."}));
+}
+
+void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& r) {
+    CLI::App* report = app.add_subcommand(
+        "report", help({"線量レポート (RDSR) の全照射イベントの皮膚線量を計算します",
+                        "estimate the skin dose of every irradiation event of dose reports "
+                        "(RDSR)"}));
+    report
+        ->add_option("files", r.files,
+                     help({"線量レポートのファイル (同じ検査の複数のファイル可)",
+                           "dose report files (several of one study allowed)"}))
+        ->required();
+    report
+        ->add_option("--device", r.device,
+                     help({"作業フォルダーの装置データファイル名 (.kvx2 または .kvx)",
+                           "device data file in the working folder (.kvx2 or .kvx)"}))
+        ->required();
+    report->add_option("--fsd", r.fsd,
+                       help({"全イベント共通の焦点-入射表面間距離 (cm)。省略時は "
+                             "焦点-アイソセンター間距離 - 15",
+                             "focus-skin distance for every event (cm); default: "
+                             "focus-isocentre distance - 15"}));
+    report->add_option("--format", r.format, help({"出力形式 json または csv", "json or csv"}))
+        ->check(CLI::IsMember({"json", "csv"}));
+    report->add_flag("--with-patient", r.with_patient,
+                     help({"患者氏名と ID も出力します", "include the patient's name and ID"}));
+    report->footer(help(
+        {"終了コード: 0 全ファイルを読めた (計算できないイベントがあっても)、1 線量レポートとして"
+         "読めないファイルがある、2 指定の誤り。",
+         "Exit codes: 0 every file was read (even with events not calculated), 1 a file is no "
+         "dose report, 2 wrong input."}));
+}
+
+int Report(const ReportRequest& request, const CommonOptions& common, const std::string& executable,
+           std::ostream& out, std::ostream& err) {
+    EngineState state = LoadState(common, executable);
+    return RunReport(state, request, out, err);
+}
+
+int Calc(const CalcOptions& options, const CommonOptions& common, const std::string& executable,
+         std::ostream& out, std::ostream& err) {
+    EngineState state = LoadState(common, executable);
+    const ExposureResult result = RunExposure(state, options.exposure);
     switch (result.outcome.result) {
         case CalculationOutcome::Result::Succeeded:
-            out << CalculationJson(state.calc, result).Serialise() << '\n';
+            WriteJson(out, CalculationJson(state.calc, result));
             return 0;
         case CalculationOutcome::Result::MissingInput:
             err << result.outcome.message->text << '\n';
             return 2;
         default:
-            out << FailureJson(result.outcome) << '\n';
+            WriteJson(out, FailureJson(result.outcome));
             return 1;
     }
 }
 
-int DeviceCreate(const Options& options, const std::string& executable, std::ostream& out) {
-    DeviceDialogTexts texts;
-    texts.DeviceName = Require(options, "name");
-    const std::string receptor = Require(options, "frd");
-    const std::string isocentre = Require(options, "fid");
-    const std::string angle = Require(options, "angle");
-    texts.InherentFiltration = Require(options, "inherent");
-    texts.AddedAluminium = Require(options, "al");
-    texts.AddedCopper = Require(options, "cu");
-    texts.TypicalTubeVoltage = Require(options, "kv");
-    const double k0 = LeadingNumber(Require(options, "k0"));
-    const double k1 = LeadingNumber(Require(options, "k1"));
-    const double kd = LeadingNumber(Require(options, "kd"));
-
-    EngineState state = LoadState(options, executable);
-    CalculationCase& calc = state.calc;
-    texts.ArbitraryFilterMaterial = "---";
-    texts.ArbitraryFilterThickness = "0";
-    calc.ArbitraryFilterOn = 0;
-    if (const std::string filter = Optional(options, "filter"); !filter.empty()) {
-        const size_t colon = filter.rfind(':');
-        if (colon == std::string::npos || colon == 0) {
-            throw UsageError("--filter は 材質:厚さ(mm) の形で指定して下さい (例 lead:0.1)。");
-        }
-        const std::string material = filter.substr(0, colon);
-        const std::string thickness = filter.substr(colon + 1);
-        if (!(LeadingNumber(thickness) > 0)) {
-            throw UsageError("　フィルターの厚さを入力して下さい　");
-        }
-        BuildFilterAttenuation(state, MaterialFileName(material));
-        calc.ArbitraryFilterThickness = LeadingNumber(thickness) * 0.1;
-        calc.ArbitraryFilterOn = 1;
-        texts.ArbitraryFilterMaterial = material;
-        texts.ArbitraryFilterThickness = thickness;
+// The arbitrary filter of `device create`, "material:thickness in mm", set as the filter
+// dialog sets it.
+void SetFilterFromOption(FilterEntry& filter, const std::string& option) {
+    const size_t colon = option.rfind(':');
+    if (colon == std::string::npos || colon == 0) {
+        throw UsageError("--filter は 材質:厚さ(mm) の形で指定して下さい (例 lead:0.1)。");
     }
-    // What the dialog's OK stores before it calibrates.
-    calc.TargetAngle = LeadingNumber(angle);
-    calc.InherentFiltration = LeadingNumber(texts.InherentFiltration) * 0.1;
-    calc.AddedAluminium = LeadingNumber(texts.AddedAluminium) * 0.1;
-    calc.AddedCopper = LeadingNumber(texts.AddedCopper) * 0.1;
-    calc.FocusReceptorDistance = LeadingNumber(receptor);
-    calc.FocusIsocentreDistance = LeadingNumber(isocentre);
-    ComputeDeviceCalibration(state, k0, k1, kd, calc.FocusIsocentreDistance,
-                             LeadingNumber(texts.TypicalTubeVoltage));
-    const std::string file = SaveDeviceFile(state.WorkingFolder, texts, calc);
+    filter.SetThicknessText(option.substr(colon + 1));
+    if (const std::optional<UserMessage> refused =
+            filter.Set(MaterialFileName(option.substr(0, colon)))) {
+        throw UsageError(refused->text);
+    }
+}
 
-    JsonObject json;
-    json.Number("CouchTransmission", calc.CouchTransmission)
-        .Number("KermaCorrectionFactor", calc.KermaCorrectionFactor)
-        .Number("CouchEquivalentThickness", calc.CouchEquivalentThickness)
-        .Text("file", file);
-    out << json.Serialise() << '\n';
+// The device dialog without its window: the same boxes, the same OK and the same Save.
+int DeviceCreate(const DeviceOptions& o, const CommonOptions& common, const std::string& executable,
+                 std::ostream& out, std::ostream& err) {
+    EngineState state = LoadState(common, executable);
+    DeviceEntry entry(state);
+    const std::pair<DeviceField, const std::string&> typed[] = {
+        {DeviceField::DeviceName, o.name},
+        {DeviceField::FocusReceptorDistance, o.receptor},
+        {DeviceField::FocusIsocentreDistance, o.isocentre},
+        {DeviceField::TargetAngle, o.angle},
+        {DeviceField::InherentFiltration, o.inherent},
+        {DeviceField::AddedAluminium, o.aluminium},
+        {DeviceField::AddedCopper, o.copper},
+        {DeviceField::TypicalTubeVoltage, o.kv},
+        {DeviceField::KermaNoCouch, o.k0},
+        {DeviceField::KermaWithCouch, o.k1},
+        {DeviceField::DisplayedKar, o.kd},
+    };
+    for (const auto& [field, text] : typed) {
+        entry.SetText(field, text);
+    }
+    if (!o.filter.empty()) {
+        FilterEntry filter(state, entry);
+        SetFilterFromOption(filter, o.filter);
+    }
+    if (const std::optional<UserMessage> refused = entry.Ok()) {
+        err << refused->text << '\n';
+        return 2;
+    }
+    const DeviceSaveOutcome saved = entry.Save();
+    if (!saved.saved) {
+        err << saved.message.text << '\n';
+        return 2;
+    }
+
+    const CalculationCase& calc = state.calc;
+    Json json;
+    json["CouchTransmission"] = JsonNumber(calc.CouchTransmission);
+    json["KermaCorrectionFactor"] = JsonNumber(calc.KermaCorrectionFactor);
+    json["CouchEquivalentThickness"] = JsonNumber(calc.CouchEquivalentThickness);
+    json["file"] = saved.file_name;
+    WriteJson(out, json);
     return 0;
+}
+
+// The fields of one line of the exposure list, trailing blanks removed.
+std::vector<std::string> ExposureFields(const std::string& line, const std::string& file_name) {
+    FieldStream fields(line, file_name);
+    std::vector<std::string> values;
+    while (auto field = fields.ReadField()) {
+        while (!field->empty() && (field->back() == ' ' || field->back() == '\t')) {
+            field->pop_back();
+        }
+        values.push_back(*field);
+    }
+    if (line.back() == ',') {
+        values.emplace_back();  // a trailing comma leaves an empty last field
+    }
+    return values;
 }
 
 // Exposures of the input file with their line numbers.
@@ -216,6 +341,7 @@ std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path&
     if (!in) {
         throw UsageError("照射の一覧「" + path.string() + "」を開けません。");
     }
+    const std::string file_name = path.filename().string();
     std::vector<std::pair<int, Exposure>> exposures;
     std::string line;
     int number = 0;
@@ -230,19 +356,8 @@ std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path&
         if (line.find_first_not_of(" \t") == std::string::npos) {
             continue;
         }
-        FieldStream fields(line, path.filename().string());
-        std::vector<std::string> values;
-        while (auto field = fields.ReadField()) {
-            while (!field->empty() && (field->back() == ' ' || field->back() == '\t')) {
-                field->pop_back();
-            }
-            values.push_back(*field);
-        }
-        if (line.back() == ',') {
-            values.emplace_back();  // a trailing comma leaves an empty last field
-        }
-        const std::string where =
-            path.filename().string() + " の " + std::to_string(number) + " 行目";
+        const std::vector<std::string> values = ExposureFields(line, file_name);
+        const std::string where = file_name + " の " + std::to_string(number) + " 行目";
         if (number == 1) {
             if (values !=
                 std::vector<std::string>{"device", "site", "kv", "kar", "pka", "shape", "fsd"}) {
@@ -264,11 +379,42 @@ std::vector<std::pair<int, Exposure>> ReadExposures(const std::filesystem::path&
     return exposures;
 }
 
-int Table(const Options& options, const std::string& executable, std::ostream& out,
-          std::ostream& err) {
-    const std::filesystem::path input = Require(options, "input");
-    const std::string comment = Require(options, "comment");
-    const std::filesystem::path output = Require(options, "output");
+// The files the table command was asked for; a failed write is reported as JSON.
+int WriteTableFiles(const TableOptions& o, const ResultsTable& table,
+                    const std::filesystem::path& working_folder, std::ostream& out) {
+    Json json;
+    try {
+        if (!o.output.empty()) {
+            WriteResultsCsv(o.output, o.comment, table);
+            json["file"] = o.output;
+        }
+        if (!o.pdf.empty()) {
+            const std::string user =
+                o.user_given->count() > 0 ? o.user : RegisteredUserName(working_folder);
+            WriteTablePdf(o.pdf, table, user);
+            json["pdf"] = o.pdf;
+        }
+    } catch (const FileError& error) {
+        Json failure;
+        failure["error"] = error.what();
+        WriteJson(out, failure);
+        return 1;
+    }
+    json["rows"] = table.RowCount();
+    json["DoseTotal"] = JsonNumber(table.DoseTotal());
+    WriteJson(out, json);
+    return 0;
+}
+
+int Table(const TableOptions& o, const CommonOptions& common, const std::string& executable,
+          std::ostream& out, std::ostream& err) {
+    if (o.output.empty() && o.pdf.empty()) {
+        throw UsageError("--output か --pdf を指定して下さい。");
+    }
+    if (!o.output.empty() && o.comment_given->count() == 0) {
+        throw UsageError("--output には --comment を指定して下さい。");
+    }
+    const std::filesystem::path input = o.input;
     const auto exposures = ReadExposures(input);
     if (exposures.size() > static_cast<size_t>(kResultSlotCount)) {
         throw UsageError("照射が " + std::to_string(exposures.size()) +
@@ -276,7 +422,7 @@ int Table(const Options& options, const std::string& executable, std::ostream& o
                          input.filename().string() + " の " +
                          std::to_string(exposures[kResultSlotCount].first) + " 行目から先)。");
     }
-    EngineState state = LoadState(options, executable);
+    EngineState state = LoadState(common, executable);
     ResultsTable table;
     for (const auto& [line, exposure] : exposures) {
         const std::string where =
@@ -297,62 +443,47 @@ int Table(const Options& options, const std::string& executable, std::ostream& o
         }
         AddResultRow(table, state.calc);
     }
-    WriteResultsCsv(output, comment, table);
-    JsonObject json;
-    json.Text("file", output.string())
-        .Number("rows", table.RowCount())
-        .Number("DoseTotal", table.DoseTotal());
-    out << json.Serialise() << '\n';
-    return 0;
+    return WriteTableFiles(o, table, state.WorkingFolder, out);
 }
 
-}  // namespace
+// Options and commands under Japanese headings.
+void TranslateGroups(CLI::App& app) {
+    for (CLI::Option* option : app.get_options()) {
+        option->group("オプション");
+    }
+    for (CLI::App* command : app.get_subcommands({})) {
+        command->group("コマンド");
+        TranslateGroups(*command);
+    }
+}
 
-int RunCommandLine(const std::vector<std::string>& args, const std::string& executable,
-                   std::ostream& out, std::ostream& err) {
+void TranslateLabels(CLI::App& app) {
+    auto formatter = app.get_formatter();
+    formatter->label("Usage", "使い方");
+    formatter->label("OPTIONS", "オプション");
+    formatter->label("Positionals", "引数");
+    formatter->column_width(36);
+    formatter->label("SUBCOMMAND", "コマンド");
+    formatter->label("Subcommands", "コマンド");
+    formatter->label("REQUIRED", "必須");
+    formatter->label("TEXT", "値");
+}
+
+// Runs the chosen command; the failures every command shares become exit codes here.
+int Dispatch(const CLI::App& app, const CalcOptions& calc, const DeviceOptions& device,
+             const TableOptions& table, const ReportRequest& report, const CommonOptions& common,
+             const std::string& executable, std::ostream& out, std::ostream& err) {
     try {
-        const std::string command = args.empty() ? std::string() : args[0];
-        if (command.empty() || command == "--help" || command == "-h" || command == "help") {
-            (command.empty() ? err : out) << kMainHelp;
-            return command.empty() ? 2 : 0;
+        if (app.got_subcommand("report")) {
+            return Report(report, common, executable, out, err);
         }
-        if (command == "calc") {
-            const Options options = ParseOptions(
-                args, 1, {"device", "kar", "pka", "shape", "kv", "fsd", "site", "workdir"});
-            if (options.count("help")) {
-                out << kCalcHelp;
-                return 0;
-            }
-            return Calc(options, executable, out, err);
+        if (app.got_subcommand("calc")) {
+            return Calc(calc, common, executable, out, err);
         }
-        if (command == "device") {
-            if (args.size() < 2 || (args[1] != "create" && args[1] != "--help")) {
-                throw UsageError("device の後には create を指定して下さい。");
-            }
-            if (args[1] == "--help") {
-                out << kDeviceHelp;
-                return 0;
-            }
-            const Options options =
-                ParseOptions(args, 2,
-                             {"name", "frd", "fid", "angle", "inherent", "al", "cu", "filter", "kv",
-                              "k0", "k1", "kd", "workdir"});
-            if (options.count("help")) {
-                out << kDeviceHelp;
-                return 0;
-            }
-            return DeviceCreate(options, executable, out);
+        if (app.got_subcommand("device")) {
+            return DeviceCreate(device, common, executable, out, err);
         }
-        if (command == "table") {
-            const Options options =
-                ParseOptions(args, 1, {"input", "comment", "output", "workdir"});
-            if (options.count("help")) {
-                out << kTableHelp;
-                return 0;
-            }
-            return Table(options, executable, out, err);
-        }
-        throw UsageError("不明なコマンドです: " + command + " (korvex2-cli --help を参照)");
+        return Table(table, common, executable, out, err);
     } catch (const UsageError& error) {
         err << error.what() << '\n';
         return 2;
@@ -363,11 +494,57 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
         err << error.what() << '\n';
         return 2;
     } catch (const CalculationError& error) {
-        JsonObject json;
-        json.Text("error", kCalculationFailureMessage).Text("reason", error.what());
-        out << json.Serialise() << '\n';
+        Json json;
+        json["error"] = kCalculationFailureMessage;
+        json["reason"] = error.what();
+        WriteJson(out, json);
         return 1;
     }
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, const std::string& executable,
+                   std::ostream& out, std::ostream& err) {
+    const Help help(UserReadsJapanese());
+    CLI::App app(help(kProgramHelp), "korvex2-cli");
+    if (help.japanese()) {
+        TranslateLabels(app);
+    }
+    app.footer(help(kFooter));
+    app.set_version_flag("--version", "korvex2-cli " KORVEX_VERSION,
+                         help({"版数を表示します", "print the version"}));
+    app.require_subcommand(1);
+    app.set_help_flag("-h,--help", help({"この説明を表示します", "print this help"}));
+
+    CommonOptions common;
+    CalcOptions calc;
+    DeviceOptions device;
+    TableOptions table;
+    ReportRequest report;
+    AddCalcCommand(app, help, calc);
+    AddDeviceCommand(app, help, device);
+    AddTableCommand(app, help, table);
+    AddReportCommand(app, help, report);
+    for (CLI::App* command : app.get_subcommands({})) {
+        command->add_option("--workdir", common.workdir, help(kWorkdirHelp));
+        for (CLI::App* inner : command->get_subcommands({})) {
+            inner->add_option("--workdir", common.workdir, help(kWorkdirHelp));
+        }
+    }
+
+    if (help.japanese()) {
+        TranslateGroups(app);
+    }
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        // Help and version are answers; every other parse failure is a usage error.
+        return code == 0 ? 0 : 2;
+    }
+    return Dispatch(app, calc, device, table, report, common, executable, out, err);
 }
 
 }  // namespace korvex::cli

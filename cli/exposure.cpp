@@ -37,36 +37,40 @@ ExposureResult RunExposure(EngineState& state, const Exposure& exposure) {
     return result;
 }
 
-JsonObject CalculationJson(const CalculationCase& calc, const ExposureResult& result) {
-    JsonObject json;
-    json.Number("CorrectedKar", calc.CorrectedKar)
-        .Number("CorrectedPka", calc.CorrectedPka)
-        .Number("CouchTransmission", calc.CouchTransmission)
-        .Number("PrimaryAirKerma", calc.PrimaryAirKerma)
-        .Number("DoseToKermaRatio", calc.DoseToKermaRatio)
-        .Number("MeanBackscatterFactor", calc.MeanBackscatterFactor)
-        .Number("DepthFactor", calc.DepthFactor)
-        .Number("LayerSurfaceDose", calc.LayerSurfaceDose)
-        .Number("SkinDose", calc.SkinDose)
-        .Number("PrimarySurfaceDose", calc.PrimarySurfaceDose)
-        .Number("ForwardBackscatterFactor", calc.ForwardBackscatterFactor)
-        .Number("EffectiveSurfaceDistance", calc.EffectiveSurfaceDistance)
-        .Number("SurfaceFieldSizeA", calc.SurfaceFieldSizeA)
-        .Text("ReferenceFieldSize", result.field_size_text);
-
-    JsonObject display;
-    for (int i = 0; i < 7; ++i) {
-        const auto& text = result.outcome.displays[static_cast<size_t>(i)];
-        display.Text("Label" + std::to_string(68 + i), text.value_or(""));
+Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) {
+    Json json;
+    const std::pair<const char*, double> numbers[] = {
+        {"CorrectedKar", calc.CorrectedKar},
+        {"CorrectedPka", calc.CorrectedPka},
+        {"CouchTransmission", calc.CouchTransmission},
+        {"PrimaryAirKerma", calc.PrimaryAirKerma},
+        {"DoseToKermaRatio", calc.DoseToKermaRatio},
+        {"MeanBackscatterFactor", calc.MeanBackscatterFactor},
+        {"DepthFactor", calc.DepthFactor},
+        {"LayerSurfaceDose", calc.LayerSurfaceDose},
+        {"SkinDose", calc.SkinDose},
+        {"PrimarySurfaceDose", calc.PrimarySurfaceDose},
+        {"ForwardBackscatterFactor", calc.ForwardBackscatterFactor},
+        {"EffectiveSurfaceDistance", calc.EffectiveSurfaceDistance},
+        {"SurfaceFieldSizeA", calc.SurfaceFieldSizeA},
+    };
+    for (const auto& [key, value] : numbers) {
+        json[key] = JsonNumber(value);
     }
-    json.Object("display", display);
+    json["ReferenceFieldSize"] = result.field_size_text;
+
+    Json display = Json::object();
+    for (size_t i = 0; i < kDisplayNames.size(); ++i) {
+        display[kDisplayNames[i]] = result.outcome.displays[i].value_or("");
+    }
+    json["display"] = display;
 
     const ResultRow row = FormatResultRow(calc);
-    std::vector<std::string> cells;
+    Json cells = Json::array();
     for (const ResultColumnInfo& info : kResultColumns) {
         cells.push_back(row[info.column].StoredText());
     }
-    json.TextArray("row", cells);
+    json["row"] = cells;
     return json;
 }
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "cli/json_writer.h"
+#include "cli/json_output.h"
 #include "engine/calculation_driver.h"
 #include "engine/engine_state.h"
 
@@ -36,8 +36,8 @@ struct ExposureResult {
 // unchosen, as the window's option would), then calculates.
 ExposureResult RunExposure(EngineState& state, const Exposure& exposure);
 
-// The calculation's numbers, the field size text, the seven displays and the 16 cells the
-// results table would store.
-JsonObject CalculationJson(const CalculationCase& calc, const ExposureResult& result);
+// The calculation's numbers, the field size text, the seven displays (keyed by the names of
+// the values they show) and the 16 cells the results table would store.
+Json CalculationJson(const CalculationCase& calc, const ExposureResult& result);
 
 }  // namespace korvex::cli

@@ -13,7 +13,6 @@
 namespace korvex {
 namespace {
 
-constexpr double kMmToCm = 0.1;
 // Longest file name the file system takes, in bytes.
 constexpr size_t kMaxFileNameBytes = 255;
 

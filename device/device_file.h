@@ -13,6 +13,10 @@ inline constexpr const char* kOldDeviceFileExtension = ".kvx";
 // The typical tube voltage of an older-version device file, which holds none.
 inline constexpr const char* kOldDeviceTubeVoltage = "80";
 
+// Filter thicknesses are mm in files and on screen, cm in the case. Every conversion uses
+// this one factor, so that the same thickness always gives the same case.
+inline constexpr double kMmToCm = 0.1;
+
 // What the main window shows of a loaded device besides the case.
 struct LoadedDevice {
     std::string TypicalTubeVoltage;  // text for Text5: line 10 as written, "80" for ".kvx"

@@ -32,6 +32,11 @@ struct MaterialAttenuation {
 MaterialAttenuation ReadMaterialFile(const std::filesystem::path& path,
                                      const std::string& file_label);
 
+// Line 1 of a material file, its description (the filter dialog shows it when the file is
+// clicked). Throws FileError naming `file_label` for a missing or empty file.
+std::string ReadMaterialDescription(const std::filesystem::path& path,
+                                    const std::string& file_label);
+
 // Builds ArbitraryFilterMu from the material file `file_name` of the working folder and
 // returns its description line. On FileError the previous table is kept.
 std::string BuildFilterAttenuation(EngineState& state, const std::string& file_name);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/backscatter.h"
+#include "engine/checked_math.h"
 #include "engine/depth_dose.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
@@ -13,22 +14,6 @@
 
 namespace korvex {
 namespace {
-
-
-// A result must be finite before it enters the case or a display.
-double Finite(double value, const char* what) {
-    if (!std::isfinite(value)) {
-        throw CalculationError(std::string(what) + " is not finite");
-    }
-    return value;
-}
-
-double Divide(double numerator, double denominator, const char* what) {
-    if (denominator == 0.0) {
-        throw CalculationError(std::string("division by zero in ") + what);
-    }
-    return Finite(numerator / denominator, what);
-}
 
 // Steps 3 to 11; returns false when the depth step failed.
 bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationOutcome& outcome,

@@ -39,6 +39,12 @@ enum DisplayIndex : int {
     kSkinDoseDisplay = 6,            // Label74, "####0.0"
 };
 
+// The displays by the names of the case members they show, in display order.
+inline constexpr std::array<const char*, 7> kDisplayNames = {
+    "CorrectedKar",    "CorrectedPka",     "CouchTransmission",
+    "PrimaryAirKerma", "DoseToKermaRatio", "ForwardBackscatterFactor",
+    "SkinDose"};
+
 struct CalculationOutcome {
     enum class Result { MissingInput, Failed, DepthStepFailed, Succeeded };
     Result result = Result::MissingInput;

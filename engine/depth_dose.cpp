@@ -1,18 +1,13 @@
 #include "engine/depth_dose.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "engine/checked_math.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
-#include "engine/field_stream.h"
 #include "engine/spectrum.h"
-#include "engine/text_file.h"
-#include "engine/text_rules.h"
 
 namespace korvex {
 namespace {
@@ -25,39 +20,6 @@ constexpr double kQuarterTurn = Pi / 2;
 // Centre depth of layer z in cm: 0.25, 0.75, ..., 19.75 for z = 1..40.
 double LayerCentre(long layer) {
     return kLayerThickness * static_cast<double>(layer) - 0.25;
-}
-
-std::string Text(double value) {
-    return std::isfinite(value) ? ShortestNumberText(value) : std::string("non-finite");
-}
-
-double Divide(double numerator, double denominator, const char* what) {
-    if (denominator == 0.0) {
-        throw CalculationError(std::string("division by zero in ") + what);
-    }
-    return numerator / denominator;
-}
-
-double SquareRoot(double value, const char* what) {
-    if (!(value >= 0.0)) {
-        throw CalculationError(std::string("square root of ") + Text(value) + " in " + what);
-    }
-    return std::sqrt(value);
-}
-
-double Logarithm(double value, const char* what) {
-    if (!(value > 0.0)) {
-        throw CalculationError(std::string("logarithm of ") + Text(value) + " in " + what);
-    }
-    return std::log(value);
-}
-
-// Int() of a non-negative ring count; anything else cannot index a table.
-long WholePart(double value, const char* what) {
-    if (!(value >= 0.0) || value > 1.0e6) {
-        throw CalculationError(std::string(what) + " out of range: " + Text(value));
-    }
-    return static_cast<long>(std::floor(value));
 }
 
 // Angle from the perpendicular to an edge at distance h at which the circle of radius r
@@ -93,13 +55,7 @@ double CornerPart(double h, double corner_angle, double r1, double half_diagonal
            0.5 * r1 * r1 * (corner_angle - theta1);
 }
 
-void RunDepthStep(EngineState& state, const ScatterKernelSource& kernels) {
-    const ReferenceTables& ref = state.tables;
-    const FineArray& spectrum = state.work.PhotonSpectrum;
-    CalculationCase& c = state.calc;
-    DepthTables& t = state.depth;
-
-    // 1. Clear.
+void ClearDepthTables(DepthTables& t) {
     for (long z = 1; z <= kKernelLayerCount; ++z) {
         t.PrimaryDepthDose[z] = 0;
         t.ScatterDepthDose[z] = 0;
@@ -107,24 +63,31 @@ void RunDepthStep(EngineState& state, const ScatterKernelSource& kernels) {
             t.ScatterByEnergy(e, z) = 0;
         }
     }
+}
 
-    // 2. Field at the phantom surface: half sides, or the radius of a circle.
+// Half sides of the field at the phantom surface (the radius of a circle); the surface must
+// lie in front of the focus and the field must not be negative.
+void SetSurfaceField(CalculationCase& c) {
     c.FieldHalfLong = 0.5 * c.SurfaceFieldSizeA;
     c.FieldHalfShort = 0.5 * c.SurfaceFieldSizeB;
-    const bool circle = c.FieldShape == FieldShapeKind::Circle;
     const double f = c.EffectiveSurfaceDistance;
     if (!(f > 0.0) || !std::isfinite(f)) {
-        // The phantom surface must lie in front of the focus.
-        throw CalculationError("effective surface distance " + Text(f) + " cm is not positive");
+        throw CalculationError("effective surface distance " + ReasonNumber(f) +
+                               " cm is not positive");
     }
     if (!(c.FieldHalfLong >= 0.0) || !(c.FieldHalfShort >= 0.0)) {
-        throw CalculationError("negative field size at the surface: " + Text(c.SurfaceFieldSizeA) +
-                               " x " + Text(c.SurfaceFieldSizeB) + " cm");
+        throw CalculationError(
+            "negative field size at the surface: " + ReasonNumber(c.SurfaceFieldSizeA) + " x " +
+            ReasonNumber(c.SurfaceFieldSizeB) + " cm");
     }
-    const long last = LastSpectrumBin(c.TubeVoltage);
+}
 
-    // 3. Primary dose per layer: attenuation and inverse square.
-    for (long e = 21; e <= last; ++e) {
+// Primary dose per layer: attenuation in the phantom and the inverse square from the surface
+// at distance f (cm).
+void AddPrimaryDose(const EngineState& state, double f, long last_bin, DepthTables& t) {
+    const ReferenceTables& ref = state.tables;
+    const FineArray& spectrum = state.work.PhotonSpectrum;
+    for (long e = 21; e <= last_bin; ++e) {
         const double mu = ref.MuPhantom[e];
         const double primary = ref.PrimaryFine[e];
         const double weight = spectrum[e];
@@ -134,56 +97,81 @@ void RunDepthStep(EngineState& state, const ScatterKernelSource& kernels) {
                                                                 (f * f) / ((f + d) * (f + d));
         }
     }
+}
 
-    // 4. Scatter on the kernel grid. The rings a layer covers and their fractions inside a
-    // rectangular field depend only on the layer, so they are worked out once.
-    std::vector<long> rings(kDepthLayerCount + 1, 0);
-    std::vector<double> fractions;
-    if (!circle) {
-        fractions.assign((kDepthLayerCount + 1) * (kKernelRingCount + 1), 0.0);
+// Which kernel rings the field covers in each layer, and with what fraction of their area
+// (all of it for a circle). They depend only on the layer, so they are worked out once for
+// every kernel energy.
+struct LayerCoverage {
+    std::vector<long> rings = std::vector<long>(kDepthLayerCount + 1, 0);
+    std::vector<double> inverse_square = std::vector<double>(kDepthLayerCount + 1, 0.0);
+    std::vector<double> fractions;  // layer z, ring k at z * (kKernelRingCount + 1) + k
+    bool circle = false;            // every covered ring counts whole
+};
+
+LayerCoverage CoverLayers(const CalculationCase& c) {
+    LayerCoverage cover;
+    cover.circle = c.FieldShape == FieldShapeKind::Circle;
+    if (!cover.circle) {
+        cover.fractions.assign((kDepthLayerCount + 1) * (kKernelRingCount + 1), 0.0);
     }
-    std::vector<double> inverse_square(kDepthLayerCount + 1, 0.0);
+    const double f = c.EffectiveSurfaceDistance;
     for (long z = 1; z <= kDepthLayerCount; ++z) {
         const double d = LayerCentre(z);
-        inverse_square[z] = f * f / ((f + d) * (f + d));
-        if (circle) {
-            const double radius = c.FieldHalfLong * (f + d) / f;
-            rings[z] = WholePart(2 * radius, "rings of the field") + 1;
-        } else {
-            const double a = c.FieldHalfLong * (f + d) / f;
-            const double b = c.FieldHalfShort * (f + d) / f;
-            const double half_diagonal = std::sqrt(a * a + b * b);
-            rings[z] = WholePart(2 * half_diagonal, "rings of the field") + 1;
-            if (rings[z] > kKernelRingCount) {
-                throw CalculationError("the field covers " + std::to_string(rings[z]) +
-                                       " rings at layer " + std::to_string(z) + ", the kernels " +
-                                       std::to_string(kKernelRingCount));
-            }
-            for (long k = 1; k <= rings[z]; ++k) {
-                fractions[z * (kKernelRingCount + 1) + k] =
-                    RingFraction(0.5 * k - 0.5, 0.5 * k, a, b);
-            }
+        const double scale = (f + d) / f;  // the divergent field grows with depth
+        cover.inverse_square[static_cast<size_t>(z)] = f * f / ((f + d) * (f + d));
+        if (cover.circle) {
+            cover.rings[static_cast<size_t>(z)] =
+                WholePart(2 * c.FieldHalfLong * scale, "rings of the field") + 1;
+            continue;
+        }
+        const double a = c.FieldHalfLong * scale;
+        const double b = c.FieldHalfShort * scale;
+        const long rings = WholePart(2 * std::sqrt(a * a + b * b), "rings of the field") + 1;
+        if (rings > kKernelRingCount) {
+            throw CalculationError("the field covers " + std::to_string(rings) +
+                                   " rings at layer " + std::to_string(z) + ", the kernels " +
+                                   std::to_string(kKernelRingCount));
+        }
+        cover.rings[static_cast<size_t>(z)] = rings;
+        for (long k = 1; k <= rings; ++k) {
+            cover.fractions[static_cast<size_t>(z * (kKernelRingCount + 1) + k)] =
+                RingFraction(0.5 * k - 0.5, 0.5 * k, a, b);
         }
     }
+    return cover;
+}
+
+// On-axis scatter per layer at the kernel energies 10, 15, ..., 150 keV (fine bins 20, 30,
+// ..., 300): the kernel summed over the covered rings.
+void AddKernelScatter(const LayerCoverage& cover, const ScatterKernelSource& kernels,
+                      DepthTables& t) {
     for (long e = 2 * kFirstKernelEnergy; e <= kFineGridSize; e += 2 * kKernelEnergyStep) {
         const ScatterKernel& kernel = kernels(static_cast<int>(e / 2));
         for (long z = 1; z <= kDepthLayerCount; ++z) {
-            const double g = inverse_square[z];
+            const double g = cover.inverse_square[static_cast<size_t>(z)];
+            const long rings = cover.rings[static_cast<size_t>(z)];
             double y = t.ScatterByEnergy(e, z);
-            for (long k = 1; k <= rings[z]; ++k) {
-                if (circle) {
+            if (cover.circle) {
+                for (long k = 1; k <= rings; ++k) {
                     y = y + g * kernel(k, z);
-                } else {
-                    y = y + fractions[z * (kKernelRingCount + 1) + k] * g * kernel(k, z);
+                }
+            } else {
+                const double* fraction =
+                    &cover.fractions[static_cast<size_t>(z * (kKernelRingCount + 1))];
+                for (long k = 1; k <= rings; ++k) {
+                    y = y + fraction[k] * g * kernel(k, z);
                 }
             }
             t.ScatterByEnergy(e, z) = y;
         }
     }
+}
 
-    // 5. Scatter between grid energies: ln Y linear in energy. A grid value of exactly 0
-    // becomes 1 before the logarithm and keeps that value.
-    for (long e = 21; e <= last; ++e) {
+// Scatter between the kernel energies: ln Y linear in energy. A grid value of exactly 0
+// becomes 1 before the logarithm and keeps that value.
+void InterpolateScatter(long last_bin, DepthTables& t) {
+    for (long e = 21; e <= last_bin; ++e) {
         if (e % 10 == 0) {
             continue;
         }
@@ -209,143 +197,69 @@ void RunDepthStep(EngineState& state, const ScatterKernelSource& kernels) {
                 std::exp(log_upper - (log_upper - log_lower) * below_upper / kKernelEnergyStep);
         }
     }
+}
 
-    // 6. Scatter dose per layer.
-    for (long e = 21; e <= last; ++e) {
+void AddScatterDose(const FineArray& spectrum, long last_bin, DepthTables& t) {
+    for (long e = 21; e <= last_bin; ++e) {
         const double weight = spectrum[e];
         for (long z = 1; z <= kDepthLayerCount; ++z) {
             t.ScatterDepthDose[z] = t.ScatterDepthDose[z] + t.ScatterByEnergy(e, z) * weight;
         }
     }
+}
 
-    // 7. Percent depth dose relative to the first layer.
-    const double first_layer = t.PrimaryDepthDose[1] + t.ScatterDepthDose[1];
-    if (!std::isfinite(first_layer)) {
-        throw CalculationError("first-layer dose is not finite");
-    }
+// Percent depth dose, primary, scatter and total, relative to the first layer's total.
+void FillDepthDoseTable(DepthTables& t) {
+    const double first_layer =
+        Finite(t.PrimaryDepthDose[1] + t.ScatterDepthDose[1], "first-layer dose");
     for (long z = 1; z <= kDepthLayerCount; ++z) {
         t.DepthDoseTable(1, z) = Divide(100 * t.PrimaryDepthDose[z], first_layer, "depth dose");
         t.DepthDoseTable(2, z) = Divide(100 * t.ScatterDepthDose[z], first_layer, "depth dose");
         t.DepthDoseTable(3, z) = Divide(100 * (t.PrimaryDepthDose[z] + t.ScatterDepthDose[z]),
                                         first_layer, "depth dose");
-        if (!std::isfinite(t.DepthDoseTable(3, z))) {
-            throw CalculationError("depth dose of layer " + std::to_string(z) + " is not finite");
-        }
     }
+}
 
-    // 8. Factor at the couch depth: linear between the neighbouring layer centres. Down to
-    // the first centre the factor is the first layer's own (continuous at 0.25 cm); below
-    // the 40th centre nothing has been computed.
-    const double depth = c.CouchDepth;
-    if (!std::isfinite(depth)) {
-        throw CalculationError("couch depth is not finite");
-    }
-    double factor = 0;
+// The factor at the couch depth: linear between the neighbouring layer centres. Down to
+// the first centre the factor is the first layer's own (continuous at 0.25 cm); below
+// the 40th centre nothing has been computed.
+double FactorAtDepth(const DepthTables& t, double depth) {
+    Finite(depth, "couch depth");
     if (depth <= LayerCentre(1)) {
-        factor = 0.01 * t.DepthDoseTable(3, 1);
-    } else {
-        long j = 1;
-        while (LayerCentre(j) < depth) {
-            ++j;
-            if (j > kDepthLayerCount) {
-                throw CalculationError("couch depth " + Text(depth) + " cm lies below " +
-                                       Text(LayerCentre(kDepthLayerCount)) + " cm");
-            }
-        }
-        if (LayerCentre(j) == depth) {
-            factor = 0.01 * t.DepthDoseTable(3, j);
-        } else {
-            const double above = t.DepthDoseTable(3, j - 1);
-            factor = 0.01 *
-                     (above + 2 * (t.DepthDoseTable(3, j) - above) * (depth - LayerCentre(j - 1)));
+        return 0.01 * t.DepthDoseTable(3, 1);
+    }
+    long j = 1;
+    while (LayerCentre(j) < depth) {
+        ++j;
+        if (j > kDepthLayerCount) {
+            throw CalculationError("couch depth " + ReasonNumber(depth) + " cm lies below " +
+                                   ReasonNumber(LayerCentre(kDepthLayerCount)) + " cm");
         }
     }
-    if (!std::isfinite(factor)) {
-        throw CalculationError("depth factor is not finite");
+    if (LayerCentre(j) == depth) {
+        return 0.01 * t.DepthDoseTable(3, j);
     }
-    c.DepthFactor = factor;
+    const double above = t.DepthDoseTable(3, j - 1);
+    return Finite(
+        0.01 * (above + 2 * (t.DepthDoseTable(3, j) - above) * (depth - LayerCentre(j - 1))),
+        "depth factor");
+}
+
+void RunDepthStep(EngineState& state, const ScatterKernelSource& kernels) {
+    CalculationCase& c = state.calc;
+    DepthTables& t = state.depth;
+    ClearDepthTables(t);
+    SetSurfaceField(c);
+    const long last_bin = LastSpectrumBin(c.TubeVoltage);
+    AddPrimaryDose(state, c.EffectiveSurfaceDistance, last_bin, t);
+    AddKernelScatter(CoverLayers(c), kernels, t);
+    InterpolateScatter(last_bin, t);
+    AddScatterDose(state.work.PhotonSpectrum, last_bin, t);
+    FillDepthDoseTable(t);
+    c.DepthFactor = FactorAtDepth(t, c.CouchDepth);
 }
 
 }  // namespace
-
-std::string ScatterKernelFileName(int energy_kev) {
-    return "PDS-data/" + std::to_string(energy_kev) + ".dat";
-}
-
-ScatterKernel ReadScatterKernelFile(const std::filesystem::path& path,
-                                    const std::string& file_label) {
-    FieldStream stream(ReadTextFile(path, file_label, Decoding::Lenient), file_label);
-    ScatterKernel kernel;
-    for (long z = 1; z <= kKernelLayerCount; ++z) {
-        for (long k = 1; k <= kKernelRingCount; ++k) {
-            const double value = stream.RequireNumber();
-            if (z <= kDepthLayerCount) {
-                kernel(k, z) = value;
-            }
-        }
-    }
-    return kernel;
-}
-
-ScatterKernelCache::ScatterKernelCache() : entries_(kKernelFileCount) {}
-
-void ScatterKernelCache::Clear() {
-    for (Entry& entry : entries_) {
-        entry = Entry{};
-    }
-}
-
-ScatterKernelCache::FileStamp ScatterKernelCache::StampOf(const std::filesystem::path& path,
-                                                          const std::string& file_label) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            throw FileError("ファイル「" + file_label + "」が見つかりません。");
-        }
-        throw FileError("ファイル「" + file_label + "」を開けません。");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw FileError("「" + file_label + "」はファイルではありません。");
-    }
-    FileStamp stamp;
-    stamp.size = info.st_size;
-    stamp.modified_ns =
-        static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
-    stamp.changed_ns =
-        static_cast<long long>(info.st_ctim.tv_sec) * 1000000000LL + info.st_ctim.tv_nsec;
-    stamp.inode = info.st_ino;
-    stamp.device = info.st_dev;
-    return stamp;
-}
-
-const ScatterKernel& ScatterKernelCache::Kernel(const std::filesystem::path& working_folder,
-                                                int energy_kev) {
-    const int offset = energy_kev - kFirstKernelEnergy;
-    if (offset < 0 || offset % kKernelEnergyStep != 0 ||
-        offset / kKernelEnergyStep >= kKernelFileCount) {
-        throw CalculationError("no kernel file for " + std::to_string(energy_kev) + " keV");
-    }
-    Entry& entry = entries_[static_cast<size_t>(offset / kKernelEnergyStep)];
-    const std::string label = ScatterKernelFileName(energy_kev);
-    const std::filesystem::path path = working_folder / label;
-    try {
-        // Taken before reading: a change while the file is read shows at the next request.
-        const FileStamp stamp = StampOf(path, label);
-        if (entry.valid && entry.path == path && entry.stamp == stamp) {
-            return *entry.kernel;
-        }
-        entry = Entry{};
-        auto kernel = std::make_shared<const ScatterKernel>(ReadScatterKernelFile(path, label));
-        entry.path = path;
-        entry.stamp = stamp;
-        entry.kernel = std::move(kernel);
-        entry.valid = true;
-        return *entry.kernel;
-    } catch (...) {
-        entry = Entry{};
-        throw;
-    }
-}
 
 DepthStepResult ComputeDepthFactor(EngineState& state) {
     const std::filesystem::path folder = state.WorkingFolder;

@@ -7,6 +7,7 @@
 #include "engine/depth_dose.h"
 #include "engine/grid_array.h"
 #include "engine/reference_tables.h"
+#include "engine/spectrum_cache.h"
 
 namespace korvex {
 
@@ -40,6 +41,7 @@ struct EngineState {
     DepthTables depth;
     TransmissionTable TissueTransmission;
     ScatterKernelCache kernel_cache;  // kernel files of WorkingFolder, checked on every use
+    SpectrumCache spectrum_cache;     // spectra by tube voltage, filtration and tables
 };
 
 }  // namespace korvex

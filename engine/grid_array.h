@@ -22,6 +22,8 @@ class GridArray {
 
     void Fill(double value) { values_.fill(value); }
 
+    bool operator==(const GridArray&) const = default;
+
   private:
     static std::size_t Checked(long index) {
         if (index < 0 || index > kLast) {

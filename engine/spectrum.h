@@ -17,6 +17,7 @@ struct SpectrumSums {
 // none of its members, so the device calibration can run it at another voltage.
 // Throws CalculationError for V >= 150.5 kV (beyond the grid), an empty spectrum
 // (V < 1 kV) or a target angle whose cotangent is not finite.
+// Inputs seen before are served from the state's spectrum cache, leaving the same arrays.
 SpectrumSums ComputeSpectrumShape(EngineState& state, double tube_voltage_kv);
 
 // AirKermaSpectrum[i] /= air_kerma_sum for i = 2..2V.

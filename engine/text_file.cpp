@@ -98,8 +98,7 @@ std::string EncodeCp932(std::string_view utf8, const std::string& file_label) {
     return bytes;
 }
 
-std::string ReadTextFile(const std::filesystem::path& path, const std::string& file_label,
-                         Decoding decoding) {
+std::string ReadFileBytes(const std::filesystem::path& path, const std::string& file_label) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         throw FileError("ファイル「" + file_label + "」が見つかりません。");
@@ -116,10 +115,16 @@ std::string ReadTextFile(const std::filesystem::path& path, const std::string& f
     if (stream.bad()) {
         throw FileError("ファイル「" + file_label + "」を読み込めません。");
     }
+    return content.str();
+}
+
+std::string ReadTextFile(const std::filesystem::path& path, const std::string& file_label,
+                         Decoding decoding) {
+    const std::string bytes = ReadFileBytes(path, file_label);
     if (decoding == Decoding::Lenient) {
-        return DecodeCp932Lenient(content.str());
+        return DecodeCp932Lenient(bytes);
     }
-    return DecodeCp932(content.str(), file_label);
+    return DecodeCp932(bytes, file_label);
 }
 
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,

@@ -19,6 +19,10 @@ enum class Decoding {
     Lenient,  // such a sequence becomes U+FFFD (files whose text lines are not used)
 };
 
+// Reads a whole file as it is on disk. A missing or unreadable file, or a folder, throws
+// FileError naming `file_label`.
+std::string ReadFileBytes(const std::filesystem::path& path, const std::string& file_label);
+
 // Reads a whole code page 932 file as UTF-8. A missing or unreadable file throws
 // FileError naming `file_label`.
 std::string ReadTextFile(const std::filesystem::path& path, const std::string& file_label,

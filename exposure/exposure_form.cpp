@@ -71,9 +71,14 @@ void ExposureForm::ForgetDeviceDisplay() {
     display_.FilterMaterial = material;
 }
 
+void ExposureForm::ForgetFilterDisplay() {
+    display_.FilterMaterial.clear();
+    display_.FilterThickness.clear();
+}
+
 void ExposureForm::UseAddedFilters(double aluminium_mm, double copper_mm) {
-    state_.calc.AddedAluminium = aluminium_mm / 10;
-    state_.calc.AddedCopper = copper_mm / 10;
+    state_.calc.AddedAluminium = aluminium_mm * kMmToCm;
+    state_.calc.AddedCopper = copper_mm * kMmToCm;
 }
 
 void ExposureForm::SetText(ExposureField field, std::string text) {

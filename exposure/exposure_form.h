@@ -56,6 +56,9 @@ class ExposureForm {
     // After the device file was deleted: the values are no longer shown (the material
     // label keeps its text), while the case keeps them for the next calculation.
     void ForgetDeviceDisplay();
+    // After the arbitrary filter was released in the filter dialog: the material and its
+    // thickness are no longer shown (both empty).
+    void ForgetFilterDisplay();
 
     // Replaces the device's added filtration for the next calculations (a dose report
     // gives each irradiation event its own), thicknesses in mm.

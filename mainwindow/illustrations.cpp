@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace korvex {
 
@@ -62,30 +63,71 @@ void MascotPicture::paintEvent(QPaintEvent*) {
     p.translate((width() - side) / 2, (height() - side) / 2);
     p.scale(side / 100.0, side / 100.0);
 
-    const QColor fur(214, 168, 110);
-    const QColor dark(90, 60, 40);
-    p.setPen(QPen(dark, 1.5));
-    // Ears, head, muzzle.
-    p.setBrush(dark);
-    p.drawEllipse(QRectF(14, 18, 22, 40));
-    p.drawEllipse(QRectF(64, 18, 22, 40));
+    const QColor fur(222, 176, 116);
+    const QColor light(252, 240, 222);
+    const QColor dark(92, 60, 38);
+    const QPen outline(dark, 1.6);
+
+    // A small dog sitting and looking at the user, wagging its tail.
+    QPainterPath tail;
+    tail.moveTo(70, 84);
+    tail.cubicTo(84, 84, 90, 70, 86, 58);
+    p.setPen(QPen(dark, 7.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawPath(tail);
+    p.setPen(QPen(fur, 5, Qt::SolidLine, Qt::RoundCap));
+    p.drawPath(tail);
+
+    p.setPen(outline);
     p.setBrush(fur);
-    p.drawEllipse(QRectF(22, 20, 56, 56));
-    p.setBrush(QColor(250, 235, 215));
-    p.drawEllipse(QRectF(36, 48, 28, 22));
-    // Eyes, nose, mouth.
+    p.drawEllipse(QRectF(28, 56, 46, 40));  // body
+    p.setBrush(light);
+    p.drawEllipse(QRectF(40, 60, 22, 26));  // chest
+    p.setBrush(fur);
+    p.drawRoundedRect(QRectF(36, 80, 11, 17), 5, 5);  // front legs
+    p.drawRoundedRect(QRectF(55, 80, 11, 17), 5, 5);
+    p.setBrush(light);
+    p.drawEllipse(QRectF(34, 91, 15, 7));  // paws
+    p.drawEllipse(QRectF(53, 91, 15, 7));
+
+    // Floppy ears behind the head.
+    for (const double sign : {-1.0, 1.0}) {
+        p.save();
+        p.translate(50 + sign * 24, 26);
+        p.rotate(sign * 18);
+        p.setBrush(dark);
+        p.drawEllipse(QRectF(-8, -6, 16, 34));
+        p.restore();
+    }
+    p.setBrush(fur);
+    p.drawEllipse(QRectF(25, 10, 50, 48));  // head
+    p.setBrush(light);
+    p.drawEllipse(QRectF(36, 34, 28, 21));  // muzzle
+
+    // Eyes with a highlight, cheeks, nose, smiling mouth and tongue.
+    p.setPen(Qt::NoPen);
     p.setBrush(dark);
-    p.drawEllipse(QPointF(40, 43), 3.5, 4);
-    p.drawEllipse(QPointF(60, 43), 3.5, 4);
-    p.drawEllipse(QPointF(50, 54), 4.5, 3.5);
+    p.drawEllipse(QPointF(40, 30), 3.8, 4.4);
+    p.drawEllipse(QPointF(60, 30), 3.8, 4.4);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(41.2, 28.6), 1.3, 1.3);
+    p.drawEllipse(QPointF(61.2, 28.6), 1.3, 1.3);
+    p.setBrush(QColor(240, 130, 130, 110));
+    p.drawEllipse(QPointF(33, 40), 4.5, 3);
+    p.drawEllipse(QPointF(67, 40), 4.5, 3);
+    p.setBrush(QColor(236, 110, 120));
+    p.drawRoundedRect(QRectF(46.5, 45, 7, 8), 3.5, 3.5);
+    p.setPen(outline);
+    p.setBrush(dark);
+    p.drawEllipse(QPointF(50, 38), 4.6, 3.4);
     p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(43, 55, 7, 7), 200 * 16, 140 * 16);
-    p.drawArc(QRectF(50, 55, 7, 7), 200 * 16, 140 * 16);
+    p.drawArc(QRectF(43, 40, 7, 7), 200 * 16, 140 * 16);
+    p.drawArc(QRectF(50, 40, 7, 7), 200 * 16, 140 * 16);
+
     // Collar with a dosimeter badge.
     p.setBrush(QColor(60, 110, 190));
-    p.drawRoundedRect(QRectF(30, 76, 40, 8), 3, 3);
+    p.drawRoundedRect(QRectF(35, 55, 30, 6), 3, 3);
     p.setBrush(QColor(250, 210, 60));
-    p.drawEllipse(QPointF(50, 88), 6, 6);
+    p.drawEllipse(QPointF(50, 64), 4.2, 4.2);
 }
 
 void MascotPicture::mouseDoubleClickEvent(QMouseEvent*) {

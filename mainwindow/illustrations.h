@@ -17,7 +17,8 @@ class ExposurePicture : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 };
 
-// The mascot at the bottom right of the main window (a small dog).
+// The mascot at the bottom right of the main window, a small sitting dog. A double-click
+// on it opens the window that changes the user name.
 class MascotPicture : public QWidget {
     Q_OBJECT
 

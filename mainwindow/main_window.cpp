@@ -10,23 +10,26 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 
 #include <QLoggingCategory>
 
+#include "device/device_dialog.h"
 #include "engine/errors.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
+#include "mainwindow/user_name.h"
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
+#include "ui/owned_window.h"
 
 namespace korvex {
 namespace {
 
 Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
-const char* const kStartCaption = "  Korvex-2  ( Korvex, version 2 )";
 const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
 
 QString FromUtf8(const std::string& text) {
@@ -128,6 +131,9 @@ QPushButton { padding: 5px 12px; }
 QPushButton#Command2 { background: #1f6fd1; color: white; font-weight: bold; font-size: 12pt;
                        border-radius: 6px; padding: 8px 18px; }
 QPushButton#Command2:disabled { background: #9db4d3; }
+QPushButton#Command8 { background: #fff3c4; color: #7a4100; border: 2px solid #e0a030;
+                       border-radius: 10px; font-size: 15pt; font-weight: bold; padding: 14px 24px; }
+QPushButton#Command8:hover { background: #ffe9a0; }
 )";
 
 }  // namespace
@@ -152,6 +158,7 @@ void MainWindow::BuildWindow() {
     steps->addWidget(BuildResultBox(), 1);
     root->addLayout(steps, 1);
     root->addLayout(BuildBottomRow());
+    BuildWelcomeButton();
     ConnectEvents();
 }
 
@@ -342,23 +349,46 @@ QWidget* MainWindow::BuildResultBox() {
     return result_box;
 }
 
-// Exit and the mascot.
+// The dose-report button, exit and the mascot.
 QLayout* MainWindow::BuildBottomRow() {
     auto* bottom = new QHBoxLayout;
+    report_button_ = new QPushButton("線量レポート読込");
+    report_button_->setObjectName("CommandDoseReport");
+    report_button_->setToolTip(" Ｘ線装置の線量レポート (RDSR) の全照射を計算します ");
+    bottom->addWidget(report_button_, 0, Qt::AlignBottom);
     bottom->addStretch();
     exit_button_ = new QPushButton("終了する");
     exit_button_->setObjectName("Command1");
     bottom->addWidget(exit_button_, 0, Qt::AlignBottom);
-    auto* mascot = new MascotPicture;
-    mascot->setObjectName("Picture1");
-    mascot->setToolTip(" ダブルクリック ");
-    bottom->addWidget(mascot);
+    mascot_ = new MascotPicture;
+    mascot_->setObjectName("Picture1");
+    mascot_->setToolTip(" ダブルクリック ");
+    bottom->addWidget(mascot_);
     return bottom;
+}
+
+// Command8 lies over the middle of the window, outside the layout; it stays hidden unless
+// start-up finds no user name.
+void MainWindow::BuildWelcomeButton() {
+    welcome_button_ =
+        new QPushButton("ようこそ Korvex-2 へ ： 最初にユーザー名を登録して下さい", this);
+    welcome_button_->setObjectName("Command8");
+    welcome_button_->setCursor(Qt::PointingHandCursor);
+    welcome_button_->hide();
+}
+
+void MainWindow::PlaceWelcomeButton() {
+    const QSize hint = welcome_button_->sizeHint();
+    const int button_width = std::min(width() - 16, std::max(hint.width(), width() * 3 / 5));
+    welcome_button_->setGeometry((width() - button_width) / 2, (height() - hint.height()) / 2,
+                                 button_width, hint.height());
+    welcome_button_->raise();
 }
 
 void MainWindow::ConnectEvents() {
     connect(device_list_, &FileList::nameSelected, this, [this] { SelectDevice(); });
     connect(delete_button_, &QPushButton::clicked, this, [this] { DeleteDevice(); });
+    connect(new_device_button_, &QPushButton::clicked, this, [this] { NewDevice(); });
     connect(calculate_button_, &QPushButton::clicked, this, [this] { Calculate(); });
     connect(clear_button_, &QPushButton::clicked, this, [this] { ClearResults(); });
     connect(add_button_, &QPushButton::clicked, this, [this] {
@@ -366,6 +396,10 @@ void MainWindow::ConnectEvents() {
         add_button_->setEnabled(false);
     });
     connect(exit_button_, &QPushButton::clicked, this, [this] { AskToExit(); });
+    connect(report_button_, &QPushButton::clicked, this,
+            [this] { emit doseReportRequested(device_list_->SelectedName()); });
+    connect(welcome_button_, &QPushButton::clicked, this, &MainWindow::welcomeRequested);
+    connect(mascot_, &MascotPicture::doubleClicked, this, &MainWindow::userNameChangeRequested);
     connect(square_option_, &QRadioButton::clicked, this,
             [this] { ChooseFieldShape(FieldShapeKind::Square); });
     connect(circle_option_, &QRadioButton::clicked, this,
@@ -412,9 +446,8 @@ void MainWindow::StartUp() {
         label->clear();
     }
 
-    // No result exists yet; the device dialog comes later.
+    // No result exists yet.
     add_button_->setEnabled(false);
-    new_device_button_->setEnabled(false);
 
     device_list_->SetPatterns("*.kvx;*.kvx2");
     device_list_->SetFolder(QString::fromStdString(state_.WorkingFolder.string()));
@@ -508,6 +541,20 @@ void MainWindow::DeleteDevice() {
     ShowDevice();
 }
 
+void MainWindow::NewDevice() {
+    if (!device_dialog_) {
+        device_dialog_ = std::make_unique<DeviceDialog>(state_, messages_);
+        StayAboveOwner(device_dialog_.get(), this);
+        connect(device_dialog_.get(), &DeviceDialog::deviceSaved, this,
+                [this] { device_list_->Refresh(); });
+        connect(device_dialog_.get(), &DeviceDialog::filterReleased, this, [this] {
+            form_.ForgetFilterDisplay();
+            ShowDevice();
+        });
+    }
+    device_dialog_->NewDevice();
+}
+
 void MainWindow::ChooseFieldShape(FieldShapeKind shape) {
     QRadioButton* clicked = shape == FieldShapeKind::Square ? square_option_ : circle_option_;
     QRadioButton* other = shape == FieldShapeKind::Square ? circle_option_ : square_option_;
@@ -568,10 +615,35 @@ void MainWindow::SetAddButtonEnabled(bool enabled) {
     add_button_->setEnabled(enabled);
 }
 
+void MainWindow::ShowWelcome() {
+    PlaceWelcomeButton();
+    welcome_button_->show();
+    calculate_button_->setEnabled(false);
+    add_button_->setEnabled(false);
+    clear_button_->setEnabled(false);
+}
+
+void MainWindow::ShowUserNameFound(const QString& caption) {
+    setWindowTitle(caption);
+    welcome_button_->hide();
+    add_button_->setEnabled(false);
+}
+
+void MainWindow::ShowUserNameChosen(const QString& caption) {
+    setWindowTitle(caption);
+    welcome_button_->hide();
+    calculate_button_->setEnabled(true);
+}
+
 void MainWindow::AskToExit() {
     exit_confirmation_->show();
     exit_confirmation_->raise();
     exit_confirmation_->activateWindow();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceWelcomeButton();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

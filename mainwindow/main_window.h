@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 #include "engine/engine_state.h"
 #include "exposure/exposure_form.h"
@@ -15,8 +16,10 @@ class QRadioButton;
 
 namespace korvex {
 
+class DeviceDialog;
 class ExitConfirmation;
 class FileList;
+class MascotPicture;
 class MessageService;
 
 // Form1: the start window, where one calculation case is put together in three steps:
@@ -29,9 +32,13 @@ class MainWindow : public QWidget {
     MainWindow(EngineState& state, MessageService& messages, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Device selection (the file list's event) and deletion (Command4).
+    // Device selection (the file list's event), deletion (Command4) and a new device
+    // (Command7: the device dialog, reset and shown beside this window).
     void SelectDevice();
     void DeleteDevice();
+    void NewDevice();
+    // The device dialog, once create-new has made it (a window of its own).
+    DeviceDialog* DeviceDialogWindow() const { return device_dialog_.get(); }
     // Command2, Command6.
     void Calculate();
     void ClearResults();
@@ -40,14 +47,29 @@ class MainWindow : public QWidget {
 
     void SetAddButtonEnabled(bool enabled);
 
+    // Start-up without a stored user name: the welcome button shows, and calculating,
+    // adding and clearing wait for a name (or a device).
+    void ShowWelcome();
+    // Start-up with a stored user name.
+    void ShowUserNameFound(const QString& caption);
+    // A name was registered or the guest chosen: the welcome is over.
+    void ShowUserNameChosen(const QString& caption);
+
   signals:
     // Command3: the result of the last calculation is to go into the results table.
     void addResultRequested();
     // "はい" in the exit confirmation: the program ends now.
     void exitRequested();
+    // "線量レポート読込": dose reports are to be read, with the device chosen here (empty
+    // when none is).
+    void doseReportRequested(const QString& device_file);
+    // Command8, the welcome button; a double-click on the mascot Picture1.
+    void welcomeRequested();
+    void userNameChangeRequested();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void BuildWindow();
@@ -57,6 +79,8 @@ class MainWindow : public QWidget {
     QWidget* BuildResultBox();
     QLayout* BuildBottomRow();
     void ConnectEvents();
+    void BuildWelcomeButton();
+    void PlaceWelcomeButton();
     void StartUp();
     void ShowDevice();
     void ShowInputs();
@@ -69,6 +93,7 @@ class MainWindow : public QWidget {
     MessageService& messages_;
     ExposureForm form_;
     ExitConfirmation* exit_confirmation_ = nullptr;
+    std::unique_ptr<DeviceDialog> device_dialog_;  // Form8, made on first use
     bool exiting_ = false;
 
     FileList* device_list_ = nullptr;           // File1
@@ -97,7 +122,10 @@ class MainWindow : public QWidget {
     QPushButton* add_button_ = nullptr;        // Command3
     QPushButton* clear_button_ = nullptr;      // Command6
     QPushButton* exit_button_ = nullptr;       // Command1
+    QPushButton* report_button_ = nullptr;     // CommandDoseReport
     std::array<QLabel*, 7> result_labels_{};   // Label68 .. Label74
+    QPushButton* welcome_button_ = nullptr;    // Command8, over the middle of the window
+    MascotPicture* mascot_ = nullptr;          // Picture1
 };
 
 }  // namespace korvex

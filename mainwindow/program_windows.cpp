@@ -1,23 +1,59 @@
 #include "mainwindow/program_windows.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "dose_report/dose_report_window.h"
 #include "mainwindow/main_window.h"
+#include "mainwindow/user_name_windows.h"
 #include "results/results_window.h"
 
 namespace korvex {
 
-ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages)
+ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
+                               PrinterService& printer)
     : state_(state),
       main_(std::make_unique<MainWindow>(state.engine, messages)),
-      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages,
-                                               state.engine.WorkingFolder)) {
+      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages, printer,
+                                               state.engine.WorkingFolder)),
+      messages_(messages),
+      choose_reports_([](QWidget* parent) {
+          return QFileDialog::getOpenFileNames(parent, "線量レポートを開く", QString(),
+                                               "線量レポート (*.dcm *.DCM);;すべてのファイル (*)");
+      }) {
     connect(main_.get(), &MainWindow::addResultRequested, this,
             [this] { results_->AddResult(state_.engine.calc); });
     connect(results_.get(), &ResultsWindow::tableCleared, this,
             [this] { main_->SetAddButtonEnabled(false); });
     connect(main_.get(), &MainWindow::exitRequested, this, &ProgramWindows::exitRequested);
+    connect(main_.get(), &MainWindow::doseReportRequested, this,
+            [this](const QString& device) { OpenDoseReports(device); });
+    // Last step of the start-up: the results window is ready for the name.
+    user_name_ = std::make_unique<UserNameWindows>(state, *main_, *results_, messages);
+    user_name_->ReadAtStartUp();
+}
+
+void ProgramWindows::OpenDoseReports(const QString& device_file) {
+    const QStringList files = choose_reports_(main_.get());
+    if (files.isEmpty()) {
+        return;
+    }
+    if (!dose_report_) {
+        // The report's own engine state: reading a report leaves the main window's case.
+        dose_report_ =
+            std::make_unique<DoseReportWindow>(state_.engine.tables, state_.engine.WorkingFolder,
+                                               state_.results, *results_, messages_);
+    }
+    std::vector<std::filesystem::path> paths;
+    for (const QString& file : files) {
+        paths.emplace_back(file.toStdString());
+    }
+    if (dose_report_->Open(paths, device_file.toStdString())) {
+        dose_report_->show();
+        dose_report_->raise();
+        dose_report_->activateWindow();
+    }
 }
 
 ProgramWindows::~ProgramWindows() = default;

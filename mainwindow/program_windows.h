@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,7 +13,10 @@ namespace korvex {
 
 class MainWindow;
 class MessageService;
+class DoseReportWindow;
+class PrinterService;
 class ResultsWindow;
+class UserNameWindows;
 
 // What lives as long as the program: the engine's state, the results table and the user
 // name. Windows receive references to its parts; nothing is global.
@@ -20,7 +25,7 @@ struct ProgramState {
 
     EngineState engine;
     ResultsTable results;
-    std::string UserName;
+    std::string UserName;  // line 32 of "Primary.dat", or the guest name; empty until known
 };
 
 // The main window and the results window, wired together: the add button fills the
@@ -29,7 +34,7 @@ class ProgramWindows : public QObject {
     Q_OBJECT
 
   public:
-    ProgramWindows(ProgramState& state, MessageService& messages);
+    ProgramWindows(ProgramState& state, MessageService& messages, PrinterService& printer);
     ~ProgramWindows() override;
 
     // Start-up: the main window, and the results window beside it.
@@ -37,6 +42,16 @@ class ProgramWindows : public QObject {
 
     MainWindow& Main() { return *main_; }
     ResultsWindow& Results() { return *results_; }
+    // The dose-report window once a report was opened, else nullptr.
+    DoseReportWindow* DoseReport() { return dose_report_.get(); }
+
+    // The files the user picks for "線量レポート読込"; the file dialog unless a test
+    // replaces it. An empty list means the user cancelled.
+    using FileChooser = std::function<QStringList(QWidget* parent)>;
+    void SetReportFileChooser(FileChooser chooser) { choose_reports_ = std::move(chooser); }
+    // Asks for the files and shows them calculated with the device (empty: the first).
+    void OpenDoseReports(const QString& device_file);
+    UserNameWindows& NameWindows() { return *user_name_; }
 
   signals:
     void exitRequested();
@@ -45,6 +60,10 @@ class ProgramWindows : public QObject {
     ProgramState& state_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<ResultsWindow> results_;
+    std::unique_ptr<DoseReportWindow> dose_report_;
+    MessageService& messages_;
+    FileChooser choose_reports_;
+    std::unique_ptr<UserNameWindows> user_name_;
 };
 
 }  // namespace korvex

@@ -61,12 +61,20 @@ ResultRow FormatResultRow(const CalculationCase& calc) {
 }
 
 AddRowOutcome AddResultRow(ResultsTable& table, const CalculationCase& calc) {
+    if (table.IsFull()) {
+        AddRowOutcome outcome;
+        outcome.capacity_warning = true;
+        return outcome;
+    }
+    return AddFormattedRow(table, FormatResultRow(calc));
+}
+
+AddRowOutcome AddFormattedRow(ResultsTable& table, const ResultRow& row) {
     AddRowOutcome outcome;
     if (table.IsFull()) {
         outcome.capacity_warning = true;
         return outcome;
     }
-    const ResultRow row = FormatResultRow(calc);
     outcome.table_was_empty = table.RowCount() == 0;
     outcome.stored_slot = table.StoreRow(row);
     outcome.capacity_warning = table.IsFull();

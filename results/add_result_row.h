@@ -32,4 +32,8 @@ struct AddRowOutcome {
 // table unchanged.
 AddRowOutcome AddResultRow(ResultsTable& table, const CalculationCase& calc);
 
+// Stores a row formatted elsewhere (a dose report's projection group) under the same
+// rules: nothing stored in a full table, the warning when the 15th row is stored.
+AddRowOutcome AddFormattedRow(ResultsTable& table, const ResultRow& row);
+
 }  // namespace korvex

@@ -9,9 +9,12 @@
 #include "engine/errors.h"
 #include "engine/text_rules.h"
 #include "results/add_result_row.h"
+#include "results/report_pdf.h"
 #include "results/results_dialogs.h"
+#include "results/results_report.h"
 #include "ui/canvas.h"
 #include "ui/message_service.h"
+#include "ui/printer_service.h"
 
 namespace korvex {
 namespace {
@@ -38,6 +41,11 @@ const char* const kClearQuestion = "　現在表示されている計算結果�
 const char* const kNothingToSave = "保存するデータがありません";
 const char* const kReadQuestion =
     "　ファイル読出を行うと、現在表示されている計算結果は削除されます。";
+const char* const kPrinterReadyQuestion = "　プリンターは準備できていますか？　";
+const char* const kNoPrinterQuestion =
+    "　プリンターが見つかりません。結果表を PDF ファイルに保存しますか？　";
+const char* const kPrintFailed = "　印刷できませんでした。プリンターの状態を確かめて下さい。　";
+const char* const kPdfFileName = "結果表.pdf";
 
 struct HeaderText {
     double x, y;
@@ -118,9 +126,14 @@ QPushButton* StripButton(const char* name, const char* text) {
 }  // namespace
 
 ResultsWindow::ResultsWindow(ResultsTable& table, const std::string& user_name,
-                             MessageService& messages, std::filesystem::path working_folder,
-                             QWidget* parent)
-    : QWidget(parent), table_(table), user_name_(user_name), messages_(messages) {
+                             MessageService& messages, PrinterService& printer,
+                             std::filesystem::path working_folder, QWidget* parent)
+    : QWidget(parent),
+      table_(table),
+      user_name_(user_name),
+      messages_(messages),
+      printer_(printer),
+      pdf_folder_(working_folder) {
     setObjectName("Form10");
     setWindowTitle("    Calculation Results by Korvex-2");
     setStyleSheet(
@@ -154,9 +167,9 @@ ResultsWindow::ResultsWindow(ResultsTable& table, const std::string& user_name,
     auto* save = StripButton("Command5", "データ保存");
     auto* read = StripButton("Command6", "データ読込");
     auto* print = StripButton("Command4", "印 刷");
+    auto* pdf = StripButton("Command8", "PDF に保存");
     auto* clear = StripButton("Command7", "データ消去");
-    print->setEnabled(false);  // the printed report comes with a later version
-    for (QPushButton* button : {save, read, print, clear}) {
+    for (QPushButton* button : {save, read, print, pdf, clear}) {
         strip->addWidget(button);
     }
     layout->addLayout(strip);
@@ -169,6 +182,8 @@ ResultsWindow::ResultsWindow(ResultsTable& table, const std::string& user_name,
     connect(total_button_, &QPushButton::clicked, this, [this] { DrawDoseTotal(); });
     connect(save, &QPushButton::clicked, this, [this] { OpenSaveDialog(); });
     connect(read, &QPushButton::clicked, this, [this] { OpenReadDialog(); });
+    connect(print, &QPushButton::clicked, this, [this] { PrintResultsTable(); });
+    connect(pdf, &QPushButton::clicked, this, [this] { SaveReportPdf(); });
     connect(clear, &QPushButton::clicked, this, [this] { ClearTable(); });
     connect(read_dialog_, &ResultsReadDialog::tableRead, this, [this] { RedrawTable(); });
 
@@ -283,6 +298,30 @@ void ResultsWindow::ShowEmptyTable() {
     canvas_->SetFontSize(9);
 }
 
+void ResultsWindow::ShowUserNameAtStartUp() {
+    canvas_->SetTextColor(kWatermark);
+    canvas_->SetFontName(kTableFont);
+    canvas_->SetFontSize(28);
+    canvas_->DrawText(500, 500, Qs(user_name_));
+    canvas_->SetTextColor(Qt::black);
+    canvas_->SetFontSize(9);
+    user_label_->setText(Qs(user_name_));
+}
+
+void ResultsWindow::ShowUserNameChanged() {
+    canvas_->Clear();
+    canvas_->SetTextColor(kWatermark);
+    canvas_->SetFontName("Times New Roman");
+    canvas_->SetFontSize(28);
+    canvas_->DrawText(500, 200, "Korvex-2");
+    canvas_->SetFontName(kTableFont);
+    canvas_->DrawText(500, 350, Qs(user_name_));
+    // Black, not a theme's button-text colour: the table is drawn on white.
+    canvas_->SetTextColor(Qt::black);
+    canvas_->SetFontSize(9);
+    user_label_->setText(Qs(user_name_));
+}
+
 void ResultsWindow::RedrawTable() {
     canvas_->Clear();
     ShowTableGrid();
@@ -300,6 +339,14 @@ void ResultsWindow::AddResult(const CalculationCase& calc) {
         messages_.Tell(QString::fromUtf8(kCalculationFailureMessage), MessageIcon::Exclamation);
         return;
     }
+    ShowAdded(outcome);
+}
+
+void ResultsWindow::AddRow(const ResultRow& row) {
+    ShowAdded(AddFormattedRow(table_, row));
+}
+
+void ResultsWindow::ShowAdded(const AddRowOutcome& outcome) {
     if (outcome.table_was_empty && outcome.Stored()) {
         canvas_->Clear();
         ShowTableGrid();
@@ -344,6 +391,42 @@ void ResultsWindow::OpenReadDialog() {
         }
     }
     read_dialog_->Open();
+}
+
+void ResultsWindow::PrintResultsTable() {
+    // Asking whether a printer is ready makes no sense when there is none.
+    if (!printer_.PrinterInstalled()) {
+        messages_.Beep();
+        if (messages_.Ask(QString::fromUtf8(kNoPrinterQuestion), MessageButtons::YesNo,
+                          MessageIcon::Exclamation) == MessageAnswer::Yes) {
+            SaveReportPdf();
+        }
+        return;
+    }
+    if (messages_.Ask(QString::fromUtf8(kPrinterReadyQuestion), MessageButtons::YesNo,
+                      MessageIcon::None) != MessageAnswer::Yes) {
+        return;
+    }
+    const PrintResult result = printer_.PreviewAndPrint(
+        [this](PrintSurface& surface) { PrintReportPage(surface, table_, user_name_); });
+    if (result == PrintResult::Failed) {
+        messages_.Tell(QString::fromUtf8(kPrintFailed), MessageIcon::Exclamation);
+    }
+}
+
+void ResultsWindow::SaveReportPdf() {
+    const std::optional<std::filesystem::path> path =
+        printer_.ChoosePdfFile(pdf_folder_ / kPdfFileName);
+    if (!path) {
+        return;
+    }
+    try {
+        WriteReportPdf(*path, table_, user_name_);
+    } catch (const FileError& error) {
+        messages_.Tell(QString::fromUtf8(error.what()), MessageIcon::Exclamation);
+        return;
+    }
+    pdf_folder_ = path->parent_path();
 }
 
 }  // namespace korvex

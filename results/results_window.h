@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/calculation_case.h"
+#include "results/add_result_row.h"
 #include "results/results_table.h"
 
 class QPushButton;
@@ -14,22 +15,27 @@ namespace korvex {
 
 class Canvas;
 class MessageService;
+class PrinterService;
 class ResultsReadDialog;
 class ResultsSaveDialog;
 
 // Form10: the results table drawn as a grid, with the dose total and the buttons that
-// save, read and clear it. Lives for the whole run beside the main window.
+// save, read, print and clear it. Lives for the whole run beside the main window.
 class ResultsWindow : public QWidget {
     Q_OBJECT
 
   public:
     // `user_name` is read whenever the empty display is drawn.
     ResultsWindow(ResultsTable& table, const std::string& user_name, MessageService& messages,
-                  std::filesystem::path working_folder, QWidget* parent = nullptr);
+                  PrinterService& printer, std::filesystem::path working_folder,
+                  QWidget* parent = nullptr);
     ~ResultsWindow() override;
 
     // The add button of the main window: stores the case as the next row and draws it.
     void AddResult(const CalculationCase& calc);
+    // A row formatted elsewhere (a dose report's projection group), drawn and warned about
+    // like the add button's.
+    void AddRow(const ResultRow& row);
 
     void ShowTableGrid();
     void HideTableGrid();
@@ -37,6 +43,12 @@ class ResultsWindow : public QWidget {
     void DrawResultRow(int slot);
     void DrawDoseTotal();
     void ShowEmptyTable();
+    // The user name as start-up found it: drawn below the product name of the empty
+    // display, and shown in Label1.
+    void ShowUserNameAtStartUp();
+    // A name was registered or the guest chosen: the whole drawing is replaced by the
+    // product name and the user name, a little higher up; the table's data stay.
+    void ShowUserNameChanged();
     // The area cleared, then grid, header and every stored row.
     void RedrawTable();
 
@@ -44,6 +56,11 @@ class ResultsWindow : public QWidget {
     void ClearTable();
     void OpenSaveDialog();
     void OpenReadDialog();
+    // Command4: the one-page report, previewed on the default printer; without a printer
+    // the PDF is offered instead.
+    void PrintResultsTable();
+    // Command8: the same page as a PDF file.
+    void SaveReportPdf();
 
     Canvas* DrawingArea() const { return canvas_; }
     ResultsSaveDialog* SaveDialog() const { return save_dialog_; }
@@ -57,12 +74,15 @@ class ResultsWindow : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void ShowAdded(const AddRowOutcome& outcome);
     void BuildGrid();
     void PlaceTotalButton();
 
     ResultsTable& table_;
     const std::string& user_name_;
     MessageService& messages_;
+    PrinterService& printer_;
+    std::filesystem::path pdf_folder_;          // where the last PDF went; first the working folder
     Canvas* canvas_ = nullptr;                  // Picture2
     QPushButton* total_button_ = nullptr;       // Command1
     QLabel* user_label_ = nullptr;              // Label1

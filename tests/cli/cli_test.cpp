@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "cli/json_writer.h"
+#include "cli/json_output.h"
 #include "device/device_file.h"
 #include "engine/calculation_driver.h"
 #include "engine/engine_state.h"
@@ -19,22 +19,22 @@
 namespace korvex::cli {
 namespace {
 
-TEST(JsonWriter, NumbersReadBackAndTextsAreEscaped) {
-    JsonObject inner;
-    inner.Text("Label68", "12.3");
-    JsonObject json;
-    json.Number("a", 0.1)
-        .Number("b", 2.768166089965398)
-        .Text("t", "胸部\"背面\\\n")
-        .Object("o", inner)
-        .TextArray("row", {"-", "0"});
-    EXPECT_EQ(
-        json.Serialise(),
-        "{\"a\": 0.10000000000000001, \"b\": 2.7681660899653981, \"t\": \"胸部\\\"背面\\\\\\n\", "
-        "\"o\": {\"Label68\": \"12.3\"}, \"row\": [\"-\", \"0\"]}");
-    EXPECT_EQ(std::stod(JsonNumber(2.768166089965398)), 2.768166089965398);
-    EXPECT_EQ(JsonString(std::string("a\x01", 2)), "\"a\\u0001\"");
+TEST(JsonOutput, KeepsOrderRefusesNonFiniteNumbersAndAlwaysParses) {
+    Json json;
+    json["b"] = JsonNumber(2.768166089965398);
+    json["a"] = "胸部\"背面\\\n";
+    json["bad"] = std::string("x\xff");
+    std::ostringstream out;
+    WriteJson(out, json);
+    const std::string text = out.str();
+    EXPECT_LT(text.find("\"b\""), text.find("\"a\""));
+    EXPECT_EQ(text.back(), '\n');
+    const Json read = Json::parse(text);
+    EXPECT_EQ(read["b"].get<double>(), 2.768166089965398);
+    EXPECT_EQ(read["a"].get<std::string>(), "胸部\"背面\\\n");
+    EXPECT_EQ(read["bad"].get<std::string>(), "x\xEF\xBF\xBD");
     EXPECT_THROW(JsonNumber(std::numeric_limits<double>::infinity()), std::invalid_argument);
+    EXPECT_THROW(JsonNumber(std::nan("")), std::invalid_argument);
 }
 
 // A synthetic working folder with one device; runs the tool in this process.
@@ -44,6 +44,8 @@ class CommandLineTest : public ::testing::Test {
         fixtures::WriteSyntheticWorkdir(folder_.path());
         fixtures::WriteTypicalDevice(folder_.path());
     }
+
+    Json Output() const { return Json::parse(out_.str()); }
 
     int Run(std::vector<std::string> args) {
         args.push_back("--workdir");
@@ -63,26 +65,24 @@ TEST_F(CommandLineTest, CalcPrintsWhatTheWindowWouldShow) {
                    "square", "--site", "胸部背面"}),
               0)
         << err_.str();
-    const std::string json = out_.str();
+    const Json json = Output();
 
     // The same through the engine directly: device defaults 80 kV and 85 cm.
     const fixtures::DirectCalculation direct = fixtures::CalculateTypicalExposure(folder_.path());
     const CalculationOutcome& expected = direct.outcome;
     ASSERT_EQ(expected.result, CalculationOutcome::Result::Succeeded);
-    for (int i = 0; i < 7; ++i) {
-        const std::string member = "\"Label" + std::to_string(68 + i) +
-                                   "\": " + JsonString(*expected.displays[static_cast<size_t>(i)]);
-        EXPECT_NE(json.find(member), std::string::npos) << member << " in " << json;
+    ASSERT_EQ(json["display"].size(), 7u);
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(json["display"][kDisplayNames[i]], *expected.displays[i]) << kDisplayNames[i];
     }
-    EXPECT_NE(json.find("\"SkinDose\": " + JsonNumber(direct.calc.SkinDose)), std::string::npos);
-    EXPECT_NE(json.find("\"ReferenceFieldSize\": \"10.00\""), std::string::npos);
-    EXPECT_NE(json.find("\"EffectiveSurfaceDistance\": " + JsonNumber(85 - 1.234)),
-              std::string::npos);
-    EXPECT_NE(
-        json.find("\"row\": [\"胸部背面\", \"80\", \"2.50\", \"1.00\", \"0.10\", \"-\", \"0\", "
-                  "\"85\", \"10.0cm平方\", \"10.0\", \"01.0\""),
-        std::string::npos)
-        << json;
+    EXPECT_EQ(json["SkinDose"].get<double>(), direct.calc.SkinDose);
+    EXPECT_EQ(json["ReferenceFieldSize"], "10.00");
+    EXPECT_EQ(json["EffectiveSurfaceDistance"].get<double>(), 85 - 1.234);
+    const std::vector<std::string> row = json["row"];
+    ASSERT_EQ(row.size(), 16u);
+    EXPECT_EQ(std::vector<std::string>(row.begin(), row.begin() + 11),
+              (std::vector<std::string>{"胸部背面", "80", "2.50", "1.00", "0.10", "-", "0", "85",
+                                        "10.0cm平方", "10.0", "01.0"}));
 }
 
 TEST_F(CommandLineTest, CalcReportsFailuresWithTheirExitCodes) {
@@ -90,33 +90,64 @@ TEST_F(CommandLineTest, CalcReportsFailuresWithTheirExitCodes) {
     EXPECT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",
                    "circle", "--kv", "150"}),
               1);
-    EXPECT_NE(out_.str().find("\"error\": \"　???  正しく計算できませんでした  ???   \""),
-              std::string::npos)
-        << out_.str();
-    EXPECT_NE(out_.str().find("\"reason\": \""), std::string::npos);
+    EXPECT_EQ(Output()["error"], "　???  正しく計算できませんでした  ???   ");
+    EXPECT_FALSE(Output()["reason"].get<std::string>().empty());
 
     // A missing kernel file stops the depth step with its own message.
     std::filesystem::remove(folder_.path() / fixtures::ScatterKernelFileName(45));
     EXPECT_EQ(
         Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape", "square"}),
         1);
-    EXPECT_NE(out_.str().find("\"error\": \" 正しく計算できません \""), std::string::npos)
-        << out_.str();
+    EXPECT_EQ(Output()["error"], " 正しく計算できません ");
 
     // Missing input, a missing option, an unreadable device, a wrong shape.
     EXPECT_EQ(
         Run({"calc", "--device", "room1.kvx2", "--kar", "0", "--pka", "1", "--shape", "none"}), 2);
     EXPECT_NE(err_.str().find("未入力の項目があります"), std::string::npos);
     EXPECT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--shape", "none"}), 2);
-    EXPECT_NE(err_.str().find("--pka"), std::string::npos);
+    EXPECT_NE(err_.str().find("--pka is required"), std::string::npos) << err_.str();
     EXPECT_EQ(
         Run({"calc", "--device", "none.kvx2", "--kar", "10", "--pka", "1", "--shape", "none"}), 2);
     EXPECT_NE(err_.str().find("none.kvx2"), std::string::npos);
     EXPECT_EQ(
         Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape", "oval"}), 2);
     EXPECT_EQ(Run({"frobnicate"}), 2);
+    EXPECT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",
+                   "square", "--colour", "red"}),
+              2);
+    EXPECT_NE(err_.str().find("--colour"), std::string::npos) << err_.str();
+    EXPECT_TRUE(out_.str().empty());
+}
+
+// Help follows the user's language; the version and help are answers, not errors.
+TEST_F(CommandLineTest, HelpInTheUsersLanguageAndVersion) {
+    const char* saved = std::getenv("LANG");
+    const std::string saved_lang = saved ? saved : "";
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+
+    setenv("LANG", "ja_JP.UTF-8", 1);
     EXPECT_EQ(Run({"calc", "--help"}), 0);
+    EXPECT_NE(out_.str().find("装置表示の患者照射基準点線量"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("使い方"), std::string::npos);
     EXPECT_NE(out_.str().find("--device"), std::string::npos);
+
+    setenv("LANG", "en_GB.UTF-8", 1);
+    EXPECT_EQ(Run({"table", "--help"}), 0);
+    EXPECT_NE(out_.str().find("results-table CSV file"), std::string::npos) << out_.str();
+    EXPECT_EQ(out_.str().find("結果表"), std::string::npos);
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out_.str().find("calc"), std::string::npos);
+    EXPECT_NE(out_.str().find("Exit codes"), std::string::npos);
+
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_NE(out_.str().find("korvex2-cli 2."), std::string::npos) << out_.str();
+
+    if (saved) {
+        setenv("LANG", saved_lang.c_str(), 1);
+    } else {
+        unsetenv("LANG");
+    }
 }
 
 TEST_F(CommandLineTest, DeviceCreateCalibratesAndWritesTheFile) {
@@ -126,14 +157,10 @@ TEST_F(CommandLineTest, DeviceCreateCalibratesAndWritesTheFile) {
              "--kv",    "80",     "--k0",       "2.000",  "--k1",  "1.700", "--kd",  "1.000"}),
         0)
         << err_.str();
-    const std::string json = out_.str();
-    EXPECT_NE(json.find("\"CouchTransmission\": " + JsonNumber(1.7 / 2.0)), std::string::npos)
-        << json;
-    EXPECT_NE(
-        json.find("\"KermaCorrectionFactor\": " + JsonNumber(2.0 * (100.0 / 85) * (100.0 / 85))),
-        std::string::npos)
-        << json;
-    EXPECT_NE(json.find("\"file\": \"Room 7.kvx2\""), std::string::npos);
+    const Json json = Output();
+    EXPECT_EQ(json["CouchTransmission"].get<double>(), 1.7 / 2.0);
+    EXPECT_EQ(json["KermaCorrectionFactor"].get<double>(), 2.0 * (100.0 / 85) * (100.0 / 85));
+    EXPECT_EQ(json["file"], "Room 7.kvx2");
 
     EngineState state(LoadReferenceTables(folder_.path()), folder_.path());
     const LoadedDevice device = LoadDeviceFile(state, "Room 7.kvx2");
@@ -148,6 +175,45 @@ TEST_F(CommandLineTest, DeviceCreateCalibratesAndWritesTheFile) {
                    "--kv",    "80",     "--k0",       "1.0", "--k1",  "1.2", "--kd",  "1.0"}),
               2);
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Bad.kvx2"));
+}
+
+// `device create` is the device dialog without its window (DeviceEntry, FilterEntry): the
+// same checks, the same messages, the same file.
+TEST_F(CommandLineTest, DeviceCreateChecksAsTheDialogDoes) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    const auto create = [&](const std::string& name, const std::string& al,
+                            const std::string& filter) {
+        std::vector<std::string> args{
+            "device",  "create", "--name",     name,    "--frd", "120",   "--fid", "100",
+            "--angle", "12",     "--inherent", "2.5",   "--al",  al,      "--cu",  "0.1",
+            "--kv",    "80",     "--k0",       "2.000", "--k1",  "1.700", "--kd",  "1.000"};
+        if (!filter.empty()) {
+            args.insert(args.end(), {"--filter", filter});
+        }
+        return Run(args);
+    };
+    ASSERT_EQ(create("Leaded", "1.0", "lead:0.1"), 0) << err_.str();
+    std::ifstream in(folder_.path() / "Leaded.kvx2", std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line.substr(0, line.find('\r')));
+    }
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[6], " 1 ");
+    EXPECT_EQ(lines[7], "lead");
+    EXPECT_EQ(lines[8], "0.1");
+
+    EXPECT_EQ(create("Empty", "", ""), 2);
+    EXPECT_EQ(err_.str(), " 入力されていない箇所があります \n");
+    EXPECT_EQ(create("Thin", "1.0", "lead:0"), 2);
+    EXPECT_EQ(err_.str(), "　フィルターの厚さを入力して下さい　\n");
+    EXPECT_EQ(create("Nothing", "1.0", "nothing:0.1"), 2);
+    EXPECT_NE(err_.str().find("nothing.ele"), std::string::npos) << err_.str();
+    EXPECT_EQ(create("a/b", "1.0", ""), 2);
+    EXPECT_NE(err_.str().find("a/b"), std::string::npos) << err_.str();
+    for (const char* name : {"Empty", "Thin", "Nothing"}) {
+        EXPECT_FALSE(std::filesystem::exists(folder_.path() / (std::string(name) + ".kvx2")));
+    }
 }
 
 TEST_F(CommandLineTest, TableCalculatesASeriesIntoAResultsFile) {
@@ -225,9 +291,9 @@ TEST(CommandLineProgram, RunsEndToEnd) {
     }
     const int status = pclose(pipe);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(output.front(), '{');
-    EXPECT_NE(output.find("\"SkinDose\": "), std::string::npos);
-    EXPECT_NE(output.find("\"Label74\": "), std::string::npos);
+    const Json json = Json::parse(output);
+    EXPECT_GT(json["SkinDose"].get<double>(), 0);
+    EXPECT_EQ(json["display"]["SkinDose"].get<std::string>().empty(), false);
 }
 
 }  // namespace

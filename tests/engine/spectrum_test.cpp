@@ -237,5 +237,65 @@ TEST(SpectrumModel, VoltagesOutsideTheGridAndAZeroAngleFail) {
     EXPECT_THROW(ComputeSpectrum(state, 80), CalculationError);
 }
 
+// A spectrum served from the cache leaves the work arrays and the sums exactly as the
+// model would, whatever earlier calculations left in the bins above 2V.
+TEST(SpectrumCache, RepeatedInputsGiveTheModelsResultBitForBit) {
+    EngineState fresh = TypicalState();
+    fresh.calc.AddedCopper = 0.02;
+    const SpectrumSums expected = ComputeSpectrumShape(fresh, 80);
+
+    EngineState reused = TypicalState();
+    reused.calc.AddedCopper = 0.02;
+    ComputeSpectrumShape(reused, 80);
+    ComputeSpectrumShape(reused, 120);  // fills bins 161..240 that 80 kV does not write
+    // What the model at 80 kV would leave after 120 kV: the bins above 160 untouched.
+    for (long i = 161; i <= 300; ++i) {
+        fresh.work.RawSpectrum[i] = reused.work.RawSpectrum[i];
+        fresh.work.AirKermaSpectrum[i] = reused.work.AirKermaSpectrum[i];
+        fresh.work.TissueDoseSpectrum[i] = reused.work.TissueDoseSpectrum[i];
+    }
+    const SpectrumSums cached = ComputeSpectrumShape(reused, 80);
+    EXPECT_EQ(cached.AirKerma, expected.AirKerma);
+    EXPECT_EQ(cached.TissueDose, expected.TissueDose);
+    EXPECT_TRUE(reused.work.RawSpectrum == fresh.work.RawSpectrum);
+    EXPECT_TRUE(reused.work.PhotonSpectrum == fresh.work.PhotonSpectrum);
+    EXPECT_TRUE(reused.work.AirKermaSpectrum == fresh.work.AirKermaSpectrum);
+    EXPECT_TRUE(reused.work.TissueDoseSpectrum == fresh.work.TissueDoseSpectrum);
+}
+
+TEST(SpectrumCache, AnyChangedInputIsComputedAgain) {
+    EngineState state = TypicalState();
+    const auto ratio = [&state] {
+        ComputeSpectrum(state, 80);
+        return state.calc.DoseToKermaRatio;
+    };
+    const double plain = ratio();
+    state.calc.AddedCopper = 0.01;
+    const double copper = ratio();
+    EXPECT_NE(copper, plain);
+    state.calc.AddedCopper = 0;
+    EXPECT_EQ(ratio(), plain);
+    state.calc.AddedAluminium = 0.1;
+    EXPECT_NE(ratio(), plain);
+    state.calc.AddedAluminium = 0;
+    state.calc.TargetAngle = 16;
+    EXPECT_NE(ratio(), plain);
+    state.calc.TargetAngle = 12;
+    state.calc.ArbitraryFilterOn = 1;
+    state.calc.ArbitraryFilterThickness = 0.01;
+    state.ArbitraryFilterMu.Fill(5.0);
+    const double filtered = ratio();
+    EXPECT_NE(filtered, plain);
+    state.ArbitraryFilterMu.Fill(50.0);  // another material at the same thickness
+    EXPECT_NE(ratio(), filtered);
+    state.calc.ArbitraryFilterOn = 0;
+    EXPECT_EQ(ratio(), plain);
+    // Tables changed in place (only tests do this) are not mistaken for the old ones.
+    for (long i = 1; i <= 300; ++i) {
+        state.tables.MuEnTissue[i] *= 1.5;
+    }
+    EXPECT_NE(ratio(), plain);
+}
+
 }  // namespace
 }  // namespace korvex

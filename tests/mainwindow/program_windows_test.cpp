@@ -15,6 +15,7 @@
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 #include "tests/gui_support/fake_message_service.h"
+#include "tests/gui_support/fake_printer_service.h"
 #include "tests/gui_support/gui_test_support.h"
 #include "ui/canvas.h"
 #include "ui/file_list.h"
@@ -32,7 +33,7 @@ class ProgramWindowsTest : public ::testing::Test {
         fixtures::WriteTypicalDevice(folder_.path());
         state_ = std::make_unique<ProgramState>(
             EngineState(LoadReferenceTables(folder_.path()), folder_.path()));
-        windows_ = std::make_unique<ProgramWindows>(*state_, messages_);
+        windows_ = std::make_unique<ProgramWindows>(*state_, messages_, printer_);
         windows_->Show();
         ProcessEvents();
         Find<FileList>(Main(), "File1")->SelectName("room1.kvx2");
@@ -59,6 +60,7 @@ class ProgramWindowsTest : public ::testing::Test {
 
     fixtures::TempFolder folder_;
     testing::FakeMessageService messages_;
+    testing::FakePrinterService printer_;
     std::unique_ptr<ProgramState> state_;
     std::unique_ptr<ProgramWindows> windows_;
 };

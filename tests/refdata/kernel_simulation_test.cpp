@@ -246,7 +246,7 @@ TEST(KernelSimulation, SmallRunMatchesTheStoredResult) {
 TEST(KernelSimulation, WaterBackscatterMatchesAPublishedValue) {
     // Poludniowski, Omar & Andreo, Calculating X-ray Tube Spectra, ch. 9 supplementary
     // data: water kerma backscatter factor of a 10 cm circle at 100 cm, 49.35 keV:
-    // 1.4512. The issue allows 2 %; this small run adds its own statistical margin.
+    // 1.4512. A clinical estimate tolerates 2 %; this small run adds its own statistical margin.
     static const PhotonTables water(LiquidWater(), 1.0, 50.0);
     SimulationSettings settings;
     settings.energy_kev = 49.35;

@@ -13,6 +13,7 @@
 #include "results/results_dialogs.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/gui_support/fake_message_service.h"
+#include "tests/gui_support/fake_printer_service.h"
 #include "tests/gui_support/gui_test_support.h"
 #include "tests/results/results_test_support.h"
 #include "ui/canvas.h"
@@ -27,7 +28,7 @@ using testing::ProcessEvents;
 
 class ResultsWindowTest : public ::testing::Test {
   protected:
-    ResultsWindowTest() : window_(table_, user_name_, messages_, folder_.path()) {
+    ResultsWindowTest() : window_(table_, user_name_, messages_, printer_, folder_.path()) {
         window_.show();
         ProcessEvents();
     }
@@ -60,6 +61,7 @@ class ResultsWindowTest : public ::testing::Test {
     std::string user_name_ = "テスト病院";
     ResultsTable table_;
     testing::FakeMessageService messages_;
+    testing::FakePrinterService printer_;
     ResultsWindow window_;
 };
 

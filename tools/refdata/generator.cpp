@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "engine/backscatter.h"
+#include "engine/depth_dose.h"
 #include "engine/engine_state.h"
-#include "engine/field_stream.h"
 #include "engine/reference_tables.h"
 #include "engine/spectrum.h"
 #include "engine/text_file.h"
@@ -289,86 +289,18 @@ void GenerateKernels(const GeneratorOptions& options, const Material& phantom,
                 "; Monte Carlo wall time " + Fixed(Seconds(start), "0.0") + " s");
 }
 
-// Scatter kernel file as the program reads it: 80 layers x 80 rings.
-std::vector<double> ReadScatterKernel(const std::filesystem::path& path) {
-    FieldStream stream(ReadTextFile(path, path.filename().string()), path.filename().string());
-    std::vector<double> kernel(static_cast<std::size_t>(kScatterRings * kScatterLayers));
-    for (double& value : kernel) {
-        value = stream.RequireNumber();
-    }
-    return kernel;
-}
-
-// Fraction of the circle of radius rho (a ring's midpoint) inside a square of half side a.
-double InsideSquare(double rho, double a) {
-    if (rho <= a) {
-        return 1.0;
-    }
-    if (rho >= a * std::sqrt(2.0)) {
-        return 0.0;
-    }
-    return 1.0 - 4.0 * std::acos(a / rho) / std::numbers::pi;
-}
-
-// Depth factor at depth t for the engine's spectrum and a square field, from primary
-// attenuation and the scatter kernels, in the way the program combines them (0.5 cm
-// layers, inverse square, log interpolation of the scatter between kernel energies).
-double EstimateDepthFactor(const EngineState& state, const std::filesystem::path& folder,
-                           double side_cm, double distance_cm, double depth_cm) {
-    const ReferenceTables& t = state.tables;
-    const double v = state.calc.TubeVoltage;
-    const int last = static_cast<int>(std::floor(2 * v));
-    constexpr int kLayers = 40;
-    std::vector<std::vector<double>> scatter(31, std::vector<double>(kLayers + 1, 0.0));
-    for (int g = 2; g <= 30; ++g) {
-        const double e = 5.0 * g;
-        const auto kernel = ReadScatterKernel(folder / "PDS-data" / (KevName(e) + ".dat"));
-        for (int z = 1; z <= kLayers; ++z) {
-            const double d = 0.5 * z - 0.25;
-            const double grow = (distance_cm + d) / distance_cm;
-            const double a = 0.5 * side_cm * grow;
-            const double inverse_square = 1.0 / (grow * grow);
-            double sum = 0.0;
-            for (int k = 1; k <= kScatterRings; ++k) {
-                sum += InsideSquare(0.5 * k - 0.25, a) * inverse_square *
-                       kernel[static_cast<std::size_t>((z - 1) * kScatterRings + (k - 1))];
-            }
-            scatter[static_cast<std::size_t>(g)][static_cast<std::size_t>(z)] = sum;
-        }
-    }
-    std::vector<double> dose(kLayers + 1, 0.0);
-    for (int i = 21; i <= last; ++i) {
-        const double e = 0.5 * i;
-        const double weight = state.work.PhotonSpectrum[i];
-        const int upper = std::min(30, static_cast<int>(std::floor(e / 5.0)) + 1);
-        for (int z = 1; z <= kLayers; ++z) {
-            const double d = 0.5 * z - 0.25;
-            const double grow = (distance_cm + d) / distance_cm;
-            const double primary = std::exp(-t.MuPhantom[i] * d) * t.PrimaryFine[i] / (grow * grow);
-            double s;
-            if (i % 10 == 0) {
-                s = scatter[static_cast<std::size_t>(i / 10)][static_cast<std::size_t>(z)];
-            } else {
-                const double hi =
-                    scatter[static_cast<std::size_t>(upper)][static_cast<std::size_t>(z)];
-                const double lo =
-                    scatter[static_cast<std::size_t>(upper - 1)][static_cast<std::size_t>(z)];
-                const double gap = 5.0 * upper - e;
-                s = hi > 0 && lo > 0
-                        ? std::exp(std::log(hi) - (std::log(hi) - std::log(lo)) * gap / 5.0)
-                        : hi - (hi - lo) * gap / 5.0;
-            }
-            dose[static_cast<std::size_t>(z)] += weight * (primary + s);
-        }
-    }
-    int j = 1;
-    while (0.5 * j - 0.25 < depth_cm) {
-        ++j;
-    }
-    const double d_before = 0.5 * (j - 1) - 0.25;
-    const double before = dose[static_cast<std::size_t>(j - 1)];
-    const double at = dose[static_cast<std::size_t>(j)];
-    return (before + (at - before) * (depth_cm - d_before) / 0.5) / dose[1];
+// The engine's own depth factor at `depth_cm` for a square field of `side_cm` at
+// `distance_cm`, from the kernel files just written; the reason when the step fails.
+std::string EngineDepthFactorText(EngineState& state, double side_cm, double distance_cm,
+                                  double depth_cm) {
+    CalculationCase& c = state.calc;
+    c.FieldShape = FieldShapeKind::Square;
+    c.SurfaceFieldSizeA = side_cm;
+    c.SurfaceFieldSizeB = side_cm;
+    c.EffectiveSurfaceDistance = distance_cm;
+    c.CouchDepth = depth_cm;
+    const DepthStepResult result = ComputeDepthFactor(state);
+    return result.Succeeded ? Fixed(c.DepthFactor, "0.000") : "failed (" + result.reason + ")";
 }
 
 // Air-kerma half-value layer of the engine's filtered spectrum, mm Al.
@@ -452,7 +384,7 @@ void RunGenerator(const GeneratorOptions& options, std::ostream& log) {
 }
 
 void RunEngineCheck(const std::filesystem::path& folder, std::ostream& log) {
-    EngineState state(LoadReferenceTables(folder));
+    EngineState state(LoadReferenceTables(folder), folder);
     state.calc.TargetAngle = 12;
     state.calc.FocusReceptorDistance = 120;
     log << "engine on " << folder.string() << " (anode angle 12 degrees)\n";
@@ -473,8 +405,8 @@ void RunEngineCheck(const std::filesystem::path& folder, std::ostream& log) {
                 log << " " << Fixed(side, "0") << "x" << Fixed(side, "0") << ": "
                     << Fixed(state.calc.MeanBackscatterFactor, "0.000");
             }
-            log << ", depth factor at 1 cm (20x20) "
-                << Fixed(EstimateDepthFactor(state, folder, 20, 100, 1.0), "0.000") << "\n";
+            log << ", depth factor at 1 cm (20x20) " << EngineDepthFactorText(state, 20, 100, 1.0)
+                << "\n";
         }
     }
 }

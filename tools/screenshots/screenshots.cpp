@@ -1,6 +1,9 @@
-// Drives the two windows through a typical session on a copy of a working folder and
-// saves what they show: the main window after a calculation and the results window with
-// several rows and the dose total.
+// Drives the windows through a typical session on a copy of a working folder and saves
+// what they show: the main window on a first start with its welcome button, the window
+// that registers the user name, the main window after a calculation, the results window
+// with several rows and the dose total, the device dialog after OK, the arbitrary-filter
+// dialog with a material chosen, and the dose-report window on a synthetic 30-event
+// biplane report.
 //
 //   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
 #include <QApplication>
@@ -14,15 +17,22 @@
 #include <filesystem>
 #include <string>
 
+#include <QTableWidget>
+
 #include "app/fonts.h"
+#include "device/device_dialog.h"
+#include "device/filter_dialog.h"
+#include "dose_report/dose_report_window.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
 #include "results/results_window.h"
+#include "tests/fixtures/dose_report_fixtures.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
+#include "ui/printer_service.h"
 
 namespace {
 
@@ -84,6 +94,27 @@ bool Save(QWidget* window, const QString& path) {
     return saved;
 }
 
+// A synthetic report (no patient, no real unit) read through the main window's button,
+// with its first two projections checked.
+bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
+                          const std::filesystem::path& folder, const QString& out) {
+    const std::filesystem::path report = folder / "procedure.dcm";
+    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::ProcedureReport());
+    windows.SetReportFileChooser(
+        [&report](QWidget*) { return QStringList{QString::fromStdString(report.string())}; });
+    Child<QPushButton>(main, "CommandDoseReport")->click();
+    Settle();
+    if (windows.DoseReport() == nullptr) {
+        std::fprintf(stderr, "the report window did not open\n");
+        return false;
+    }
+    auto* groups = Child<QTableWidget>(windows.DoseReport(), "ReportGroups");
+    for (int row = 0; row < groups->rowCount() && row < 2; ++row) {
+        groups->item(row, 0)->setCheckState(Qt::Checked);
+    }
+    return Save(windows.DoseReport(), out + "/dose-report-window.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,12 +150,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
-    state->UserName = "IVR 線量管理室";
 
-    korvex::ProgramWindows windows(*state, messages);
+    korvex::QtPrinterService printer;
+    korvex::ProgramWindows windows(*state, messages, printer);
     windows.Show();
     QWidget* main = &windows.Main();
     main->resize(main->sizeHint().expandedTo(QSize(1180, 640)));
+    Settle();
+    // The bundled "Primary.dat" holds no user name: the first start welcomes the user.
+    bool ok = Save(main, out + "/main-window-welcome.png");
+    Child<QPushButton>(main, "Command8")->click();
+    QWidget* welcome = Child<QWidget>(main, "Form15");
+    Child<QLineEdit>(welcome, "Text1")->setText(QString::fromUtf8("IVR 線量管理室"));
+    ok = Save(welcome, out + "/welcome-window.png") && ok;
+    Child<QPushButton>(welcome, "Command1")->click();
+    // Without a window manager nothing hands the focus back to the main window.
+    main->activateWindow();
     Settle();
     auto* devices = Child<korvex::FileList>(main, "File1");
     if (device.isEmpty() && !devices->Names().isEmpty()) {
@@ -147,11 +188,39 @@ int main(int argc, char** argv) {
         Child<QPushButton>(main, "Command3")->click();
     }
     Calculate(main, {"胸部背面", "80", "635.2", "71.8", true, "70"});
-    bool ok = Save(main, out + "/main-window.png");
+    ok = Save(main, out + "/main-window.png") && ok;
 
     QWidget* results = &windows.Results();
+    // Below the main window on a 1200-pixel screen it is made lower to fit; the picture
+    // shows it at its full height.
+    results->resize(results->width(), 535);
     Child<QPushButton>(results, "Command1")->click();
     ok = Save(results, out + "/results-window.png") && ok;
+
+    // A new room: the device dialog, its arbitrary-filter dialog with lead chosen, and the
+    // device dialog after OK.
+    Child<QPushButton>(main, "Command7")->click();
+    Settle();
+    korvex::DeviceDialog* dialog = windows.Main().DeviceDialogWindow();
+    for (const auto& [name, text] :
+         {std::pair{"Text13", "IVR室2"}, std::pair{"Text8", "120"}, std::pair{"Text5", "80"},
+          std::pair{"Text3", "1.0"}, std::pair{"Text4", "0.1"}, std::pair{"Text23", "80"},
+          std::pair{"Text14", "10.00"}, std::pair{"Text15", "8.20"},
+          std::pair{"Text16", "14.50"}}) {
+        Child<QLineEdit>(dialog, name)->setText(QString::fromUtf8(text));
+    }
+    Child<QPushButton>(dialog, "Command9")->click();
+    Settle();
+    QWidget* filter = dialog->FilterDialogWindow();
+    filter->move(dialog->frameGeometry().topRight() + QPoint(8, 0));
+    auto* materials = Child<korvex::FileList>(filter, "File1");
+    materials->SelectName("lead.ele");
+    Child<QLineEdit>(filter, "Text2")->setText("0.1");
+    ok = Save(filter, out + "/filter-dialog.png") && ok;
+    Child<QPushButton>(filter, "Command3")->click();
+    Child<QPushButton>(dialog, "Command1")->click();
+    ok = Save(dialog, out + "/device-dialog.png") && ok;
+    ok = SaveDoseReportWindow(windows, main, folder, out) && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }

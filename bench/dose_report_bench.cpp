@@ -1,0 +1,84 @@
+// Reading and calculating the 100-event biplane report on a synthetic working folder:
+// cold (kernel files not yet read, no spectrum computed) and warm (a second report in the
+// same program run).
+#include <benchmark/benchmark.h>
+
+#include "dose_report/dose_report_reader.h"
+#include "dose_report/report_calculation.h"
+#include "engine/engine_state.h"
+#include "engine/reference_tables.h"
+#include "tests/fixtures/dose_report_fixtures.h"
+#include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
+
+namespace {
+
+using namespace korvex;
+
+struct Workdir {
+    Workdir() {
+        fixtures::WriteSyntheticWorkdir(folder.path());
+        fixtures::WriteTypicalDevice(folder.path());
+        fixtures::WriteDoseReportFile(report, fixtures::HundredEventBiplaneReport());
+    }
+    fixtures::TempFolder folder;
+    std::filesystem::path report = folder.path() / "hundred.dcm";
+};
+
+const Workdir& Folder() {
+    static const Workdir workdir;
+    return workdir;
+}
+
+void ReadAndCalculate(benchmark::State& bench, EngineState& state) {
+    const std::vector<DoseReport> reports{ReadDoseReport(Folder().report)};
+    const ReportCalculation result =
+        CalculateDoseReports(state, reports, {"room1.kvx2", ""}, DoseThresholds{});
+    if (result.summary.calculated != 100) {
+        bench.SkipWithError("not every event was calculated");
+    }
+    benchmark::DoNotOptimize(result.summary.PeakSkinDose);
+}
+
+void BM_ReadDoseReport(benchmark::State& bench) {
+    for (auto _ : bench) {
+        benchmark::DoNotOptimize(ReadDoseReport(Folder().report));
+    }
+}
+BENCHMARK(BM_ReadDoseReport)->Unit(benchmark::kMillisecond);
+
+// A fresh state each time: the 29 kernel files are read and every spectrum is computed.
+void BM_HundredEventsCold(benchmark::State& bench) {
+    const ReferenceTables tables = LoadReferenceTables(Folder().folder.path());
+    for (auto _ : bench) {
+        EngineState state(tables, Folder().folder.path());
+        ReadAndCalculate(bench, state);
+    }
+}
+BENCHMARK(BM_HundredEventsCold)->Unit(benchmark::kMillisecond);
+
+// The same state again: kernels and spectra already known.
+void BM_HundredEventsWarm(benchmark::State& bench) {
+    EngineState state(LoadReferenceTables(Folder().folder.path()), Folder().folder.path());
+    ReadAndCalculate(bench, state);
+    for (auto _ : bench) {
+        ReadAndCalculate(bench, state);
+    }
+}
+BENCHMARK(BM_HundredEventsWarm)->Unit(benchmark::kMillisecond);
+
+// Kernels kept, spectra forgotten: each of the 18 distinct spectra is computed once again
+// (a second report of other tube voltages in the same session).
+void BM_HundredEventsWarmKernelsOnly(benchmark::State& bench) {
+    EngineState state(LoadReferenceTables(Folder().folder.path()), Folder().folder.path());
+    ReadAndCalculate(bench, state);
+    for (auto _ : bench) {
+        state.spectrum_cache.Clear();
+        ReadAndCalculate(bench, state);
+    }
+}
+BENCHMARK(BM_HundredEventsWarmKernelsOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

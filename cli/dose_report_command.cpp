@@ -1,0 +1,279 @@
+#include "cli/dose_report_command.h"
+
+#include <ostream>
+
+#include "cli/exposure.h"
+#include "dose_report/dose_report_reader.h"
+#include "dose_report/dose_thresholds.h"
+#include "engine/errors.h"
+#include "engine/text_rules.h"
+
+namespace korvex::cli {
+namespace {
+
+// Plane names in the output: stable words for scripts.
+const char* PlaneWord(AcquisitionPlane plane) {
+    switch (plane) {
+        case AcquisitionPlane::Single:
+            return "Single";
+        case AcquisitionPlane::A:
+            return "A";
+        case AcquisitionPlane::B:
+            return "B";
+        case AcquisitionPlane::Unknown:
+            break;
+    }
+    return "Unknown";
+}
+
+Json Optional(const std::optional<double>& value) {
+    return value ? Json(JsonNumber(*value)) : Json(nullptr);
+}
+
+Json Texts(const std::vector<std::string>& texts) {
+    Json array = Json::array();
+    for (const std::string& text : texts) {
+        array.push_back(text);
+    }
+    return array;
+}
+
+Json FileJson(const DoseReport& report, bool with_patient) {
+    Json json;
+    json["File"] = report.path.string();
+    json["Manufacturer"] = report.manufacturer;
+    json["Model"] = report.model;
+    json["StationName"] = report.station_name;
+    json["StudyDate"] = report.study_date;
+    json["StudyTime"] = report.study_time;
+    if (with_patient) {
+        json["PatientName"] = report.patient_name;
+        json["PatientId"] = report.patient_id;
+    }
+    json["ReferencePointDefinition"] = report.reference_point_definition;
+    json["Events"] = report.events.size();
+    Json totals = Json::array();
+    for (const AccumulatedTotals& plane : report.totals) {
+        totals.push_back({{"Plane", PlaneWord(plane.plane)},
+                          {"Kar", Optional(plane.kar_mgy.value)},
+                          {"Pka", Optional(plane.pka_gycm2.value)}});
+    }
+    json["Totals"] = totals;
+    json["Notes"] = Texts(report.notes);
+    return json;
+}
+
+Json EventJson(const IrradiationEvent& event, const EventCalculation& e) {
+    Json json;
+    json["File"] = e.report_index;
+    json["Event"] = event.number;
+    json["Uid"] = event.uid;
+    json["DateTimeStarted"] = event.date_time;
+    json["EventType"] = event.event_type;
+    json["EventTypeCode"] = event.event_type_code;
+    json["Plane"] = PlaneWord(event.plane);
+    json["TubeVoltage"] = Optional(e.TubeVoltage);
+    json["Kar"] = Optional(e.Kar);
+    json["Pka"] = Optional(e.Pka);
+    json["AddedAl"] = Optional(e.AddedAluminium);
+    json["AddedCu"] = Optional(e.AddedCopper);
+    json["FiltersFrom"] = e.filters_from_event ? "event" : "device";
+    json["FocusSkinDistance"] = JsonNumber(e.FocusSkinDistance);
+    json["PrimaryAngle"] = Optional(e.PrimaryAngle);
+    json["SecondaryAngle"] = Optional(e.SecondaryAngle);
+    if (e.status == EventStatus::Calculated) {
+        json["Group"] = e.group;
+        ExposureResult shown;
+        shown.outcome.result = CalculationOutcome::Result::Succeeded;
+        shown.outcome.displays = e.displays;
+        shown.field_size_text = e.field_size_text;
+        json.update(CalculationJson(e.calc, shown));
+    } else if (e.status == EventStatus::Duplicate) {
+        json["Duplicate"] = e.reason;
+    } else {
+        json["NotCalculated"] = e.reason;
+    }
+    // Read for the user, not used by the calculation (cm, cm^2).
+    json["DistanceSourceToIsocenter"] = Optional(event.source_isocentre_cm.value);
+    json["DistanceSourceToReferencePoint"] = Optional(event.source_reference_cm.value);
+    json["CollimatedFieldArea"] = Optional(event.field_area_cm2.value);
+    if (!event.notes.empty()) {
+        json["Notes"] = Texts(event.notes);
+    }
+    return json;
+}
+
+Json GroupJson(const ProjectionGroup& group) {
+    return {{"Plane", PlaneWord(group.plane)},
+            {"Label", group.label},
+            {"PrimaryAngle", Optional(group.PrimaryAngle)},
+            {"SecondaryAngle", Optional(group.SecondaryAngle)},
+            {"Events", group.events},
+            {"Kar", JsonNumber(group.Kar)},
+            {"Pka", JsonNumber(group.Pka)},
+            {"SkinDose", JsonNumber(group.SkinDose)}};
+}
+
+Json SummaryJson(const ReportSummary& s) {
+    Json json;
+    json["Calculated"] = s.calculated;
+    json["NotCalculated"] = s.not_calculated;
+    json["Duplicates"] = s.duplicates;
+    json["PeakSkinDose"] = JsonNumber(s.PeakSkinDose);
+    json["PeakGroup"] = s.peak_group < 0 ? Json(nullptr) : Json(s.peak_group);
+    json["SkinDoseSum"] = JsonNumber(s.SkinDoseSum);
+    json["KarCalculated"] = JsonNumber(s.KarCalculated);
+    json["PkaCalculated"] = JsonNumber(s.PkaCalculated);
+    json["KarNotIncluded"] = JsonNumber(s.KarNotIncluded);
+    json["PkaNotIncluded"] = JsonNumber(s.PkaNotIncluded);
+    json["ReportKar"] = Optional(s.ReportKar);
+    json["ReportPka"] = Optional(s.ReportPka);
+    Json planes = Json::array();
+    for (const PlaneCrossCheck& plane : s.planes) {
+        planes.push_back({{"Plane", PlaneWord(plane.plane)},
+                          {"Kar", JsonNumber(plane.Kar)},
+                          {"Pka", JsonNumber(plane.Pka)},
+                          {"ReportKar", Optional(plane.ReportKar)},
+                          {"ReportPka", Optional(plane.ReportPka)}});
+    }
+    json["Planes"] = planes;
+    Json flags = Json::array();
+    for (const DoseFlag& flag : s.flags) {
+        flags.push_back({{"Name", flag.name},
+                         {"Value", JsonNumber(flag.value)},
+                         {"Threshold", JsonNumber(flag.threshold)},
+                         {"Unit", flag.unit},
+                         {"Source", flag.source},
+                         {"Raised", flag.raised}});
+    }
+    json["Flags"] = flags;
+    json["Notes"] = Texts(s.notes);
+    return json;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+std::string CsvNumber(const std::optional<double>& value) {
+    return value ? ShortestNumberText(*value) : std::string();
+}
+
+const char* StatusWord(EventStatus status) {
+    switch (status) {
+        case EventStatus::Calculated:
+            return "calculated";
+        case EventStatus::Duplicate:
+            return "duplicate";
+        case EventStatus::NotCalculated:
+            break;
+    }
+    return "not_calculated";
+}
+
+}  // namespace
+
+Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation& result,
+                bool with_patient) {
+    Json json;
+    json["Device"] = result.device_file;
+    json["FocusSkinDistance"] = JsonNumber(LeadingNumber(result.fsd_text));
+    Json files = Json::array();
+    for (const DoseReport& report : reports) {
+        files.push_back(FileJson(report, with_patient));
+    }
+    json["Files"] = files;
+    Json events = Json::array();
+    for (const EventCalculation& e : result.events) {
+        events.push_back(EventJson(reports[e.report_index].events[e.event_index], e));
+    }
+    json["Events"] = events;
+    Json groups = Json::array();
+    for (const ProjectionGroup& group : result.groups) {
+        groups.push_back(GroupJson(group));
+    }
+    json["Groups"] = groups;
+    json["Summary"] = SummaryJson(result.summary);
+    return json;
+}
+
+void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
+                    const ReportCalculation& result) {
+    out << "File,Event,Uid,DateTimeStarted,EventType,Plane,TubeVoltage,Kar,Pka,AddedAl,AddedCu,"
+           "FocusSkinDistance,PrimaryAngle,SecondaryAngle,Status,Reason,Group,GroupLabel,"
+           "CorrectedKar,CorrectedPka,DoseToKermaRatio,ForwardBackscatterFactor,SkinDose\r\n";
+    for (const EventCalculation& e : result.events) {
+        const IrradiationEvent& event = reports[e.report_index].events[e.event_index];
+        const bool done = e.status == EventStatus::Calculated;
+        const auto result_number = [&](double value) {
+            return done ? ShortestNumberText(value) : std::string();
+        };
+        const std::vector<std::string> fields = {
+            reports[e.report_index].path.string(),
+            std::to_string(event.number),
+            event.uid,
+            event.date_time,
+            event.event_type,
+            PlaneWord(event.plane),
+            CsvNumber(e.TubeVoltage),
+            CsvNumber(e.Kar),
+            CsvNumber(e.Pka),
+            CsvNumber(e.AddedAluminium),
+            CsvNumber(e.AddedCopper),
+            ShortestNumberText(e.FocusSkinDistance),
+            CsvNumber(e.PrimaryAngle),
+            CsvNumber(e.SecondaryAngle),
+            StatusWord(e.status),
+            e.reason,
+            done ? std::to_string(e.group) : std::string(),
+            done ? result.groups[static_cast<size_t>(e.group)].label : std::string(),
+            result_number(e.calc.CorrectedKar),
+            result_number(e.calc.CorrectedPka),
+            result_number(e.calc.DoseToKermaRatio),
+            result_number(e.calc.ForwardBackscatterFactor),
+            result_number(e.calc.SkinDose)};
+        for (size_t i = 0; i < fields.size(); ++i) {
+            out << (i == 0 ? "" : ",") << CsvField(fields[i]);
+        }
+        out << "\r\n";
+    }
+}
+
+int RunReport(EngineState& state, const ReportRequest& request, std::ostream& out,
+              std::ostream& err) {
+    std::vector<DoseReport> reports;
+    for (const std::string& file : request.files) {
+        try {
+            reports.push_back(ReadDoseReport(file));
+        } catch (const DoseReportError& error) {
+            WriteJson(out, Json{{"error", error.what()}, {"reason", file}});
+            return 1;
+        }
+    }
+    const LoadedThresholds thresholds = LoadDoseThresholds(state.WorkingFolder);
+    if (!thresholds.problem.empty()) {
+        err << thresholds.problem << '\n';
+    }
+    ReportCalculation result;
+    try {
+        result = CalculateDoseReports(state, reports, {request.device, request.fsd},
+                                      thresholds.thresholds);
+    } catch (const ReportOptionError& error) {
+        throw UsageError(error.what());
+    }
+    if (request.format == "csv") {
+        WriteReportCsv(out, reports, result);
+    } else {
+        WriteJson(out, ReportJson(reports, result, request.with_patient));
+    }
+    return 0;
+}
+
+}  // namespace korvex::cli

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "cli/json_output.h"
+#include "dose_report/dose_report.h"
+#include "dose_report/report_calculation.h"
+#include "engine/engine_state.h"
+
+namespace korvex::cli {
+
+// `korvex2-cli report FILE... --device DEV [--fsd CM] [--format json|csv] [--with-patient]`.
+struct ReportRequest {
+    std::vector<std::string> files;
+    std::string device;
+    std::string fsd;              // empty: the device's default
+    std::string format = "json";  // "json" or "csv"
+    bool with_patient = false;    // patient name and ID only when asked for
+};
+
+// Reads every file, calculates every event and writes the result to `out`. Returns 0 when
+// every file was read (events that could not be calculated included), 1 when a file is no
+// dose report (a JSON {"error", "reason"} on `out`). A device that cannot be loaded throws
+// FileError, a distance that is no positive number UsageError: both exit with 2.
+int RunReport(EngineState& state, const ReportRequest& request, std::ostream& out,
+              std::ostream& err);
+
+// The whole result as JSON: Device, FocusSkinDistance, Files, Events, Groups, Summary.
+Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation& result,
+                bool with_patient);
+
+// One line per event with a header, UTF-8, fields quoted where they hold a comma, a quote
+// or a line break (RFC 4180).
+void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
+                    const ReportCalculation& result);
+
+}  // namespace korvex::cli

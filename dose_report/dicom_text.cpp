@@ -1,0 +1,297 @@
+#include "dose_report/dicom_text.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <optional>
+#include <utility>
+
+namespace korvex {
+namespace {
+
+constexpr char kEscape = 0x1B;
+
+bool IsBlankOrNul(char c) {
+    return c == ' ' || c == '\0';
+}
+
+std::string_view TrimmedRight(std::string_view text) {
+    while (!text.empty() && IsBlankOrNul(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlankOrNul(text.front())) {
+        text.remove_prefix(1);
+    }
+    return TrimmedRight(text);
+}
+
+bool IsPlainAscii(std::string_view bytes) {
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 || b == static_cast<unsigned char>(kEscape)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Converts with glibc's iconv; nullopt for any byte sequence the source set does not hold.
+std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* from) {
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    // Every source byte gives at most four bytes of UTF-8.
+    std::string out(bytes.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t in_left = bytes.size();
+    char* out_pos = out.data();
+    size_t out_left = out.size();
+    const size_t converted = iconv(cd, &in, &in_left, &out_pos, &out_left);
+    const bool flushed =
+        iconv(cd, nullptr, nullptr, &out_pos, &out_left) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    if (converted == static_cast<size_t>(-1) || !flushed || in_left != 0) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - out_left);
+    return out;
+}
+
+bool IsContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// Well-formed UTF-8 as RFC 3629 defines it: no overlong forms, no surrogates, <= U+10FFFF.
+bool IsValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        if (second < low || second > high) {
+            return false;
+        }
+        for (size_t k = 2; k < length; ++k) {
+            if (!IsContinuation(static_cast<unsigned char>(text[i + k]))) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Japanese with ISO 2022 code extensions as DICOM uses them (PS3.5 6.1.2.5), rewritten as
+// EUC-JP so that one iconv conversion decodes it: JIS X 0208 pairs get the high bit, JIS X
+// 0212 pairs the 0x8F prefix, half-width katakana in G1 the 0x8E prefix.
+std::optional<std::string> JapaneseToEucJp(std::string_view bytes, bool katakana_in_g1) {
+    enum class G0 { Ascii, Kanji, SupplementaryKanji } g0 = G0::Ascii;
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == static_cast<unsigned char>(kEscape)) {
+            const std::string_view rest = bytes.substr(i + 1);
+            if (rest.starts_with("(B") || rest.starts_with("(J")) {
+                g0 = G0::Ascii;
+                i += 2;
+            } else if (rest.starts_with("$B") || rest.starts_with("$@")) {
+                g0 = G0::Kanji;
+                i += 2;
+            } else if (rest.starts_with("$(D")) {
+                g0 = G0::SupplementaryKanji;
+                i += 3;
+            } else if (rest.starts_with(")I")) {
+                katakana_in_g1 = true;
+                i += 2;
+            } else {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (b >= 0x80) {
+            if (!katakana_in_g1 || b < 0xA1 || b > 0xDF) {
+                return std::nullopt;
+            }
+            out += static_cast<char>(0x8E);
+            out += static_cast<char>(b);
+        } else if (g0 != G0::Ascii && b >= 0x21 && b <= 0x7E) {
+            if (i + 1 >= bytes.size()) {
+                return std::nullopt;
+            }
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            if (second < 0x21 || second > 0x7E) {
+                return std::nullopt;
+            }
+            if (g0 == G0::SupplementaryKanji) {
+                out += static_cast<char>(0x8F);
+            }
+            out += static_cast<char>(b | 0x80);
+            out += static_cast<char>(second | 0x80);
+            ++i;
+        } else {
+            // A control character or blank returns G0 to the default repertoire.
+            if (b < 0x21) {
+                g0 = G0::Ascii;
+            }
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
+bool IsJapaneseTerm(std::string_view term) {
+    return term == "ISO 2022 IR 87" || term == "ISO 2022 IR 159" || term == "ISO 2022 IR 13" ||
+           term == "ISO_IR 13";
+}
+
+// iconv names of the single-byte and multi-byte sets used without code extensions.
+const char* IconvNameOf(std::string_view term) {
+    struct Entry {
+        std::string_view term;
+        const char* iconv_name;
+    };
+    static constexpr std::array<Entry, 13> kSets{{
+        {"ISO_IR 100", "ISO-8859-1"},
+        {"ISO_IR 101", "ISO-8859-2"},
+        {"ISO_IR 109", "ISO-8859-3"},
+        {"ISO_IR 110", "ISO-8859-4"},
+        {"ISO_IR 144", "ISO-8859-5"},
+        {"ISO_IR 127", "ISO-8859-6"},
+        {"ISO_IR 126", "ISO-8859-7"},
+        {"ISO_IR 138", "ISO-8859-8"},
+        {"ISO_IR 148", "ISO-8859-9"},
+        {"ISO_IR 203", "ISO-8859-15"},
+        {"ISO_IR 166", "TIS-620"},
+        {"GB18030", "GB18030"},
+        {"GBK", "GBK"},
+    }};
+    for (const Entry& entry : kSets) {
+        if (entry.term == term) {
+            return entry.iconv_name;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<std::string> Decode(std::string_view bytes, const std::vector<std::string>& terms) {
+    if (IsPlainAscii(bytes)) {
+        return std::string(bytes);
+    }
+    const std::string first = terms.empty() ? std::string() : terms.front();
+    bool japanese = false;
+    for (const std::string& term : terms) {
+        japanese = japanese || IsJapaneseTerm(term);
+    }
+    if (japanese) {
+        const bool katakana = first == "ISO_IR 13" || first == "ISO 2022 IR 13";
+        const std::optional<std::string> euc = JapaneseToEucJp(bytes, katakana);
+        return euc ? ConvertToUtf8(*euc, "EUC-JP") : std::nullopt;
+    }
+    if (first == "ISO_IR 192") {
+        return IsValidUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
+    }
+    if (terms.size() == 1) {
+        if (const char* name = IconvNameOf(first)) {
+            return ConvertToUtf8(bytes, name);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string HexByte(unsigned char b) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string("\\x") + kDigits[b >> 4] + kDigits[b & 0x0F];
+}
+
+// Blanks for line breaks and tabs; other control bytes escaped.
+std::string WithoutControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\r' || c == '\n' || c == '\t' || c == '\f') {
+            out += ' ';
+        } else if (b < 0x20 || b == 0x7F) {
+            out += HexByte(b);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> CharacterSetTerms(std::string_view value) {
+    std::vector<std::string> terms;
+    if (Trimmed(value).empty()) {
+        return terms;
+    }
+    size_t start = 0;
+    while (true) {
+        const size_t end = value.find('\\', start);
+        terms.emplace_back(Trimmed(value.substr(start, end - start)));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return terms;
+}
+
+std::string EscapeBytes(std::string_view bytes) {
+    std::string out;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F) {
+            out += c;
+        } else {
+            out += HexByte(b);
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> TryDecodeDicomText(std::string_view bytes,
+                                              const std::vector<std::string>& terms) {
+    if (const std::optional<std::string> decoded = Decode(TrimmedRight(bytes), terms)) {
+        return WithoutControls(*decoded);
+    }
+    return std::nullopt;
+}
+
+std::string DecodeDicomText(std::string_view bytes, const std::vector<std::string>& terms) {
+    if (std::optional<std::string> decoded = TryDecodeDicomText(bytes, terms)) {
+        return std::move(*decoded);
+    }
+    return EscapeBytes(TrimmedRight(bytes));
+}
+
+}  // namespace korvex

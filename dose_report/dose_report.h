@@ -1,0 +1,89 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace korvex {
+
+// A file that cannot be read as an X-ray radiation dose report at all. what() is a complete
+// Japanese message for the user that names the file.
+class DoseReportError : public std::runtime_error {
+  public:
+    explicit DoseReportError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// One value of a report, in the program's unit for its quantity. A value that was given but
+// cannot be used keeps the reason, so that nothing is left out without a word.
+struct ReportValue {
+    bool present = false;         // the report holds the item
+    std::optional<double> value;  // finite, in the program's unit
+    std::string unit;             // the report's unit code (UCUM), as given
+    std::string problem;          // why a present item has no usable value (Japanese)
+
+    bool Usable() const { return value.has_value(); }
+};
+
+enum class AcquisitionPlane { Unknown, Single, A, B };
+
+enum class FilterMaterial { Copper, Aluminium, Other };
+
+// One X-Ray Filters container of an irradiation event.
+struct FilterLayer {
+    FilterMaterial material = FilterMaterial::Other;
+    std::string material_code;  // code value as given; empty when no material is listed
+    std::string material_name;  // code meaning, for the user
+    ReportValue thickness_mm;   // mean of the minimum and maximum thickness
+};
+
+// One irradiation event (container 113706) with everything the calculation or the user
+// needs. Values in the program's units: kV, mGy, Gy*cm^2, mm, degrees, cm, cm^2.
+struct IrradiationEvent {
+    int number = 0;               // 1-based position in its report
+    std::string uid;              // Irradiation Event UID, empty when absent
+    std::string date_time;        // DateTime Started as given (DT)
+    std::string event_type_code;  // e.g. 113611, 44491008
+    std::string event_type;       // short Japanese label, or the report's meaning
+    AcquisitionPlane plane = AcquisitionPlane::Unknown;
+    std::string plane_text;       // the report's meaning when the plane is not known
+    ReportValue tube_voltage_kv;  // mean of the non-zero KVP values
+    ReportValue kar_mgy;          // Dose (RP)
+    ReportValue pka_gycm2;        // Dose Area Product
+    bool has_filter_container = false;
+    std::vector<FilterLayer> filters;
+    ReportValue primary_angle_deg;
+    ReportValue secondary_angle_deg;
+    ReportValue source_isocentre_cm;
+    ReportValue source_reference_cm;
+    ReportValue field_area_cm2;      // collimated field area
+    std::vector<std::string> notes;  // items read but not used, with the reason (Japanese)
+};
+
+// The report's own accumulated totals of one plane (TID 10002).
+struct AccumulatedTotals {
+    AcquisitionPlane plane = AcquisitionPlane::Unknown;
+    ReportValue pka_gycm2;  // Dose Area Product Total
+    ReportValue kar_mgy;    // Dose (RP) Total
+};
+
+struct DoseReport {
+    std::filesystem::path path;
+    std::string manufacturer;
+    std::string model;
+    std::string station_name;
+    std::string study_date;    // DA as given
+    std::string study_time;    // TM as given
+    std::string patient_name;  // decoded, or escaped where the character set is unknown
+    std::string patient_id;
+    std::string reference_point_definition;  // code meaning (with its code) or text
+    std::vector<AccumulatedTotals> totals;
+    std::vector<IrradiationEvent> events;
+    std::vector<std::string> notes;  // what the reader could not use, for the user
+};
+
+// Short labels of a plane for tables ("A", "B", "単一", "不明").
+std::string PlaneLabel(AcquisitionPlane plane);
+
+}  // namespace korvex

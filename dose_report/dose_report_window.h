@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dose_report/dose_report.h"
+#include "dose_report/dose_thresholds.h"
+#include "dose_report/report_calculation.h"
+#include "engine/reference_tables.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace korvex {
+
+struct EngineState;
+class MessageService;
+class ResultsTable;
+class ResultsWindow;
+
+// The dose reports of one procedure, every event calculated with a device: the events with
+// their inputs and skin doses (or the reason in red), the projection groups to add to the
+// results table, the summary with its flags and the reports' own totals. Works on an engine
+// state of its own, so that opening a report never changes the main window's case.
+class DoseReportWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    DoseReportWindow(const ReferenceTables& tables, std::filesystem::path working_folder,
+                     const ResultsTable& results, ResultsWindow& results_window,
+                     MessageService& messages, QWidget* parent = nullptr);
+    ~DoseReportWindow() override;
+
+    // Reads the files and calculates them with the device (a bare name; empty: the first
+    // device of the working folder). A file that is no dose report is told and nothing
+    // changes; returns whether the reports are now shown.
+    bool Open(const std::vector<std::filesystem::path>& files, const std::string& device_file);
+
+    // The device list and the focus-skin distance changed: everything again.
+    void Recalculate();
+    // "表に追加": every checked group as one results-table row.
+    void AddCheckedGroups();
+
+    const ReportCalculation& Result() const { return result_; }
+
+  private:
+    void BuildWindow();
+    void FillDevices(const std::string& preferred);
+    void ShowHeader();
+    void ShowEvents();
+    void ShowGroups();
+    void ShowSummary();
+    bool Calculate(const std::string& device, const std::string& fsd_text);
+
+    std::unique_ptr<EngineState> state_;
+    const ResultsTable& results_;
+    ResultsWindow& results_window_;
+    MessageService& messages_;
+    std::vector<DoseReport> reports_;
+    ReportCalculation result_;
+    DoseThresholds thresholds_;
+    bool fsd_typed_ = false;  // the distance is the user's, not the device's default
+
+    QLabel* header_ = nullptr;           // ReportFiles
+    QComboBox* device_ = nullptr;        // ReportDevice
+    QLineEdit* fsd_ = nullptr;           // ReportFsd
+    QTableWidget* events_ = nullptr;     // ReportEvents
+    QTableWidget* groups_ = nullptr;     // ReportGroups
+    QLabel* summary_ = nullptr;          // ReportSummary
+    QLabel* flags_ = nullptr;            // ReportFlags
+    QLabel* notes_ = nullptr;            // ReportNotes
+    QPushButton* add_button_ = nullptr;  // ReportAdd
+};
+
+}  // namespace korvex

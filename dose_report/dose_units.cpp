@@ -1,0 +1,75 @@
+#include "dose_report/dose_units.h"
+
+#include <array>
+#include <string_view>
+
+namespace korvex {
+namespace {
+
+struct UnitEntry {
+    ReportQuantity quantity;
+    std::string_view code;  // UCUM code value, case-sensitive as UCUM requires
+    double factor;          // to the program's unit
+};
+
+// The standard gives Dose (RP) in Gy and the dose-area product in Gy.m2 (PS3.16 TID 10003);
+// the other forms were found in files of real units.
+constexpr std::array<UnitEntry, 23> kUnits{{
+    {ReportQuantity::DoseRp, "Gy", 1000.0},
+    {ReportQuantity::DoseRp, "mGy", 1.0},
+    {ReportQuantity::DoseAreaProduct, "Gy.m2", 1.0e4},
+    {ReportQuantity::DoseAreaProduct, "Gym2", 1.0e4},
+    {ReportQuantity::DoseAreaProduct, "dGy.cm2", 0.1},
+    {ReportQuantity::DoseAreaProduct, "cGy.cm2", 0.01},
+    {ReportQuantity::DoseAreaProduct, "mGy.cm2", 0.001},
+    {ReportQuantity::DoseAreaProduct, "uGy.m2", 0.01},
+    {ReportQuantity::DoseAreaProduct, "Gy.cm2", 1.0},
+    {ReportQuantity::TubeVoltage, "kV", 1.0},
+    {ReportQuantity::Thickness, "mm", 1.0},
+    {ReportQuantity::Thickness, "cm", 10.0},
+    {ReportQuantity::Thickness, "um", 0.001},
+    {ReportQuantity::Angle, "deg", 1.0},
+    {ReportQuantity::Distance, "mm", 0.1},
+    {ReportQuantity::Distance, "cm", 1.0},
+    {ReportQuantity::Distance, "m", 100.0},
+    {ReportQuantity::Area, "m2", 1.0e4},
+    {ReportQuantity::Area, "cm2", 1.0},
+    {ReportQuantity::Area, "mm2", 0.01},
+    // Angles and kV appear with these non-UCUM spellings; their meaning is not in doubt.
+    {ReportQuantity::Angle, "degrees", 1.0},
+    {ReportQuantity::Angle, "°", 1.0},
+    {ReportQuantity::TubeVoltage, "kVp", 1.0},
+}};
+
+}  // namespace
+
+std::optional<double> UnitFactor(ReportQuantity quantity, std::string_view unit_code) {
+    for (const UnitEntry& entry : kUnits) {
+        if (entry.quantity == quantity && entry.code == unit_code) {
+            return entry.factor;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view ProgramUnit(ReportQuantity quantity) {
+    switch (quantity) {
+        case ReportQuantity::DoseRp:
+            return "mGy";
+        case ReportQuantity::DoseAreaProduct:
+            return "Gy·cm²";
+        case ReportQuantity::TubeVoltage:
+            return "kV";
+        case ReportQuantity::Thickness:
+            return "mm";
+        case ReportQuantity::Angle:
+            return "度";
+        case ReportQuantity::Distance:
+            return "cm";
+        case ReportQuantity::Area:
+            return "cm²";
+    }
+    return "";
+}
+
+}  // namespace korvex

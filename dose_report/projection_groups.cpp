@@ -1,0 +1,90 @@
+#include <cmath>
+#include <string>
+
+#include "dose_report/report_calculation.h"
+
+namespace korvex {
+namespace {
+
+bool WithinTolerance(double a, double b) {
+    return std::fabs(a - b) <= kProjectionToleranceDeg;
+}
+
+bool HasAngles(const EventCalculation& event) {
+    return event.PrimaryAngle.has_value() && event.SecondaryAngle.has_value();
+}
+
+bool Joins(const ProjectionGroup& group, const EventCalculation& event) {
+    if (group.plane != event.plane) {
+        return false;
+    }
+    if (!HasAngles(event) || !group.PrimaryAngle || !group.SecondaryAngle) {
+        return !HasAngles(event) && !(group.PrimaryAngle && group.SecondaryAngle);
+    }
+    return WithinTolerance(*group.PrimaryAngle, *event.PrimaryAngle) &&
+           WithinTolerance(*group.SecondaryAngle, *event.SecondaryAngle);
+}
+
+// Whole degrees, half away from zero; -0 becomes 0.
+long WholeDegrees(double angle) {
+    const long rounded = std::lround(angle);
+    return rounded == 0 ? 0 : rounded;
+}
+
+}  // namespace
+
+std::string ProjectionLabel(std::optional<double> primary_deg,
+                            std::optional<double> secondary_deg) {
+    if (!primary_deg || !secondary_deg || !std::isfinite(*primary_deg) ||
+        !std::isfinite(*secondary_deg)) {
+        return "角度不明";
+    }
+    const long primary = WholeDegrees(*primary_deg);
+    const long secondary = WholeDegrees(*secondary_deg);
+    if (primary == 0 && secondary == 0) {
+        return "AP";
+    }
+    std::string label;
+    if (primary != 0) {
+        label = (primary > 0 ? "LAO " : "RAO ") + std::to_string(std::labs(primary));
+    }
+    if (secondary != 0) {
+        label += label.empty() ? "" : " ";
+        label += (secondary > 0 ? "CRA " : "CAU ") + std::to_string(std::labs(secondary));
+    }
+    return label;
+}
+
+std::vector<ProjectionGroup> GroupProjections(std::vector<EventCalculation>& events) {
+    std::vector<ProjectionGroup> groups;
+    for (size_t i = 0; i < events.size(); ++i) {
+        EventCalculation& event = events[i];
+        event.group = -1;
+        if (event.status != EventStatus::Calculated) {
+            continue;
+        }
+        size_t g = 0;
+        while (g < groups.size() && !Joins(groups[g], event)) {
+            ++g;
+        }
+        if (g == groups.size()) {
+            ProjectionGroup group;
+            group.plane = event.plane;
+            if (HasAngles(event)) {
+                group.PrimaryAngle = event.PrimaryAngle;
+                group.SecondaryAngle = event.SecondaryAngle;
+            }
+            group.label = ProjectionLabel(group.PrimaryAngle, group.SecondaryAngle);
+            groups.push_back(group);
+        }
+        ProjectionGroup& group = groups[g];
+        group.events.push_back(i);
+        group.Kar += event.calc.DisplayedKar;
+        group.Pka += event.calc.DisplayedPka;
+        group.SkinDose += event.calc.SkinDose;
+        event.group = static_cast<int>(g);
+    }
+    return groups;
+}
+
+}  // namespace korvex

@@ -1,0 +1,353 @@
+#include "dose_report/report_calculation.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include "engine/calculation_driver.h"
+#include "engine/engine_state.h"
+#include "engine/text_rules.h"
+#include "exposure/exposure_form.h"
+
+namespace korvex {
+namespace {
+
+const char* const kFollowUpSource =
+    "SIR ガイドライン (2009) / NCRP Report No. 168 (2010): 経過観察を要する線量";
+const char* const kErythemaSource = "ICRP Publication 85 (2000): 一過性紅斑のしきい線量";
+
+// The driver's messages begin and end with blanks, some of them ideographic (U+3000); a
+// reason does not need them.
+std::string Trimmed(std::string text) {
+    const std::string ideographic_space = "\u3000";
+    bool changed = true;
+    while (changed && !text.empty()) {
+        changed = false;
+        if (text.front() == ' ') {
+            text.erase(0, 1);
+            changed = true;
+        } else if (text.rfind(ideographic_space, 0) == 0) {
+            text.erase(0, ideographic_space.size());
+            changed = true;
+        }
+        if (!text.empty() && text.back() == ' ') {
+            text.pop_back();
+            changed = true;
+        } else if (text.size() >= ideographic_space.size() && text.ends_with(ideographic_space)) {
+            text.resize(text.size() - ideographic_space.size());
+            changed = true;
+        }
+    }
+    return text;
+}
+
+// "YYYYMMDDHHMMSS.FFFFFF" from a DT value, the time-zone suffix ignored; empty without a
+// date.
+std::string TimeKey(const std::string& date_time) {
+    std::string digits;
+    size_t i = 0;
+    while (i < date_time.size() && digits.size() < 14 &&
+           std::isdigit(static_cast<unsigned char>(date_time[i]))) {
+        digits += date_time[i++];
+    }
+    if (digits.size() < 8) {
+        return {};
+    }
+    digits.resize(14, '0');
+    std::string fraction;
+    if (i < date_time.size() && date_time[i] == '.') {
+        ++i;
+        while (i < date_time.size() && fraction.size() < 6 &&
+               std::isdigit(static_cast<unsigned char>(date_time[i]))) {
+            fraction += date_time[i++];
+        }
+    }
+    fraction.resize(6, '0');
+    return digits + "." + fraction;
+}
+
+// The value when the calculation can use it; otherwise the reason is added.
+std::optional<double> Required(const ReportValue& value, const std::string& name,
+                               std::vector<std::string>& reasons) {
+    if (!value.present) {
+        reasons.push_back(name + "がありません");
+        return std::nullopt;
+    }
+    if (!value.Usable()) {
+        reasons.push_back(name + ": " + value.problem);
+        return std::nullopt;
+    }
+    if (*value.value == 0) {
+        reasons.push_back(name + "が 0 です");
+    }
+    return value.value;
+}
+
+std::string FilterName(const FilterLayer& layer) {
+    switch (layer.material) {
+        case FilterMaterial::Copper:
+            return "銅フィルター";
+        case FilterMaterial::Aluminium:
+            return "アルミフィルター";
+        case FilterMaterial::Other:
+            break;
+    }
+    if (layer.material_code.empty()) {
+        return "材質の書かれていないフィルター";
+    }
+    const std::string name =
+        layer.material_name.empty() ? layer.material_code : layer.material_name;
+    return "フィルター「" + name + "」";
+}
+
+// The event's added filters when it lists any (a listed material at 0 mm counts 0, copper
+// or aluminium not listed count 0), otherwise the device's.
+void TakeFilters(const IrradiationEvent& event, const LoadedDevice& device, EventCalculation& out,
+                 std::vector<std::string>& reasons) {
+    if (!event.has_filter_container) {
+        out.AddedAluminium = device.AddedAluminiumMm;
+        out.AddedCopper = device.AddedCopperMm;
+        return;
+    }
+    out.filters_from_event = true;
+    double aluminium = 0;
+    double copper = 0;
+    bool known = true;
+    for (const FilterLayer& layer : event.filters) {
+        const ReportValue& thickness = layer.thickness_mm;
+        if (!thickness.Usable()) {
+            reasons.push_back(FilterName(layer) +
+                              "の厚さ: " + (thickness.present ? thickness.problem : "ありません"));
+            known = false;
+        } else if (layer.material == FilterMaterial::Copper) {
+            copper += *thickness.value;
+        } else if (layer.material == FilterMaterial::Aluminium) {
+            aluminium += *thickness.value;
+        } else if (*thickness.value > 0) {
+            reasons.push_back(FilterName(layer) + "が " + ShortestNumberText(*thickness.value) +
+                              " mm あります（銅とアルミ以外は計算に入れられません）");
+        }
+    }
+    if (known) {
+        out.AddedAluminium = aluminium;
+        out.AddedCopper = copper;
+    }
+}
+
+EventCalculation TakeInputs(const IrradiationEvent& event, const LoadedDevice& device) {
+    EventCalculation out;
+    out.plane = event.plane;
+    out.PrimaryAngle = event.primary_angle_deg.value;
+    out.SecondaryAngle = event.secondary_angle_deg.value;
+    std::vector<std::string> reasons;
+    out.Kar = Required(event.kar_mgy, "Ka,r（線量(RP)）", reasons);
+    out.Pka = Required(event.pka_gycm2, "P_KA（面積線量）", reasons);
+    out.TubeVoltage = Required(event.tube_voltage_kv, "管電圧", reasons);
+    TakeFilters(event, device, out, reasons);
+    for (const std::string& reason : reasons) {
+        out.reason += (out.reason.empty() ? "" : "、") + reason;
+    }
+    return out;
+}
+
+// Every event of every report, duplicates marked, in time order (events without a start
+// time last, in the order given).
+std::vector<EventCalculation> CollectEvents(const std::vector<DoseReport>& reports,
+                                            const LoadedDevice& device, double fsd_cm) {
+    std::vector<std::pair<std::string, EventCalculation>> keyed;
+    std::map<std::string, std::pair<size_t, int>> seen;  // UID -> report, event number
+    for (size_t r = 0; r < reports.size(); ++r) {
+        for (size_t e = 0; e < reports[r].events.size(); ++e) {
+            const IrradiationEvent& event = reports[r].events[e];
+            EventCalculation out = TakeInputs(event, device);
+            out.report_index = r;
+            out.event_index = e;
+            out.FocusSkinDistance = fsd_cm;
+            if (!event.uid.empty()) {
+                const auto [first, inserted] = seen.emplace(event.uid, std::pair(r, event.number));
+                if (!inserted) {
+                    out.status = EventStatus::Duplicate;
+                    out.reason = "「" + reports[first->second.first].path.filename().string() +
+                                 "」のイベント " + std::to_string(first->second.second) +
+                                 " と同じ UID です（1 回だけ数えます）";
+                }
+            }
+            keyed.emplace_back(TimeKey(event.date_time), std::move(out));
+        }
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        if (a.first.empty() != b.first.empty()) {
+            return b.first.empty();
+        }
+        return a.first < b.first;
+    });
+    std::vector<EventCalculation> events;
+    for (auto& [key, event] : keyed) {
+        events.push_back(std::move(event));
+    }
+    return events;
+}
+
+void CalculateEvent(EngineState& state, ExposureForm& form, const std::string& fsd_text,
+                    EventCalculation& out) {
+    form.UseAddedFilters(*out.AddedAluminium, *out.AddedCopper);
+    form.Enter(ExposureField::BodySite, "");
+    form.Enter(ExposureField::TubeVoltage, ShortestNumberText(*out.TubeVoltage));
+    form.Enter(ExposureField::Kar, ShortestNumberText(*out.Kar));
+    form.Enter(ExposureField::Pka, ShortestNumberText(*out.Pka));
+    form.Enter(ExposureField::FocusSkinDistance, fsd_text);
+    if (!form.ChooseShape(FieldShapeKind::Square)) {
+        out.reason = "照射野の大きさを求められません";
+        return;
+    }
+    const CalculationOutcome outcome = form.Calculate();
+    if (outcome.result != CalculationOutcome::Result::Succeeded) {
+        const std::string message = outcome.message ? Trimmed(outcome.message->text) : "";
+        out.reason =
+            "計算できません（" + message + (message.empty() ? "" : ": ") + outcome.reason + "）";
+        return;
+    }
+    out.status = EventStatus::Calculated;
+    out.calc = state.calc;
+    out.displays = outcome.displays;
+    out.field_size_text = form.FieldSizeText();
+}
+
+void CountEvents(const std::vector<EventCalculation>& events, ReportSummary& s) {
+    for (const EventCalculation& event : events) {
+        if (event.status == EventStatus::Duplicate) {
+            ++s.duplicates;
+        } else if (event.status == EventStatus::Calculated) {
+            ++s.calculated;
+            s.KarCalculated += event.calc.DisplayedKar;
+            s.PkaCalculated += event.calc.DisplayedPka;
+            s.SkinDoseSum += event.calc.SkinDose;
+        } else {
+            ++s.not_calculated;
+            s.KarNotIncluded += event.Kar.value_or(0);
+            s.PkaNotIncluded += event.Pka.value_or(0);
+            s.not_included_without_kar += event.Kar ? 0 : 1;
+            s.not_included_without_pka += event.Pka ? 0 : 1;
+        }
+    }
+}
+
+PlaneCrossCheck& PlaneEntry(std::vector<PlaneCrossCheck>& planes, AcquisitionPlane plane) {
+    for (PlaneCrossCheck& entry : planes) {
+        if (entry.plane == plane) {
+            return entry;
+        }
+    }
+    planes.push_back(PlaneCrossCheck{plane, 0, 0, std::nullopt, std::nullopt});
+    return planes.back();
+}
+
+void Accumulate(std::optional<double>& sum, const ReportValue& value) {
+    if (value.Usable()) {
+        sum = sum.value_or(0) + *value.value;
+    }
+}
+
+// Event sums beside the reports' own accumulated totals, plane by plane.
+void CrossCheck(const std::vector<DoseReport>& reports, const std::vector<EventCalculation>& events,
+                ReportSummary& s) {
+    for (const EventCalculation& event : events) {
+        if (event.status == EventStatus::Duplicate) {
+            continue;
+        }
+        PlaneCrossCheck& entry = PlaneEntry(s.planes, event.plane);
+        entry.Kar += event.Kar.value_or(0);
+        entry.Pka += event.Pka.value_or(0);
+    }
+    for (const DoseReport& report : reports) {
+        for (const AccumulatedTotals& totals : report.totals) {
+            PlaneCrossCheck& entry = PlaneEntry(s.planes, totals.plane);
+            Accumulate(entry.ReportKar, totals.kar_mgy);
+            Accumulate(entry.ReportPka, totals.pka_gycm2);
+            Accumulate(s.ReportKar, totals.kar_mgy);
+            Accumulate(s.ReportPka, totals.pka_gycm2);
+            for (const ReportValue* value : {&totals.kar_mgy, &totals.pka_gycm2}) {
+                if (value->present && !value->Usable()) {
+                    s.notes.push_back("「" + report.path.filename().string() +
+                                      "」の累積値を使えません: " + value->problem);
+                }
+            }
+        }
+    }
+}
+
+std::vector<DoseFlag> Flags(const ReportSummary& s, const DoseThresholds& t) {
+    // Follow-up looks at the larger of the event sum and the report's own total, so that
+    // events the calculation could not use never hide a high total.
+    const double kar_gy =
+        std::max(s.KarCalculated + s.KarNotIncluded, s.ReportKar.value_or(0)) / 1000;
+    const double pka = std::max(s.PkaCalculated + s.PkaNotIncluded, s.ReportPka.value_or(0));
+    const double peak_gy = s.PeakSkinDose / 1000;
+    std::vector<DoseFlag> flags = {
+        {"推定最大皮膚線量", peak_gy, t.PeakSkinDoseFollowUpGy, "Gy", kFollowUpSource, false},
+        {"総 Ka,r", kar_gy, t.TotalKarFollowUpGy, "Gy", kFollowUpSource, false},
+        {"総 P_KA", pka, t.TotalPkaFollowUpGycm2, "Gy·cm²", kFollowUpSource, false},
+        {"推定最大皮膚線量", peak_gy, t.PeakSkinDoseErythemaGy, "Gy", kErythemaSource, false},
+    };
+    for (DoseFlag& flag : flags) {
+        flag.raised = flag.value >= flag.threshold;
+    }
+    return flags;
+}
+
+ReportSummary Summarise(const std::vector<DoseReport>& reports,
+                        const std::vector<EventCalculation>& events,
+                        const std::vector<ProjectionGroup>& groups, const DoseThresholds& t) {
+    ReportSummary s;
+    CountEvents(events, s);
+    for (size_t g = 0; g < groups.size(); ++g) {
+        if (s.peak_group < 0 || groups[g].SkinDose > s.PeakSkinDose) {
+            s.PeakSkinDose = groups[g].SkinDose;
+            s.peak_group = static_cast<int>(g);
+        }
+    }
+    CrossCheck(reports, events, s);
+    s.flags = Flags(s, t);
+    if (s.duplicates > 0) {
+        s.notes.push_back("同じ UID のイベント " + std::to_string(s.duplicates) +
+                          " 件は 1 回だけ数えました。レポート自身の累積値は重複を含みます。");
+    }
+    if (s.not_included_without_kar + s.not_included_without_pka > 0) {
+        s.notes.push_back("計算しなかったイベントのうち Ka,r 不明 " +
+                          std::to_string(s.not_included_without_kar) + " 件、P_KA 不明 " +
+                          std::to_string(s.not_included_without_pka) +
+                          " 件は「含まれない」合計に入っていません。");
+    }
+    return s;
+}
+
+}  // namespace
+
+ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<DoseReport>& reports,
+                                       const ReportOptions& options,
+                                       const DoseThresholds& thresholds) {
+    ExposureForm form(state);
+    ReportCalculation result;
+    result.device_file = options.device_file;
+    result.device = form.ChooseDevice(options.device_file);
+    result.fsd_text =
+        options.fsd_text.empty() ? form.Text(ExposureField::FocusSkinDistance) : options.fsd_text;
+    const double fsd_cm = LeadingNumber(result.fsd_text);
+    if (!std::isfinite(fsd_cm) || fsd_cm <= 0) {
+        throw ReportOptionError("焦点-入射表面間距離「" + result.fsd_text +
+                                "」は正の数 (cm) で指定して下さい。");
+    }
+    result.events = CollectEvents(reports, result.device, fsd_cm);
+    for (EventCalculation& event : result.events) {
+        if (event.status == EventStatus::NotCalculated && event.reason.empty()) {
+            CalculateEvent(state, form, result.fsd_text, event);
+        }
+    }
+    result.groups = GroupProjections(result.events);
+    result.summary = Summarise(reports, result.events, result.groups, thresholds);
+    return result;
+}
+
+}  // namespace korvex

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "device/device_file.h"
+#include "dose_report/dose_report.h"
+#include "dose_report/dose_thresholds.h"
+#include "engine/calculation_case.h"
+
+namespace korvex {
+
+struct EngineState;
+
+// A choice for the whole report that cannot be used (a focus-skin distance that is no
+// positive number). what() is the user's message.
+class ReportOptionError : public std::runtime_error {
+  public:
+    explicit ReportOptionError(const std::string& message) : std::runtime_error(message) {}
+};
+
+enum class EventStatus { Calculated, NotCalculated, Duplicate };
+
+// One event of the reports as the calculation took it: the inputs it used and what it
+// gave, or why it was not calculated.
+struct EventCalculation {
+    size_t report_index = 0;  // into the reports given
+    size_t event_index = 0;   // into that report's events
+    AcquisitionPlane plane = AcquisitionPlane::Unknown;
+    EventStatus status = EventStatus::NotCalculated;
+    std::string reason;  // why not calculated, or of which event it is a duplicate
+
+    // Inputs; those the report gives are set even when the event is not calculated.
+    std::optional<double> TubeVoltage;     // kV
+    std::optional<double> Kar;             // mGy
+    std::optional<double> Pka;             // Gy*cm^2
+    std::optional<double> AddedAluminium;  // mm
+    std::optional<double> AddedCopper;     // mm
+    bool filters_from_event = false;       // else the device's
+    double FocusSkinDistance = 0;          // cm
+    std::optional<double> PrimaryAngle;    // degrees
+    std::optional<double> SecondaryAngle;  // degrees
+
+    // Results of a calculated event: the case after the calculation, the seven displays
+    // and the field size at the reference point as shown ("#0.00", square).
+    CalculationCase calc;
+    std::array<std::optional<std::string>, 7> displays;
+    std::string field_size_text;
+    int group = -1;  // index of its projection group
+};
+
+// Calculated events of one plane and beam direction.
+struct ProjectionGroup {
+    AcquisitionPlane plane = AcquisitionPlane::Unknown;
+    std::string label;                     // "LAO 30 CRA 10", "AP", "角度不明"
+    std::optional<double> PrimaryAngle;    // of its first event, degrees
+    std::optional<double> SecondaryAngle;  // of its first event, degrees
+    std::vector<size_t> events;            // indices into ReportCalculation::events
+    double Kar = 0;                        // sum, mGy
+    double Pka = 0;                        // sum, Gy*cm^2
+    double SkinDose = 0;                   // sum, mGy: all its fields overlapping
+};
+
+struct DoseFlag {
+    std::string name;  // what is compared, for the user
+    double value = 0;  // in `unit`
+    double threshold = 0;
+    std::string unit;
+    std::string source;  // the publication the level comes from
+    bool raised = false;
+};
+
+// Event sums against the report's own accumulated totals, per plane.
+struct PlaneCrossCheck {
+    AcquisitionPlane plane = AcquisitionPlane::Unknown;
+    double Kar = 0;                   // all events read, calculated or not, mGy
+    double Pka = 0;                   // Gy*cm^2
+    std::optional<double> ReportKar;  // the reports' totals, mGy
+    std::optional<double> ReportPka;  // Gy*cm^2
+};
+
+struct ReportSummary {
+    int calculated = 0;
+    int not_calculated = 0;
+    int duplicates = 0;
+    double PeakSkinDose = 0;  // largest group sum, mGy (estimate of the peak skin dose)
+    int peak_group = -1;
+    double SkinDoseSum = 0;            // all calculated events, mGy (upper bound)
+    double KarCalculated = 0;          // mGy
+    double PkaCalculated = 0;          // Gy*cm^2
+    double KarNotIncluded = 0;         // not calculated events whose Ka,r is known, mGy
+    double PkaNotIncluded = 0;         // Gy*cm^2
+    int not_included_without_kar = 0;  // not calculated events whose Ka,r is unknown
+    int not_included_without_pka = 0;
+    std::optional<double> ReportKar;  // sum of the reports' own totals, mGy
+    std::optional<double> ReportPka;  // Gy*cm^2
+    std::vector<PlaneCrossCheck> planes;
+    std::vector<DoseFlag> flags;
+    std::vector<std::string> notes;
+};
+
+struct ReportCalculation {
+    std::string device_file;
+    LoadedDevice device;
+    std::string fsd_text;                  // as used
+    std::vector<EventCalculation> events;  // every event of every report, in time order
+    std::vector<ProjectionGroup> groups;
+    ReportSummary summary;
+};
+
+struct ReportOptions {
+    std::string device_file;  // bare name in the working folder
+    std::string fsd_text;     // cm; empty: the device's default
+};
+
+// Calculates every event of the reports, each as one exposure of the exposure form: the
+// device, the event's kV, Ka,r and P_KA, a square field, the one focus-skin distance and
+// the event's added filters (the device's when the event lists none). Events with a UID
+// already seen count once. Then the projection groups and the summary with its flags.
+// Works on `state`, whose case it overwrites: give it a state of its own. Throws
+// FileError when the device cannot be loaded and ReportOptionError for a distance that is
+// no positive number.
+ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<DoseReport>& reports,
+                                       const ReportOptions& options,
+                                       const DoseThresholds& thresholds);
+
+// Groups the calculated events (given in time order): an event joins the first group of
+// its plane whose first event's primary and secondary angles both lie within
+// kProjectionToleranceDeg of its own; events without both angles form one group per plane.
+inline constexpr double kProjectionToleranceDeg = 10;
+std::vector<ProjectionGroup> GroupProjections(std::vector<EventCalculation>& events);
+
+// "LAO 30 CRA 10" from angles in degrees (rounded to whole degrees): primary > 0 LAO,
+// < 0 RAO; secondary > 0 CRA, < 0 CAU; both 0 "AP"; without both angles "角度不明".
+std::string ProjectionLabel(std::optional<double> primary_deg, std::optional<double> secondary_deg);
+
+}  // namespace korvex

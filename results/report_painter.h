@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QFont>
+#include <QPainter>
+#include <QPointF>
+#include <QStringList>
+
+#include "results/print_surface.h"
+#include "results/results_report.h"
+
+class QPagedPaintDevice;
+
+namespace korvex {
+
+// The Mincho faces installed here, best first: what "ＭＳ 明朝" is printed with.
+QStringList InstalledMinchoFamilies();
+// Maps "ＭＳ 明朝" to them unless the program has mapped it already.
+void InstallPrintFontSubstitution();
+
+// A PrintSurface on a printer (QPrinter) or a PDF (QPdfWriter). The report is placed on
+// the sheet by PlaceReport, inside the device's printable area. Painting begins at the
+// first drawing operation, so the orientation is set on the device first; a device that
+// cannot be painted on makes every operation do nothing and Failed() true.
+class PainterPrintSurface : public PrintSurface {
+  public:
+    explicit PainterPrintSurface(QPagedPaintDevice& device);
+    ~PainterPrintSurface() override;
+    PainterPrintSurface(const PainterPrintSurface&) = delete;
+    PainterPrintSurface& operator=(const PainterPrintSurface&) = delete;
+
+    bool Failed() const { return failed_; }
+
+    void SetOrientation(PageOrientation orientation) override;
+    void SetFontName(std::string_view name) override;
+    void SetFontSize(double points) override;
+    void SetLineWidth(int printer_pixels) override;
+    void Line(double x1_mm, double y1_mm, double x2_mm, double y2_mm) override;
+    void LineTo(double x_mm, double y_mm) override;
+    void Text(double x_mm, double y_mm, std::string_view text) override;
+    double TextWidth(std::string_view text) override;
+    void EndDocument() override;
+
+  private:
+    bool Begin();
+    QPointF ToDevice(double x_mm, double y_mm) const;
+    QFont CurrentFont() const;
+
+    QPagedPaintDevice& device_;
+    QPainter painter_;
+    ReportPlacement placement_;
+    QPointF painter_origin_mm_;  // where the device's origin lies on the sheet
+    double pixels_per_mm_ = 1;
+    QString font_name_;
+    double font_size_pt_ = kPrintTableFontPt;
+    int line_width_pixels_ = 1;
+    QPointF last_point_mm_;
+    bool begun_ = false;
+    bool ended_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace korvex

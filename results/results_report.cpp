@@ -1,0 +1,216 @@
+#include "results/results_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "engine/errors.h"
+#include "engine/text_rules.h"
+
+namespace korvex {
+namespace {
+
+constexpr int kHeavyLine = 5;  // printer pixels
+constexpr int kThinLine = 1;
+
+constexpr double kFrameTopMm = 20;
+constexpr double kHeaderBottomMm = 40;
+
+// Room left between the title and a user name moved left to fit the page.
+constexpr double kTitleGapMm = 5;
+constexpr double kSignatureXMm = 200;
+constexpr double kTotalYMm = 192;
+constexpr double kTitleXMm = 50;
+
+struct PrintedText {
+    double x_mm, y_mm;
+    std::string_view text;
+};
+
+constexpr PrintedText kHeader[] = {
+    {5, 30, "対象部位"},
+    {25, 28, "管電圧"},
+    {30, 33, "kV"},
+    {62, 24, "総濾過"},
+    {42, 32, "固有"},
+    {41, 35, "mmAl"},
+    {54, 32, "アルミ"},
+    {56, 35, "mm"},
+    {71, 32, "銅"},
+    {70, 35, "mm"},
+    {83, 32, "材質"},
+    {85, 35, "mm"},
+    {100, 28, "FSD"},
+    {100, 33, "cm"},
+    {118, 28, "照射野"},
+    {115, 33, "at 基準点"},
+    {142, 24, "装置に表示された"},
+    {142, 31, "Ka,r"},
+    {142, 35, "mGy"},
+    {162, 31, "P_KA"},
+    {162, 35, "Gy･cm2"},
+    {188, 24, "補正後の"},
+    {184, 31, "Ka,r"},
+    {185, 35, "mGy"},
+    {200, 31, "P_KA"},
+    {200, 35, "Gy･cm2"},
+    {216, 25, "一次線の"},
+    {216, 30, "皮膚線量／"},
+    {215, 35, "空気カーマ比"},
+    {238, 30, "前方･後方"},
+    {238, 35, "散乱係数"},
+    {262, 25, "入射表面"},
+    {260, 30, "皮膚吸収線量"},
+    {267, 35, "mGy"},
+};
+
+// x of each cell of a row; the material column is printed on its own.
+struct PrintedCell {
+    ResultColumn column;
+    double x_mm;
+};
+
+constexpr PrintedCell kCells[] = {
+    {ResultColumn::Site, 3},
+    {ResultColumn::Kv, 27},
+    {ResultColumn::FilterInherent, 42},
+    {ResultColumn::FilterAluminium, 55},
+    {ResultColumn::FilterCopper, 69},
+    {ResultColumn::Fsd, 100},
+    {ResultColumn::Field, 114},
+    {ResultColumn::KarShown, 140},
+    {ResultColumn::PkaShown, 162},
+    {ResultColumn::KarCorrected, 182},
+    {ResultColumn::PkaCorrected, 200},
+    {ResultColumn::DoseRatio, 219},
+    {ResultColumn::ScatterFactor, 240},
+    {ResultColumn::EntranceDose, 265},
+};
+
+// The value moved into lo..hi; lo wins when rounding leaves hi a hair below it.
+double Fit(double value, double lo, double hi) {
+    return std::max(lo, std::min(value, hi));
+}
+
+constexpr double RowYMm(int slot) {
+    return 10.0 * slot + 33;
+}
+
+std::string Printed(const ResultRow& row, ResultColumn column) {
+    return row[column].Shown(ColumnInfo(column).print_pattern);
+}
+
+}  // namespace
+
+void PrintTableFrame(PrintSurface& surface) {
+    surface.SetOrientation(PageOrientation::Landscape);
+    surface.SetFontName(kPrintFontName);
+    surface.SetFontSize(kPrintTableFontPt);
+
+    surface.SetLineWidth(kHeavyLine);
+    surface.Line(0, kFrameTopMm, kReportWidthMm, kFrameTopMm);
+    surface.LineTo(kReportWidthMm, kReportBottomMm);
+    surface.LineTo(0, kReportBottomMm);
+    surface.LineTo(0, kFrameTopMm);
+    surface.Line(0, kHeaderBottomMm, kReportWidthMm, kHeaderBottomMm);
+    for (double x : {134.0, 179.0, 255.0}) {
+        surface.Line(x, kFrameTopMm, x, kReportBottomMm);
+    }
+
+    surface.SetLineWidth(kThinLine);
+    for (double x : {22.0, 38.0, 96.0, 112.0, 214.0, 235.0}) {
+        surface.Line(x, kFrameTopMm, x, kReportBottomMm);
+    }
+    for (double x : {51.0, 65.0, 78.0, 156.0, 197.0}) {
+        surface.Line(x, 30, x, kReportBottomMm);
+    }
+    surface.Line(38, 30, 96, 30);
+    surface.Line(134, 30, 214, 30);
+    for (int y = 50; y <= 180; y += 10) {
+        surface.Line(0, y, kReportWidthMm, y);
+    }
+
+    for (const PrintedText& text : kHeader) {
+        surface.Text(text.x_mm, text.y_mm, text.text);
+    }
+}
+
+void PrintResultRow(PrintSurface& surface, const ResultsTable& table, int slot) {
+    const ResultRow& row = table.Row(slot);
+    const double y = RowYMm(slot);
+    for (const PrintedCell& cell : kCells) {
+        surface.Text(cell.x_mm, y, Printed(row, cell.column));
+    }
+    if (row.HasArbitraryFilter()) {
+        surface.Text(80, y - 2, row[ResultColumn::FilterOther].StoredText());
+        surface.Text(83, y + 2, Printed(row, ResultColumn::FilterOtherThickness));
+    } else {
+        surface.Text(84, y, kPrintNoMaterial);
+    }
+}
+
+void PrintDoseTotal(PrintSurface& surface, const ResultsTable& table) {
+    if (table.RowCount() == 0) {
+        return;
+    }
+    std::string total(kPrintNoMaterial);  // a sum beyond the range of numbers is not printed
+    try {
+        total =
+            FormatNumber(table.DoseTotal(), ColumnInfo(ResultColumn::EntranceDose).print_pattern);
+    } catch (const CalculationError&) {
+    }
+    surface.Text(240, kTotalYMm, "合 計");
+    surface.Text(265, kTotalYMm, total);
+}
+
+void PrintReportTitle(PrintSurface& surface, std::string_view user_name) {
+    surface.SetFontSize(kPrintTitleFontPt);
+    surface.Text(kTitleXMm, kReportTopMm, kReportTitle);
+
+    const std::string signature = std::string(user_name) + std::string(kReportSignature);
+    double x = kSignatureXMm;
+    const double width = surface.TextWidth(signature);
+    if (std::isfinite(width) && x + width > kReportWidthMm) {
+        const double title_end = kTitleXMm + surface.TextWidth(kReportTitle) + kTitleGapMm;
+        x = Fit(kReportWidthMm - width, std::min(title_end, kSignatureXMm), kSignatureXMm);
+        if (x + width > kReportWidthMm) {
+            surface.SetFontSize(kPrintTitleFontPt * (kReportWidthMm - x) / width);
+        }
+    }
+    surface.Text(x, kReportTopMm, signature);
+    surface.SetFontSize(kPrintTableFontPt);
+}
+
+void PrintReportPage(PrintSurface& surface, const ResultsTable& table, std::string_view user_name) {
+    PrintTableFrame(surface);
+    for (int slot = 1; slot <= table.RowCount(); ++slot) {
+        PrintResultRow(surface, table, slot);
+    }
+    PrintDoseTotal(surface, table);
+    PrintReportTitle(surface, user_name);
+    surface.EndDocument();
+}
+
+ReportPlacement PlaceReport(double sheet_width_mm, double sheet_height_mm,
+                            const PrintableArea& printable) {
+    PrintableArea area = printable;
+    const auto usable = [](double from, double to) {
+        return std::isfinite(from) && std::isfinite(to) && to > from;
+    };
+    if (!usable(area.left_mm, area.right_mm) || !usable(area.top_mm, area.bottom_mm)) {
+        area = {0, 0, sheet_width_mm, sheet_height_mm};  // the printer told nothing usable
+    }
+    if (!usable(area.left_mm, area.right_mm) || !usable(area.top_mm, area.bottom_mm)) {
+        return {};
+    }
+    const double height_mm = kReportInkBottomMm - kReportTopMm;
+    const double scale = std::min({1.0, (area.right_mm - area.left_mm) / kReportWidthMm,
+                                   (area.bottom_mm - area.top_mm) / height_mm});
+    const double width = kReportWidthMm * scale;
+    const double height = height_mm * scale;
+    const double left = Fit((sheet_width_mm - width) / 2, area.left_mm, area.right_mm - width);
+    const double top = Fit((sheet_height_mm - height) / 2, area.top_mm, area.bottom_mm - height);
+    return {left, top - kReportTopMm * scale, scale};
+}
+
+}  // namespace korvex

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string_view>
+
+#include "results/print_surface.h"
+#include "results/results_table.h"
+
+namespace korvex {
+
+// The one-page printed report of the results table: a title line and a ruled table with
+// one line per stored row, on a landscape page in millimetres. The layout is fixed; every
+// printer, the PDF and the tests draw it through a PrintSurface.
+
+inline constexpr std::string_view kPrintFontName = "ＭＳ 明朝";
+inline constexpr double kPrintTableFontPt = 9;
+inline constexpr double kPrintTitleFontPt = 12;
+inline constexpr std::string_view kReportTitle = "IVR 時の入射表面皮膚組織吸収線量";
+// Follows the user name directly (two blanks on each side of "with").
+inline constexpr std::string_view kReportSignature = "  with  Korvex-2";
+// The bar printed in the material column of a row without a filter of a chosen material.
+inline constexpr std::string_view kPrintNoMaterial = "―";
+
+// Everything the report draws lies in x 0..285 mm and y 12..196 mm: title, table (frame
+// bottom at 190 mm) and the dose total below it.
+inline constexpr double kReportWidthMm = 285;
+inline constexpr double kReportTopMm = 12;
+inline constexpr double kReportBottomMm = 190;
+inline constexpr double kReportInkBottomMm = 196;
+
+// Page set-up, the frame and rules, the header texts.
+void PrintTableFrame(PrintSurface& surface);
+// The cells of `slot` (1..15) on its row line, y = 10 slot + 33 mm.
+void PrintResultRow(PrintSurface& surface, const ResultsTable& table, int slot);
+// The sum of the printed doses under the dose column, below the frame; nothing for an
+// empty table. The window shows the same total on its totals button; on paper it is the
+// figure a skin-dose follow-up starts from.
+void PrintDoseTotal(PrintSurface& surface, const ResultsTable& table);
+// The title, and the user name followed by the signature. A name too long for the page is
+// moved left, and made smaller only when it still does not fit, so it is never cut off.
+void PrintReportTitle(PrintSurface& surface, std::string_view user_name);
+// The whole page: frame, rows 1..RowCount, dose total, title, end of document.
+void PrintReportPage(PrintSurface& surface, const ResultsTable& table, std::string_view user_name);
+
+// The printable area of a sheet, in mm from the sheet's top-left corner.
+struct PrintableArea {
+    double left_mm = 0;
+    double top_mm = 0;
+    double right_mm = 0;
+    double bottom_mm = 0;
+};
+
+// Where the report's origin lies on the sheet (mm from its top-left corner) and the scale
+// that makes it fit: the report is centred on the sheet, moved into the printable area
+// where the printer's margins demand it, and shrunk only when the area is smaller than
+// the report (US Letter is 279.4 mm wide).
+struct ReportPlacement {
+    double origin_x_mm = 0;
+    double origin_y_mm = 0;
+    double scale = 1;
+};
+
+ReportPlacement PlaceReport(double sheet_width_mm, double sheet_height_mm,
+                            const PrintableArea& printable);
+
+}  // namespace korvex

@@ -1,0 +1,194 @@
+// The table command's PDF: the same page the results window prints, without a display.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "cli/json_output.h"
+#include "cli/report_output.h"
+#include "engine/text_file.h"
+#include "engine/text_rules.h"
+#include "results/results_csv.h"
+#include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
+
+namespace korvex::cli {
+namespace {
+
+struct Finished {
+    int status = -1;
+    std::string output;
+};
+
+Finished RunShell(const std::string& command) {
+    Finished finished;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return finished;
+    }
+    std::array<char, 4096> buffer{};
+    while (const size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) {
+        finished.output.append(buffer.data(), n);
+    }
+    finished.status = WEXITSTATUS(pclose(pipe));
+    return finished;
+}
+
+std::string Quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+// Blanks collapsed, so texts compare whatever spacing the PDF's layout gives them.
+std::string Collapsed(const std::string& text) {
+    std::string collapsed;
+    for (char c : text) {
+        const bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\f';
+        if (!blank || (!collapsed.empty() && collapsed.back() != ' ')) {
+            collapsed += blank ? ' ' : c;
+        }
+    }
+    return collapsed;
+}
+
+class TablePdfTest : public ::testing::Test {
+  protected:
+    TablePdfTest() {
+        fixtures::WriteSyntheticWorkdir(folder_.path(), {.with_user_name = true});
+        fixtures::WriteTypicalDevice(folder_.path());
+        std::ofstream(input_, std::ios::binary) << "device,site,kv,kar,pka,shape,fsd\n"
+                                                << "room1.kvx2,頭部,,10,1,square,\n"
+                                                << "room1.kvx2,胸部背面,90,20,3,circle,80\n"
+                                                << "room1.kvx2,腹部背面,70,5,0.5,circle,\n";
+    }
+
+    int Run(std::vector<std::string> args) {
+        args.push_back("--workdir");
+        args.push_back(folder_.path().string());
+        out_.str({});
+        err_.str({});
+        return RunCommandLine(args, "/nowhere/korvex2-cli", out_, err_);
+    }
+    Json Output() const { return Json::parse(out_.str()); }
+
+    fixtures::TempFolder folder_;
+    std::filesystem::path input_ = folder_.path() / "exposures.csv";
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+// The real program as a script runs it, checked with poppler's tools.
+TEST_F(TablePdfTest, OneLandscapeA4PageWithTheTableTheTotalAndTheUser) {
+    const std::filesystem::path pdf = folder_.path() / "report.pdf";
+    const std::filesystem::path csv = folder_.path() / "results.csv";
+    const Finished run =
+        RunShell(std::string(KORVEX_CLI_PATH) + " table --input " + Quoted(input_) + " --pdf " +
+                 Quoted(pdf) + " --output " + Quoted(csv) + " --comment c --workdir " +
+                 Quoted(folder_.path()) + " 2>&1");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const Json json = Json::parse(run.output);
+    EXPECT_EQ(json["pdf"], pdf.string());
+    EXPECT_EQ(json["file"], csv.string());
+
+    const Finished info = RunShell("pdfinfo " + Quoted(pdf));
+    ASSERT_EQ(info.status, 0) << "pdfinfo (poppler-utils) is needed";
+    EXPECT_NE(Collapsed(info.output).find("Pages: 1 "), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("842 x 595 pts (A4)"), std::string::npos) << info.output;
+
+    const Finished fonts = RunShell("pdffonts " + Quoted(pdf));
+    ASSERT_EQ(fonts.status, 0);
+    std::istringstream font_lines(fonts.output);
+    std::string line;
+    int font_count = 0;
+    for (int n = 0; std::getline(font_lines, line); ++n) {
+        if (n >= 2) {  // after the heading and its rule: name, type, encoding, emb, ...
+            ++font_count;
+            std::istringstream columns(line);
+            std::string name, type1, type2, encoding, embedded;
+            columns >> name >> type1 >> type2 >> encoding >> embedded;
+            EXPECT_EQ(embedded, "yes") << line;
+        }
+    }
+    EXPECT_GE(font_count, 1);
+
+    const std::string text = Collapsed(RunShell("pdftotext -raw " + Quoted(pdf) + " -").output);
+    for (const char* header : {"対象部位", "管電圧", "総濾過", "装置に表示された", "補正後の",
+                               "皮膚線量／", "前方･後方", "皮膚吸収線量", "Gy･cm2"}) {
+        EXPECT_NE(text.find(header), std::string::npos) << header;
+    }
+    const ResultsTable table = ReadResultsCsv(csv).table;
+    ASSERT_EQ(table.RowCount(), 3);
+    for (int slot = 1; slot <= 3; ++slot) {
+        const std::string site = table.Cell(slot, ResultColumn::Site).StoredText();
+        const std::string dose = table.Cell(slot, ResultColumn::EntranceDose).Shown("###00.0");
+        const size_t at = text.find(site);
+        ASSERT_NE(at, std::string::npos) << site;
+        EXPECT_NE(text.find(dose, at), std::string::npos) << site << " " << dose;
+    }
+    EXPECT_NE(text.find("合 計 " + FormatNumber(table.DoseTotal(), "###00.0")), std::string::npos)
+        << text;
+    // The registered name from line 32 of "Primary.dat".
+    EXPECT_NE(text.find("IVR 時の入射表面皮膚組織吸収線量"), std::string::npos);
+    EXPECT_NE(text.find("テスト病院 with Korvex-2"), std::string::npos) << text;
+}
+
+TEST_F(TablePdfTest, PdfAloneOrBesideTheCsvAndTheNameGiven) {
+    const std::filesystem::path pdf = folder_.path() / "only.pdf";
+    ASSERT_EQ(Run({"table", "--input", input_.string(), "--pdf", pdf.string(), "--user",
+                   "循環器科 IVR 室"}),
+              0)
+        << err_.str();
+    EXPECT_EQ(Output()["pdf"], pdf.string());
+    EXPECT_FALSE(Output().contains("file"));  // no CSV asked for, none written
+    EXPECT_EQ(Output()["rows"], 3);
+    const std::string text = Collapsed(RunShell("pdftotext -raw " + Quoted(pdf) + " -").output);
+    EXPECT_NE(text.find("循環器科 IVR 室 with Korvex-2"), std::string::npos) << text;
+    EXPECT_EQ(text.find("テスト病院"), std::string::npos);
+
+    // Again in the same process: the offscreen application is made for each PDF.
+    ASSERT_EQ(Run({"table", "--input", input_.string(), "--pdf", pdf.string()}), 0);
+}
+
+TEST_F(TablePdfTest, OptionsThatMakeNoSenseAndFailedWrites) {
+    EXPECT_EQ(Run({"table", "--input", input_.string()}), 2);
+    EXPECT_NE(err_.str().find("--pdf"), std::string::npos) << err_.str();
+    EXPECT_EQ(
+        Run({"table", "--input", input_.string(), "--output", (folder_.path() / "r.csv").string()}),
+        2);
+    EXPECT_NE(err_.str().find("--comment"), std::string::npos) << err_.str();
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "r.csv"));
+
+    // A file that cannot be written is a failure with a JSON error, never a success.
+    const std::filesystem::path lost = folder_.path() / "missing" / "lost.pdf";
+    EXPECT_EQ(Run({"table", "--input", input_.string(), "--pdf", lost.string()}), 1);
+    EXPECT_NE(Output()["error"].get<std::string>().find("lost.pdf"), std::string::npos);
+    EXPECT_FALSE(Output().contains("pdf"));
+}
+
+TEST(RegisteredUserName, LineThirtyTwoOfPrimaryDatReadLeniently) {
+    fixtures::TempFolder folder;
+    EXPECT_EQ(RegisteredUserName(folder.path()), "");  // no file: no name
+
+    std::vector<std::string> lines(31, "0, 0");
+    fixtures::WriteCp932Lines(folder.path() / "Primary.dat", lines);
+    EXPECT_EQ(RegisteredUserName(folder.path()), "");  // reference lines only
+
+    lines.push_back("ＡＢＣ総合病院  放射線科 ");  // the whole line, blanks kept
+    lines.push_back("a line after the name");
+    fixtures::WriteCp932Lines(folder.path() / "Primary.dat", lines);
+    EXPECT_EQ(RegisteredUserName(folder.path()), "ＡＢＣ総合病院  放射線科 ");
+
+    // Written by another editor: LF line ends and a byte that is no code page 932 text.
+    std::string content;
+    for (int i = 0; i < 31; ++i) {
+        content += "0, 0\n";
+    }
+    content += "Clinic \x80 7";
+    std::ofstream(folder.path() / "Primary.dat", std::ios::binary) << content;
+    EXPECT_EQ(RegisteredUserName(folder.path()), "Clinic \xEF\xBF\xBD 7");
+}
+
+}  // namespace
+}  // namespace korvex::cli

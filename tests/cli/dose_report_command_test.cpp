@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/commands.h"
+#include "cli/json_output.h"
+#include "engine/text_rules.h"
+#include "tests/fixtures/dose_report_fixtures.h"
+#include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
+
+namespace korvex::cli {
+namespace {
+
+class ReportCommandTest : public ::testing::Test {
+  protected:
+    ReportCommandTest() {
+        fixtures::WriteSyntheticWorkdir(folder_.path());
+        fixtures::WriteTypicalDevice(folder_.path());
+    }
+
+    std::string Fixture(const std::string& name, const fixtures::FixtureReport& report) {
+        const std::filesystem::path path = folder_.path() / (name + ".dcm");
+        fixtures::WriteDoseReportFile(path, report);
+        return path.string();
+    }
+
+    int Run(std::vector<std::string> args) {
+        args.push_back("--workdir");
+        args.push_back(folder_.path().string());
+        out_.str({});
+        err_.str({});
+        return RunCommandLine(args, "/nowhere/korvex2-cli", out_, err_);
+    }
+
+    Json Output() const { return Json::parse(out_.str()); }
+
+    fixtures::TempFolder folder_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+std::vector<std::string> Keys(const Json& object) {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : object.items()) {
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
+    const std::string file = Fixture("standard", fixtures::StandardReport());
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
+    const Json json = Output();
+    EXPECT_EQ(Keys(json), (std::vector<std::string>{"Device", "FocusSkinDistance", "Files",
+                                                    "Events", "Groups", "Summary"}));
+    EXPECT_EQ(json["FocusSkinDistance"], 85);
+    EXPECT_EQ(json["Files"][0]["Manufacturer"], "Korvex Test Systems");
+    EXPECT_FALSE(json["Files"][0].contains("PatientName"));
+    const Json& event = json["Events"][0];
+    const std::vector<std::string> keys = Keys(event);
+    const std::vector<std::string> inputs = {"File",         "Event",
+                                             "Uid",          "DateTimeStarted",
+                                             "EventType",    "EventTypeCode",
+                                             "Plane",        "TubeVoltage",
+                                             "Kar",          "Pka",
+                                             "AddedAl",      "AddedCu",
+                                             "FiltersFrom",  "FocusSkinDistance",
+                                             "PrimaryAngle", "SecondaryAngle",
+                                             "Group"};
+    ASSERT_GE(keys.size(), inputs.size());
+    EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + inputs.size()), inputs);
+    EXPECT_EQ(event["Kar"], 10);
+    EXPECT_EQ(event["AddedCu"], 0.2);
+    EXPECT_EQ(event["Plane"], "Single");
+    EXPECT_EQ(event["DistanceSourceToIsocenter"], 100);
+    EXPECT_EQ(event["CollimatedFieldArea"], 100);
+    EXPECT_TRUE(event.contains("SkinDose"));
+    EXPECT_TRUE(event["display"].contains("SkinDose"));
+    EXPECT_EQ(json["Groups"][0]["Label"], "LAO 30 CRA 10");
+    EXPECT_EQ(json["Groups"][0]["Events"], Json::array({0, 1}));
+    EXPECT_EQ(json["Summary"]["KarCalculated"], 35);
+    EXPECT_EQ(json["Summary"]["ReportKar"], 35);
+    ASSERT_EQ(json["Summary"]["Flags"].size(), 4u);
+    EXPECT_EQ(json["Summary"]["Flags"][0]["Raised"], false);
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "DoseReportThresholds.txt"));
+
+    ASSERT_EQ(Run({"report", Fixture("japanese", fixtures::Iso2022Report()), "--device",
+                   "room1.kvx2", "--with-patient"}),
+              0);
+    EXPECT_EQ(Output()["Files"][0]["PatientName"], "Yamada^Taro=山田^太郎");
+}
+
+// Each event's numbers and displays are what `calc` prints for the same device, kV, Ka,r,
+// P_KA, square field and distance, with a device file holding the event's added filters.
+TEST_F(ReportCommandTest, EveryEventEqualsCalcWithItsOwnInputs) {
+    fixtures::FixtureReport report = fixtures::StandardReport();
+    report.events.push_back(fixtures::NumberedEvent(3));
+    report.events.back().filters = {fixtures::CopperFilter("0.3"),
+                                    fixtures::AluminiumFilter("0.5")};
+    report.events.back().dose_rp = fixtures::FixtureNumber{"0.0123", "Gy"};
+    ASSERT_EQ(Run({"report", Fixture("standard", report), "--device", "room1.kvx2", "--fsd", "72"}),
+              0);
+    const Json events = Output()["Events"];
+    ASSERT_EQ(events.size(), 4u);
+    for (const Json& event : events) {
+        SCOPED_TRACE(event["Event"].get<int>());
+        std::vector<std::string> lines = fixtures::TypicalDeviceLines();
+        lines[4] = ShortestNumberText(event["AddedAl"].get<double>());
+        lines[5] = ShortestNumberText(event["AddedCu"].get<double>());
+        fixtures::WriteCp932Lines(folder_.path() / "event.kvx2", lines);
+        ASSERT_EQ(Run({"calc", "--device", "event.kvx2", "--shape", "square", "--fsd", "72", "--kv",
+                       ShortestNumberText(event["TubeVoltage"].get<double>()), "--kar",
+                       ShortestNumberText(event["Kar"].get<double>()), "--pka",
+                       ShortestNumberText(event["Pka"].get<double>())}),
+                  0)
+            << err_.str();
+        const Json calc = Output();
+        ASSERT_TRUE(calc.contains("SkinDose"));
+        ASSERT_TRUE(calc.contains("display"));
+        for (const auto& [key, value] : calc.items()) {
+            ASSERT_TRUE(event.contains(key)) << key;
+            EXPECT_EQ(event.at(key), value) << key;
+        }
+    }
+}
+
+TEST_F(ReportCommandTest, ExitCodesForUnreadableFilesAndWrongInput) {
+    const std::string standard = Fixture("standard", fixtures::StandardReport());
+    const std::string other = Fixture("other", fixtures::NotDoseReport());
+    EXPECT_EQ(Run({"report", standard, other, "--device", "room1.kvx2"}), 1);
+    EXPECT_EQ(Output()["error"], "「other.dcm」は X 線線量構造化レポート（RDSR）ではありません。");
+    EXPECT_EQ(Output()["reason"], other);
+    EXPECT_EQ(Run({"report", (folder_.path() / "absent.dcm").string(), "--device", "room1.kvx2"}),
+              1);
+    EXPECT_EQ(Output()["error"], "ファイル「absent.dcm」が見つかりません。");
+
+    EXPECT_EQ(Run({"report", "--device", "room1.kvx2"}), 2);
+    EXPECT_EQ(Run({"report", standard}), 2);
+    EXPECT_EQ(Run({"report", standard, "--device", "room1.kvx2", "--format", "xml"}), 2);
+    EXPECT_EQ(Run({"report", standard, "--device", "absent.kvx2"}), 2);
+    EXPECT_NE(err_.str().find("absent.kvx2"), std::string::npos);
+    EXPECT_EQ(Run({"report", standard, "--device", "room1.kvx2", "--fsd", "0"}), 2);
+    EXPECT_EQ(err_.str(), "焦点-入射表面間距離「0」は正の数 (cm) で指定して下さい。\n");
+
+    // Events that cannot be calculated are part of a report that was read.
+    ASSERT_EQ(
+        Run({"report", Fixture("empty", fixtures::EmptyValuesReport()), "--device", "room1.kvx2"}),
+        0);
+    EXPECT_EQ(Output()["Events"][0]["NotCalculated"],
+              "Ka,r（線量(RP)）: 値が空です（Value unknown）");
+    EXPECT_FALSE(Output()["Events"][0].contains("SkinDose"));
+    EXPECT_EQ(Output()["Events"][0]["Kar"], nullptr);
+    EXPECT_EQ(Output()["Summary"]["NotCalculated"], 4);
+}
+
+TEST_F(ReportCommandTest, CsvHasOneLinePerEventAfterItsHeader) {
+    const std::string first = Fixture("first", fixtures::StandardReport());
+    const std::string second = Fixture("second", fixtures::StandardReport());
+    ASSERT_EQ(Run({"report", first, second, "--device", "room1.kvx2", "--format", "csv"}), 0);
+    std::istringstream lines(out_.str());
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) {
+        ASSERT_FALSE(line.empty());
+        EXPECT_EQ(line.back(), '\r');
+        rows.push_back(line.substr(0, line.size() - 1));
+    }
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[0].rfind("File,Event,Uid,DateTimeStarted,EventType,Plane,TubeVoltage,Kar,", 0),
+              0u);
+    EXPECT_EQ(rows[1].rfind(first + ",1,1.2.826.0.1.3680043.10.1417.1,20240115100000,撮影,Single,"
+                                    "80,10,1,1,0.2,85,30,10,calculated,,0,LAO 30 CRA 10,",
+                            0),
+              0u)
+        << rows[1];
+    EXPECT_NE(
+        rows[2].find(",duplicate,「first.dcm」のイベント 1 と同じ UID です（1 回だけ数えます）,,,"),
+        std::string::npos)
+        << rows[2];
+}
+
+}  // namespace
+}  // namespace korvex::cli

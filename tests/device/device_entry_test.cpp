@@ -1,0 +1,419 @@
+#include "device/device_entry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "device/filter_entry.h"
+#include "device/material_file.h"
+#include "engine/device_calibration.h"
+#include "engine/engine_state.h"
+#include "engine/text_rules.h"
+#include "tests/engine/engine_test_support.h"
+#include "tests/fixtures/synthetic_workdir.h"
+
+namespace korvex {
+namespace {
+
+using fixtures::MaterialBreakage;
+
+// The device of the calibration example of the system's description: 2.000 mGy without
+// and 1.700 mGy with the couch, 1.000 mGy displayed, the isocentre 100 cm from the focus.
+void FillExample(DeviceEntry& entry, const std::string& name = "Room1") {
+    entry.SetText(DeviceField::DeviceName, name);
+    entry.SetText(DeviceField::FocusReceptorDistance, "120");
+    entry.SetText(DeviceField::FocusIsocentreDistance, "100");
+    entry.SetText(DeviceField::AddedAluminium, "1.0");
+    entry.SetText(DeviceField::AddedCopper, "0.1");
+    entry.SetText(DeviceField::TypicalTubeVoltage, "80");
+    entry.SetText(DeviceField::KermaNoCouch, "2.000");
+    entry.SetText(DeviceField::KermaWithCouch, "1.700");
+    entry.SetText(DeviceField::DisplayedKar, "1.000");
+}
+
+class DeviceEntryTest : public ::testing::Test {
+  protected:
+    std::vector<std::string> Lines(const std::string& name) const {
+        std::ifstream in(folder_.path() / name, std::ios::binary);
+        std::vector<std::string> lines;
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    fixtures::TempFolder folder_;
+    EngineState state_{testing::SyntheticTables(), folder_.path()};
+    DeviceEntry entry_{state_};
+    FilterEntry filter_{state_, entry_};
+};
+
+TEST_F(DeviceEntryTest, NewDeviceHasTheDefaults) {
+    FillExample(entry_);
+    ASSERT_FALSE(entry_.Ok());
+    entry_.NewDevice();
+    EXPECT_EQ(entry_.Text(DeviceField::TargetAngle), "12");
+    EXPECT_EQ(entry_.Text(DeviceField::InherentFiltration), "2.5");
+    for (DeviceField field :
+         {DeviceField::DeviceName, DeviceField::FocusReceptorDistance,
+          DeviceField::FocusIsocentreDistance, DeviceField::AddedAluminium,
+          DeviceField::AddedCopper, DeviceField::TypicalTubeVoltage, DeviceField::KermaNoCouch,
+          DeviceField::KermaWithCouch, DeviceField::DisplayedKar}) {
+        EXPECT_EQ(entry_.Text(field), "") << static_cast<int>(field);
+    }
+    EXPECT_EQ(entry_.FilterMaterialText(), "---");
+    EXPECT_EQ(entry_.FilterThicknessText(), "0");
+    EXPECT_EQ(entry_.Results().CouchTransmission, "");
+    EXPECT_EQ(entry_.Results().CouchEquivalentThickness, "");
+    EXPECT_EQ(entry_.Results().KermaCorrectionFactor, "");
+    EXPECT_FALSE(entry_.SaveEnabled());
+}
+
+TEST_F(DeviceEntryTest, EnterOrderEndsAfterTheDisplayedKar) {
+    std::vector<int> order{static_cast<int>(DeviceField::DeviceName)};
+    for (auto next = NextDeviceField(DeviceField::DeviceName); next;
+         next = NextDeviceField(*next)) {
+        order.push_back(static_cast<int>(*next));
+    }
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(NextDeviceField(DeviceField::TargetAngle), DeviceField::InherentFiltration);
+    EXPECT_EQ(NextDeviceField(DeviceField::TypicalTubeVoltage), DeviceField::KermaNoCouch);
+    EXPECT_FALSE(NextDeviceField(DeviceField::DisplayedKar));
+}
+
+TEST_F(DeviceEntryTest, AnEmptyBoxIsRefusedAndNothingIsStored) {
+    FillExample(entry_);
+    entry_.SetText(DeviceField::TypicalTubeVoltage, "");
+    state_.calc.CouchTransmission = 0.5;
+    state_.calc.FocusIsocentreDistance = 77;
+    const CalculationCase before = state_.calc;
+
+    const auto refused = entry_.Ok();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->text, " 入力されていない箇所があります ");
+    EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
+    EXPECT_EQ(state_.calc.CouchTransmission, before.CouchTransmission);
+    EXPECT_EQ(state_.calc.FocusIsocentreDistance, 77);
+    EXPECT_EQ(state_.calc.TargetAngle, before.TargetAngle);
+    EXPECT_EQ(entry_.Results().CouchTransmission, "");
+    EXPECT_FALSE(entry_.SaveEnabled());
+
+    // "0" and other text are not empty.
+    entry_.SetText(DeviceField::TypicalTubeVoltage, "80");
+    entry_.SetText(DeviceField::AddedCopper, "0");
+    entry_.SetText(DeviceField::AddedAluminium, "なし");
+    EXPECT_FALSE(entry_.Ok());
+    EXPECT_EQ(state_.calc.AddedAluminium, 0);
+}
+
+TEST_F(DeviceEntryTest, OkStoresCalibratesAndShowsTheThreeValues) {
+    FillExample(entry_);
+    const auto refused = entry_.Ok();
+    ASSERT_FALSE(refused) << refused->text;
+    const CalculationCase& c = state_.calc;
+    EXPECT_EQ(c.TargetAngle, 12);
+    EXPECT_DOUBLE_EQ(c.InherentFiltration, 0.25);
+    EXPECT_DOUBLE_EQ(c.AddedAluminium, 0.1);
+    EXPECT_DOUBLE_EQ(c.AddedCopper, 0.01);
+    EXPECT_EQ(c.ArbitraryFilterThickness, 0);
+    EXPECT_EQ(c.FocusReceptorDistance, 120);
+    EXPECT_EQ(c.FocusIsocentreDistance, 100);
+    EXPECT_DOUBLE_EQ(c.CouchTransmission, 0.85);
+    EXPECT_NEAR(c.KermaCorrectionFactor, 2.768166, 5e-7);
+    EXPECT_GT(c.CouchEquivalentThickness, 0.1);
+
+    EXPECT_EQ(entry_.Results().CouchTransmission, "0.850");
+    EXPECT_EQ(entry_.Results().KermaCorrectionFactor, "2.768");
+    EXPECT_EQ(entry_.Results().CouchEquivalentThickness,
+              FormatNumber(c.CouchEquivalentThickness, "#0.0"));
+    EXPECT_TRUE(entry_.SaveEnabled());
+
+    // The same calibration as the engine's on the same case.
+    EngineState direct(testing::SyntheticTables(), folder_.path());
+    direct.calc = c;
+    ComputeDeviceCalibration(direct, 2, 1.7, 1, 100, 80);
+    EXPECT_EQ(direct.calc.CouchEquivalentThickness, c.CouchEquivalentThickness);
+}
+
+TEST_F(DeviceEntryTest, LeavingABoxStoresTheAngleAndTheFiltersInCentimetres) {
+    entry_.SetText(DeviceField::TargetAngle, "14");
+    entry_.SetText(DeviceField::InherentFiltration, "2.5");
+    entry_.SetText(DeviceField::AddedAluminium, "1.5mm");
+    entry_.SetText(DeviceField::AddedCopper, "0.2");
+    entry_.SetText(DeviceField::FocusIsocentreDistance, "90");
+    for (DeviceField field :
+         {DeviceField::TargetAngle, DeviceField::InherentFiltration, DeviceField::AddedAluminium,
+          DeviceField::AddedCopper, DeviceField::FocusIsocentreDistance}) {
+        entry_.Leave(field);
+    }
+    EXPECT_EQ(state_.calc.TargetAngle, 14);
+    EXPECT_EQ(state_.calc.InherentFiltration, 0.25);
+    EXPECT_DOUBLE_EQ(state_.calc.AddedAluminium, 0.15);
+    EXPECT_DOUBLE_EQ(state_.calc.AddedCopper, 0.02);
+    EXPECT_EQ(state_.calc.FocusIsocentreDistance, 0);  // waits for OK
+}
+
+TEST_F(DeviceEntryTest, SaveWritesTheFileAndSavingAgainReplacesIt) {
+    FillExample(entry_);
+    EXPECT_FALSE(entry_.Save().saved);  // closed before OK
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+    ASSERT_FALSE(entry_.Ok());
+    const DeviceSaveOutcome outcome = entry_.Save();
+    ASSERT_TRUE(outcome.saved) << outcome.message.text;
+    EXPECT_EQ(outcome.file_name, "Room1.kvx2");
+    EXPECT_EQ(outcome.message.text, " 基本データを Room1.kvx2 に保存しました ");
+    EXPECT_EQ(outcome.message.icon, MessageIcon::None);
+    const std::vector<std::string> lines = Lines("Room1.kvx2");
+    ASSERT_EQ(lines.size(), 13u);
+    EXPECT_EQ(lines[0], "120.0");
+    EXPECT_EQ(lines[1], "100.0");
+    EXPECT_EQ(lines[2], "12.0");
+    EXPECT_EQ(lines[3], "2.50");
+    EXPECT_EQ(lines[4], "1.00");
+    EXPECT_EQ(lines[5], "0.10");
+    EXPECT_EQ(lines[6], " 0 ");
+    EXPECT_EQ(lines[7], "---");
+    EXPECT_EQ(lines[8], "0");
+    EXPECT_EQ(lines[9], "80");
+    EXPECT_EQ(lines[10], "0.850");
+    EXPECT_EQ(lines[11], FormatNumber(state_.calc.CouchEquivalentThickness, "#0.000"));
+    EXPECT_EQ(lines[12], "2.768");
+
+    entry_.SetText(DeviceField::KermaWithCouch, "1.600");
+    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Save().saved);
+    EXPECT_EQ(Lines("Room1.kvx2")[10], "0.800");
+}
+
+TEST_F(DeviceEntryTest, AnyChangeAfterOkClosesSaveUntilOkAgain) {
+    FillExample(entry_);
+    ASSERT_FALSE(entry_.Ok());
+    entry_.SetText(DeviceField::AddedCopper, "0.1");  // the same text: no change
+    EXPECT_TRUE(entry_.SaveEnabled());
+    entry_.SetText(DeviceField::InherentFiltration, "3.0");
+    EXPECT_FALSE(entry_.SaveEnabled());
+    entry_.SetText(DeviceField::InherentFiltration, "2.5");  // back again: still closed
+    EXPECT_FALSE(entry_.SaveEnabled());
+    EXPECT_FALSE(entry_.Save().saved);
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+    ASSERT_FALSE(entry_.Ok());
+    EXPECT_TRUE(entry_.SaveEnabled());
+
+    // The name counts as a box too.
+    entry_.SetText(DeviceField::DeviceName, "Room2");
+    EXPECT_FALSE(entry_.SaveEnabled());
+}
+
+TEST_F(DeviceEntryTest, InputsTheCalibrationCannotTakeAreRefusedWithTheEnginesMessage) {
+    FillExample(entry_);
+    ASSERT_FALSE(entry_.Ok());
+    const CalculationCase calibrated = state_.calc;
+
+    struct Case {
+        DeviceField field;
+        const char* text;
+    };
+    for (const Case& bad :
+         {Case{DeviceField::KermaWithCouch, "2.5"},  // couch amplifies
+          Case{DeviceField::KermaNoCouch, "0"}, Case{DeviceField::DisplayedKar, "abc"},
+          Case{DeviceField::FocusIsocentreDistance, "15"},
+          Case{DeviceField::TypicalTubeVoltage, "0"}}) {
+        FillExample(entry_);
+        entry_.SetText(DeviceField::InherentFiltration, "4.0");
+        entry_.SetText(bad.field, bad.text);
+        const auto refused = entry_.Ok();
+        ASSERT_TRUE(refused) << bad.text;
+        EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
+        EXPECT_FALSE(refused->text.empty());
+        // Nothing stored: not even the beam quality that OK writes before it calibrates.
+        EXPECT_EQ(state_.calc.InherentFiltration, calibrated.InherentFiltration) << bad.text;
+        EXPECT_EQ(state_.calc.CouchTransmission, calibrated.CouchTransmission) << bad.text;
+        EXPECT_EQ(state_.calc.FocusIsocentreDistance, 100) << bad.text;
+        EXPECT_FALSE(entry_.SaveEnabled());
+    }
+
+    // The engine's own text, e.g. for a couch that would amplify the beam.
+    FillExample(entry_);
+    entry_.SetText(DeviceField::KermaWithCouch, "2.5");
+    try {
+        EngineState direct(testing::SyntheticTables(), folder_.path());
+        direct.calc = state_.calc;
+        ComputeDeviceCalibration(direct, 2, 2.5, 1, 100, 80);
+        FAIL() << "the engine took a couch transmission above 1";
+    } catch (const CalibrationInputError& error) {
+        const auto refused = entry_.Ok();
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->text, error.what());
+    }
+}
+
+TEST_F(DeviceEntryTest, AFileThatCannotBeCreatedIsReportedAndSaveStaysOpen) {
+    FillExample(entry_, "a/b");
+    ASSERT_FALSE(entry_.Ok());
+    DeviceSaveOutcome outcome = entry_.Save();
+    EXPECT_FALSE(outcome.saved);
+    EXPECT_EQ(outcome.message.icon, MessageIcon::Exclamation);
+    EXPECT_NE(outcome.message.text.find("a/b"), std::string::npos) << outcome.message.text;
+    EXPECT_TRUE(entry_.SaveEnabled());
+
+    // A folder of that name stands in the way (as root, a read-only folder is no obstacle).
+    FillExample(entry_, "Room1");
+    std::filesystem::create_directory(folder_.path() / "Room1.kvx2");
+    ASSERT_FALSE(entry_.Ok());
+    outcome = entry_.Save();
+    EXPECT_FALSE(outcome.saved);
+    EXPECT_NE(outcome.message.text.find("Room1.kvx2"), std::string::npos) << outcome.message.text;
+    EXPECT_TRUE(entry_.SaveEnabled());
+    EXPECT_TRUE(std::filesystem::is_directory(folder_.path() / "Room1.kvx2"));
+}
+
+// A new device has no filter of a chosen material until one is set in its filter dialog,
+// whatever the device loaded before had: a file with the flag on and material "---"
+// could not be loaded again.
+TEST_F(DeviceEntryTest, ANewDeviceDoesNotInheritTheLoadedFilterFlag) {
+    state_.calc.ArbitraryFilterOn = 1;
+    state_.calc.ArbitraryFilterThickness = 0.05;
+    entry_.NewDevice();
+    EXPECT_EQ(state_.calc.ArbitraryFilterOn, 1);  // opening changes nothing
+    FillExample(entry_);
+    ASSERT_FALSE(entry_.Ok());
+    EXPECT_EQ(state_.calc.ArbitraryFilterOn, 0);
+    EXPECT_EQ(state_.calc.ArbitraryFilterThickness, 0);
+    ASSERT_TRUE(entry_.Save().saved);
+    EXPECT_EQ(Lines("Room1.kvx2")[6], " 0 ");
+}
+
+// The dialog is modeless: the main window may load another device between OK and Save.
+TEST_F(DeviceEntryTest, SaveWritesTheValuesOfTheLastOk) {
+    FillExample(entry_);
+    ASSERT_FALSE(entry_.Ok());
+    const CalculationCase calibrated = state_.calc;
+    state_.calc.FocusIsocentreDistance = 65.2;
+    state_.calc.CouchTransmission = 0.5;
+    ASSERT_TRUE(entry_.Save().saved);
+    const std::vector<std::string> lines = Lines("Room1.kvx2");
+    EXPECT_EQ(lines[1], "100.0");
+    EXPECT_EQ(lines[10], "0.850");
+    EXPECT_EQ(lines[11], FormatNumber(calibrated.CouchEquivalentThickness, "#0.000"));
+}
+
+TEST_F(DeviceEntryTest, FilterChecksTheChoiceAndTheThickness) {
+    const std::string description = fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    state_.ArbitraryFilterMu[10] = 3;
+    const CalculationCase before = state_.calc;
+
+    auto refused = filter_.Set("");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->text, "　フィルター材質が未選択です　");
+    EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(refused->beep);
+    for (const char* thickness : {"", "0", "abc", "-1", " ", "1e999"}) {
+        filter_.SetThicknessText(thickness);
+        refused = filter_.Set("lead.ele");
+        ASSERT_TRUE(refused) << thickness;
+        EXPECT_EQ(refused->text, "　フィルターの厚さを入力して下さい　") << thickness;
+        EXPECT_TRUE(refused->beep);
+    }
+    EXPECT_EQ(state_.ArbitraryFilterMu[10], 3);
+    EXPECT_EQ(state_.calc.ArbitraryFilterOn, before.ArbitraryFilterOn);
+    EXPECT_EQ(entry_.FilterMaterialText(), "---");
+
+    filter_.SetThicknessText("0.5");
+    ASSERT_FALSE(filter_.Set("lead.ele"));
+    EXPECT_DOUBLE_EQ(state_.calc.ArbitraryFilterThickness, 0.05);
+    EXPECT_EQ(filter_.Description(), description);
+}
+
+TEST_F(DeviceEntryTest, SettingLeadWritesTheNameAndTheTypedThicknessIntoTheDevice) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    EXPECT_FALSE(filter_.ShowDescription("lead.ele"));
+    filter_.SetThicknessText("0.1");
+    ASSERT_FALSE(filter_.Set("lead.ele"));
+    EXPECT_EQ(entry_.FilterMaterialText(), "lead");
+    EXPECT_EQ(entry_.FilterThicknessText(), "0.1");
+    EXPECT_TRUE(entry_.FilterOn());
+    EXPECT_EQ(state_.calc.ArbitraryFilterOn, 1);
+    EXPECT_DOUBLE_EQ(state_.calc.ArbitraryFilterThickness, 0.01);
+    EXPECT_EQ(state_.calc.ArbitraryFilterMaterial, "");  // only loading a device sets it
+    EngineState direct(testing::SyntheticTables(), folder_.path());
+    BuildFilterAttenuation(direct, "lead.ele");
+    for (int n : {1, 2, 3, 100, 300}) {
+        EXPECT_EQ(state_.ArbitraryFilterMu[n], direct.ArbitraryFilterMu[n]) << n;
+    }
+
+    // OK uses the filter; the saved device names it and loads again with it.
+    FillExample(entry_);
+    ASSERT_FALSE(entry_.Ok());
+    EXPECT_DOUBLE_EQ(state_.calc.ArbitraryFilterThickness, 0.01);
+    ASSERT_TRUE(entry_.Save().saved);
+    const std::vector<std::string> lines = Lines("Room1.kvx2");
+    EXPECT_EQ(lines[6], " 1 ");
+    EXPECT_EQ(lines[7], "lead");
+    EXPECT_EQ(lines[8], "0.1");
+    EngineState loaded(testing::SyntheticTables(), folder_.path());
+    LoadDeviceFile(loaded, "Room1.kvx2");
+    EXPECT_EQ(loaded.calc.ArbitraryFilterOn, 1);
+    EXPECT_EQ(loaded.calc.CouchEquivalentThickness,
+              std::stod(FormatNumber(state_.calc.CouchEquivalentThickness, "#0.000")));
+
+    // A filter set after OK closes Save, as an edited box does.
+    filter_.SetThicknessText("0.2");
+    ASSERT_FALSE(filter_.Set("lead.ele"));
+    EXPECT_FALSE(entry_.SaveEnabled());
+}
+
+TEST_F(DeviceEntryTest, ReleaseClearsTheFlagAndKeepsTheDevicesTexts) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    filter_.SetThicknessText("0.1");
+    ASSERT_FALSE(filter_.Set("lead.ele"));
+    const double mu = state_.ArbitraryFilterMu[100];
+    FillExample(entry_);
+    ASSERT_FALSE(entry_.Ok());
+
+    filter_.Release();
+    EXPECT_EQ(filter_.Description(), "");
+    EXPECT_EQ(state_.calc.ArbitraryFilterOn, 0);
+    EXPECT_EQ(state_.calc.ArbitraryFilterThickness, 0);
+    EXPECT_EQ(state_.ArbitraryFilterMu[100], mu);
+    EXPECT_EQ(entry_.FilterMaterialText(), "lead");
+    EXPECT_EQ(entry_.FilterThicknessText(), "0.1");
+    EXPECT_FALSE(entry_.FilterOn());
+    EXPECT_FALSE(entry_.SaveEnabled());
+}
+
+TEST_F(DeviceEntryTest, AMaterialFileThatCannotBeReadIsReportedAndTheTableKept) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    fixtures::WriteSyntheticMaterial(folder_.path() / "broken.ele", MaterialBreakage::TextInRow);
+    filter_.SetThicknessText("0.1");
+    ASSERT_FALSE(filter_.Set("lead.ele"));
+    const FineArray lead = state_.ArbitraryFilterMu;
+    const CalculationCase before = state_.calc;
+
+    EXPECT_FALSE(filter_.ShowDescription("broken.ele"));  // line 1 is fine
+    filter_.SetThicknessText("0.3");
+    const auto refused = filter_.Set("broken.ele");
+    ASSERT_TRUE(refused);
+    EXPECT_NE(refused->text.find("broken.ele"), std::string::npos) << refused->text;
+    EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
+    for (int n = 1; n <= kFineGridSize; ++n) {
+        ASSERT_EQ(state_.ArbitraryFilterMu[n], lead[n]) << n;
+    }
+    EXPECT_EQ(state_.calc.ArbitraryFilterThickness, before.ArbitraryFilterThickness);
+    EXPECT_EQ(entry_.FilterMaterialText(), "lead");
+    EXPECT_EQ(entry_.FilterThicknessText(), "0.1");
+
+    // A file that vanished after it was listed.
+    const auto gone = filter_.ShowDescription("gone.ele");
+    ASSERT_TRUE(gone);
+    EXPECT_NE(gone->text.find("gone.ele"), std::string::npos);
+    EXPECT_EQ(filter_.Description(), "");
+}
+
+}  // namespace
+}  // namespace korvex

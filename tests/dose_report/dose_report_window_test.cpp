@@ -1,0 +1,188 @@
+#include "dose_report/dose_report_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "dose_report/group_result_row.h"
+#include "engine/reference_tables.h"
+#include "engine/text_rules.h"
+#include "mainwindow/main_window.h"
+#include "mainwindow/program_windows.h"
+#include "results/add_result_row.h"
+#include "results/results_window.h"
+#include "tests/fixtures/dose_report_fixtures.h"
+#include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
+#include "tests/gui_support/fake_message_service.h"
+#include "tests/gui_support/fake_printer_service.h"
+#include "tests/gui_support/gui_test_support.h"
+#include "ui/file_list.h"
+
+namespace korvex {
+namespace {
+
+using testing::Find;
+using testing::ProcessEvents;
+
+class DoseReportWindowTest : public ::testing::Test {
+  protected:
+    DoseReportWindowTest() {
+        fixtures::WriteSyntheticWorkdir(folder_.path());
+        fixtures::WriteTypicalDevice(folder_.path());
+        fixtures::WriteTypicalDevice(folder_.path(), "near.kvx2", "65.2");
+        report_ = folder_.path() / "standard.dcm";
+        fixtures::WriteDoseReportFile(report_, fixtures::StandardReport());
+        state_ = std::make_unique<ProgramState>(
+            EngineState(LoadReferenceTables(folder_.path()), folder_.path()));
+        windows_ = std::make_unique<ProgramWindows>(*state_, messages_, printer_);
+        windows_->SetReportFileChooser([this](QWidget*) { return chosen_; });
+        windows_->Show();
+        ProcessEvents();
+    }
+
+    QWidget* Main() { return &windows_->Main(); }
+    QWidget* Report() { return windows_->DoseReport(); }
+    QTableWidget* Table(const char* name) { return Find<QTableWidget>(Report(), name); }
+    QString EventCell(int row, int column) {
+        return Table("ReportEvents")->item(row, column)->text();
+    }
+    void Open(const QStringList& files) {
+        chosen_ = files;
+        Find<QPushButton>(Main(), "CommandDoseReport")->click();
+        ProcessEvents();
+    }
+    void CheckGroup(int row) { Table("ReportGroups")->item(row, 0)->setCheckState(Qt::Checked); }
+
+    fixtures::TempFolder folder_;
+    std::filesystem::path report_;
+    QStringList chosen_;
+    testing::FakeMessageService messages_;
+    testing::FakePrinterService printer_;
+    std::unique_ptr<ProgramState> state_;
+    std::unique_ptr<ProgramWindows> windows_;
+};
+
+TEST_F(DoseReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
+    Find<FileList>(Main(), "File1")->SelectName("room1.kvx2");
+    const QString main_kv = Find<QLineEdit>(Main(), "Text5")->text();
+    const CalculationCase main_case = state_->engine.calc;
+    Open({QString::fromStdString(report_.string())});
+    ASSERT_NE(Report(), nullptr);
+    EXPECT_TRUE(Report()->isVisible());
+    EXPECT_TRUE(messages_.Texts().empty());
+    EXPECT_EQ(Find<QComboBox>(Report(), "ReportDevice")->currentText(), "room1.kvx2");
+    EXPECT_EQ(Find<QLineEdit>(Report(), "ReportFsd")->text(), "85");
+
+    QTableWidget* events = Table("ReportEvents");
+    ASSERT_EQ(events->rowCount(), 3);
+    EXPECT_EQ(EventCell(0, 0), "10:00:00");
+    EXPECT_EQ(EventCell(0, 1), "撮影");
+    EXPECT_EQ(EventCell(0, 3), "80.0");
+    EXPECT_EQ(EventCell(0, 4), "0.20");
+    EXPECT_EQ(EventCell(0, 6), "10.00");
+    EXPECT_EQ(EventCell(0, 10), "LAO 30 CRA 10");
+    const ReportCalculation& result = windows_->DoseReport()->Result();
+    EXPECT_EQ(EventCell(2, 11),
+              QString::fromStdString(FormatNumber(result.events[2].calc.SkinDose, "####0.0")));
+    ASSERT_EQ(Table("ReportGroups")->rowCount(), 2);
+    EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("35.0 mGy"), -1);
+    EXPECT_NE(Find<QLabel>(Report(), "ReportFlags")->text().indexOf("ICRP Publication 85"), -1);
+
+    CheckGroup(0);
+    CheckGroup(1);
+    Find<QPushButton>(Report(), "ReportAdd")->click();
+    ASSERT_EQ(state_->results.RowCount(), 2);
+    const ResultRow& first = state_->results.Row(1);
+    EXPECT_EQ(first[ResultColumn::Site].Text(), "LAO 30 CRA 10");
+    EXPECT_EQ(first[ResultColumn::KarShown].Text(), "30.0");
+    EXPECT_EQ(first[ResultColumn::PkaShown].Text(), "02.5");
+    EXPECT_EQ(first[ResultColumn::Field].Text(), "---");
+    EXPECT_EQ(
+        first[ResultColumn::EntranceDose].Text(),
+        FormatNumber(result.events[0].calc.SkinDose + result.events[1].calc.SkinDose, "###0.0"));
+    EXPECT_EQ(state_->results.Row(2)[ResultColumn::Site].Text(), "RAO 30 CAU 20");
+    EXPECT_EQ(state_->results.Row(2)[ResultColumn::KarShown].Text(), "05.0");
+    // Added groups are unchecked, so a second click asks for a choice instead of adding.
+    Find<QPushButton>(Report(), "ReportAdd")->click();
+    EXPECT_EQ(state_->results.RowCount(), 2);
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_EQ(messages_.Texts()[0], "表に追加する投影にチェックを入れて下さい。");
+
+    // The main window's inputs and case are those from before.
+    EXPECT_EQ(Find<QLineEdit>(Main(), "Text5")->text(), main_kv);
+    EXPECT_EQ(state_->engine.calc.AddedCopper, main_case.AddedCopper);
+    EXPECT_EQ(state_->engine.calc.TubeVoltage, main_case.TubeVoltage);
+    EXPECT_EQ(state_->engine.calc.SkinDose, main_case.SkinDose);
+}
+
+TEST_F(DoseReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
+    Open({QString::fromStdString(report_.string())});
+    ASSERT_NE(Report(), nullptr);
+    const QString at_85 = EventCell(0, 11);
+    auto* fsd = Find<QLineEdit>(Report(), "ReportFsd");
+    fsd->setFocus();
+    fsd->setText("70");
+    QTest::keyClick(fsd, Qt::Key_Return);
+    EXPECT_EQ(windows_->DoseReport()->Result().events[0].FocusSkinDistance, 70);
+    EXPECT_NE(EventCell(0, 11), at_85);
+
+    // The typed distance stays when the device changes.
+    auto* device = Find<QComboBox>(Report(), "ReportDevice");
+    device->setCurrentIndex(device->findText("near.kvx2"));
+    emit device->activated(device->currentIndex());
+    EXPECT_EQ(windows_->DoseReport()->Result().device_file, "near.kvx2");
+    EXPECT_EQ(fsd->text(), "70");
+
+    fsd->setText("abc");
+    QTest::keyClick(fsd, Qt::Key_Return);
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_EQ(messages_.Texts()[0], "焦点-入射表面間距離「abc」は正の数 (cm) で指定して下さい。");
+    EXPECT_EQ(fsd->text(), "70");  // the last distance that worked
+
+    // A file that is no dose report is told; the shown report stays.
+    const std::filesystem::path other = folder_.path() / "other.dcm";
+    fixtures::WriteDoseReportFile(other, fixtures::NotDoseReport());
+    Open({QString::fromStdString(other.string())});
+    ASSERT_EQ(messages_.Texts().size(), 2u);
+    EXPECT_EQ(messages_.Texts()[1],
+              "「other.dcm」は X 線線量構造化レポート（RDSR）ではありません。");
+    EXPECT_EQ(Table("ReportEvents")->rowCount(), 3);
+}
+
+TEST_F(DoseReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
+    Open({QString::fromStdString(report_.string())});
+    ASSERT_NE(Report(), nullptr);
+    const ResultRow row = GroupResultRow(windows_->DoseReport()->Result(), 0);
+    for (int i = 0; i < 14; ++i) {
+        AddFormattedRow(state_->results, row);
+    }
+    CheckGroup(0);
+    CheckGroup(1);
+    Find<QPushButton>(Report(), "ReportAdd")->click();
+    EXPECT_EQ(state_->results.RowCount(), 14);
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_EQ(messages_.Texts()[0],
+              "結果表の空きは 1 行で、選んだ 2 個の投影は入りません。"
+              "結果表を保存して消去してから追加して下さい。");
+    // One fits: stored, with the table's own warning at its 15th row.
+    Table("ReportGroups")->item(1, 0)->setCheckState(Qt::Unchecked);
+    Find<QPushButton>(Report(), "ReportAdd")->click();
+    EXPECT_EQ(state_->results.RowCount(), 15);
+    ASSERT_EQ(messages_.Texts().size(), 2u);
+    EXPECT_EQ(messages_.Texts()[1].toStdString(), std::string(kCapacityWarningText));
+}
+
+TEST_F(DoseReportWindowTest, CancelledDialogOpensNothing) {
+    Open({});
+    EXPECT_EQ(Report(), nullptr);
+    EXPECT_TRUE(messages_.Texts().empty());
+}
+
+}  // namespace
+}  // namespace korvex

@@ -1,0 +1,144 @@
+// The report drawn by Qt into a PDF, read back with poppler's pdftotext: positions in the
+// file must be the layout's millimetres moved to the placed origin.
+#include "results/report_pdf.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/errors.h"
+#include "results/add_result_row.h"
+#include "results/report_painter.h"
+#include "tests/fixtures/synthetic_workdir.h"
+#include "tests/results/pdf_words.h"
+#include "tests/results/results_test_support.h"
+
+namespace korvex {
+namespace {
+
+using testing::FindWord;
+using testing::kPointMm;
+using testing::ReadAll;
+using testing::Word;
+using testing::Words;
+
+ResultsTable FullTable() {
+    ResultsTable table;
+    for (int i = 0; i < 15; ++i) {
+        CalculationCase calc = testing::ExampleCase();
+        calc.SkinDose = 5.04 + 100 * i;
+        AddResultRow(table, calc);
+    }
+    return table;
+}
+
+class ReportPdfTest : public ::testing::Test {
+  protected:
+    fixtures::TempFolder folder_;
+};
+
+TEST_F(ReportPdfTest, TextsSitWhereTheLayoutPutsThemOnA4) {
+    const std::filesystem::path pdf = folder_.path() / "report.pdf";
+    WriteReportPdf(pdf, FullTable(), "テスト病院");
+    QSizeF page;
+    const std::vector<Word> words = Words(pdf, &page);
+    EXPECT_NEAR(page.width(), 297, 0.5);  // landscape A4
+    EXPECT_NEAR(page.height(), 210, 0.5);
+
+    // Centred: origin 6 mm from the left, the title's top 13 mm from the top.
+    const double left = 6, top = 1;
+    const auto expect_at = [&](const char* text, double x, double y, int occurrence = 0) {
+        const Word* word = FindWord(words, text, occurrence);
+        ASSERT_NE(word, nullptr) << text;
+        EXPECT_NEAR(word->x_min, left + x, 0.3) << text;
+        EXPECT_NEAR(word->y_min, top + y, 0.3) << text;  // the top of the text, not its baseline
+    };
+    expect_at("IVR", 50, 12);
+    expect_at("対象部位", 5, 30);
+    expect_at("皮膚吸収線量", 260, 30);
+    expect_at("胸部背面", 3, 183, 14);
+    expect_at("1405.0", 265, 183);
+    expect_at("05.0", 265, 43);
+    expect_at("10575.0", 265, 192);  // the total
+    const Word* name = FindWord(words, "テスト病院");
+    ASSERT_NE(name, nullptr);
+    EXPECT_NEAR(name->x_min, left + 200, 0.3);
+    EXPECT_NEAR(name->y_max - name->y_min, 12 * kPointMm, 0.1);  // 12 pt
+
+    // Nothing outside the report's box, so nothing is cut at the sheet's edge.
+    for (const Word& word : words) {
+        EXPECT_GE(word.x_min, left - 0.01) << word.text.toStdString();
+        EXPECT_LE(word.x_max, left + 285) << word.text.toStdString();
+        EXPECT_LE(word.y_max, top + 196) << word.text.toStdString();
+    }
+}
+
+TEST_F(ReportPdfTest, ALongUserNameEndsInsideTheFrameWidth) {
+    const std::filesystem::path pdf = folder_.path() / "long.pdf";
+    WriteReportPdf(pdf, ResultsTable(), "国立医療研究センター病院放射線診療部医学物理室");
+    const std::vector<Word> words = Words(pdf);
+    const Word* signature = FindWord(words, "Korvex-2");
+    ASSERT_NE(signature, nullptr);
+    EXPECT_LE(signature->x_max, 6 + 285 + 0.3);
+    EXPECT_GT(signature->x_max, 6 + 285 - 2);  // moved left just enough
+}
+
+TEST_F(ReportPdfTest, TextWidthsAreInReportMillimetresOnAnySheet) {
+    // On US Letter the report is shrunk to fit; its layout units stay millimetres.
+    QByteArray a4_bytes, letter_bytes;
+    QBuffer a4_buffer(&a4_bytes), letter_buffer(&letter_bytes);
+    a4_buffer.open(QIODevice::WriteOnly);
+    letter_buffer.open(QIODevice::WriteOnly);
+    QPdfWriter a4(&a4_buffer), letter(&letter_buffer);
+    a4.setPageSize(QPageSize(QPageSize::A4));
+    letter.setPageSize(QPageSize(QPageSize::Letter));
+    for (QPdfWriter* writer : {&a4, &letter}) {
+        writer->setPageMargins(QMarginsF(0, 0, 0, 0));
+    }
+    PainterPrintSurface on_a4(a4), on_letter(letter);
+    for (PainterPrintSurface* surface : {&on_a4, &on_letter}) {
+        surface->SetOrientation(PageOrientation::Landscape);
+        surface->SetFontName(kPrintFontName);
+        surface->SetFontSize(9);
+    }
+    // Ten full-width characters of a 9 pt face: ten ems of 3.175 mm.
+    const std::string ten = "皮膚吸収線量皮膚吸収";
+    EXPECT_NEAR(on_a4.TextWidth(ten), 31.75, 0.5);
+    EXPECT_NEAR(on_letter.TextWidth(ten), on_a4.TextWidth(ten), 0.05);
+    on_a4.EndDocument();
+    on_letter.EndDocument();
+    EXPECT_FALSE(on_a4.Failed());
+    EXPECT_FALSE(on_letter.Failed());
+}
+
+TEST_F(ReportPdfTest, WritingReplacesTheFileWholeOrReportsTheFailure) {
+    const std::filesystem::path pdf = folder_.path() / "report.pdf";
+    std::ofstream(pdf) << "old";
+    WriteReportPdf(pdf, FullTable(), "テスト病院");
+    EXPECT_EQ(ReadAll(pdf).substr(0, 5), "%PDF-");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()), {}), 1);
+
+    const std::filesystem::path missing = folder_.path() / "gone" / "report.pdf";
+    try {
+        WriteReportPdf(missing, FullTable(), "テスト病院");
+        FAIL() << "a file in a missing folder was reported as written";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("report.pdf"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace korvex
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,61 @@
+#include "ui/printer_service.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include "results/report_painter.h"
+
+namespace korvex {
+namespace {
+
+// Dialogs belong to the window that asked for them.
+QWidget* Owner(QWidget* parent) {
+    return parent ? parent : QApplication::activeWindow();
+}
+
+}  // namespace
+
+bool QtPrinterService::PrinterInstalled() {
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+PrintResult QtPrinterService::PreviewAndPrint(const std::function<void(PrintSurface&)>& draw) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    // The report places itself inside the printable area, measured from the sheet's corner.
+    printer.setFullPage(true);
+    QPrintPreviewDialog preview(&printer, Owner(parent_));
+    preview.setWindowTitle(QString::fromUtf8("印刷プレビュー"));
+    bool failed = false;
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&draw, &failed](QPrinter* target) {
+                         PainterPrintSurface surface(*target);
+                         draw(surface);
+                         failed = surface.Failed();
+                     });
+    if (preview.exec() != QDialog::Accepted) {
+        return PrintResult::Cancelled;
+    }
+    return failed || printer.printerState() == QPrinter::Error ? PrintResult::Failed
+                                                               : PrintResult::Printed;
+}
+
+std::optional<std::filesystem::path> QtPrinterService::ChoosePdfFile(
+    const std::filesystem::path& suggestion) {
+    QFileDialog dialog(Owner(parent_), QString::fromUtf8("PDF に保存"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QString::fromUtf8("PDF (*.pdf)"));
+    // Appended before the dialog asks about replacing a file, not after.
+    dialog.setDefaultSuffix("pdf");
+    dialog.setDirectory(QString::fromStdString(suggestion.parent_path().string()));
+    dialog.selectFile(QString::fromStdString(suggestion.filename().string()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+}
+
+}  // namespace korvex
