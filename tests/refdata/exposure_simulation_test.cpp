@@ -188,6 +188,8 @@ TEST(ExposureSimulation, RefusesAModelThatCannotBeScored) {
     ExposureModel outside = SmallModel(ApertureShape::Square, 10);
     outside.disc.skin_distance_cm = 59.5;  // in the carbon, not in the patient
     EXPECT_THROW(ExposureSimulation{outside}, std::invalid_argument);
+    ExposureModel narrow = SmallModel(ApertureShape::Circle, 0.4);  // 0.2 cm radius at the skin
+    EXPECT_THROW(ExposureSimulation{narrow}, std::invalid_argument);
     ExposureModel high = SmallModel(ApertureShape::Square, 10);
     high.beam.energy_kev.back() = 151;
     EXPECT_THROW(ExposureSimulation{high}, std::invalid_argument);

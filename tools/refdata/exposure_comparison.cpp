@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/device_file.h"
@@ -262,11 +263,21 @@ std::string WriteValidationDevice(const std::filesystem::path& folder, const std
     return SaveDeviceFile(folder, texts, calc);
 }
 
+// Every number of a result must be finite: a NaN or infinity is never printed.
+nlohmann::json Checked(nlohmann::json out) {
+    for (const auto& [key, value] : out.items()) {
+        if (value.is_number_float() && !std::isfinite(value.get<double>())) {
+            throw std::runtime_error(key + " is not a finite number");
+        }
+    }
+    return out;
+}
+
 nlohmann::json SimulateExposure(const ExposureRequest& request) {
     LoadedExposure loaded = LoadExposure(request);
     nlohmann::json out = RequestJson(request);
     out.update(Simulate(request, loaded));
-    return out;
+    return Checked(std::move(out));
 }
 
 nlohmann::json CompareExposure(const ExposureRequest& request) {
@@ -309,7 +320,7 @@ nlohmann::json CompareExposure(const ExposureRequest& request) {
     out["FirstLayerToSurfaceDose"] = surface_to_first;
     out["DistanceCouchAndDepthCorrectedDifferencePercent"] =
         100.0 * (engine * to_skin / calc.CouchTransmission * surface_to_first / simulated - 1.0);
-    return out;
+    return Checked(std::move(out));
 }
 
 }  // namespace korvex::refdata

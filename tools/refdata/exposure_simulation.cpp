@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "tools/refdata/cross_sections.h"
 
@@ -135,6 +136,13 @@ ExposureSimulation::ExposureSimulation(ExposureModel model) : model_(std::move(m
         throw std::invalid_argument("exposure model: sizes and distances must be positive");
     }
     cutoff_kev_ = CheckGeometry(model_);
+    // The disc must lie inside the beam, or its kerma would be that of the field's edge.
+    if (0.5 * beam.field_size_cm * disc.skin_distance_cm / beam.reference_distance_cm <
+        disc.radius_cm) {
+        throw std::invalid_argument(
+            "exposure model: the field at the skin is narrower than "
+            "the scoring disc");
+    }
     disc_volume_ = std::numbers::pi * disc.radius_cm * disc.radius_cm * disc.thickness_cm;
 
     if (beam.energy_kev.empty() || beam.energy_kev.size() != beam.weight.size()) {
