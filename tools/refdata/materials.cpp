@@ -55,6 +55,17 @@ Material Pmma() {
     return NistCompound("Polymethyl Methacralate (Lucite, Perspex)", "PMMA (NIST)");
 }
 
+Material CarbonFibreComposite() {
+    // Fibre mass fraction 0.6 * 1.76 / 1.536 = 0.6875; the resin C21H24O4 (340.42 g/mol)
+    // holds C 0.74094, H 0.07107, O 0.18799 (IUPAC standard atomic weights).
+    return {"carbon-fibre epoxy composite", 1.536, {{1, 0.02221}, {6, 0.91904}, {8, 0.05875}}};
+}
+
+Material PolyurethaneFoam(double density) {
+    // C17H16N2O4, 312.33 g/mol (IUPAC standard atomic weights).
+    return {"polyurethane foam", density, {{1, 0.05164}, {6, 0.65376}, {7, 0.08970}, {8, 0.20490}}};
+}
+
 Material Element(int z, const std::string& name, double density) {
     return {name, density, {{z, 1.0}}};
 }

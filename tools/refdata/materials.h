@@ -27,6 +27,14 @@ Material DryAir();
 Material LiquidWater();
 // PMMA (xraylib's NIST compound "Polymethyl Methacralate (Lucite, Perspex)"), 1.19 g/cm^3.
 Material Pmma();
+// Carbon-fibre reinforced epoxy of a couch top: 60 % by volume carbon fibre (1.76 g/cm^3,
+// the density of standard-modulus PAN fibre, Toray T300 data sheet) in cured bisphenol-A
+// epoxy C21H24O4 (1.20 g/cm^3): 1.536 g/cm^3; by mass C 91.90, H 2.22, O 5.88 per cent.
+Material CarbonFibreComposite();
+// Flexible polyurethane foam of a table mattress, modelled by the urethane repeat unit of
+// MDI and ethylene glycol, C17H16N2O4 (C 65.38, H 5.16, N 8.97, O 20.49 per cent by mass),
+// at the given density in g/cm^3.
+Material PolyurethaneFoam(double density);
 // A pure element at the given density.
 Material Element(int z, const std::string& name, double density);
 

@@ -127,6 +127,11 @@ double PhotonTables::IncoherentFunctionAt(double x) const {
     return incoherent_s_[j] + fraction * (incoherent_s_[j + 1] - incoherent_s_[j]);
 }
 
+double PhotonTables::CoherentShape(double x_squared) const {
+    const std::size_t j = MomentumIndex(std::sqrt(std::max(0.0, x_squared)));
+    return (coherent_cdf_[j + 1] - coherent_cdf_[j]) / (x_squared_[j + 1] - x_squared_[j]);
+}
+
 double PhotonTables::SampleCoherentCosine(double energy_kev, RandomStream& random) const {
     const double k = energy_kev / kHcKevAngstrom;
     const double s_max = k * k;

@@ -37,6 +37,16 @@ class PhotonTables {
     // Returns the scattered photon's energy and sets the cosine of the scattering angle.
     double SampleIncoherent(double energy_kev, RandomStream& random, double& cos_theta) const;
 
+    // The shape functions exactly as the two samplers use them, for estimators that need
+    // the density of a scattering angle (see ScatterDensities):
+    // - the mixture's F^2 averaged over the momentum-grid interval holding s = x^2 (the
+    //   coherent sampler draws s with this piecewise-constant density), x in 1/Angstrom;
+    double CoherentShape(double x_squared) const;
+    // - S(x) / S(infinity), interpolated linearly in x^2 as the incoherent sampler does.
+    double IncoherentShape(double x) const { return IncoherentFunctionAt(x) / incoherent_s_limit_; }
+    // Squared momentum transfers x_j^2 of the grid on which both are tabulated.
+    const std::vector<double>& MomentumGridSquared() const { return x_squared_; }
+
   private:
     double IncoherentFunctionAt(double x) const;
     std::size_t MomentumIndex(double x) const;

@@ -1,0 +1,133 @@
+// The comparison command: the engine through the exposure form and the simulation of the
+// same exposure, its devices and its couch, and its reproducibility.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "device/device_file.h"
+#include "engine/device_calibration.h"
+#include "engine/engine_state.h"
+#include "engine/reference_tables.h"
+#include "engine/text_file.h"
+#include "tools/refdata/cross_sections.h"
+#include "tools/refdata/exposure_comparison.h"
+#include "tools/refdata/materials.h"
+
+namespace korvex::refdata {
+namespace {
+
+const std::filesystem::path kBundled = KORVEX_BUNDLED_DATA_DIR;
+constexpr const char* kSampleDevice = "サンプル_IVR室1.kvx2";
+
+ExposureRequest SmallRequest(CouchModel couch) {
+    ExposureRequest request;
+    request.working_folder = kBundled;
+    request.device = kSampleDevice;
+    request.tube_voltage_kv = 80;
+    request.shape = ApertureShape::Square;
+    request.field_size_cm = 10;
+    request.focus_skin_distance_cm = 60;
+    request.couch = couch;
+    request.histories = 2000;
+    request.batches = 10;
+    request.seed = 5;
+    request.threads = 2;
+    return request;
+}
+
+TEST(ExposureComparison, SameSeedGivesTheSameBytesWhateverTheThreads) {
+    // The carbon couch: three media, the plate search and the engine in one line.
+    ExposureRequest request = SmallRequest(CouchModel::CarbonFibre);
+    const std::string first = CompareExposure(request).dump();
+    request.threads = 1;
+    EXPECT_EQ(CompareExposure(request).dump(), first);
+    request.seed = 6;
+    EXPECT_NE(CompareExposure(request).dump(), first);
+}
+
+TEST(ExposureComparison, SmallRunMatchesTheStoredResult) {
+    // Set KORVEX_UPDATE_SMALL_RUN=1 to store the present result after a deliberate change
+    // of the physics, the engine, the bundled data or the random numbers.
+    const std::filesystem::path stored =
+        std::filesystem::path(KORVEX_REFDATA_TEST_DIR) / "exposure_small_run.json";
+    const std::string line = CompareExposure(SmallRequest(CouchModel::CarbonFibre)).dump();
+    const char* update = std::getenv("KORVEX_UPDATE_SMALL_RUN");
+    if (update != nullptr && std::string(update) == "1") {
+        WriteFileAtomically(stored, line + "\n", stored.filename().string());
+        GTEST_SKIP() << "stored a new small-run result in " << stored;
+    }
+    // Read as bytes: the line holds the device's name in UTF-8.
+    std::ifstream in(stored, std::ios::binary);
+    std::string expected;
+    ASSERT_TRUE(std::getline(in, expected)) << "no stored result in " << stored;
+    EXPECT_EQ(line, expected);
+}
+
+TEST(ExposureComparison, ReportsBothRatiosAndTheirDifference) {
+    const nlohmann::json out = CompareExposure(SmallRequest(CouchModel::Tissue));
+    const double engine = out["EngineRatio"].get<double>();
+    const double simulated = out["SimulationRatio"].get<double>();
+    // The sample room: couch transmission 0.820 of a 0.676 cm tissue equivalent; skin dose
+    // per Ka,r of the order of 1 (backscatter 1.3-1.5 times couch transmission).
+    EXPECT_GT(engine, 0.8);
+    EXPECT_LT(engine, 2.0);
+    EXPECT_GT(simulated, 0.8);
+    EXPECT_LT(simulated, 2.0);
+    EXPECT_GT(out["SimulationUncertainty"].get<double>(), 0.0);
+    EXPECT_NEAR(out["DifferencePercent"].get<double>(), 100 * (engine / simulated - 1), 1e-9);
+    EXPECT_EQ(out["FieldSize"].get<double>(), 10.0);
+    // The reference point 80 - 15 = 65 cm; the skin at 60 cm.
+    EXPECT_NEAR(out["InverseSquareReferenceToSkin"].get<double>(), 65.0 * 65 / (60 * 60), 1e-12);
+    EXPECT_EQ(out["EnergyBalance"].get<double>(), 0.0);
+}
+
+TEST(ExposureComparison, RefusesADeviceOutsideTheWorkingFolder) {
+    ExposureRequest request = SmallRequest(CouchModel::Tissue);
+    request.device = (kBundled / kSampleDevice).string();
+    EXPECT_THROW(CompareExposure(request), std::invalid_argument);
+    request = SmallRequest(CouchModel::Tissue);
+    request.histories = 5;  // fewer than the batches
+    EXPECT_THROW(SimulateExposure(request), std::invalid_argument);
+}
+
+TEST(ValidationDevice, CalibrationRecoversItsCouchThickness) {
+    // The device's transmission is the calibration beam's through the thickness; the
+    // device calibration's own search must give the thickness back. Its 0.1 cm steps are
+    // interpolated linearly and the file keeps three decimals of the transmission (0.0005,
+    // about 0.003 cm of tissue at 80 kV): 0.005 cm allowed.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "korvex_validation_device_test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::copy(kBundled, folder, std::filesystem::copy_options::recursive);
+    for (double couch_cm : {0.3, 1.5}) {
+        const std::string file = WriteValidationDevice(folder, "v", 0.3, couch_cm);
+        EngineState state(LoadReferenceTables(folder), folder);
+        LoadDeviceFile(state, file);
+        EXPECT_DOUBLE_EQ(state.calc.CouchEquivalentThickness, couch_cm);
+        EXPECT_DOUBLE_EQ(state.calc.AddedCopper, 0.03);
+        ComputeCouchEquivalentThickness(state, 80);
+        EXPECT_NEAR(state.calc.CouchEquivalentThickness, couch_cm, 0.005);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(CarbonPlate, ThicknessOfAMonoenergeticBeamFollowsBeerLambert) {
+    // All air kerma in the 50 keV bin: the plate transmits T / T_mattress, so its thickness
+    // is -ln(T / T_mattress) / mu_carbon(50 keV) exactly (the bisection ends at 1e-16 cm).
+    FineArray spectrum;
+    spectrum[100] = 1.0;
+    const double mattress =
+        std::exp(-LinearAttenuation(PolyurethaneFoam(kMattressDensity), 50) * kMattressThicknessCm);
+    const double mu = LinearAttenuation(CarbonFibreComposite(), 50);
+    EXPECT_NEAR(CarbonPlateThickness(spectrum, 160, 0.8), -std::log(0.8 / mattress) / mu, 1e-9);
+    // A mattress alone already below the transmission, or a plate beyond 20 cm: refused.
+    EXPECT_THROW(CarbonPlateThickness(spectrum, 160, 0.999), std::invalid_argument);
+    EXPECT_THROW(CarbonPlateThickness(spectrum, 160, 1e-9), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace korvex::refdata

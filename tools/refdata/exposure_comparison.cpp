@@ -1,0 +1,326 @@
+#include "tools/refdata/exposure_comparison.h"
+
+#include <chrono>
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "device/device_file.h"
+#include "engine/calculation_driver.h"
+#include "engine/engine_state.h"
+#include "engine/reference_tables.h"
+#include "engine/spectrum.h"
+#include "engine/text_rules.h"
+#include "exposure/exposure_form.h"
+#include "tools/refdata/cross_sections.h"
+#include "tools/refdata/materials.h"
+
+namespace korvex::refdata {
+namespace {
+
+constexpr double kLowestKev = 1.0;  // photons below are absorbed where they are
+constexpr double kHighestKev = 150.0;
+constexpr double kDisplayedKarMgy = 10;  // any value: only ratios to Ka,r are compared
+constexpr double kPatientSlabHalfWidthCm = 15;
+constexpr double kPatientSlabHalfLengthCm = 20;
+constexpr double kPatientSlabThicknessCm = 20;
+constexpr double kLargeHalfSizeCm = 100;
+constexpr double kLargeThicknessCm = 100;
+constexpr double kMaxPlateCm = 20;
+
+// The media every exposure may use, built once per process (their tables take a while).
+struct Media {
+    ExposureMedium tissue{IcruSoftTissue(), kLowestKev, kHighestKev};
+    ExposureMedium carbon{CarbonFibreComposite(), kLowestKev, kHighestKev};
+    ExposureMedium foam{PolyurethaneFoam(kMattressDensity), kLowestKev, kHighestKev};
+};
+
+const Media& SharedMedia() {
+    static const Media media;
+    return media;
+}
+
+// The device loaded through the exposure form, as the main window would load it.
+struct LoadedExposure {
+    std::unique_ptr<EngineState> state;
+    std::unique_ptr<ExposureForm> form;
+    double field_size_cm = 0;  // as the form shows it ("#0.00") and the engine uses it
+};
+
+LoadedExposure LoadExposure(const ExposureRequest& request) {
+    if (request.device.empty() ||
+        std::filesystem::path(request.device).filename().string() != request.device) {
+        throw std::invalid_argument("--device takes a file name in the working folder, not \"" +
+                                    request.device + "\"");
+    }
+    LoadedExposure loaded;
+    loaded.state = std::make_unique<EngineState>(LoadReferenceTables(request.working_folder),
+                                                 request.working_folder);
+    loaded.form = std::make_unique<ExposureForm>(*loaded.state);
+    ExposureForm& form = *loaded.form;
+    form.ChooseDevice(request.device);
+    // Readings whose ratio gives the requested field: area = P_KA / (0.001 Ka,r) cm^2.
+    const double area_cm2 = request.shape == ApertureShape::Square
+                                ? request.field_size_cm * request.field_size_cm
+                                : Pi * 0.25 * request.field_size_cm * request.field_size_cm;
+    form.Enter(ExposureField::TubeVoltage, ShortestNumberText(request.tube_voltage_kv));
+    form.Enter(ExposureField::Kar, ShortestNumberText(kDisplayedKarMgy));
+    form.Enter(ExposureField::Pka, ShortestNumberText(area_cm2 * 0.001 * kDisplayedKarMgy));
+    form.Enter(ExposureField::FocusSkinDistance,
+               ShortestNumberText(request.focus_skin_distance_cm));
+    const FieldShapeKind shape =
+        request.shape == ApertureShape::Square ? FieldShapeKind::Square : FieldShapeKind::Circle;
+    if (!form.ChooseShape(shape)) {
+        throw std::invalid_argument("the field size gives no field shape");
+    }
+    loaded.field_size_cm = LeadingNumber(form.FieldSizeText());
+    return loaded;
+}
+
+// The photon spectrum of the exposure from the engine's own model.
+void FillSpectrum(EngineState& state, double tube_voltage_kv, ExposureBeam& beam) {
+    ComputeSpectrum(state, tube_voltage_kv);
+    for (long i = 2; i <= LastSpectrumBin(tube_voltage_kv); ++i) {
+        if (state.work.PhotonSpectrum[i] > 0) {
+            beam.energy_kev.push_back(0.5 * static_cast<double>(i));
+            beam.weight.push_back(state.work.PhotonSpectrum[i]);
+        }
+    }
+}
+
+// The couch's plate thickness for the device's calibration beam (its usual voltage).
+double DevicePlateThickness(EngineState& state, const ExposureForm& form) {
+    const double kvn = LeadingNumber(form.Device().TypicalTubeVoltage);
+    const SpectrumSums sums = ComputeSpectrumShape(state, kvn);
+    NormaliseAirKermaSpectrum(state, kvn, sums.AirKerma);
+    return CarbonPlateThickness(state.work.AirKermaSpectrum, LastSpectrumBin(kvn),
+                                state.calc.CouchTransmission);
+}
+
+std::vector<Block> Geometry(const ExposureRequest& request, const Media& media, double couch_cm) {
+    const double fsd = request.focus_skin_distance_cm;
+    const bool large = request.patient == PatientModel::Large;
+    const double px = large ? kLargeHalfSizeCm : kPatientSlabHalfWidthCm;
+    const double py = large ? kLargeHalfSizeCm : kPatientSlabHalfLengthCm;
+    const double pz = large ? kLargeThicknessCm : kPatientSlabThicknessCm;
+    const double cx = large ? kLargeHalfSizeCm : kCouchHalfWidthCm;
+    const double cy = large ? kLargeHalfSizeCm : kCouchHalfLengthCm;
+    std::vector<Block> blocks{{{-px, px, -py, py, fsd, fsd + pz}, &media.tissue}};
+    if (request.couch == CouchModel::Tissue) {
+        if (couch_cm > 0) {
+            blocks.push_back({{-cx, cx, -cy, cy, fsd - couch_cm, fsd}, &media.tissue});
+        }
+    } else {
+        const double top = fsd - kMattressThicknessCm;
+        blocks.push_back({{-cx, cx, -cy, cy, top, fsd}, &media.foam});
+        if (couch_cm > 0) {
+            blocks.push_back({{-cx, cx, -cy, cy, top - couch_cm, top}, &media.carbon});
+        }
+    }
+    return blocks;
+}
+
+nlohmann::json Simulate(const ExposureRequest& request, LoadedExposure& loaded) {
+    if (request.histories < request.batches) {
+        throw std::invalid_argument("--histories must be at least the number of batches");
+    }
+    EngineState& state = *loaded.state;
+    const CalculationCase& calc = state.calc;
+    const Media& media = SharedMedia();
+    nlohmann::json out;
+    double couch_cm = calc.CouchEquivalentThickness;
+    if (request.couch == CouchModel::CarbonFibre) {
+        couch_cm = DevicePlateThickness(state, *loaded.form);
+        out["CarbonPlateThickness"] = couch_cm;
+    }
+    ExposureModel model;
+    model.beam.shape = request.shape;
+    model.beam.field_size_cm = loaded.field_size_cm;
+    model.beam.reference_distance_cm = calc.FocusIsocentreDistance - kReferencePointOffset;
+    model.beam.divergence = request.divergence;
+    FillSpectrum(state, request.tube_voltage_kv, model.beam);
+    model.disc = request.disc;
+    model.disc.skin_distance_cm = request.focus_skin_distance_cm;
+    model.dose_medium = &media.tissue;
+    model.blocks = Geometry(request, media, couch_cm);
+    const ExposureSimulation simulation(model);
+
+    const auto start = std::chrono::steady_clock::now();
+    const ExposureResult result = simulation.Run(
+        {request.histories / request.batches, request.batches, request.seed, request.threads});
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto histories = result.total.histories;
+    std::cerr << "korvex-refdata: " << histories << " histories in " << seconds << " s ("
+              << static_cast<double>(histories) / seconds << " per second, " << request.threads
+              << " threads)\n";
+
+    const ExposureTally& t = result.total;
+    out["ReferenceDistance"] = model.beam.reference_distance_cm;
+    out["FieldSize"] = loaded.field_size_cm;
+    out["SimulationRatio"] = result.ratio.mean;
+    out["SimulationUncertainty"] = result.ratio.Relative();
+    out["SimulationPrimaryFraction"] = t.tissue_primary / t.TissueKerma();
+    out["SimulationTrackFraction"] = t.tissue_track / t.TissueKerma();
+    out["AirKermaAnalytic"] = simulation.AnalyticAirKerma();
+    out["AirKermaPoint"] = result.air_kerma.mean;
+    out["AirKermaCrossing"] = result.air_kerma_crossing.mean;
+    out["AirKermaCrossingUncertainty"] = result.air_kerma_crossing.Relative();
+    out["EnergyBalance"] = (t.DepositedEnergy() + t.escaped_energy) / t.incident_energy - 1.0;
+    out["Histories"] = histories;
+    out["Collisions"] = t.collisions;
+    return out;
+}
+
+nlohmann::json RequestJson(const ExposureRequest& request) {
+    return {{"Device", request.device},
+            {"TubeVoltage", request.tube_voltage_kv},
+            {"Shape", request.shape == ApertureShape::Square ? "square" : "circle"},
+            {"Size", request.field_size_cm},
+            {"FocusSkinDistance", request.focus_skin_distance_cm},
+            {"Couch", request.couch == CouchModel::Tissue ? "tissue" : "carbon"},
+            {"Beam", request.divergence == BeamDivergence::Divergent ? "divergent" : "parallel"},
+            {"Patient", request.patient == PatientModel::Slab ? "slab" : "large"},
+            {"DiscRadius", request.disc.radius_cm},
+            {"DiscThickness", request.disc.thickness_cm},
+            {"ExclusionMargin", request.disc.exclusion_margin_cm},
+            {"Seed", request.seed},
+            {"Batches", request.batches}};
+}
+
+}  // namespace
+
+double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double transmission) {
+    const Material carbon = CarbonFibreComposite();
+    const Material foam = PolyurethaneFoam(kMattressDensity);
+    std::vector<double> weight;
+    std::vector<double> mu_carbon;
+    std::vector<double> mattress;
+    double total = 0.0;
+    for (long i = 2; i <= last_bin; ++i) {
+        const double e = 0.5 * static_cast<double>(i);
+        weight.push_back(air_kerma[i]);
+        mu_carbon.push_back(LinearAttenuation(carbon, e));
+        mattress.push_back(std::exp(-LinearAttenuation(foam, e) * kMattressThicknessCm));
+        total += air_kerma[i];
+    }
+    auto transmitted = [&](double plate_cm) {
+        double sum = 0.0;
+        for (std::size_t k = 0; k < weight.size(); ++k) {
+            sum += weight[k] * mattress[k] * std::exp(-mu_carbon[k] * plate_cm);
+        }
+        return sum / total;
+    };
+    if (!(total > 0) || !(transmission > transmitted(kMaxPlateCm)) ||
+        !(transmission <= transmitted(0.0))) {
+        throw std::invalid_argument("no carbon-fibre plate under the mattress transmits " +
+                                    ShortestNumberText(transmission) + " of the beam");
+    }
+    double lo = 0.0;
+    double hi = kMaxPlateCm;
+    for (int n = 0; n < 60; ++n) {
+        const double mid = 0.5 * (lo + hi);
+        (transmitted(mid) > transmission ? lo : hi) = mid;
+    }
+    return 0.5 * (lo + hi);
+}
+
+std::string WriteValidationDevice(const std::filesystem::path& folder, const std::string& name,
+                                  double copper_mm, double couch_cm) {
+    constexpr double kCalibrationKv = 80;
+    EngineState state(LoadReferenceTables(folder), folder);
+    CalculationCase& calc = state.calc;
+    calc.TargetAngle = 12;
+    calc.InherentFiltration = 0.25;
+    calc.AddedAluminium = 0;
+    calc.AddedCopper = 0.1 * copper_mm;
+    calc.ArbitraryFilterOn = 0;
+    calc.FocusReceptorDistance = 120;
+    calc.FocusIsocentreDistance = 80;
+    const SpectrumSums sums = ComputeSpectrumShape(state, kCalibrationKv);
+    NormaliseAirKermaSpectrum(state, kCalibrationKv, sums.AirKerma);
+    double transmitted = 0.0;
+    double total = 0.0;
+    for (long i = 2; i <= LastSpectrumBin(kCalibrationKv); ++i) {
+        const double w = state.work.AirKermaSpectrum[i];
+        transmitted += w * std::exp(-state.tables.MuPhantom[i] * couch_cm);
+        total += w;
+    }
+    calc.CouchTransmission = transmitted / total;
+    calc.CouchEquivalentThickness = couch_cm;
+    calc.KermaCorrectionFactor = 1;
+    const DeviceDialogTexts texts{name,
+                                  "2.50",
+                                  "0.00",
+                                  FormatNumber(copper_mm, "0.00"),
+                                  "---",
+                                  "0",
+                                  ShortestNumberText(kCalibrationKv)};
+    return SaveDeviceFile(folder, texts, calc);
+}
+
+// Every number of a result must be finite: a NaN or infinity is never printed.
+nlohmann::json Checked(nlohmann::json out) {
+    for (const auto& [key, value] : out.items()) {
+        if (value.is_number_float() && !std::isfinite(value.get<double>())) {
+            throw std::runtime_error(key + " is not a finite number");
+        }
+    }
+    return out;
+}
+
+nlohmann::json SimulateExposure(const ExposureRequest& request) {
+    LoadedExposure loaded = LoadExposure(request);
+    nlohmann::json out = RequestJson(request);
+    out.update(Simulate(request, loaded));
+    return Checked(std::move(out));
+}
+
+nlohmann::json CompareExposure(const ExposureRequest& request) {
+    LoadedExposure loaded = LoadExposure(request);
+    const CalculationOutcome outcome = loaded.form->Calculate();
+    if (outcome.result != CalculationOutcome::Result::Succeeded) {
+        throw std::runtime_error("the dose calculation failed: " + outcome.reason);
+    }
+    const CalculationCase calc = loaded.state->calc;
+    // The depth factor is a fraction of the dose in the first layer (centre 0.25 cm); the
+    // engine's own depth-dose curve extended linearly to the surface shows what that
+    // normalisation costs.
+    const double first = loaded.state->depth.DepthDoseTable(3, 1);
+    const double second = loaded.state->depth.DepthDoseTable(3, 2);
+    const double surface_to_first = first / (first - 0.5 * (second - first));
+    nlohmann::json out = RequestJson(request);
+    const double engine = calc.SkinDose / calc.CorrectedKar;
+    out["EngineRatio"] = engine;
+    out["DoseToKermaRatio"] = calc.DoseToKermaRatio;
+    out["MeanBackscatterFactor"] = calc.MeanBackscatterFactor;
+    out["DepthFactor"] = calc.DepthFactor;
+    out["CouchTransmission"] = calc.CouchTransmission;
+    out["CouchEquivalentThickness"] = calc.CouchEquivalentThickness;
+    out.update(Simulate(request, loaded));
+    const double simulated = out["SimulationRatio"].get<double>();
+    const double d_ref = out["ReferenceDistance"].get<double>();
+    const double to_skin =
+        d_ref * d_ref / (request.focus_skin_distance_cm * request.focus_skin_distance_cm);
+    out["DifferencePercent"] = 100.0 * (engine / simulated - 1.0);
+    out["DifferenceUncertaintyPercent"] =
+        100.0 * engine / simulated * out["SimulationUncertainty"].get<double>();
+    // The engine takes the corrected Ka,r as the air kerma at the skin; carried from the
+    // reference point to the skin by the inverse square, the rest of the method remains.
+    out["InverseSquareReferenceToSkin"] = to_skin;
+    out["DistanceCorrectedDifferencePercent"] = 100.0 * (engine * to_skin / simulated - 1.0);
+    // The depth factor already attenuates the primary through the couch layer, and the
+    // engine multiplies by the couch transmission as well; without that second factor:
+    out["DistanceAndCouchCorrectedDifferencePercent"] =
+        100.0 * (engine * to_skin / calc.CouchTransmission / simulated - 1.0);
+    out["FirstLayerToSurfaceDose"] = surface_to_first;
+    out["DistanceCouchAndDepthCorrectedDifferencePercent"] =
+        100.0 * (engine * to_skin / calc.CouchTransmission * surface_to_first / simulated - 1.0);
+    return Checked(std::move(out));
+}
+
+}  // namespace korvex::refdata

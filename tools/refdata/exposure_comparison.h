@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/grid_array.h"
+#include "tools/refdata/exposure_simulation.h"
+
+namespace korvex::refdata {
+
+enum class CouchModel {
+    Tissue,       // soft tissue of the couch-equivalent thickness, in contact with the skin
+    CarbonFibre,  // carbon-fibre plate under a foam mattress
+};
+
+enum class PatientModel {
+    Slab,   // 30 cm wide, 40 cm long, 20 cm thick
+    Large,  // 200 x 200 x 100 cm, couch as wide: the semi-infinite phantom of the kernels
+};
+
+// Couch top and mattress: 50 cm wide and 200 cm long, centred on the axis.
+inline constexpr double kCouchHalfWidthCm = 25;
+inline constexpr double kCouchHalfLengthCm = 100;
+// Table mattress: 4 cm of polyurethane foam at 0.05 g/cm^3, the middle of the
+// 0.03 to 0.08 g/cm^3 of flexible and viscoelastic polyurethane foams.
+inline constexpr double kMattressThicknessCm = 4;
+inline constexpr double kMattressDensity = 0.05;
+
+// One exposure as the program's user enters it, and how to simulate it.
+struct ExposureRequest {
+    std::filesystem::path working_folder = "data";
+    std::string device;  // device file name in the working folder
+    double tube_voltage_kv = 0;
+    ApertureShape shape = ApertureShape::Square;
+    double field_size_cm = 0;  // side or diameter at the reference point
+    double focus_skin_distance_cm = 0;
+    CouchModel couch = CouchModel::Tissue;
+    BeamDivergence divergence = BeamDivergence::Divergent;
+    PatientModel patient = PatientModel::Slab;
+    ScoringDisc disc;  // skin distance taken from focus_skin_distance_cm
+    std::int64_t histories = 1'000'000;
+    int batches = 100;
+    std::uint64_t seed = 20261208;
+    int threads = 1;
+};
+
+// The full-exposure simulation of the request, as one JSON object: the simulated ratio of
+// skin kerma to air kerma at the reference point with its relative standard uncertainty,
+// its parts and checks. Runs the engine's spectrum for the device and tube voltage; does
+// not run the dose calculation. Throws on any failure (the message says what).
+nlohmann::json SimulateExposure(const ExposureRequest& request);
+
+// The dose calculation through the exposure form and the simulation of the same exposure:
+// both ratios of skin dose to corrected Ka,r and their difference, added to the object of
+// SimulateExposure.
+nlohmann::json CompareExposure(const ExposureRequest& request);
+
+// A device for the validation exposures, written as "<name>.kvx2" into `folder`: focus-
+// receptor 120 cm, focus-isocentre 80 cm (reference point at 65 cm), 12 degree anode,
+// 2.5 mm Al inherent, the given added copper, calibrated at 80 kV with a correction factor
+// of 1, and a couch of `couch_cm` cm tissue equivalent: its transmission is that of the
+// calibration beam's air kerma through that tissue (the thickness search of the device
+// calibration run backwards). Returns the file name.
+std::string WriteValidationDevice(const std::filesystem::path& folder, const std::string& name,
+                                  double copper_mm, double couch_cm);
+
+// Thickness (cm) of carbon-fibre plate that, with the mattress, transmits the fraction
+// `transmission` of the air kerma of the normalised air-kerma spectrum `air_kerma` (fine
+// grid, index i = 0.5 i keV, bins 2 .. last_bin), narrow beam. Throws std::invalid_argument
+// when the mattress alone transmits less or the plate would need more than 20 cm.
+double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double transmission);
+
+}  // namespace korvex::refdata
