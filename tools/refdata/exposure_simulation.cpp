@@ -1,5 +1,7 @@
 #include "tools/refdata/exposure_simulation.h"
 
+#include "tools/refdata/batch_runner.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -510,41 +512,15 @@ ExposureResult ExposureSimulation::Run(const ExposureRunSettings& settings) cons
     }
     ExposureResult result;
     result.batches.resize(static_cast<std::size_t>(settings.batches));
-    std::atomic<int> next_batch{0};
-    std::exception_ptr failure;
-    std::mutex failure_mutex;
-    auto worker = [&] {
-        try {
-            for (int batch = next_batch.fetch_add(1); batch < settings.batches;
-                 batch = next_batch.fetch_add(1)) {
-                ExposureTally tally;
-                const std::int64_t first = batch * settings.histories_per_batch;
-                for (std::int64_t h = first; h < first + settings.histories_per_batch; ++h) {
-                    RandomStream random(settings.seed, kExposureStream,
-                                        static_cast<std::uint64_t>(h));
-                    RunHistory(random, tally);
-                }
-                result.batches[static_cast<std::size_t>(batch)] = tally;
-            }
-        } catch (...) {
-            std::lock_guard lock(failure_mutex);
-            if (!failure) {
-                failure = std::current_exception();
-            }
-            next_batch.store(settings.batches);
+    RunBatches(settings.batches, settings.threads, [&](int batch) {
+        ExposureTally tally;
+        const std::int64_t first = batch * settings.histories_per_batch;
+        for (std::int64_t h = first; h < first + settings.histories_per_batch; ++h) {
+            RandomStream random(settings.seed, kExposureStream, static_cast<std::uint64_t>(h));
+            RunHistory(random, tally);
         }
-    };
-    std::vector<std::thread> threads;
-    for (int t = 1; t < settings.threads; ++t) {
-        threads.emplace_back(worker);
-    }
-    worker();
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+        result.batches[static_cast<std::size_t>(batch)] = tally;
+    });
     for (const ExposureTally& batch : result.batches) {
         result.total.Add(batch);
     }

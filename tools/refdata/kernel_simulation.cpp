@@ -1,5 +1,7 @@
 #include "tools/refdata/kernel_simulation.h"
 
+#include "tools/refdata/batch_runner.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -173,43 +175,15 @@ SimulationResult SimulateKernels(const PhotonTables& tables, const SimulationSet
     result.batches.resize(static_cast<std::size_t>(settings.batches));
     const std::uint64_t stream = EnergyStream(settings.energy_kev);
 
-    std::atomic<int> next_batch{0};
-    std::exception_ptr failure;
-    std::mutex failure_mutex;
-    auto worker = [&] {
-        try {
-            for (;;) {
-                const int batch = next_batch.fetch_add(1);
-                if (batch >= settings.batches) {
-                    return;
-                }
-                KernelTally tally;
-                const std::int64_t first = batch * settings.histories_per_batch;
-                for (std::int64_t h = first; h < first + settings.histories_per_batch; ++h) {
-                    RandomStream random(settings.seed, stream, static_cast<std::uint64_t>(h));
-                    TransportHistory(tables, settings.energy_kev, random, tally);
-                }
-                result.batches[static_cast<std::size_t>(batch)] = std::move(tally);
-            }
-        } catch (...) {
-            std::lock_guard lock(failure_mutex);
-            if (!failure) {
-                failure = std::current_exception();
-            }
-            next_batch.store(settings.batches);
+    RunBatches(settings.batches, settings.threads, [&](int batch) {
+        KernelTally tally;
+        const std::int64_t first = batch * settings.histories_per_batch;
+        for (std::int64_t h = first; h < first + settings.histories_per_batch; ++h) {
+            RandomStream random(settings.seed, stream, static_cast<std::uint64_t>(h));
+            TransportHistory(tables, settings.energy_kev, random, tally);
         }
-    };
-    std::vector<std::thread> threads;
-    for (int t = 1; t < settings.threads; ++t) {
-        threads.emplace_back(worker);
-    }
-    worker();
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+        result.batches[static_cast<std::size_t>(batch)] = std::move(tally);
+    });
     for (const KernelTally& batch : result.batches) {
         result.total.Add(batch);
     }
