@@ -12,6 +12,8 @@
 #include "cli/exposure.h"
 #include "device/device_file.h"
 #include "device/material_file.h"
+#include "dose_report/dose_report.h"
+#include "dose_report/dose_report_reader.h"
 #include "engine/calculation_case.h"
 #include "engine/depth_dose.h"
 #include "engine/errors.h"
@@ -118,14 +120,18 @@ void Device(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-// The material reader takes a path: an in-memory file stands in for it.
-void Material(const std::uint8_t* data, std::size_t size) {
-    static const int fd = ::memfd_create("material", 0);
+// Readers that take a path read an in-memory file instead, one per reader.
+std::string InMemoryFile(int fd, const std::uint8_t* data, std::size_t size) {
     if (fd < 0 || ::ftruncate(fd, 0) != 0 ||
         ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) {
         Violated("in-memory file");
     }
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+void Material(const std::uint8_t* data, std::size_t size) {
+    static const int fd = ::memfd_create("material", 0);
+    const std::string path = InMemoryFile(fd, data, size);
     Refusing([&] {
         const auto material =
             std::make_unique<MaterialAttenuation>(ReadMaterialFile(path, "x.ele"));
@@ -165,6 +171,104 @@ void Results(const std::uint8_t* data, std::size_t size) {
             }
         }
     });
+}
+
+// Every text of a report reaches a window, a table or JSON: it must be UTF-8.
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+void RequireUtf8(const std::string& text) {
+    if (!IsUtf8(text)) {
+        Violated("report text that is not UTF-8");
+    }
+}
+
+// A value is used only when finite; one present but unusable says why.
+void RequireAccounted(const ReportValue& value) {
+    RequireUtf8(value.unit);
+    RequireUtf8(value.problem);
+    if (value.value && !std::isfinite(*value.value)) {
+        Violated("report value that is not finite");
+    }
+    if (value.value && !value.present) {
+        Violated("report value without its item");
+    }
+    if (value.present && !value.value && value.problem.empty()) {
+        Violated("report value dropped without a reason");
+    }
+}
+
+void CheckEvent(const IrradiationEvent& event, int expected_number) {
+    if (event.number != expected_number) {
+        Violated("events not numbered in order");
+    }
+    for (const std::string* text : {&event.uid, &event.date_time, &event.event_type_code,
+                                    &event.event_type, &event.plane_text}) {
+        RequireUtf8(*text);
+    }
+    for (const ReportValue* value :
+         {&event.tube_voltage_kv, &event.kar_mgy, &event.pka_gycm2, &event.primary_angle_deg,
+          &event.secondary_angle_deg, &event.source_isocentre_cm, &event.source_reference_cm,
+          &event.field_area_cm2}) {
+        RequireAccounted(*value);
+    }
+    for (const FilterLayer& layer : event.filters) {
+        RequireUtf8(layer.material_code);
+        RequireUtf8(layer.material_name);
+        RequireAccounted(layer.thickness_mm);
+    }
+    for (const std::string& note : event.notes) {
+        RequireUtf8(note);
+    }
+}
+
+void DoseReportFile(const std::uint8_t* data, std::size_t size) {
+    static const int fd = ::memfd_create("report", 0);
+    const std::string path = InMemoryFile(fd, data, size);
+    try {
+        const DoseReport report = ReadDoseReport(path);
+        for (const std::string* text :
+             {&report.manufacturer, &report.model, &report.station_name, &report.study_date,
+              &report.study_time, &report.patient_name, &report.patient_id,
+              &report.reference_point_definition}) {
+            RequireUtf8(*text);
+        }
+        for (const AccumulatedTotals& totals : report.totals) {
+            RequireAccounted(totals.pka_gycm2);
+            RequireAccounted(totals.kar_mgy);
+        }
+        int number = 0;
+        for (const IrradiationEvent& event : report.events) {
+            CheckEvent(event, ++number);
+        }
+        for (const std::string& note : report.notes) {
+            RequireUtf8(note);
+        }
+    } catch (const DoseReportError& error) {
+        RequireUtf8(error.what());
+        if (std::string_view(error.what()).size() > 2048) {
+            Violated("over-long message");
+        }
+    }
 }
 
 void Exposures(const std::uint8_t* data, std::size_t size) {
@@ -250,10 +354,17 @@ void Violated(const char* what) {
 
 const std::vector<FuzzTarget>& FuzzTargets() {
     static const std::vector<FuzzTarget> targets{
-        {"backscatter", Backscatter}, {"attenuation", Attenuation}, {"primary", Primary},
-        {"kernel", Kernel},           {"device", Device},           {"material", Material},
-        {"results", Results},         {"exposures", Exposures},     {"numbers", Numbers},
+        {"backscatter", Backscatter},
+        {"attenuation", Attenuation},
+        {"primary", Primary},
+        {"kernel", Kernel},
+        {"device", Device},
+        {"material", Material},
+        {"results", Results},
+        {"exposures", Exposures},
+        {"numbers", Numbers},
         {"fields", Fields},
+        {"dose_report", DoseReportFile},
     };
     return targets;
 }

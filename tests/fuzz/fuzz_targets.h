@@ -16,7 +16,7 @@ struct FuzzTarget {
 };
 
 // Every target: backscatter, attenuation, primary, kernel, device, material, results,
-// exposures, numbers, fields.
+// exposures, numbers, fields, dose_report.
 const std::vector<FuzzTarget>& FuzzTargets();
 
 // Stops the process where the fuzzer and the test suite both notice it.
