@@ -339,7 +339,7 @@ std::string EventTypeLabel(const Code& type, const std::string& meaning) {
     if (type.value == c.rotational) {
         return "回転撮影";
     }
-    return meaning.empty() ? type.value : meaning;
+    return meaning.empty() ? EscapeBytes(type.value) : meaning;
 }
 
 // The numeric items of one event that hold one value each, as read, before conversion.

@@ -275,5 +275,29 @@ TEST_F(DoseReportReaderTest, TruncatedAndBitFlippedCopiesOfEveryFixtureNeverCras
     }
 }
 
+// A vendor's own event type without a meaning is shown by its code, escaped like every
+// other byte that is no text, so that the label stays UTF-8 for the window and JSON.
+// The document class writes no such code: the standard report's bytes are edited, with
+// lengths kept.
+TEST_F(DoseReportReaderTest, UnknownEventTypeWithoutMeaningShowsItsCodeEscaped) {
+    std::string bytes = Bytes(Write("standard", fixtures::StandardReport()));
+    const auto replace_all = [&bytes](const std::string& from, const std::string& to) {
+        ASSERT_EQ(from.size(), to.size());
+        for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) {
+            bytes.replace(at, from.size(), to);
+        }
+    };
+    replace_all("113611",
+                "99\xFE"
+                "611");
+    replace_all("Stationary Acquisition", std::string(22, ' '));
+    const std::filesystem::path vendor = folder_.path() / "vendor.dcm";
+    Store(vendor, bytes);
+    const DoseReport read = ReadDoseReport(vendor);
+    ASSERT_FALSE(read.events.empty());
+    EXPECT_EQ(read.events[0].event_type_code, "99\\xFE611");
+    EXPECT_EQ(read.events[0].event_type, "99\\xFE611");
+}
+
 }  // namespace
 }  // namespace korvex
