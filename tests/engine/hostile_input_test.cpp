@@ -25,6 +25,7 @@
 #include "engine/text_rules.h"
 #include "engine/working_folder.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/fixtures/failing_writes.h"
 #include "tests/fixtures/synthetic_workdir.h"
 
 namespace korvex {
@@ -32,20 +33,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void Write(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // Replaces line `number` (from 1) of a file.
 void ReplaceLine(const fs::path& path, int number, const std::string& line) {
-    std::istringstream in(Read(path));
+    std::istringstream in(fixtures::ReadWholeFile(path));
     std::string text;
     std::string current;
     for (int n = 1; std::getline(in, current); ++n) {
@@ -113,11 +107,12 @@ TEST_F(ReferenceRows, AFirstColumnOffItsGridPointShowsAMissingOrDoubledRow) {
 }
 
 TEST_F(ReferenceRows, ANumberLeftOverIsRefusedButANoteAfterTheRowsIsRead) {
-    Write(File(kAttenuationFile), Read(File(kAttenuationFile)) + "150.5\r\n");
+    Write(File(kAttenuationFile), fixtures::ReadWholeFile(File(kAttenuationFile)) + "150.5\r\n");
     EXPECT_NE(LoadFailure(folder_.path()).find("余分な値"), std::string::npos);
 
     fixtures::WriteSyntheticWorkdir(folder_.path(), {.with_scatter_kernels = false});
-    Write(File(kAttenuationFile), Read(File(kAttenuationFile)) + "\r\nsource: synthetic\r\n");
+    Write(File(kAttenuationFile),
+          fixtures::ReadWholeFile(File(kAttenuationFile)) + "\r\nsource: synthetic\r\n");
     // Rows may end in a comma and be separated by blank lines.
     ReplaceLine(File(kPrimaryFile), 3, "20, 11.3319,");
     EXPECT_EQ(LoadFailure(folder_.path()), "loaded");
@@ -284,13 +279,13 @@ TEST(WriterTargets, OnlyARegularWritableFileIsReplaced) {
     Write(outside.path() / "elsewhere.csv", "keep");
     fs::create_symlink(outside.path() / "elsewhere.csv", folder.path() / "link.csv");
     EXPECT_THROW(WriteFileAtomically(folder.path() / "link.csv", "new", "link.csv"), FileError);
-    EXPECT_EQ(Read(outside.path() / "elsewhere.csv"), "keep");
+    EXPECT_EQ(fixtures::ReadWholeFile(outside.path() / "elsewhere.csv"), "keep");
     EXPECT_TRUE(fs::is_symlink(folder.path() / "link.csv"));
 
     Write(folder.path() / "locked.csv", "old");
     fs::permissions(folder.path() / "locked.csv", fs::perms::owner_read);
     EXPECT_THROW(WriteFileAtomically(folder.path() / "locked.csv", "new", "locked.csv"), FileError);
-    EXPECT_EQ(Read(folder.path() / "locked.csv"), "old");
+    EXPECT_EQ(fixtures::ReadWholeFile(folder.path() / "locked.csv"), "old");
 
     ASSERT_EQ(::mkfifo((folder.path() / "pipe.csv").c_str(), 0600), 0);
     EXPECT_THROW(WriteFileAtomically(folder.path() / "pipe.csv", "new", "pipe.csv"), FileError);

@@ -9,12 +9,11 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "engine/errors.h"
 #include "engine/text_file.h"
+#include "tests/fixtures/failing_writes.h"
 #include "tests/fixtures/synthetic_workdir.h"
 
 namespace {
@@ -43,21 +42,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-int TemporaryFiles(const fs::path& folder) {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        count += entry.path().filename().string().rfind(".korvex-", 0) == 0 ? 1 : 0;
-    }
-    return count;
-}
-
 class FsyncFaults : public ::testing::Test {
   protected:
     void SetUp() override { WriteFileAtomically(path_, "old", "a.csv"); }
@@ -84,8 +68,8 @@ TEST_F(FsyncFaults, FileThatCannotBeFlushedIsReportedAndTheOldOneKept) {
     failing = FailingFsync::File;
     const std::string message = WriteNew();
     EXPECT_NE(message.find("「a.csv」を保存できませんでした"), std::string::npos) << message;
-    EXPECT_EQ(Read(path_), "old");
-    EXPECT_EQ(TemporaryFiles(folder_.path()), 0);
+    EXPECT_EQ(fixtures::ReadWholeFile(path_), "old");
+    EXPECT_EQ(fixtures::TemporaryFileCount(folder_.path()), 0);
 }
 
 // The new file is in place but may not survive a power cut: the user is told so, rather
@@ -96,8 +80,8 @@ TEST_F(FsyncFaults, FolderThatCannotBeFlushedIsReportedWithTheFileWritten) {
     EXPECT_NE(message.find("書き込みましたが、ディスクへの保存を確定できませんでした"),
               std::string::npos)
         << message;
-    EXPECT_EQ(Read(path_), "new");
-    EXPECT_EQ(TemporaryFiles(folder_.path()), 0);
+    EXPECT_EQ(fixtures::ReadWholeFile(path_), "new");
+    EXPECT_EQ(fixtures::TemporaryFileCount(folder_.path()), 0);
 }
 
 // Some file systems do not flush folders at all and say EINVAL: nothing to report there.
@@ -105,7 +89,7 @@ TEST_F(FsyncFaults, FolderFlushUnsupportedIsNoFailure) {
     failing = FailingFsync::Folder;
     failing_errno = EINVAL;
     EXPECT_EQ(WriteNew(), "");
-    EXPECT_EQ(Read(path_), "new");
+    EXPECT_EQ(fixtures::ReadWholeFile(path_), "new");
 }
 
 }  // namespace

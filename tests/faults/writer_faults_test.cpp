@@ -25,29 +25,13 @@
 #include "mainwindow/user_name.h"
 #include "results/results_csv.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/fixtures/failing_writes.h"
 #include "tests/fixtures/synthetic_workdir.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-int TemporaryFiles(const fs::path& folder) {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename().string().rfind(".korvex-", 0) == 0) {
-            ++count;
-        }
-    }
-    return count;
-}
 
 // One of the program's writers, writing version 0 or 1 of its file.
 struct Writer {
@@ -112,7 +96,7 @@ std::vector<std::string> Versions(const Writer& writer) {
     std::vector<std::string> versions;
     for (int version : {0, 1}) {
         writer.write(version);
-        versions.push_back(Read(writer.path));
+        versions.push_back(fixtures::ReadWholeFile(writer.path));
     }
     return versions;
 }
@@ -154,14 +138,15 @@ TEST(KilledWrites, EveryKillLeavesTheOldOrTheNewFileWhole) {
             ::usleep(std::uniform_int_distribution<useconds_t>(0, 3000)(random));
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
-            ASSERT_TRUE(IsOneOf(Read(writer.path), versions)) << "after kill " << kill;
-            const int temporaries = TemporaryFiles(folder.path());
+            ASSERT_TRUE(IsOneOf(fixtures::ReadWholeFile(writer.path), versions))
+                << "after kill " << kill;
+            const int temporaries = fixtures::TemporaryFileCount(folder.path());
             ASSERT_LE(temporaries, 1);
             temporaries_seen += temporaries;
             // What the next start does: the killed write's temporary file goes.
             EXPECT_EQ(RemoveStaleTemporaryFiles(folder.path()), temporaries);
         }
-        EXPECT_EQ(TemporaryFiles(folder.path()), 0);
+        EXPECT_EQ(fixtures::TemporaryFileCount(folder.path()), 0);
         RecordProperty(std::string(writer.kind) + "_temporaries", temporaries_seen);
     }
 }
@@ -171,7 +156,7 @@ TEST(FullDisk, EveryWriterReportsItAndKeepsTheOldFile) {
     for (const Writer& writer : Writers(folder.path())) {
         SCOPED_TRACE(writer.kind);
         writer.write(0);
-        const std::string old = Read(writer.path);
+        const std::string old = fixtures::ReadWholeFile(writer.path);
         for (const rlim_t limit : {rlim_t{0}, rlim_t{16}}) {
             const int code = InChild([&] {
                 ::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
@@ -187,8 +172,8 @@ TEST(FullDisk, EveryWriterReportsItAndKeepsTheOldFile) {
                 return 1;
             });
             EXPECT_EQ(code, 0) << "limit " << limit;
-            EXPECT_EQ(Read(writer.path), old);
-            EXPECT_EQ(TemporaryFiles(folder.path()), 0);
+            EXPECT_EQ(fixtures::ReadWholeFile(writer.path), old);
+            EXPECT_EQ(fixtures::TemporaryFileCount(folder.path()), 0);
         }
     }
 }
@@ -216,15 +201,15 @@ TEST(RacingWriters, TwoProcessesOnOneFileLeaveOneWholeVersion) {
         }
         // Whoever reads meanwhile sees one whole version every time.
         for (int look = 0; look < 200; ++look) {
-            ASSERT_TRUE(IsOneOf(Read(writer.path), versions));
+            ASSERT_TRUE(IsOneOf(fixtures::ReadWholeFile(writer.path), versions));
         }
         for (const pid_t pid : children) {
             int status = 0;
             ::waitpid(pid, &status, 0);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write failed";
         }
-        EXPECT_TRUE(IsOneOf(Read(writer.path), versions));
-        EXPECT_EQ(TemporaryFiles(folder.path()), 0);
+        EXPECT_TRUE(IsOneOf(fixtures::ReadWholeFile(writer.path), versions));
+        EXPECT_EQ(fixtures::TemporaryFileCount(folder.path()), 0);
     }
     // The device file both instances wrote loads.
     EngineState state(testing::SyntheticTables(), folder.path());
@@ -237,7 +222,7 @@ TEST(UnwritableFolders, ReadOnlyMissingAndReplacedTargetsGiveAMessageEach) {
     fs::create_directory(locked);
     const Writer writer = Writers(locked)[0];
     writer.write(0);
-    const std::string old = Read(writer.path);
+    const std::string old = fixtures::ReadWholeFile(writer.path);
     fs::permissions(folder.path(), fs::perms::owner_all | fs::perms::others_exec);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
                                 fs::perms::others_exec);
@@ -255,8 +240,8 @@ TEST(UnwritableFolders, ReadOnlyMissingAndReplacedTargetsGiveAMessageEach) {
     });
     EXPECT_EQ(code, 0);
     fs::permissions(locked, fs::perms::owner_all);
-    EXPECT_EQ(Read(writer.path), old);
-    EXPECT_EQ(TemporaryFiles(locked), 0);
+    EXPECT_EQ(fixtures::ReadWholeFile(writer.path), old);
+    EXPECT_EQ(fixtures::TemporaryFileCount(locked), 0);
 
     // A folder that went away.
     EXPECT_THROW(Writers(folder.path() / "gone")[1].write(0), FileError);
@@ -271,7 +256,7 @@ TEST(UnwritableFolders, ReadOnlyMissingAndReplacedTargetsGiveAMessageEach) {
     fs::create_directory(locked / "series.csv");
     EXPECT_THROW(ReadResultsCsv(locked / "series.csv"), ResultsFileUnreadable);
     EXPECT_THROW(Writers(locked)[1].write(0), FileError);
-    EXPECT_EQ(TemporaryFiles(locked), 0);
+    EXPECT_EQ(fixtures::TemporaryFileCount(locked), 0);
 }
 
 }  // namespace
