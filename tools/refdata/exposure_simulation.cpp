@@ -1,6 +1,7 @@
 #include "tools/refdata/exposure_simulation.h"
 
 #include "tools/refdata/batch_runner.h"
+#include "tools/refdata/photon_direction.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,30 +20,7 @@
 namespace korvex::refdata {
 namespace {
 
-// A history still going after this many interactions means broken tables.
-constexpr int kMaxInteractions = 100000;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-void Rotate(double& u, double& v, double& w, double cos_theta, RandomStream& random) {
-    const double sin_theta = std::sqrt(std::max(0.0, 1.0 - cos_theta * cos_theta));
-    const double phi = 2.0 * std::numbers::pi * random.Uniform();
-    const double cos_phi = std::cos(phi);
-    const double sin_phi = std::sin(phi);
-    const double axis = std::sqrt(std::max(0.0, 1.0 - w * w));
-    if (axis < 1e-10) {
-        u = sin_theta * cos_phi;
-        v = sin_theta * sin_phi;
-        w = w >= 0 ? cos_theta : -cos_theta;
-        return;
-    }
-    const double nu = u * cos_theta + sin_theta * (u * w * cos_phi - v * sin_phi) / axis;
-    const double nv = v * cos_theta + sin_theta * (v * w * cos_phi + u * sin_phi) / axis;
-    const double nw = w * cos_theta - sin_theta * cos_phi * axis;
-    const double norm = 1.0 / std::sqrt(nu * nu + nv * nv + nw * nw);
-    u = nu * norm;
-    v = nv * norm;
-    w = nw * norm;
-}
 
 // Narrows [lo, hi] to the ray parameters where p + t w lies between a and b on one axis.
 void ClipAxis(double p, double w, double a, double b, double& lo, double& hi) {
@@ -453,7 +431,7 @@ void ExposureSimulation::RunHistory(RandomStream& random, ExposureTally& tally) 
         } else {
             cos_theta = medium.Tables().SampleCoherentCosine(e, random);
         }
-        Rotate(w.x, w.y, w.z, cos_theta, random);
+        RotateDirection(w.x, w.y, w.z, cos_theta, random);
         if (e < cutoff_kev_) {
             tally.deposited_energy[b] += e;
             return;

@@ -1,6 +1,7 @@
 #include "tools/refdata/kernel_simulation.h"
 
 #include "tools/refdata/batch_runner.h"
+#include "tools/refdata/photon_direction.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,33 +15,6 @@
 
 namespace korvex::refdata {
 namespace {
-
-// A photon that neither escapes nor falls below the cut-off after this many
-// interactions means broken tables; no real history comes near it.
-constexpr int kMaxInteractions = 100000;
-
-// Turns the direction (u, v, w) by the polar angle with cosine `cos_theta` and a
-// uniform azimuth.
-void Rotate(double& u, double& v, double& w, double cos_theta, RandomStream& random) {
-    const double sin_theta = std::sqrt(std::max(0.0, 1.0 - cos_theta * cos_theta));
-    const double phi = 2.0 * std::numbers::pi * random.Uniform();
-    const double cos_phi = std::cos(phi);
-    const double sin_phi = std::sin(phi);
-    const double axis = std::sqrt(std::max(0.0, 1.0 - w * w));
-    if (axis < 1e-10) {
-        u = sin_theta * cos_phi;
-        v = sin_theta * sin_phi;
-        w = w >= 0 ? cos_theta : -cos_theta;
-    } else {
-        const double nu = u * cos_theta + sin_theta * (u * w * cos_phi - v * sin_phi) / axis;
-        const double nv = v * cos_theta + sin_theta * (v * w * cos_phi + u * sin_phi) / axis;
-        const double nw = w * cos_theta - sin_theta * cos_phi * axis;
-        const double norm = 1.0 / std::sqrt(nu * nu + nv * nv + nw * nw);
-        u = nu * norm;
-        v = nv * norm;
-        w = nw * norm;
-    }
-}
 
 void DepositScatter(KernelTally& tally, double x, double y, double z, double energy) {
     const double rho = std::sqrt(x * x + y * y);
@@ -144,7 +118,7 @@ void TransportHistory(const PhotonTables& tables, double e0, RandomStream& rando
             cos_theta = tables.SampleCoherentCosine(e, random);
         }
         primary = false;
-        Rotate(u, v, w, cos_theta, random);
+        RotateDirection(u, v, w, cos_theta, random);
         if (e < cutoff) {
             DepositScatter(tally, x, y, z, e);
             return;
