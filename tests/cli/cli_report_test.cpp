@@ -12,6 +12,7 @@
 #include "engine/text_file.h"
 #include "engine/text_rules.h"
 #include "results/results_csv.h"
+#include "tests/cli/cli_test_support.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 
@@ -53,30 +54,16 @@ std::string Collapsed(const std::string& text) {
     return collapsed;
 }
 
-class TablePdfTest : public ::testing::Test {
+class TablePdfTest : public CliTest {
   protected:
-    TablePdfTest() {
-        fixtures::WriteSyntheticWorkdir(folder_.path(), {.with_user_name = true});
-        fixtures::WriteTypicalDevice(folder_.path());
+    TablePdfTest() : CliTest({.with_user_name = true}) {
         std::ofstream(input_, std::ios::binary) << "device,site,kv,kar,pka,shape,fsd\n"
                                                 << "room1.kvx2,頭部,,10,1,square,\n"
                                                 << "room1.kvx2,胸部背面,90,20,3,circle,80\n"
                                                 << "room1.kvx2,腹部背面,70,5,0.5,circle,\n";
     }
 
-    int Run(std::vector<std::string> args) {
-        args.push_back("--workdir");
-        args.push_back(folder_.path().string());
-        out_.str({});
-        err_.str({});
-        return RunCommandLine(args, "/nowhere/korvex2-cli", out_, err_);
-    }
-    Json Output() const { return Json::parse(out_.str()); }
-
-    fixtures::TempFolder folder_;
     std::filesystem::path input_ = folder_.path() / "exposures.csv";
-    std::ostringstream out_;
-    std::ostringstream err_;
 };
 
 // The real program as a script runs it, checked with poppler's tools.

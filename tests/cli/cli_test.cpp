@@ -15,6 +15,7 @@
 #include "engine/engine_state.h"
 #include "engine/text_file.h"
 #include "results/results_csv.h"
+#include "tests/cli/cli_test_support.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 
@@ -39,28 +40,7 @@ TEST(JsonOutput, KeepsOrderRefusesNonFiniteNumbersAndAlwaysParses) {
     EXPECT_THROW(JsonNumber(std::nan("")), std::invalid_argument);
 }
 
-// A synthetic working folder with one device; runs the tool in this process.
-class CommandLineTest : public ::testing::Test {
-  protected:
-    CommandLineTest() {
-        fixtures::WriteSyntheticWorkdir(folder_.path());
-        fixtures::WriteTypicalDevice(folder_.path());
-    }
-
-    Json Output() const { return Json::parse(out_.str()); }
-
-    int Run(std::vector<std::string> args) {
-        args.push_back("--workdir");
-        args.push_back(folder_.path().string());
-        out_.str({});
-        err_.str({});
-        return RunCommandLine(args, "/nowhere/korvex2-cli", out_, err_);
-    }
-
-    fixtures::TempFolder folder_;
-    std::ostringstream out_;
-    std::ostringstream err_;
-};
+using CommandLineTest = CliTest;
 
 TEST_F(CommandLineTest, CalcPrintsWhatTheWindowWouldShow) {
     ASSERT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/json_output.h"
 #include "engine/text_rules.h"
+#include "tests/cli/cli_test_support.h"
 #include "tests/fixtures/dose_report_fixtures.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
@@ -12,32 +13,13 @@
 namespace korvex::cli {
 namespace {
 
-class ReportCommandTest : public ::testing::Test {
+class ReportCommandTest : public CliTest {
   protected:
-    ReportCommandTest() {
-        fixtures::WriteSyntheticWorkdir(folder_.path());
-        fixtures::WriteTypicalDevice(folder_.path());
-    }
-
     std::string Fixture(const std::string& name, const fixtures::FixtureReport& report) {
         const std::filesystem::path path = folder_.path() / (name + ".dcm");
         fixtures::WriteDoseReportFile(path, report);
         return path.string();
     }
-
-    int Run(std::vector<std::string> args) {
-        args.push_back("--workdir");
-        args.push_back(folder_.path().string());
-        out_.str({});
-        err_.str({});
-        return RunCommandLine(args, "/nowhere/korvex2-cli", out_, err_);
-    }
-
-    Json Output() const { return Json::parse(out_.str()); }
-
-    fixtures::TempFolder folder_;
-    std::ostringstream out_;
-    std::ostringstream err_;
 };
 
 std::vector<std::string> Keys(const Json& object) {
