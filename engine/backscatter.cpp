@@ -93,12 +93,15 @@ void CircleFieldFactors(EngineState& state, long top_column, double inverse_squa
     CalculationCase& c = state.calc;
     const double l2 = inverse_square_length * inverse_square_length;
 
-    if (c.FocusReceptorDistance == 0.0) {
-        throw CalculationError("focus to receptor distance is zero");
+    double radius = 0.5 * c.SurfaceFieldSizeA;
+    if (c.Model == DoseModel::Legacy) {
+        if (c.FocusReceptorDistance == 0.0) {
+            throw CalculationError("focus to receptor distance is zero");
+        }
+        // The legacy formula scales the field size at the surface once more by L over the
+        // focus-receptor distance and takes that as the radius.
+        radius = inverse_square_length * c.SurfaceFieldSizeA / c.FocusReceptorDistance;
     }
-    // The field size at the surface is scaled once more by L over the focus-receptor
-    // distance; the model takes that as the radius.
-    double radius = inverse_square_length * c.SurfaceFieldSizeA / c.FocusReceptorDistance;
     if (radius > kCircleRadiusMax) {
         radius = kCircleRadiusMax;
     }

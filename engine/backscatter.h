@@ -7,8 +7,9 @@ namespace korvex {
 // Field backscatter factor: sums the backscatter kernel over the rings the field covers at
 // the effective surface (inverse-square weighted; square fields by the ring fraction
 // inside the square), per kernel energy up to the tube voltage, and averages the factors
-// with the normalised tissue-dose spectrum. Sets DoseSpectrum, FieldHalfLong,
-// FieldHalfShort, FieldBackscatter[1..n] and MeanBackscatterFactor. Runs after
+// with the normalised tissue-dose spectrum. A circle's radius is half its diameter at the
+// surface (legacy: the diameter times L over the focus-receptor distance). Sets DoseSpectrum,
+// FieldHalfLong, FieldHalfShort, FieldBackscatter[1..n] and MeanBackscatterFactor. Runs after
 // ComputeSpectrum. Throws CalculationError for a circle of more than 300 rings, a tube
 // voltage of 150 kV or more, or an all-zero spectrum.
 void ComputeBackscatterFactor(EngineState& state);

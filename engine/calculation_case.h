@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "engine/dose_model.h"
+#include "engine/dose_uncertainty.h"
+
 namespace korvex {
 
 // The patient entrance reference point lies this far from the isocentre towards the focus,
@@ -35,8 +38,9 @@ struct CalculationCase {
     double DisplayedKar = 0;       // Ka,r shown by the device, mGy
     double DisplayedPka = 0;       // P_KA shown by the device, Gy*cm^2
     FieldShapeKind FieldShape = FieldShapeKind::Unset;
-    double ReferenceFieldSize = 0;  // side or diameter at the reference point, cm (as shown)
-    std::string BodySite;           // body-site text, "---" when none was given
+    double ReferenceFieldSize = 0;        // side or diameter at the reference point, cm (as shown)
+    std::string BodySite;                 // body-site text, "---" when none was given
+    DoseModel Model = kDefaultDoseModel;  // the formula the calculation uses; the steps read it
 
     // Intermediate values and results of the last calculation.
     double EffectiveSurfaceDistance = 0;  // FocusSkinDistance - CouchEquivalentThickness, cm
@@ -46,15 +50,23 @@ struct CalculationCase {
     double FieldHalfShort = 0;            // cm
     double CorrectedKar = 0;              // mGy
     double CorrectedPka = 0;              // Gy*cm^2
-    double PrimaryAirKerma = 0;           // at the entrance surface behind the couch, mGy
-    double DoseToKermaRatio = 0;          // primary tissue dose / air kerma
-    double MeanBackscatterFactor = 0;     // weighted by the tissue-dose spectrum
-    double CouchDepth = 0;                // copy of CouchEquivalentThickness, cm
-    double DepthFactor = 0;               // dose at the couch depth / dose in the first layer
-    double LayerSurfaceDose = 0;          // mGy
+    // Primary air kerma at the entrance surface behind the couch, mGy: at the skin's own
+    // distance in the validated model, the corrected Ka,r times T in the legacy one.
+    double PrimaryAirKerma = 0;
+    double DoseToKermaRatio = 0;       // primary tissue dose / air kerma
+    double MeanBackscatterFactor = 0;  // weighted by the tissue-dose spectrum
+    double CouchDepth = 0;             // copy of CouchEquivalentThickness, cm
+    // Dose at the couch depth as a fraction of the dose at the phantom surface (validated)
+    // or in the first 0.5 cm layer (legacy).
+    double DepthFactor = 0;
+    double LayerSurfaceDose = 0;          // dose at the surface of the couch layer, mGy
     double SkinDose = 0;                  // entrance-surface skin absorbed dose, mGy
-    double PrimarySurfaceDose = 0;        // mGy
+    double PrimarySurfaceDose = 0;        // DoseToKermaRatio * PrimaryAirKerma, mGy
     double ForwardBackscatterFactor = 0;  // SkinDose / PrimarySurfaceDose
+    // Relative expanded uncertainty (k = 2) of SkinDose and its parts; 0 and empty parts
+    // when none is stated (the legacy formula).
+    double SkinDoseUncertainty = 0;
+    SkinDoseBudget UncertaintyBudget;
 };
 
 }  // namespace korvex

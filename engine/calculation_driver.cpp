@@ -1,12 +1,14 @@
 #include "engine/calculation_driver.h"
 
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "engine/backscatter.h"
 #include "engine/checked_math.h"
 #include "engine/depth_dose.h"
+#include "engine/dose_uncertainty.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
 #include "engine/spectrum.h"
@@ -15,51 +17,77 @@
 namespace korvex {
 namespace {
 
-// Steps 3 to 11; returns false when the depth step failed.
-bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationOutcome& outcome,
-               std::string& depth_reason) {
-    CalculationCase& c = state.calc;
-    auto show = [&outcome](DisplayIndex index, double value, const char* pattern) {
-        outcome.displays[index] = FormatNumber(value, pattern);
-    };
+void Show(CalculationOutcome& outcome, DisplayIndex index, double value, const char* pattern) {
+    outcome.displays[index] = FormatNumber(value, pattern);
+}
 
-    // 3., 4.
-    c.TubeVoltage = LeadingNumber(inputs.TubeVoltageText);
-    c.FocusSkinDistance = LeadingNumber(inputs.FocusSkinDistanceText);
-    const double k = c.KermaCorrectionFactor;
-    const double transmission = c.CouchTransmission;
-    c.CouchDepth = c.CouchEquivalentThickness;
-
-    // 5. Corrected readings and the primary air kerma behind the couch.
-    c.CorrectedKar = Finite(k * c.DisplayedKar, "corrected Ka,r");
-    show(kCorrectedKarDisplay, c.CorrectedKar, "###0.0");
-    c.CorrectedPka = Finite(k * c.DisplayedPka, "corrected P_KA");
-    show(kCorrectedPkaDisplay, c.CorrectedPka, "###0.0");
-    show(kCouchTransmissionDisplay, Finite(transmission, "couch transmission"), "0.000");
-    c.PrimaryAirKerma = Finite(transmission * c.CorrectedKar, "primary air kerma");
-    show(kPrimaryAirKermaDisplay, c.PrimaryAirKerma, "###0.0");
-
-    // 6., 7. The field, given at the reference point, scaled to the effective surface.
-    c.EffectiveSurfaceDistance =
-        Finite(c.FocusSkinDistance - c.CouchDepth, "effective surface distance");
-    const double field_size = LeadingNumber(inputs.FieldSizeText);
-    c.ReferenceFieldSize = field_size;
-    c.SurfaceFieldSizeA =
-        Divide(c.EffectiveSurfaceDistance * field_size,
-               c.FocusIsocentreDistance - kReferencePointOffset, "field size at the surface");
-    c.SurfaceFieldSizeB = c.SurfaceFieldSizeA;
-
-    // 8. - 10.
-    ComputeSpectrum(state, c.TubeVoltage);
-    show(kDoseToKermaRatioDisplay, c.DoseToKermaRatio, "0.000");
-    ComputeBackscatterFactor(state);
-    const DepthStepResult depth = ComputeDepthFactor(state);
-    if (!depth.Succeeded) {
-        depth_reason = depth.reason;
-        return false;
+// Distance from the focus to the reference point, cm, from the device's own distance.
+double ReferenceDistance(const CalculationCase& c) {
+    const double distance = c.FocusIsocentreDistance - kReferencePointOffset;
+    if (!(distance > 0.0)) {
+        throw CalculationError("reference point at " + ReasonNumber(distance) +
+                               " cm does not lie in front of the focus");
     }
+    return distance;
+}
 
-    // 11. Skin dose.
+// The backscatter and depth steps with the field side scaled by `scale`: the skin dose per
+// unit air kerma at the layer's surface, B G; nullopt when the steps fail for that field.
+std::optional<double> DosePerKermaForField(EngineState& state, double scale) {
+    CalculationCase& c = state.calc;
+    const double a = c.SurfaceFieldSizeA;
+    const double b = c.SurfaceFieldSizeB;
+    c.SurfaceFieldSizeA = a * scale;
+    c.SurfaceFieldSizeB = b * scale;
+    std::optional<double> result;
+    try {
+        ComputeBackscatterFactor(state);
+        if (ComputeDepthFactor(state).Succeeded) {
+            result = c.MeanBackscatterFactor * c.DepthFactor;
+        }
+    } catch (const CalculationError&) {
+    }
+    c.SurfaceFieldSizeA = a;
+    c.SurfaceFieldSizeB = b;
+    return result;
+}
+
+// The validated model's skin dose and its budget, after the depth step. The field-size part
+// compares the doses of the two scaled fields, computed before the nominal one so that the
+// steps leave their tables as the nominal field made them.
+void CombineValidated(CalculationCase& c, const std::optional<double>& smaller,
+                      const std::optional<double>& larger, CalculationOutcome& outcome) {
+    const double d = c.DoseToKermaRatio;
+    const double b = c.MeanBackscatterFactor;
+    const double g = c.DepthFactor;
+    const double to_layer =
+        Divide(ReferenceDistance(c), c.EffectiveSurfaceDistance, "inverse square to the layer");
+    const double layer_kerma =
+        Finite(c.CorrectedKar * (to_layer * to_layer), "air kerma at the layer surface");
+    const double layer_surface_dose = Finite(b * d * layer_kerma, "layer surface dose");
+    const double skin_dose = Finite(g * layer_surface_dose, "skin dose");
+    const double primary_surface_dose = Finite(d * c.PrimaryAirKerma, "primary surface dose");
+    const double forward_backscatter =
+        Divide(skin_dose, primary_surface_dose, "forward-backscatter factor");
+    c.LayerSurfaceDose = layer_surface_dose;
+    c.SkinDose = skin_dose;
+    c.PrimarySurfaceDose = primary_surface_dose;
+    c.ForwardBackscatterFactor = forward_backscatter;
+
+    c.SkinDoseUncertainty = 0;
+    c.UncertaintyBudget = {};
+    outcome.uncertainty_display = "";
+    if (const std::optional<double> field = FieldSizePart(smaller, b * g, larger)) {
+        c.UncertaintyBudget =
+            ValidatedSkinDoseBudget(c.FocusSkinDistance, c.FocusIsocentreDistance, *field);
+        c.SkinDoseUncertainty = Finite(c.UncertaintyBudget.Expanded(), "uncertainty");
+        outcome.uncertainty_display = UncertaintyText(c.SkinDoseUncertainty);
+    } else {
+        outcome.reason = "the uncertainty of the field size could not be computed";
+    }
+}
+
+void CombineLegacy(CalculationCase& c, CalculationOutcome& outcome) {
     const double d = c.DoseToKermaRatio;
     const double b = c.MeanBackscatterFactor;
     const double g = c.DepthFactor;
@@ -75,8 +103,84 @@ bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationO
     c.SkinDose = skin_dose;
     c.PrimarySurfaceDose = primary_surface_dose;
     c.ForwardBackscatterFactor = forward_backscatter;
-    show(kForwardBackscatterDisplay, c.ForwardBackscatterFactor, "0.000");
-    show(kSkinDoseDisplay, c.SkinDose, "####0.0");
+    c.SkinDoseUncertainty = 0;
+    c.UncertaintyBudget = {};
+    outcome.uncertainty_display = "";
+}
+
+// Steps 3 to 11; returns false when the depth step failed.
+bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationOutcome& outcome,
+               std::string& depth_reason) {
+    CalculationCase& c = state.calc;
+    const bool legacy = inputs.Model == DoseModel::Legacy;
+
+    // 3., 4.
+    c.Model = inputs.Model;
+    c.TubeVoltage = LeadingNumber(inputs.TubeVoltageText);
+    c.FocusSkinDistance = LeadingNumber(inputs.FocusSkinDistanceText);
+    const double k = c.KermaCorrectionFactor;
+    const double transmission = c.CouchTransmission;
+    c.CouchDepth = c.CouchEquivalentThickness;
+
+    // 5. Corrected readings; the legacy formula takes T cKa,r as the kerma at the skin.
+    c.CorrectedKar = Finite(k * c.DisplayedKar, "corrected Ka,r");
+    Show(outcome, kCorrectedKarDisplay, c.CorrectedKar, "###0.0");
+    c.CorrectedPka = Finite(k * c.DisplayedPka, "corrected P_KA");
+    Show(outcome, kCorrectedPkaDisplay, c.CorrectedPka, "###0.0");
+    Show(outcome, kCouchTransmissionDisplay, Finite(transmission, "couch transmission"), "0.000");
+    if (legacy) {
+        c.PrimaryAirKerma = Finite(transmission * c.CorrectedKar, "primary air kerma");
+        Show(outcome, kPrimaryAirKermaDisplay, c.PrimaryAirKerma, "###0.0");
+    }
+
+    // 6., 7. The field, given at the reference point, scaled to the effective surface.
+    c.EffectiveSurfaceDistance =
+        Finite(c.FocusSkinDistance - c.CouchDepth, "effective surface distance");
+    const double field_size = LeadingNumber(inputs.FieldSizeText);
+    c.ReferenceFieldSize = field_size;
+    c.SurfaceFieldSizeA =
+        Divide(c.EffectiveSurfaceDistance * field_size,
+               c.FocusIsocentreDistance - kReferencePointOffset, "field size at the surface");
+    c.SurfaceFieldSizeB = c.SurfaceFieldSizeA;
+
+    // 8.
+    ComputeSpectrum(state, c.TubeVoltage);
+    Show(outcome, kDoseToKermaRatioDisplay, c.DoseToKermaRatio, "0.000");
+    std::optional<double> smaller;
+    std::optional<double> larger;
+    if (!legacy) {
+        // The primary air kerma at the skin: the reference point's kerma carried to the
+        // skin's own distance and through the couch layer, for this beam.
+        const double to_skin =
+            Divide(ReferenceDistance(c), c.FocusSkinDistance, "inverse square to the skin");
+        c.PrimaryAirKerma = Finite(c.CorrectedKar * (to_skin * to_skin) *
+                                       PhantomTransmission(state, c.TubeVoltage, c.CouchDepth),
+                                   "primary air kerma");
+        Show(outcome, kPrimaryAirKermaDisplay, c.PrimaryAirKerma, "###0.0");
+        const double depth_factor = c.DepthFactor;
+        const double backscatter = c.MeanBackscatterFactor;
+        smaller = DosePerKermaForField(state, 1 - FieldSideUncertainty());
+        larger = DosePerKermaForField(state, 1 + FieldSideUncertainty());
+        c.DepthFactor = depth_factor;  // a failure below leaves them as they were
+        c.MeanBackscatterFactor = backscatter;
+    }
+
+    // 9., 10.
+    ComputeBackscatterFactor(state);
+    const DepthStepResult depth = ComputeDepthFactor(state);
+    if (!depth.Succeeded) {
+        depth_reason = depth.reason;
+        return false;
+    }
+
+    // 11. Skin dose.
+    if (legacy) {
+        CombineLegacy(c, outcome);
+    } else {
+        CombineValidated(c, smaller, larger, outcome);
+    }
+    Show(outcome, kForwardBackscatterDisplay, c.ForwardBackscatterFactor, "0.000");
+    Show(outcome, kSkinDoseDisplay, c.SkinDose, "####0.0");
     return true;
 }
 

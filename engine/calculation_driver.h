@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/dose_model.h"
 #include "engine/user_message.h"
 
 namespace korvex {
@@ -12,12 +13,13 @@ struct EngineState;
 
 // Texts of the main window's fields, as typed or shown.
 struct CalculationInputs {
-    std::string BodySiteText;           // Combo1
-    std::string TubeVoltageText;        // Text5, kV
-    std::string KarText;                // Text14, mGy (tested for presence only)
-    std::string PkaText;                // Text15, Gy*cm^2 (tested for presence only)
-    std::string FocusSkinDistanceText;  // Text9, cm
-    std::string FieldSizeText;          // Label65, cm ("#0.00", empty without a shape)
+    std::string BodySiteText;             // Combo1
+    std::string TubeVoltageText;          // Text5, kV
+    std::string KarText;                  // Text14, mGy (tested for presence only)
+    std::string PkaText;                  // Text15, Gy*cm^2 (tested for presence only)
+    std::string FocusSkinDistanceText;    // Text9, cm
+    std::string FieldSizeText;            // Label65, cm ("#0.00", empty without a shape)
+    DoseModel Model = kDefaultDoseModel;  // the formula chosen for the skin dose
 };
 
 inline constexpr const char* kMissingInputMessage = " 未入力の項目があります ";
@@ -50,15 +52,24 @@ struct CalculationOutcome {
     Result result = Result::MissingInput;
     // Texts for Label68 .. Label74 in this order; nullopt leaves that label as it was.
     std::array<std::optional<std::string>, 7> displays;
+    // Beside the skin dose: "± 10 %" (validated), empty (legacy, or no budget could be
+    // formed); nullopt leaves it as it was.
+    std::optional<std::string> uncertainty_display;
     std::optional<UserMessage> message;
     bool enable_add_and_clear = false;  // enable Command3 and Command6, focus Command3
     std::string reason;                 // detail of a failure, for logs, tests and the CLI
 };
 
 // The calculate button's calculation: checks the four numeric inputs, takes the tube
-// voltage, focus-skin distance, body site and field size from the texts, forms the
+// voltage, focus-skin distance, body site, field size and model from the inputs, forms the
 // corrected readings and the field at the effective surface, runs the spectrum, the
-// backscatter factor and the depth step, and combines them into the skin dose. DisplayedKar
+// backscatter factor and the depth step, and combines them into the skin dose by the model:
+//
+//   validated: SkinDose = G B D k Ka,r (d_ref / (FSD - d_c))^2, d_ref = FID - 15 cm,
+//              G relative to the surface dose; with its expanded uncertainty;
+//   legacy:    SkinDose = G B D (FSD / (FSD - d_c))^2 T k Ka,r, G relative to the first layer.
+//
+// DisplayedKar
 // and DisplayedPka are taken from the case: the window's fields store them when they are
 // confirmed or left. Runs without pausing; the window keeps its buttons disabled meanwhile.
 // Shows nothing itself: the outcome says what the window must show. Values a failed run

@@ -33,7 +33,9 @@ struct DepthStepResult {
 using ScatterKernelSource = std::function<const ScatterKernel&(int energy_kev)>;
 
 // The depth-dose curve of the case's beam in phantom material and DepthFactor, the dose at
-// CouchDepth as a fraction of the dose in the first layer. Kernels come from the working
+// CouchDepth as a fraction of the dose at the phantom surface (the validated model; it reads
+// MeanBackscatterFactor, so it runs after ComputeBackscatterFactor) or in the first layer
+// (legacy). Kernels come from the working
 // folder through the state's cache. Any failure (a missing, short or broken kernel file,
 // a division by zero, the logarithm of a non-positive value, an index beyond a table, a
 // result that is not finite) ends the step: the result says so and DepthFactor keeps its

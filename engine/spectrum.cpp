@@ -245,4 +245,16 @@ void ComputeSpectrum(EngineState& state, double tube_voltage_kv) {
     NormaliseAirKermaSpectrum(state, tube_voltage_kv, sums.AirKerma);
 }
 
+double PhantomTransmission(const EngineState& state, double tube_voltage_kv, double thickness_cm) {
+    const FineArray& air_kerma = state.work.AirKermaSpectrum;
+    const FineArray& mu = state.tables.MuPhantom;
+    double transmitted = 0;
+    double total = 0;
+    for (long i = 2; i <= LastSpectrumBin(tube_voltage_kv); ++i) {
+        transmitted += air_kerma[i] * std::exp(-mu[i] * thickness_cm);
+        total += air_kerma[i];
+    }
+    return Divide(transmitted, total, "couch transmission of the beam");
+}
+
 }  // namespace korvex

@@ -27,6 +27,12 @@ void NormaliseAirKermaSpectrum(EngineState& state, double tube_voltage_kv, doubl
 // normalised air-kerma spectrum.
 void ComputeSpectrum(EngineState& state, double tube_voltage_kv);
 
+// Air-kerma transmission of the beam of the last ComputeSpectrum (its normalised
+// AirKermaSpectrum at V) through `thickness_cm` of phantom material, narrow beam: what the
+// device calibration matches to the couch transmission at the room's voltage. Throws
+// CalculationError when the spectrum sums to zero or the result is not finite.
+double PhantomTransmission(const EngineState& state, double tube_voltage_kv, double thickness_cm);
+
 // Thomson-Whiddington constant C(V) of the anode model, from the tube voltage in kV.
 double ThomsonWhiddingtonConstant(double tube_voltage_kv);
 

@@ -130,9 +130,10 @@ CalculationOutcome ExposureForm::Calculate() {
                                 ExposureField::FocusSkinDistance}) {
         Confirm(field);
     }
-    return RunCalculation(state_, {Text(ExposureField::BodySite), Text(ExposureField::TubeVoltage),
-                                   Text(ExposureField::Kar), Text(ExposureField::Pka),
-                                   Text(ExposureField::FocusSkinDistance), field_size_text_});
+    return RunCalculation(state_,
+                          {Text(ExposureField::BodySite), Text(ExposureField::TubeVoltage),
+                           Text(ExposureField::Kar), Text(ExposureField::Pka),
+                           Text(ExposureField::FocusSkinDistance), field_size_text_, model_});
 }
 
 }  // namespace korvex

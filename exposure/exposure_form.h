@@ -83,6 +83,10 @@ class ExposureForm {
     const std::string& FieldSizeName() const { return field_size_name_; }  // Label22
     const std::string& FieldSizeText() const { return field_size_text_; }  // Label65
 
+    // The dose model the calculations use; Reset keeps it, as it is the user's setting.
+    void SetModel(DoseModel model) { model_ = model; }
+    DoseModel Model() const { return model_; }
+
     // The calculate button: every text is confirmed first, so the calculation never uses
     // a reading that was typed but not yet stored; then the driver runs.
     CalculationOutcome Calculate();
@@ -96,6 +100,7 @@ class ExposureForm {
     FieldShapeKind shape_ = FieldShapeKind::Unset;
     std::string field_size_name_;
     std::string field_size_text_;
+    DoseModel model_ = kDefaultDoseModel;
 };
 
 }  // namespace korvex

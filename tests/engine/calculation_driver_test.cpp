@@ -50,7 +50,8 @@ class CalculationDriver : public ::testing::Test {
                 .KarText = "100",
                 .PkaText = "20",
                 .FocusSkinDistanceText = "70",
-                .FieldSizeText = "14.14"};
+                .FieldSizeText = "14.14",
+                .Model = DoseModel::Legacy};
     }
 
     static std::unique_ptr<fixtures::TempFolder> folder_;

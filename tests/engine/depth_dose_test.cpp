@@ -332,6 +332,7 @@ class KernelFiles : public ::testing::Test {
 
     EngineState State() {
         EngineState state(testing::SyntheticTables(), folder_.path());
+        state.calc.Model = DoseModel::Legacy;
         state.calc.TubeVoltage = 80;
         state.calc.EffectiveSurfaceDistance = 70;
         state.calc.FieldShape = FieldShapeKind::Square;

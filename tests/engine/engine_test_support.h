@@ -16,9 +16,12 @@ inline const ReferenceTables& SyntheticTables() {
     return tables;
 }
 
-// A device like a typical interventional unit: 12 degree anode, 2.5 mm Al inherent.
+// A device like a typical interventional unit: 12 degree anode, 2.5 mm Al inherent. The
+// steps run by the legacy formula, whose arithmetic their tests pin down; the validated
+// model's own tests choose it.
 inline EngineState TypicalState() {
     EngineState state(SyntheticTables());
+    state.calc.Model = DoseModel::Legacy;
     state.calc.TargetAngle = 12;
     state.calc.InherentFiltration = 0.25;
     state.calc.FocusReceptorDistance = 120;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -280,46 +281,78 @@ nlohmann::json SimulateExposure(const ExposureRequest& request) {
     return Checked(std::move(out));
 }
 
-nlohmann::json CompareExposure(const ExposureRequest& request) {
-    LoadedExposure loaded = LoadExposure(request);
+namespace {
+
+// The dose calculation of the loaded exposure by one model: skin dose per corrected Ka,r.
+double EngineRatio(LoadedExposure& loaded, DoseModel model) {
+    loaded.form->SetModel(model);
     const CalculationOutcome outcome = loaded.form->Calculate();
     if (outcome.result != CalculationOutcome::Result::Succeeded) {
         throw std::runtime_error("the dose calculation failed: " + outcome.reason);
     }
+    return loaded.state->calc.SkinDose / loaded.state->calc.CorrectedKar;
+}
+
+// The validated ratio with the surface scatter extrapolated from the layer centres (a
+// straight line through the first two, a parabola through the first three) instead of
+// taken from the backscatter kernel: what docs/validation.md compares to choose. Only for
+// couch depths beyond the first centre, where the variants interpolate alike. Reads the
+// state as the validated calculation left it.
+struct SurfaceScatterVariants {
+    double line = 0;
+    double parabola = 0;
+};
+
+std::optional<SurfaceScatterVariants> SurfaceScatterRatios(const EngineState& state,
+                                                           double validated_ratio) {
+    const CalculationCase& c = state.calc;
+    if (!(c.CouchDepth > 0.25)) {
+        return std::nullopt;
+    }
+    double primary_surface = 0;
+    for (long e = 21; e <= LastSpectrumBin(c.TubeVoltage); ++e) {
+        primary_surface += state.tables.PrimaryFine[e] * state.work.PhotonSpectrum[e];
+    }
+    const auto& scatter = state.depth.ScatterDepthDose;
+    const double surface_dose = c.MeanBackscatterFactor * primary_surface;
+    const double line = primary_surface + 1.5 * scatter[1] - 0.5 * scatter[2];
+    const double parabola =
+        primary_surface + (15 * scatter[1] - 10 * scatter[2] + 3 * scatter[3]) / 8;
+    return SurfaceScatterVariants{validated_ratio * surface_dose / line,
+                                  validated_ratio * surface_dose / parabola};
+}
+
+}  // namespace
+
+nlohmann::json CompareExposure(const ExposureRequest& request) {
+    LoadedExposure loaded = LoadExposure(request);
+    const double legacy = EngineRatio(loaded, DoseModel::Legacy);
+    const double legacy_depth_factor = loaded.state->calc.DepthFactor;
+    const double validated = EngineRatio(loaded, DoseModel::Validated);
+    const std::optional<SurfaceScatterVariants> variants =
+        SurfaceScatterRatios(*loaded.state, validated);
     const CalculationCase calc = loaded.state->calc;
-    // The depth factor is a fraction of the dose in the first layer (centre 0.25 cm); the
-    // engine's own depth-dose curve extended linearly to the surface shows what that
-    // normalisation costs.
-    const double first = loaded.state->depth.DepthDoseTable(3, 1);
-    const double second = loaded.state->depth.DepthDoseTable(3, 2);
-    const double surface_to_first = first / (first - 0.5 * (second - first));
     nlohmann::json out = RequestJson(request);
-    const double engine = calc.SkinDose / calc.CorrectedKar;
-    out["EngineRatio"] = engine;
+    out["EngineRatio"] = validated;
+    out["LegacyEngineRatio"] = legacy;
     out["DoseToKermaRatio"] = calc.DoseToKermaRatio;
     out["MeanBackscatterFactor"] = calc.MeanBackscatterFactor;
     out["DepthFactor"] = calc.DepthFactor;
+    out["LegacyDepthFactor"] = legacy_depth_factor;
     out["CouchTransmission"] = calc.CouchTransmission;
     out["CouchEquivalentThickness"] = calc.CouchEquivalentThickness;
+    out["SkinDoseUncertainty"] = calc.SkinDoseUncertainty;
     out.update(Simulate(request, loaded));
     const double simulated = out["SimulationRatio"].get<double>();
-    const double d_ref = out["ReferenceDistance"].get<double>();
-    const double to_skin =
-        d_ref * d_ref / (request.focus_skin_distance_cm * request.focus_skin_distance_cm);
-    out["DifferencePercent"] = 100.0 * (engine / simulated - 1.0);
+    const auto difference = [simulated](double ratio) { return 100.0 * (ratio / simulated - 1.0); };
+    out["DifferencePercent"] = difference(validated);
+    out["LegacyDifferencePercent"] = difference(legacy);
     out["DifferenceUncertaintyPercent"] =
-        100.0 * engine / simulated * out["SimulationUncertainty"].get<double>();
-    // The engine takes the corrected Ka,r as the air kerma at the skin; carried from the
-    // reference point to the skin by the inverse square, the rest of the method remains.
-    out["InverseSquareReferenceToSkin"] = to_skin;
-    out["DistanceCorrectedDifferencePercent"] = 100.0 * (engine * to_skin / simulated - 1.0);
-    // The depth factor already attenuates the primary through the couch layer, and the
-    // engine multiplies by the couch transmission as well; without that second factor:
-    out["DistanceAndCouchCorrectedDifferencePercent"] =
-        100.0 * (engine * to_skin / calc.CouchTransmission / simulated - 1.0);
-    out["FirstLayerToSurfaceDose"] = surface_to_first;
-    out["DistanceCouchAndDepthCorrectedDifferencePercent"] =
-        100.0 * (engine * to_skin / calc.CouchTransmission * surface_to_first / simulated - 1.0);
+        100.0 * validated / simulated * out["SimulationUncertainty"].get<double>();
+    if (variants) {
+        out["SurfaceScatterLineDifferencePercent"] = difference(variants->line);
+        out["SurfaceScatterParabolaDifferencePercent"] = difference(variants->parabola);
+    }
     return Checked(std::move(out));
 }
 

@@ -53,9 +53,11 @@ struct ExposureRequest {
 // not run the dose calculation. Throws on any failure (the message says what).
 nlohmann::json SimulateExposure(const ExposureRequest& request);
 
-// The dose calculation through the exposure form and the simulation of the same exposure:
-// both ratios of skin dose to corrected Ka,r and their difference, added to the object of
-// SimulateExposure.
+// The dose calculation through the exposure form, by the validated model (EngineRatio) and
+// the legacy formula (LegacyEngineRatio), and the simulation of the same exposure: the
+// ratios of skin dose to corrected Ka,r and their differences, added to the object of
+// SimulateExposure. Behind a couch thicker than 0.25 cm also the validated model with its
+// surface scatter extrapolated from the kernel layers (SurfaceScatter...DifferencePercent).
 nlohmann::json CompareExposure(const ExposureRequest& request);
 
 // A device for the validation exposures, written as "<name>.kvx2" into `folder`: focus-
