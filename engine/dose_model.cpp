@@ -10,8 +10,8 @@ std::string_view DoseModelName(DoseModel model) {
     return model == DoseModel::Legacy ? "従来式" : "検証済みモデル";
 }
 
-std::string_view DoseModelRowMark(DoseModel model) {
-    return model == DoseModel::Legacy ? "従来" : "";
+std::string_view DoseModelShortName(DoseModel model) {
+    return model == DoseModel::Legacy ? "従来" : "検証";
 }
 
 std::optional<DoseModel> DoseModelFromKey(std::string_view key) {

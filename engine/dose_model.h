@@ -26,8 +26,8 @@ inline constexpr std::array<DoseModel, 2> kDoseModels = {DoseModel::Validated, D
 std::string_view DoseModelKey(DoseModel model);
 // "検証済みモデル" / "従来式": windows, results files and printouts.
 std::string_view DoseModelName(DoseModel model);
-// A short mark for a row of the model in a drawn or printed table; empty for the default.
-std::string_view DoseModelRowMark(DoseModel model);
+// "検証" / "従来": the mark of a row and the label of a total in drawn and printed tables.
+std::string_view DoseModelShortName(DoseModel model);
 
 std::optional<DoseModel> DoseModelFromKey(std::string_view key);
 std::optional<DoseModel> DoseModelFromName(std::string_view name);

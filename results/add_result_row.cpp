@@ -57,6 +57,7 @@ ResultRow FormatResultRow(const CalculationCase& calc) {
     row[C::DoseRatio] = Formatted(C::DoseRatio, calc.DoseToKermaRatio);
     row[C::ScatterFactor] = Formatted(C::ScatterFactor, calc.ForwardBackscatterFactor);
     row[C::EntranceDose] = Formatted(C::EntranceDose, calc.SkinDose);
+    row.SetModel(calc.Model);
     return row;
 }
 

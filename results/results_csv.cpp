@@ -57,6 +57,36 @@ std::string CellField(const ResultCell& cell, int slot, const ResultColumnInfo& 
     return needs_quotes ? "\"" + text + "\"" : text;
 }
 
+// The `count` values of column line `line`, whose label has been read. Each line must hold
+// exactly that many values and end after them; a file cut off inside its last line is not
+// read as if the cut value were whole.
+std::vector<std::string> LineValues(FieldStream& stream, int line, std::string_view label,
+                                    int count) {
+    std::vector<std::string> values;
+    for (int i = 0; i < count; ++i) {
+        if (stream.AtEnd()) {
+            stream.FailShort();
+        }
+        if (stream.LineNumber() != line) {
+            stream.Fail(std::to_string(line) + " 行目（" + std::string(label) + "）の値が " +
+                        std::to_string(count) + " 件に足りません。");
+        }
+        std::string field = stream.RequireField();
+        if (HasLineBreak(field)) {
+            stream.Fail(std::to_string(line) + " 行目の値に改行が含まれています。");
+        }
+        values.push_back(std::move(field));
+    }
+    if (stream.LineNumber() == line) {
+        if (stream.AtEnd()) {
+            stream.FailShort();
+        }
+        stream.Fail(std::to_string(line) + " 行目（" + std::string(label) + "）の値が " +
+                    std::to_string(count) + " 件より多くあります。");
+    }
+    return values;
+}
+
 ResultCell CellFromField(const ResultColumnInfo& info, std::string field) {
     if (info.kind == ColumnKind::Number) {
         if (const auto value = ParseDecimal(field)) {
@@ -86,31 +116,32 @@ ResultsCsvContent ParseWhole(std::string text, const std::string& file_label) {
     std::vector<ResultRow> rows(static_cast<std::size_t>(row_count));
     for (const ResultColumnInfo& info : kResultColumns) {
         const int line = stream.LineNumber();
-        const std::string short_line = std::to_string(line) + " 行目（" +
-                                       std::string(info.csv_label) + "）の値が " +
-                                       std::to_string(row_count) + " 件に足りません。";
         stream.RequireField();  // the label
-        for (auto& row : rows) {
-            if (stream.AtEnd()) {
-                stream.FailShort();
-            }
-            if (stream.LineNumber() != line) {
-                stream.Fail(short_line);
-            }
-            std::string field = stream.RequireField();
-            if (HasLineBreak(field)) {
-                stream.Fail(std::to_string(line) + " 行目の値に改行が含まれています。");
-            }
-            row[info.column] = CellFromField(info, std::move(field));
+        std::vector<std::string> fields = LineValues(stream, line, info.csv_label, row_count);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i][info.column] = CellFromField(info, std::move(fields[i]));
         }
-        // Each column line must have ended; a file cut off inside its last line is not
-        // read as if the cut value were whole.
-        if (stream.LineNumber() == line) {
-            if (stream.AtEnd()) {
-                stream.FailShort();
+    }
+
+    // Files of earlier programs end here: their rows are the legacy formula's. Anything
+    // else after the table is left unread, as those programs left it.
+    for (auto& row : rows) {
+        row.SetModel(DoseModel::Legacy);
+    }
+    if (!stream.AtEnd()) {
+        const int line = stream.LineNumber();
+        if (stream.ReadField() == kModelLabel) {
+            const std::vector<std::string> names = LineValues(stream, line, kModelLabel, row_count);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const std::optional<DoseModel> model = DoseModelFromName(names[i]);
+                if (!model) {
+                    stream.Fail(
+                        std::to_string(line) + " 行目の計算モデル「" + MessageQuote(names[i]) +
+                        "」は「" + std::string(DoseModelName(DoseModel::Validated)) + "」でも「" +
+                        std::string(DoseModelName(DoseModel::Legacy)) + "」でもありません。");
+                }
+                rows[i].SetModel(*model);
             }
-            stream.Fail(std::to_string(line) + " 行目（" + std::string(info.csv_label) +
-                        "）の値が " + std::to_string(row_count) + " 件より多くあります。");
         }
     }
 
@@ -139,6 +170,20 @@ std::vector<std::string> ResultsCsvLines(std::string_view comment, const Results
         for (int slot = 1; slot <= table.RowCount(); ++slot) {
             line += ',';
             line += CellField(table.Cell(slot, info.column), slot, info, file_label);
+        }
+        lines.push_back(std::move(line));
+    }
+    // Rows of the legacy formula alone keep the format of earlier programs; any other row
+    // names its model on a line of its own, which those programs do not read.
+    bool legacy_only = true;
+    for (int slot = 1; slot <= table.RowCount(); ++slot) {
+        legacy_only = legacy_only && table.Row(slot).Model() == DoseModel::Legacy;
+    }
+    if (!legacy_only) {
+        std::string line(kModelLabel);
+        for (int slot = 1; slot <= table.RowCount(); ++slot) {
+            line += ',';
+            line += DoseModelName(table.Row(slot).Model());
         }
         lines.push_back(std::move(line));
     }

@@ -33,7 +33,10 @@ class ResultsFileUnreadable : public FileError {
 
 // A results file is transposed: line 1 the comment, line 2 the row count (" 3 "), then
 // one line per column: its label and the cells of rows 1..n, separated by commas. Code
-// page 932, CR LF.
+// page 932, CR LF. A table with a row of any model but the legacy formula adds line 19,
+// kModelLabel and the model of each row; without it every row is the legacy formula's,
+// as in the files of earlier programs.
+inline constexpr std::string_view kModelLabel = "計算モデル";
 //
 // The lines of a results file, without line ends. A cell holding a comma or beginning
 // with a blank is put in double quotes, which the reader removes, so that it reads back
@@ -65,7 +68,8 @@ inline constexpr std::uintmax_t kMaxResultsFileBytes = 4 * 1024 * 1024;
 
 // Parses a whole results file (decoded text) into a new table. The count must be a whole
 // number 0..15, and every column line must hold its label and exactly that many cells.
-// Number columns receive a number where the field is a decimal number, else its text.
+// Number columns receive a number where the field is a decimal number, else its text. A
+// model line must name a known model for every row.
 // Throws ResultsFileUnreadable; nothing is returned from a file that is not read whole.
 ResultsCsvContent ParseResultsCsv(std::string text, const std::string& file_label);
 

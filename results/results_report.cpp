@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "engine/errors.h"
 #include "engine/text_rules.h"
@@ -141,6 +142,9 @@ void PrintResultRow(PrintSurface& surface, const ResultsTable& table, int slot) 
     for (const PrintedCell& cell : kCells) {
         surface.Text(cell.x_mm, y, Printed(row, cell.column));
     }
+    if (RowIsMarked(table, slot)) {
+        surface.Text(256, y, DoseModelShortName(row.Model()));
+    }
     if (row.HasArbitraryFilter()) {
         surface.Text(80, y - 2, row[ResultColumn::FilterOther].StoredText());
         surface.Text(83, y + 2, Printed(row, ResultColumn::FilterOtherThickness));
@@ -149,18 +153,56 @@ void PrintResultRow(PrintSurface& surface, const ResultsTable& table, int slot) 
     }
 }
 
+std::string TableModelText(const ResultsTable& table) {
+    if (table.RowCount() == 0) {
+        return {};
+    }
+    const std::string heading = "計算モデル：";
+    if (!table.MixesModels()) {
+        return heading + std::string(DoseModelName(table.Row(1).Model()));
+    }
+    std::string text = heading + std::string(DoseModelName(kDefaultDoseModel));
+    for (const DoseModel model : kDoseModels) {
+        if (model != kDefaultDoseModel) {
+            text += "、「" + std::string(DoseModelShortName(model)) + "」の行は" +
+                    std::string(DoseModelName(model));
+        }
+    }
+    return text;
+}
+
+bool RowIsMarked(const ResultsTable& table, int slot) {
+    return table.MixesModels() && table.Row(slot).Model() != kDefaultDoseModel;
+}
+
 void PrintDoseTotal(PrintSurface& surface, const ResultsTable& table) {
     if (table.RowCount() == 0) {
         return;
     }
-    std::string total(kPrintNoMaterial);  // a sum beyond the range of numbers is not printed
+    surface.Text(0, kTotalYMm, TableModelText(table));
+    std::vector<ModelDoseTotal> totals;
     try {
-        total =
-            FormatNumber(table.DoseTotal(), ColumnInfo(ResultColumn::EntranceDose).print_pattern);
+        totals = table.DoseTotals();
     } catch (const CalculationError&) {
+        // A sum beyond the range of numbers is not printed.
+        surface.Text(240, kTotalYMm, "合 計");
+        surface.Text(265, kTotalYMm, kPrintNoMaterial);
+        return;
     }
-    surface.Text(240, kTotalYMm, "合 計");
-    surface.Text(265, kTotalYMm, total);
+    const std::string_view pattern = ColumnInfo(ResultColumn::EntranceDose).print_pattern;
+    if (totals.size() == 1) {
+        surface.Text(240, kTotalYMm, "合 計");
+        surface.Text(265, kTotalYMm, FormatNumber(totals.front().total, pattern));
+        return;
+    }
+    // Never one sum of two models: each total beside its model's mark.
+    double x = 265 - 47 * static_cast<double>(totals.size() - 1);
+    for (const ModelDoseTotal& total : totals) {
+        surface.Text(x - 25, kTotalYMm,
+                     "合計（" + std::string(DoseModelShortName(total.model)) + "）");
+        surface.Text(x, kTotalYMm, FormatNumber(total.total, pattern));
+        x += 47;
+    }
 }
 
 void PrintReportTitle(PrintSurface& surface, std::string_view user_name) {

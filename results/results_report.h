@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "results/print_surface.h"
@@ -27,13 +28,23 @@ inline constexpr double kReportTopMm = 12;
 inline constexpr double kReportBottomMm = 190;
 inline constexpr double kReportInkBottomMm = 196;
 
+// Which model computed the table's rows, for the window's strip and the printout:
+// "計算モデル：検証済みモデル"; for rows of two models, which mark the rows of the other one
+// carry. Empty for an empty table.
+std::string TableModelText(const ResultsTable& table);
+// Whether a row carries the mark of its model (DoseModelShortName): in a table of rows of
+// two models, each row that is not the default model's. A table of one model is named by
+// TableModelText alone.
+bool RowIsMarked(const ResultsTable& table, int slot);
+
 // Page set-up, the frame and rules, the header texts.
 void PrintTableFrame(PrintSurface& surface);
 // The cells of `slot` (1..15) on its row line, y = 10 slot + 33 mm.
 void PrintResultRow(PrintSurface& surface, const ResultsTable& table, int slot);
-// The sum of the printed doses under the dose column, below the frame; nothing for an
-// empty table. The window shows the same total on its totals button; on paper it is the
-// figure a skin-dose follow-up starts from.
+// The sum of the printed doses under the dose column, below the frame, one for each model
+// when the rows come from two; nothing for an empty table. The window shows the same
+// totals on its totals button; on paper it is the figure a skin-dose follow-up starts
+// from. TableModelText goes to the left of it.
 void PrintDoseTotal(PrintSurface& surface, const ResultsTable& table);
 // The title, and the user name followed by the signature. A name too long for the page is
 // moved left, and made smaller only when it still does not fit, so it is never cut off.

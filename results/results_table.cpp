@@ -92,15 +92,41 @@ void ResultsTable::ClearResultsTable() {
     row_count_ = 0;
 }
 
+std::vector<ModelDoseTotal> ResultsTable::DoseTotals() const {
+    std::vector<ModelDoseTotal> totals;
+    for (const DoseModel model : kDoseModels) {
+        ModelDoseTotal sum{model, 0.0, 0};
+        for (int slot = 1; slot <= row_count_; ++slot) {
+            if (Row(slot).Model() == model) {
+                sum.total += Cell(slot, ResultColumn::EntranceDose).Value();
+                ++sum.rows;
+            }
+        }
+        if (!std::isfinite(sum.total)) {
+            throw CalculationError("the dose total is beyond the range of numbers");
+        }
+        if (sum.rows > 0) {
+            totals.push_back(sum);
+        }
+    }
+    return totals;
+}
+
+bool ResultsTable::MixesModels() const {
+    for (int slot = 2; slot <= row_count_; ++slot) {
+        if (Row(slot).Model() != Row(1).Model()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 double ResultsTable::DoseTotal() const {
-    double total = 0.0;  // mGy
-    for (int slot = 1; slot <= row_count_; ++slot) {
-        total += Cell(slot, ResultColumn::EntranceDose).Value();
+    const std::vector<ModelDoseTotal> totals = DoseTotals();
+    if (totals.size() > 1) {
+        throw CalculationError("rows of different dose models are not added together");
     }
-    if (!std::isfinite(total)) {
-        throw CalculationError("the dose total is beyond the range of numbers");
-    }
-    return total;
+    return totals.empty() ? 0.0 : totals.front().total;
 }
 
 }  // namespace korvex

@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
+
+#include "engine/dose_model.h"
 
 namespace korvex {
 
@@ -125,12 +128,24 @@ class ResultRow {
     // thickness when this is false.
     bool HasArbitraryFilter() const;
 
+    // The dose model that computed the row's numbers.
+    DoseModel Model() const { return model_; }
+    void SetModel(DoseModel model) { model_ = model; }
+
     bool operator==(const ResultRow&) const = default;
 
   private:
     static std::size_t Index(ResultColumn column) { return static_cast<std::size_t>(column); }
 
     std::array<ResultCell, kResultColumnCount> cells_;
+    DoseModel model_ = kDefaultDoseModel;
+};
+
+// The dose total of the rows of one model.
+struct ModelDoseTotal {
+    DoseModel model = kDefaultDoseModel;
+    double total = 0;  // mGy
+    int rows = 0;
 };
 
 // Up to 15 rows, filled from slot 1 upwards without gaps.
@@ -153,10 +168,16 @@ class ResultsTable {
     // All slots free again, NextRow() = 1.
     void ClearResultsTable();
 
-    // Sum of EntranceDose over the stored rows, each as its cell shows it (rounded to
-    // 0.1 mGy by the add), in mGy. Throws CalculationError when the sum is not a finite
+    // Sums of EntranceDose, each row as its cell shows it (rounded to 0.1 mGy by the add),
+    // in mGy: one for each model that has rows, in the order of kDoseModels. Doses of two
+    // models are never added together. Throws CalculationError when a sum is not a finite
     // number (only possible with absurd values read from a file).
+    std::vector<ModelDoseTotal> DoseTotals() const;
+    // The one total of a table whose rows share a model (0 for an empty table). Throws
+    // CalculationError for rows of two models, or a sum that is not finite.
     double DoseTotal() const;
+    // Whether the stored rows come from more than one model.
+    bool MixesModels() const;
 
     bool operator==(const ResultsTable&) const = default;
 

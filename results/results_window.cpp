@@ -30,6 +30,7 @@ const QColor kGridGrey(128, 128, 128);
 const QColor kGridLight(192, 192, 192);
 const QColor kGridDark(64, 64, 64);
 const QColor kWatermark(192, 192, 192);
+const QColor kModelMark(160, 60, 0);
 const char* const kTableFont = "メイリオ";
 
 constexpr double RowY(int slot) {
@@ -160,9 +161,14 @@ ResultsWindow::ResultsWindow(ResultsTable& table, const std::string& user_name,
     signature->setStyleSheet("color: #505050;");
     user_label_ = new QLabel(user_name.empty() ? QString("User name") : Qs(user_name));
     user_label_->setObjectName("Label1");
+    model_label_ = new QLabel;
+    model_label_->setObjectName("Label2");
+    model_label_->setStyleSheet("color: #a03c00;");
     strip->addWidget(signature);
     strip->addSpacing(16);
     strip->addWidget(user_label_);
+    strip->addSpacing(16);
+    strip->addWidget(model_label_);
     strip->addStretch();
     auto* save = StripButton("Command5", "データ保存");
     auto* read = StripButton("Command6", "データ読込");
@@ -259,6 +265,9 @@ void ResultsWindow::DrawResultRow(int slot) {
         const std::string shown = row[cell.column].Shown(ColumnInfo(cell.column).screen_pattern);
         canvas_->DrawText(cell.x, y, QString::fromStdString(shown));
     }
+    if (RowIsMarked(table_, slot)) {
+        DrawModelMark(1044, y + 3, row.Model());
+    }
     if (row.HasArbitraryFilter()) {
         canvas_->DrawText(330, y - 14,
                           QString::fromStdString(row[ResultColumn::FilterOther].StoredText()));
@@ -271,17 +280,42 @@ void ResultsWindow::DrawResultRow(int slot) {
     }
 }
 
+// A row's or a total's model in small type left of the dose column's numbers.
+void ResultsWindow::DrawModelMark(double x, double y, DoseModel model) {
+    canvas_->SetFontSize(7);
+    canvas_->SetTextColor(kModelMark);
+    canvas_->DrawText(x, y, Qs(DoseModelShortName(model)));
+    canvas_->SetTextColor(Qt::black);
+    canvas_->SetFontSize(9);
+}
+
 void ResultsWindow::DrawDoseTotal() {
-    double total = 0;
+    std::vector<ModelDoseTotal> totals;
     try {
-        total = table_.DoseTotal();
+        totals = table_.DoseTotals();
     } catch (const CalculationError&) {
         messages_.Tell("線量の合計を計算できません（値が大きすぎます）。",
                        MessageIcon::Exclamation);
         return;
     }
-    canvas_->FillRect(1045, kTotalsY, 1150, 900, Qt::white);
-    canvas_->DrawText(1080, kTotalsY, QString::fromStdString(FormatNumber(total, "###0.0")));
+    if (totals.size() <= 1) {
+        const double total = totals.empty() ? 0.0 : totals.front().total;
+        canvas_->FillRect(1045, kTotalsY, 1150, 900, Qt::white);
+        canvas_->DrawText(1080, kTotalsY, QString::fromStdString(FormatNumber(total, "###0.0")));
+        return;
+    }
+    // Rows of two models: one total each, marked, one under the other.
+    canvas_->FillRect(1045, kTotalsY - 6, 1150, 908, Qt::white);
+    double y = kTotalsY - 6;
+    for (const ModelDoseTotal& total : totals) {
+        DrawModelMark(1044, y + 3, total.model);
+        canvas_->DrawText(1080, y, QString::fromStdString(FormatNumber(total.total, "###0.0")));
+        y += 24;
+    }
+}
+
+void ResultsWindow::ShowTableModels() {
+    model_label_->setText(QString::fromStdString(TableModelText(table_)));
 }
 
 void ResultsWindow::ShowEmptyTable() {
@@ -329,9 +363,11 @@ void ResultsWindow::RedrawTable() {
     for (int slot = 1; slot <= table_.RowCount(); ++slot) {
         DrawResultRow(slot);
     }
+    ShowTableModels();
 }
 
 void ResultsWindow::AddResult(const CalculationCase& calc) {
+    const bool was_mixed = table_.MixesModels();
     AddRowOutcome outcome;
     try {
         outcome = AddResultRow(table_, calc);
@@ -339,21 +375,29 @@ void ResultsWindow::AddResult(const CalculationCase& calc) {
         messages_.Tell(QString::fromUtf8(kCalculationFailureMessage), MessageIcon::Exclamation);
         return;
     }
-    ShowAdded(outcome);
+    ShowAdded(outcome, was_mixed);
 }
 
 void ResultsWindow::AddRow(const ResultRow& row) {
-    ShowAdded(AddFormattedRow(table_, row));
+    const bool was_mixed = table_.MixesModels();
+    ShowAdded(AddFormattedRow(table_, row), was_mixed);
 }
 
-void ResultsWindow::ShowAdded(const AddRowOutcome& outcome) {
+void ResultsWindow::ShowAdded(const AddRowOutcome& outcome, bool was_mixed) {
     if (outcome.table_was_empty && outcome.Stored()) {
         canvas_->Clear();
         ShowTableGrid();
         DrawTableHeader();
     }
     if (outcome.Stored()) {
-        DrawResultRow(outcome.stored_slot);
+        // The first row of a second model marks the rows of the other one: all are drawn
+        // again.
+        if (!was_mixed && table_.MixesModels()) {
+            RedrawTable();
+        } else {
+            DrawResultRow(outcome.stored_slot);
+            ShowTableModels();
+        }
     }
     if (outcome.capacity_warning) {
         messages_.Beep();
@@ -371,6 +415,7 @@ void ResultsWindow::ClearTable() {
     table_.ClearResultsTable();
     HideTableGrid();
     ShowEmptyTable();
+    ShowTableModels();
     emit tableCleared();
 }
 

@@ -51,6 +51,8 @@ class ResultsWindow : public QWidget {
     void ShowUserNameChanged();
     // The area cleared, then grid, header and every stored row.
     void RedrawTable();
+    // Label2: which model computed the rows (TableModelText).
+    void ShowTableModels();
 
     // Command7, Command5, Command6.
     void ClearTable();
@@ -74,9 +76,11 @@ class ResultsWindow : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void ShowAdded(const AddRowOutcome& outcome);
+    // `was_mixed`: the table held rows of two models before the add.
+    void ShowAdded(const AddRowOutcome& outcome, bool was_mixed);
     void BuildGrid();
     void PlaceTotalButton();
+    void DrawModelMark(double x, double y, DoseModel model);
 
     ResultsTable& table_;
     const std::string& user_name_;
@@ -86,6 +90,7 @@ class ResultsWindow : public QWidget {
     Canvas* canvas_ = nullptr;                  // Picture2
     QPushButton* total_button_ = nullptr;       // Command1
     QLabel* user_label_ = nullptr;              // Label1
+    QLabel* model_label_ = nullptr;             // Label2
     ResultsSaveDialog* save_dialog_ = nullptr;  // Form2
     ResultsReadDialog* read_dialog_ = nullptr;  // Form3
 };

@@ -137,6 +137,42 @@ TEST(ResultsCsv, WorkedExampleIsWrittenByteForByte) {
     EXPECT_EQ(again[10], "照射野 at 基準点,12.5cm平方");
 }
 
+TEST(ResultsCsv, EachRowNamesItsModelUnlessAllAreTheLegacyFormulas) {
+    fixtures::TempFolder folder;
+    // A file of earlier programs: 18 lines, read as the legacy formula's.
+    WriteBytes(folder.path() / "old.csv", Cp932File(kExampleLines));
+    const ResultsTable old = ReadResultsCsv(folder.path() / "old.csv").table;
+    ASSERT_EQ(old.RowCount(), 1);
+    EXPECT_EQ(old.Row(1).Model(), DoseModel::Legacy);
+
+    // Validated rows and a legacy one: line 19 names each row's model, and reads back.
+    ResultsTable mixed = TableOf(2, testing::ExampleCase(DoseModel::Validated));
+    AddResultRow(mixed, testing::ExampleCase(DoseModel::Legacy));
+    const fs::path path = SaveResultsCsv(folder.path(), "mixed", "c", mixed);
+    const auto lines = SplitCrLf(DecodeCp932(ReadBytes(path), "mixed"));
+    ASSERT_EQ(lines.size(), 19u);
+    EXPECT_EQ(lines[18], "計算モデル,検証済みモデル,検証済みモデル,従来式");
+    const ResultsTable read = ReadResultsCsv(path).table;
+    ASSERT_EQ(read.RowCount(), 3);
+    EXPECT_EQ(read.Row(1).Model(), DoseModel::Validated);
+    EXPECT_EQ(read.Row(3).Model(), DoseModel::Legacy);
+    EXPECT_EQ(read.DoseTotals().size(), 2u);
+
+    // A model line must name a known model for every row; a foreign line after the table
+    // is left unread, as earlier programs left it.
+    std::vector<std::string> unknown = lines;
+    unknown[18] = "計算モデル,検証済みモデル,新しいモデル,従来式";
+    ExpectUnreadable(Cp932File(unknown), "an unknown model");
+    std::vector<std::string> short_line = lines;
+    short_line[18] = "計算モデル,検証済みモデル,従来式";
+    ExpectUnreadable(Cp932File(short_line), "a model line short of a row");
+    std::vector<std::string> foreign = kExampleLines;
+    foreign.push_back("メモ,何か");
+    WriteBytes(folder.path() / "foreign.csv", Cp932File(foreign));
+    EXPECT_EQ(ReadResultsCsv(folder.path() / "foreign.csv").table.Row(1).Model(),
+              DoseModel::Legacy);
+}
+
 TEST(ResultsCsv, ThreeRowsGiveEighteenLinesOfThreeValues) {
     fixtures::TempFolder folder;
     const fs::path path = SaveResultsCsv(folder.path(), "three", "a, b, c", TableOf(3));

@@ -220,7 +220,8 @@ TEST(PrintDoseTotal, SumOfTheRoundedDosesBelowTheDoseColumn) {
     small.SkinDose = 4.96;  // stored as 5.0: the total adds what the table shows
     AddResultRow(table, small);
     const RecordingPrintSurface page = PrintPage(table, "テスト病院");
-    EXPECT_EQ(page.TextsAt(192), (std::vector<std::string>{"合 計", "350.6"}));
+    EXPECT_EQ(page.TextsAt(192),
+              (std::vector<std::string>{"計算モデル：従来式", "合 計", "350.6"}));
     EXPECT_EQ(page.FindText("350.6")->x1, 265);
     EXPECT_EQ(page.FindText("350.6")->font_size_pt, 9);
 
@@ -236,6 +237,30 @@ TEST(PrintDoseTotal, SumOfTheRoundedDosesBelowTheDoseColumn) {
     absurd.StoreRow(row);
     absurd.StoreRow(row);
     EXPECT_EQ(PrintPage(absurd, "").TextsAt(192).back(), "―");
+}
+
+TEST(PrintDoseTotal, RowsOfTwoModelsAreMarkedAndTotalledApart) {
+    ResultsTable table;
+    CalculationCase validated = ExampleCase(DoseModel::Validated);
+    validated.SkinDose = 400;
+    AddResultRow(table, validated);
+    AddResultRow(table, ExampleCase(DoseModel::Legacy));
+    const RecordingPrintSurface page = PrintPage(table, "");
+    // Only the legacy row carries its mark, in the dose column left of the dose.
+    EXPECT_EQ(page.TextsAt(43).size(), 15u);
+    ASSERT_EQ(page.TextsAt(53).size(), 16u);
+    EXPECT_EQ(page.FindText("従来")->x1, 256);
+    EXPECT_EQ(page.FindText("従来")->y1, 53);
+    EXPECT_EQ(page.TextsAt(192),
+              (std::vector<std::string>{"計算モデル：検証済みモデル、「従来」の行は従来式",
+                                        "合計（検証）", "400.0", "合計（従来）", "345.6"}));
+    EXPECT_EQ(page.FindText("合計（従来）")->x1, 240);
+    EXPECT_EQ(page.FindText("合計（検証）")->x1, 193);
+
+    // One model: named below the table, no marks.
+    const RecordingPrintSurface one = PrintPage(TableOf(2), "");
+    EXPECT_EQ(one.FindText("従来"), nullptr);
+    EXPECT_EQ(one.TextsAt(192).front(), "計算モデル：従来式");
 }
 
 TEST(PrintReportPage, AnEmptyTablePrintsFrameHeaderAndTitle) {

@@ -151,6 +151,33 @@ TEST(ResultsTable, DoseTotalAddsTheRoundedCells) {
     EXPECT_DOUBLE_EQ(table.DoseTotal(), 6.2);
 }
 
+TEST(ResultsTable, RowsOfTwoModelsAreTotalledApart) {
+    ResultsTable table;
+    CalculationCase legacy = testing::ExampleCase(DoseModel::Legacy);
+    CalculationCase validated = testing::ExampleCase(DoseModel::Validated);
+    legacy.SkinDose = 100;
+    validated.SkinDose = 130;
+    AddResultRow(table, legacy);
+    EXPECT_FALSE(table.MixesModels());
+    EXPECT_EQ(table.Row(1).Model(), DoseModel::Legacy);
+    AddResultRow(table, validated);
+    AddResultRow(table, legacy);
+    EXPECT_TRUE(table.MixesModels());
+    // One total per model, the default model's first; never one sum of both.
+    const std::vector<ModelDoseTotal> totals = table.DoseTotals();
+    ASSERT_EQ(totals.size(), 2u);
+    EXPECT_EQ(totals[0].model, DoseModel::Validated);
+    EXPECT_EQ(totals[0].total, 130);
+    EXPECT_EQ(totals[0].rows, 1);
+    EXPECT_EQ(totals[1].model, DoseModel::Legacy);
+    EXPECT_EQ(totals[1].total, 200);
+    EXPECT_EQ(totals[1].rows, 2);
+    EXPECT_THROW(table.DoseTotal(), CalculationError);
+    table.ClearResultsTable();
+    EXPECT_TRUE(table.DoseTotals().empty());
+    EXPECT_FALSE(table.MixesModels());
+}
+
 TEST(ResultCell, ShownWithPatternsAndStoredForm) {
     EXPECT_EQ(NumberCell(2.5).Shown("0.00"), "2.50");
     EXPECT_EQ(NumberCell(2.5).StoredText(), "2.5");

@@ -16,9 +16,12 @@ inline void PrintTo(const ResultCell& cell, std::ostream* out) {
 namespace testing {
 
 // A calculation whose row is the worked example of the results table: chest back, 80 kV,
-// 2.5 mm Al inherent, 1.0 mm Al and 0.1 mm Cu added, no filter of a chosen material.
-inline CalculationCase ExampleCase() {
+// 2.5 mm Al inherent, 1.0 mm Al and 0.1 mm Cu added, no filter of a chosen material. It is
+// the legacy formula's, whose results files keep the format of earlier programs byte for
+// byte; tests of the validated model's rows set it.
+inline CalculationCase ExampleCase(DoseModel model = DoseModel::Legacy) {
     CalculationCase calc;
+    calc.Model = model;
     calc.BodySite = "胸部背面";
     calc.TubeVoltage = 80;
     calc.InherentFiltration = 0.25;  // cm

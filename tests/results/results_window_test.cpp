@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -180,6 +181,40 @@ TEST_F(ResultsWindowTest, TotalDrawnTwiceShowsOneTotal) {
     EXPECT_EQ(totals[0]->text, "6.2");
     EXPECT_EQ(totals[1]->text, "7.4");
     EXPECT_EQ(totals[1]->x, 1080);
+}
+
+TEST_F(ResultsWindowTest, RowsOfTwoModelsAreMarkedAndTotalledApart) {
+    auto* models = Find<QLabel>(&window_, "Label2");
+    EXPECT_EQ(models->text(), "");
+    window_.AddResult(ExampleCase(DoseModel::Legacy));
+    // One model: the strip names it, the row carries no mark.
+    EXPECT_EQ(models->text(), "計算モデル：従来式");
+    EXPECT_EQ(FindText("従来"), nullptr);
+
+    CalculationCase validated = ExampleCase(DoseModel::Validated);
+    validated.SkinDose = 400;
+    window_.AddResult(validated);
+    // The second model redraws the table: the legacy row now carries its mark beside the
+    // dose, the validated one none.
+    EXPECT_EQ(models->text(), "計算モデル：検証済みモデル、「従来」の行は従来式");
+    ASSERT_NE(FindText("従来"), nullptr);
+    EXPECT_EQ(FindText("従来")->x, 1044);
+    EXPECT_EQ(FindText("従来")->y, 123);
+    EXPECT_EQ(FindText("従来")->font_size_pt, 7);
+    EXPECT_EQ(TextsAt(170).size(), 15u);
+    EXPECT_EQ(FindText("対象部位")->y, 40);
+
+    Button("Command1")->click();
+    // One total each, under a white box that covers both lines, never their sum.
+    EXPECT_EQ(FindText("745.6"), nullptr);
+    EXPECT_EQ(TextsAt(854), (std::vector<QString>{"400.0"}));
+    EXPECT_EQ(TextsAt(878), (std::vector<QString>{"345.6"}));
+    EXPECT_EQ(TextsAt(857), (std::vector<QString>{"検証"}));
+    EXPECT_EQ(TextsAt(881), (std::vector<QString>{"従来"}));
+
+    messages_.AnswerNext(MessageAnswer::Ok);
+    Button("Command7")->click();
+    EXPECT_EQ(models->text(), "");
 }
 
 TEST_F(ResultsWindowTest, ClearAsksEvenWhenEmptyAndShowsTheEmptyDisplay) {
