@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <utility>
@@ -85,6 +86,7 @@ struct DeviceOptions {
 
 struct TableOptions {
     std::string input, comment, output, pdf, user;
+    DoseModel model = kDefaultDoseModel;
     CLI::Option* comment_given = nullptr;
     CLI::Option* user_given = nullptr;
 };
@@ -98,6 +100,22 @@ EngineState LoadState(const CommonOptions& options, const std::string& executabl
         folder = ResolveWorkingFolder(FindBundledDataFolder(executable, KORVEX_BUNDLED_DATA_DIR));
     }
     return EngineState(LoadReferenceTables(folder), folder);
+}
+
+// --model of the commands that calculate: the validated model unless the legacy formula is
+// asked for.
+void AddModelOption(CLI::App* command, const Help& help, DoseModel& model) {
+    std::map<std::string, DoseModel> keys;
+    for (const DoseModel m : kDoseModels) {
+        keys.emplace(std::string(DoseModelKey(m)), m);
+    }
+    command
+        ->add_option("--model", model,
+                     help({"線量の計算モデル: validated (検証済みモデル、既定) または legacy "
+                           "(従来式: 以前のプログラムの結果を再現します)",
+                           "dose model: validated (the default) or legacy (the formula of "
+                           "earlier programs, to reproduce their results)"}))
+        ->transform(CLI::CheckedTransformer(keys));
 }
 
 // The calculation's failure as the window would report it.
@@ -137,6 +155,7 @@ void AddCalcCommand(CLI::App& app, const Help& help, CalcOptions& options) {
                            "focus-skin distance (cm); default: focus-isocentre distance - 15"}));
     calc->add_option("--site", e.site,
                      help({"対象部位。省略時は \"---\"", "body site; default \"---\""}));
+    AddModelOption(calc, help, e.model);
 }
 
 void AddDeviceCommand(CLI::App& app, const Help& help, DeviceOptions& o) {
@@ -204,6 +223,7 @@ void AddTableCommand(CLI::App& app, const Help& help, TableOptions& o) {
         "--user", o.user,
         help({"PDF の表題に入れるユーザー名。省略時は登録されたユーザー名",
               "user name in the PDF's title; default: the registered user name"}));
+    AddModelOption(table, help, o.model);
     table->footer(
         help({"--output と --pdf の少なくとも一方を指定して下さい。15 件を超える照射、"
               "または計算できない照射があると、その行を示して中止し、ファイルは作りません。",
@@ -233,6 +253,7 @@ void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& r) {
                              "focus-isocentre distance - 15"}));
     report->add_option("--format", r.format, help({"出力形式 json または csv", "json or csv"}))
         ->check(CLI::IsMember({"json", "csv"}));
+    AddModelOption(report, help, r.model);
     report->add_flag("--with-patient", r.with_patient,
                      help({"患者氏名と ID も出力します", "include the patient's name and ID"}));
     report->footer(help(
@@ -389,6 +410,7 @@ int WriteTableFiles(const TableOptions& o, const ResultsTable& table,
         WriteJson(out, failure);
         return 1;
     }
+    json["Model"] = DoseModelKey(o.model);
     json["rows"] = table.RowCount();
     json["DoseTotal"] = JsonNumber(table.DoseTotal());
     WriteJson(out, json);
@@ -418,7 +440,9 @@ int Table(const TableOptions& o, const CommonOptions& common, const std::string&
             input.filename().string() + " の " + std::to_string(line) + " 行目: ";
         ExposureResult result;
         try {
-            result = RunExposure(state, exposure);
+            Exposure modelled = exposure;
+            modelled.model = o.model;
+            result = RunExposure(state, modelled);
         } catch (const std::exception& error) {
             throw UsageError(where + error.what());
         }

@@ -30,6 +30,11 @@ Json Optional(const std::optional<double>& value) {
     return value ? Json(JsonNumber(*value)) : Json(nullptr);
 }
 
+// A relative expanded uncertainty; null where none is stated (the legacy formula).
+Json Uncertainty(double relative) {
+    return relative > 0 ? Json(JsonNumber(relative)) : Json(nullptr);
+}
+
 Json Texts(const std::vector<std::string>& texts) {
     Json array = Json::array();
     for (const std::string& text : texts) {
@@ -111,7 +116,8 @@ Json GroupJson(const ProjectionGroup& group) {
             {"Events", group.events},
             {"Kar", JsonNumber(group.Kar)},
             {"Pka", JsonNumber(group.Pka)},
-            {"SkinDose", JsonNumber(group.SkinDose)}};
+            {"SkinDose", JsonNumber(group.SkinDose)},
+            {"SkinDoseUncertainty", Uncertainty(group.SkinDoseUncertainty)}};
 }
 
 Json SummaryJson(const ReportSummary& s) {
@@ -120,6 +126,7 @@ Json SummaryJson(const ReportSummary& s) {
     json["NotCalculated"] = s.not_calculated;
     json["Duplicates"] = s.duplicates;
     json["PeakSkinDose"] = JsonNumber(s.PeakSkinDose);
+    json["PeakSkinDoseUncertainty"] = Uncertainty(s.PeakSkinDoseUncertainty);
     json["PeakGroup"] = s.peak_group < 0 ? Json(nullptr) : Json(s.peak_group);
     json["SkinDoseSum"] = JsonNumber(s.SkinDoseSum);
     json["KarCalculated"] = JsonNumber(s.KarCalculated);
@@ -183,6 +190,7 @@ const char* StatusWord(EventStatus status) {
 Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation& result,
                 bool with_patient) {
     Json json;
+    json["Model"] = DoseModelKey(result.model);
     json["Device"] = result.device_file;
     json["FocusSkinDistance"] = JsonNumber(LeadingNumber(result.fsd_text));
     Json files = Json::array();
@@ -208,7 +216,8 @@ void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
                     const ReportCalculation& result) {
     out << "File,Event,Uid,DateTimeStarted,EventType,Plane,TubeVoltage,Kar,Pka,AddedAl,AddedCu,"
            "FocusSkinDistance,PrimaryAngle,SecondaryAngle,Status,Reason,Group,GroupLabel,"
-           "CorrectedKar,CorrectedPka,DoseToKermaRatio,ForwardBackscatterFactor,SkinDose\r\n";
+           "CorrectedKar,CorrectedPka,DoseToKermaRatio,ForwardBackscatterFactor,SkinDose,"
+           "SkinDoseUncertainty,Model\r\n";
     for (const EventCalculation& e : result.events) {
         const IrradiationEvent& event = reports[e.report_index].events[e.event_index];
         const bool done = e.status == EventStatus::Calculated;
@@ -238,7 +247,10 @@ void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
             result_number(e.calc.CorrectedPka),
             result_number(e.calc.DoseToKermaRatio),
             result_number(e.calc.ForwardBackscatterFactor),
-            result_number(e.calc.SkinDose)};
+            result_number(e.calc.SkinDose),
+            done && e.calc.SkinDoseUncertainty > 0 ? ShortestNumberText(e.calc.SkinDoseUncertainty)
+                                                   : std::string(),
+            std::string(DoseModelKey(result.model))};
         for (size_t i = 0; i < fields.size(); ++i) {
             out << (i == 0 ? "" : ",") << CsvField(fields[i]);
         }
@@ -263,7 +275,7 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
     }
     ReportCalculation result;
     try {
-        result = CalculateDoseReports(state, reports, {request.device, request.fsd},
+        result = CalculateDoseReports(state, reports, {request.device, request.fsd, request.model},
                                       thresholds.thresholds);
     } catch (const ReportOptionError& error) {
         throw UsageError(error.what());

@@ -11,13 +11,15 @@
 
 namespace korvex::cli {
 
-// `korvex2-cli report FILE... --device DEV [--fsd CM] [--format json|csv] [--with-patient]`.
+// `korvex2-cli report FILE... --device DEV [--fsd CM] [--model M] [--format json|csv]
+// [--with-patient]`.
 struct ReportRequest {
     std::vector<std::string> files;
     std::string device;
     std::string fsd;              // empty: the device's default
     std::string format = "json";  // "json" or "csv"
     bool with_patient = false;    // patient name and ID only when asked for
+    DoseModel model = kDefaultDoseModel;
 };
 
 // Reads every file, calculates every event and writes the result to `out`. Returns 0 when
@@ -27,7 +29,7 @@ struct ReportRequest {
 int RunReport(EngineState& state, const ReportRequest& request, std::ostream& out,
               std::ostream& err);
 
-// The whole result as JSON: Device, FocusSkinDistance, Files, Events, Groups, Summary.
+// The whole result as JSON: Model, Device, FocusSkinDistance, Files, Events, Groups, Summary.
 Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation& result,
                 bool with_patient);
 

@@ -22,6 +22,7 @@ ExposureResult RunExposure(EngineState& state, const Exposure& exposure) {
     }
 
     ExposureForm form(state);
+    form.SetModel(exposure.model);
     form.ChooseDevice(exposure.device);
     form.SetText(ExposureField::BodySite, exposure.site);
     if (!exposure.kv.empty()) {
@@ -107,6 +108,7 @@ std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
 
 Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) {
     Json json;
+    json["Model"] = DoseModelKey(calc.Model);
     const std::pair<const char*, double> numbers[] = {
         {"CorrectedKar", calc.CorrectedKar},
         {"CorrectedPka", calc.CorrectedPka},
@@ -124,6 +126,19 @@ Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) 
     };
     for (const auto& [key, value] : numbers) {
         json[key] = JsonNumber(value);
+    }
+    if (calc.SkinDoseUncertainty > 0) {
+        const SkinDoseBudget& parts = calc.UncertaintyBudget;
+        json["SkinDoseUncertainty"] = JsonNumber(calc.SkinDoseUncertainty);
+        json["SkinDoseUncertaintyBudget"] = {
+            {"Model", JsonNumber(parts.Model)},
+            {"Data", JsonNumber(parts.Data)},
+            {"Calibration", JsonNumber(parts.Calibration)},
+            {"FocusSkinDistance", JsonNumber(parts.FocusSkinDistance)},
+            {"FieldSize", JsonNumber(parts.FieldSize)},
+            {"CoverageFactor", JsonNumber(budget::kCoverageFactor)}};
+    } else {
+        json["SkinDoseUncertainty"] = nullptr;
     }
     json["ReferenceFieldSize"] = result.field_size_text;
 

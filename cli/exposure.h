@@ -28,6 +28,7 @@ struct Exposure {
     std::string pka;     // displayed P_KA text, Gy*cm^2
     std::string shape;   // "square", "circle" or "none"
     std::string fsd;     // focus-skin distance text, cm; empty: isocentre distance - 15
+    DoseModel model = kDefaultDoseModel;
 };
 
 struct ExposureResult {
@@ -49,8 +50,10 @@ std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
 // unchosen, as the window's option would), then calculates.
 ExposureResult RunExposure(EngineState& state, const Exposure& exposure);
 
-// The calculation's numbers, the field size text, the seven displays (keyed by the names of
-// the values they show) and the 16 cells the results table would store.
+// The calculation's model, its numbers (with the skin dose's relative expanded uncertainty
+// and its budget, null under the legacy formula), the field size text, the seven displays
+// (keyed by the names of the values they show) and the 16 cells the results table would
+// store.
 Json CalculationJson(const CalculationCase& calc, const ExposureResult& result);
 
 }  // namespace korvex::cli

@@ -15,6 +15,7 @@
 #include "dose_report/dose_report_reader.h"
 #include "dose_report/group_result_row.h"
 #include "engine/calculation_driver.h"
+#include "engine/dose_uncertainty.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
 #include "engine/text_rules.h"
@@ -242,7 +243,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
 
 bool DoseReportWindow::Calculate(const std::string& device, const std::string& fsd_text) {
     try {
-        result_ = CalculateDoseReports(*state_, reports_, {device, fsd_text}, thresholds_);
+        result_ = CalculateDoseReports(*state_, reports_, {device, fsd_text, model_}, thresholds_);
     } catch (const FileError& error) {
         messages_.Tell(Q(error.what()), MessageIcon::Exclamation);
         return false;
@@ -269,6 +270,14 @@ void DoseReportWindow::Recalculate() {
     ShowEvents();
     ShowGroups();
     ShowSummary();
+}
+
+void DoseReportWindow::SetModel(DoseModel model) {
+    if (model == model_) {
+        return;
+    }
+    model_ = model;
+    Recalculate();
 }
 
 void DoseReportWindow::ShowHeader() {
@@ -355,8 +364,14 @@ void DoseReportWindow::ShowSummary() {
     QStringList lines;
     const QString peak_group =
         s.peak_group >= 0 ? Html(result_.groups[static_cast<size_t>(s.peak_group)].label) : "―";
-    lines << QString("推定最大皮膚線量: <b>%1</b>（%2。同じ投影の照射野が重なると仮定）")
-                 .arg(Kerma(s.PeakSkinDose), peak_group)
+    // The legacy formula states no uncertainty.
+    const QString uncertainty =
+        s.PeakSkinDoseUncertainty > 0
+            ? " " + Q(UncertaintyText(s.PeakSkinDoseUncertainty)) + "（k = 2）"
+            : QString();
+    lines << QString("推定最大皮膚線量: <b>%1</b>%2（%3。同じ投影の照射野が重なると仮定）")
+                 .arg(Kerma(s.PeakSkinDose), uncertainty, peak_group)
+          << QString("計算モデル: %1").arg(Q(std::string(DoseModelName(result_.model))))
           << QString("全イベントの皮膚線量の和: %1（すべての照射野が重なる場合の上限）")
                  .arg(Kerma(s.SkinDoseSum))
           << QString("イベント: 計算 %1 件、計算しなかった %2 件、重複 %3 件")

@@ -44,6 +44,8 @@ class DoseReportWindow : public QWidget {
 
     // The device list and the focus-skin distance changed: everything again.
     void Recalculate();
+    // The main window's dose model: the reports shown are calculated again by it.
+    void SetModel(DoseModel model);
     // "表に追加": every checked group as one results-table row.
     void AddCheckedGroups();
 
@@ -66,6 +68,7 @@ class DoseReportWindow : public QWidget {
     ReportCalculation result_;
     DoseThresholds thresholds_;
     bool fsd_typed_ = false;  // the distance is the user's, not the device's default
+    DoseModel model_ = kDefaultDoseModel;
 
     QLabel* header_ = nullptr;           // ReportFiles
     QComboBox* device_ = nullptr;        // ReportDevice

@@ -82,7 +82,15 @@ std::vector<ProjectionGroup> GroupProjections(std::vector<EventCalculation>& eve
         group.Kar += event.calc.DisplayedKar;
         group.Pka += event.calc.DisplayedPka;
         group.SkinDose += event.calc.SkinDose;
+        group.SkinDoseUncertainty += event.calc.SkinDoseUncertainty * event.calc.SkinDose;
         event.group = static_cast<int>(g);
+    }
+    // The events of a report share the device, the distance and the method, the parts that
+    // dominate their budgets: taken as fully correlated, the relative uncertainty of their
+    // sum is the dose-weighted mean of theirs.
+    for (ProjectionGroup& group : groups) {
+        group.SkinDoseUncertainty =
+            group.SkinDose > 0 ? group.SkinDoseUncertainty / group.SkinDose : 0.0;
     }
     return groups;
 }

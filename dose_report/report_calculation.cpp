@@ -305,6 +305,7 @@ ReportSummary Summarise(const std::vector<DoseReport>& reports,
     for (size_t g = 0; g < groups.size(); ++g) {
         if (s.peak_group < 0 || groups[g].SkinDose > s.PeakSkinDose) {
             s.PeakSkinDose = groups[g].SkinDose;
+            s.PeakSkinDoseUncertainty = groups[g].SkinDoseUncertainty;
             s.peak_group = static_cast<int>(g);
         }
     }
@@ -329,7 +330,9 @@ ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<Dos
                                        const ReportOptions& options,
                                        const DoseThresholds& thresholds) {
     ExposureForm form(state);
+    form.SetModel(options.model);
     ReportCalculation result;
+    result.model = options.model;
     result.device_file = options.device_file;
     result.device = form.ChooseDevice(options.device_file);
     result.fsd_text =

@@ -62,6 +62,7 @@ struct ProjectionGroup {
     double Kar = 0;                        // sum, mGy
     double Pka = 0;                        // sum, Gy*cm^2
     double SkinDose = 0;                   // sum, mGy: all its fields overlapping
+    double SkinDoseUncertainty = 0;        // relative, k = 2; 0 under the legacy formula
 };
 
 struct DoseFlag {
@@ -86,7 +87,8 @@ struct ReportSummary {
     int calculated = 0;
     int not_calculated = 0;
     int duplicates = 0;
-    double PeakSkinDose = 0;  // largest group sum, mGy (estimate of the peak skin dose)
+    double PeakSkinDose = 0;             // largest group sum, mGy (estimate of the peak skin dose)
+    double PeakSkinDoseUncertainty = 0;  // relative, k = 2; 0 under the legacy formula
     int peak_group = -1;
     double SkinDoseSum = 0;            // all calculated events, mGy (upper bound)
     double KarCalculated = 0;          // mGy
@@ -103,6 +105,7 @@ struct ReportSummary {
 };
 
 struct ReportCalculation {
+    DoseModel model = kDefaultDoseModel;  // of every event's skin dose
     std::string device_file;
     LoadedDevice device;
     std::string fsd_text;                  // as used
@@ -114,6 +117,7 @@ struct ReportCalculation {
 struct ReportOptions {
     std::string device_file;  // bare name in the working folder
     std::string fsd_text;     // cm; empty: the device's default
+    DoseModel model = kDefaultDoseModel;
 };
 
 // Calculates every event of the reports, each as one exposure of the exposure form: the

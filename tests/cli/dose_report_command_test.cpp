@@ -34,8 +34,9 @@ TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
     const std::string file = Fixture("standard", fixtures::StandardReport());
     ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
     const Json json = Output();
-    EXPECT_EQ(Keys(json), (std::vector<std::string>{"Device", "FocusSkinDistance", "Files",
+    EXPECT_EQ(Keys(json), (std::vector<std::string>{"Model", "Device", "FocusSkinDistance", "Files",
                                                     "Events", "Groups", "Summary"}));
+    EXPECT_EQ(json["Model"], "validated");
     EXPECT_EQ(json["FocusSkinDistance"], 85);
     EXPECT_EQ(json["Files"][0]["Manufacturer"], "Korvex Test Systems");
     EXPECT_FALSE(json["Files"][0].contains("PatientName"));
@@ -71,6 +72,43 @@ TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
                    "room1.kvx2", "--with-patient"}),
               0);
     EXPECT_EQ(Output()["Files"][0]["PatientName"], "Yamada^Taro=山田^太郎");
+}
+
+TEST_F(ReportCommandTest, TheModelIsNamedEverywhereAndOnlyTheValidatedOneIsUncertain) {
+    const std::string file = Fixture("standard", fixtures::StandardReport());
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
+    const Json validated = Output();
+    // The two events of the one group share the distance and the device: the group's
+    // uncertainty is their dose-weighted mean, the peak's the peak group's.
+    const double first = validated["Events"][0]["SkinDoseUncertainty"].get<double>();
+    const double second = validated["Events"][1]["SkinDoseUncertainty"].get<double>();
+    const double d1 = validated["Events"][0]["SkinDose"].get<double>();
+    const double d2 = validated["Events"][1]["SkinDose"].get<double>();
+    EXPECT_NEAR(validated["Groups"][0]["SkinDoseUncertainty"].get<double>(),
+                (first * d1 + second * d2) / (d1 + d2), 1e-15);
+    EXPECT_EQ(validated["Summary"]["PeakSkinDoseUncertainty"],
+              validated["Groups"][0]["SkinDoseUncertainty"]);
+    EXPECT_EQ(validated["Events"][0]["Model"], "validated");
+
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--model", "legacy"}), 0);
+    const Json legacy = Output();
+    EXPECT_EQ(legacy["Model"], "legacy");
+    EXPECT_EQ(legacy["Events"][0]["Model"], "legacy");
+    EXPECT_TRUE(legacy["Events"][0]["SkinDoseUncertainty"].is_null());
+    EXPECT_TRUE(legacy["Groups"][0]["SkinDoseUncertainty"].is_null());
+    EXPECT_TRUE(legacy["Summary"]["PeakSkinDoseUncertainty"].is_null());
+    // The room's reference point lies at 85 cm, the default distance: the models differ by
+    // the couch's transmission, counted once, and the depth factor's normalisation alone.
+    const double normalisation = validated["Events"][0]["DepthFactor"].get<double>() /
+                                 legacy["Events"][0]["DepthFactor"].get<double>();
+    EXPECT_NEAR(legacy["Events"][0]["SkinDose"].get<double>() / 0.85 * normalisation / d1, 1,
+                1e-12);
+
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--format", "csv"}), 0);
+    const std::string csv = out_.str();
+    EXPECT_NE(csv.find(",SkinDoseUncertainty,Model\r\n"), std::string::npos);
+    EXPECT_NE(csv.find(",validated\r\n"), std::string::npos);
+    EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--model", "exact"}), 2);
 }
 
 // Each event's numbers and displays are what `calc` prints for the same device, kV, Ka,r,
