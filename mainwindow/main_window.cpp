@@ -17,6 +17,7 @@
 
 #include "device/device_dialog.h"
 #include "engine/errors.h"
+#include "mainwindow/dose_model_setting.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
 #include "mainwindow/user_name.h"
@@ -31,6 +32,13 @@ namespace {
 Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
 const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
+const char* const kValidatedModelNote =
+    "患者照射基準点の Ka,r を皮膚までの距離で逆二乗補正し、天板の減弱は 1 回だけ数えます。"
+    "全照射のモンテカルロ計算と ±2 % 以内で一致します（天板を組織層とした場合）。";
+const char* const kLegacyModelNote =
+    "以前のプログラムの式です。皮膚が基準点にないときの逆二乗補正がなく、天板を 2 回"
+    "数えるため、皮膚線量が最大 4 割低く（遠いときは 3 割高く）なります。以前の結果の"
+    "再現だけに使って下さい。";
 
 QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
@@ -120,6 +128,7 @@ QLabel[role="heading"] { color: #1f4e8c; font-size: 12pt; font-weight: bold; }
 QLabel[role="caption"] { color: #27364d; }
 QLabel[role="unit"] { color: #55627a; }
 QLabel[role="hint"] { color: #8a5a00; font-style: italic; }
+QLabel[role="note"] { color: #55627a; font-size: 8pt; }
 QLabel[role="value"] { background: #f5f8fc; border: 1px solid #c3cddd; border-radius: 3px;
                         padding: 2px 6px; color: #10243f; }
 QLabel#Label74 { background: #fff6e0; border: 1px solid #e0a030; font-weight: bold;
@@ -314,6 +323,21 @@ QWidget* MainWindow::BuildResultBox() {
     calculate_row->addWidget(calculate_button_, 1);
     result->addLayout(calculate_row);
 
+    auto* model_row = new QHBoxLayout;
+    model_row->addWidget(Caption("計算モデル"));
+    model_choice_ = new QComboBox;
+    model_choice_->setObjectName("Combo2");
+    for (const DoseModel model : kDoseModels) {
+        model_choice_->addItem(FromUtf8(std::string(DoseModelName(model))),
+                               static_cast<int>(model));
+    }
+    model_row->addWidget(model_choice_, 1);
+    result->addLayout(model_row);
+    model_note_ = NamedLabel("Label76");
+    model_note_->setProperty("role", "note");
+    model_note_->setWordWrap(true);
+    result->addWidget(model_note_);
+
     auto* results = new QGridLayout;
     const struct {
         const char* name;
@@ -335,6 +359,12 @@ QWidget* MainWindow::BuildResultBox() {
         results->addWidget(result_labels_[static_cast<size_t>(i)], i, 1);
         results->addWidget(Unit(QString::fromUtf8(rows[i].unit)), i, 2);
     }
+    uncertainty_ = NamedLabel("Label75");
+    uncertainty_->setProperty("role", "unit");
+    uncertainty_->setToolTip(
+        " 皮膚線量の拡張不確かさ（k = 2）：手法、基準データ、線量計の校正、焦点-皮膚間距離"
+        "（±2 cm）、照射野サイズから求めています ");
+    results->addWidget(uncertainty_, 6, 3);
     results->setColumnStretch(0, 1);
     result->addLayout(results);
     auto* result_buttons = new QHBoxLayout;
@@ -400,6 +430,9 @@ void MainWindow::ConnectEvents() {
             [this] { emit doseReportRequested(device_list_->SelectedName()); });
     connect(welcome_button_, &QPushButton::clicked, this, &MainWindow::welcomeRequested);
     connect(mascot_, &MascotPicture::doubleClicked, this, &MainWindow::userNameChangeRequested);
+    connect(model_choice_, &QComboBox::activated, this, [this](int index) {
+        ChooseModel(static_cast<DoseModel>(model_choice_->itemData(index).toInt()));
+    });
     connect(square_option_, &QRadioButton::clicked, this,
             [this] { ChooseFieldShape(FieldShapeKind::Square); });
     connect(circle_option_, &QRadioButton::clicked, this,
@@ -435,6 +468,12 @@ void MainWindow::ConnectEvents() {
 void MainWindow::StartUp() {
     form_.Reset();
     ShowDevice();
+    const DoseModelSetting setting = ReadDoseModelSetting(state_.WorkingFolder);
+    form_.SetModel(setting.model);
+    ShowModel();
+    if (!setting.problem.empty()) {
+        messages_.Tell(FromUtf8(setting.problem), MessageIcon::Exclamation);
+    }
 
     body_site_->clear();
     body_site_->addItems({"頭部", "胸部背面", "腹部背面", ""});
@@ -445,6 +484,8 @@ void MainWindow::StartUp() {
     for (QLabel* label : result_labels_) {
         label->clear();
     }
+    uncertainty_->clear();
+    showing_result_ = false;
 
     // No result exists yet.
     add_button_->setEnabled(false);
@@ -593,6 +634,12 @@ void MainWindow::Calculate() {
             result_labels_[i]->setText(FromUtf8(*outcome.displays[i]));
         }
     }
+    if (outcome.uncertainty_display) {
+        uncertainty_->setText(FromUtf8(*outcome.uncertainty_display));
+    } else if (outcome.displays[kSkinDoseDisplay]) {
+        uncertainty_->clear();  // "---": no dose, no uncertainty
+    }
+    showing_result_ = outcome.result == CalculationOutcome::Result::Succeeded;
     if (outcome.message) {
         messages_.Tell(*outcome.message);
     }
@@ -607,8 +654,38 @@ void MainWindow::ClearResults() {
     for (QLabel* label : result_labels_) {
         label->clear();
     }
+    uncertainty_->clear();
+    showing_result_ = false;
     add_button_->setEnabled(false);
     calculate_button_->setEnabled(true);
+}
+
+void MainWindow::ChooseModel(DoseModel model) {
+    if (model == form_.Model()) {
+        ShowModel();
+        return;
+    }
+    form_.SetModel(model);
+    ShowModel();
+    try {
+        WriteDoseModelSetting(state_.WorkingFolder, model);
+    } catch (const FileError& error) {
+        // The choice holds for this run; the next start cannot know it.
+        messages_.Tell(FromUtf8(std::string(error.what()) +
+                                " 計算モデルの選択は次回の起動に引き継がれません。"),
+                       MessageIcon::Exclamation);
+    }
+    emit doseModelChanged(model);
+    // The result shown belongs to the model it was computed by: it is computed again.
+    if (showing_result_ && calculate_button_->isEnabled()) {
+        Calculate();
+    }
+}
+
+void MainWindow::ShowModel() {
+    const DoseModel model = form_.Model();
+    model_choice_->setCurrentIndex(model_choice_->findData(static_cast<int>(model)));
+    model_note_->setText(model == DoseModel::Legacy ? kLegacyModelNote : kValidatedModelNote);
 }
 
 void MainWindow::SetAddButtonEnabled(bool enabled) {

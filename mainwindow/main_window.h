@@ -47,6 +47,11 @@ class MainWindow : public QWidget {
 
     void SetAddButtonEnabled(bool enabled);
 
+    // Combo2: the dose model of every calculation from now on, stored in the working
+    // folder; a result on show is calculated again by it.
+    void ChooseModel(DoseModel model);
+    DoseModel Model() const { return form_.Model(); }
+
     // Start-up without a stored user name: the welcome button shows, and calculating,
     // adding and clearing wait for a name (or a device).
     void ShowWelcome();
@@ -56,6 +61,8 @@ class MainWindow : public QWidget {
     void ShowUserNameChosen(const QString& caption);
 
   signals:
+    // The user chose another dose model.
+    void doseModelChanged(DoseModel model);
     // Command3: the result of the last calculation is to go into the results table.
     void addResultRequested();
     // "はい" in the exit confirmation: the program ends now.
@@ -88,6 +95,7 @@ class MainWindow : public QWidget {
     void TakeTexts();
     void StoreField(QLineEdit* field, ExposureField which);
     void AskToExit();
+    void ShowModel();
 
     EngineState& state_;
     MessageService& messages_;
@@ -124,6 +132,10 @@ class MainWindow : public QWidget {
     QPushButton* exit_button_ = nullptr;       // Command1
     QPushButton* report_button_ = nullptr;     // CommandDoseReport
     std::array<QLabel*, 7> result_labels_{};   // Label68 .. Label74
+    QLabel* uncertainty_ = nullptr;            // Label75, beside the skin dose
+    QComboBox* model_choice_ = nullptr;        // Combo2
+    QLabel* model_note_ = nullptr;             // Label76: what the model is, in two lines
+    bool showing_result_ = false;              // the displays hold a successful calculation
     QPushButton* welcome_button_ = nullptr;    // Command8, over the middle of the window
     MascotPicture* mascot_ = nullptr;          // Picture1
 };

@@ -29,6 +29,12 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
     connect(main_.get(), &MainWindow::exitRequested, this, &ProgramWindows::exitRequested);
     connect(main_.get(), &MainWindow::doseReportRequested, this,
             [this](const QString& device) { OpenDoseReports(device); });
+    // One model for the whole program: a report on show is calculated again by the new one.
+    connect(main_.get(), &MainWindow::doseModelChanged, this, [this](DoseModel model) {
+        if (dose_report_) {
+            dose_report_->SetModel(model);
+        }
+    });
     // Last step of the start-up: the results window is ready for the name.
     user_name_ = std::make_unique<UserNameWindows>(state, *main_, *results_, messages);
     user_name_->ReadAtStartUp();
@@ -45,6 +51,7 @@ void ProgramWindows::OpenDoseReports(const QString& device_file) {
             std::make_unique<DoseReportWindow>(state_.engine.tables, state_.engine.WorkingFolder,
                                                state_.results, *results_, messages_);
     }
+    dose_report_->SetModel(main_->Model());
     std::vector<std::filesystem::path> paths;
     for (const QString& file : files) {
         paths.emplace_back(file.toStdString());

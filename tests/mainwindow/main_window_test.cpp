@@ -18,6 +18,7 @@
 #include "device/device_file.h"
 #include "engine/calculation_driver.h"
 #include "engine/text_file.h"
+#include "engine/text_rules.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 #include "tests/gui_support/fake_message_service.h"
@@ -332,6 +333,68 @@ TEST_F(MainWindowTest, CalculationShowsWhatTheEngineAndTheCommandLineGive) {
     }
     EXPECT_FALSE(Get("Command3")->isEnabled());
     EXPECT_TRUE(Get("Command2")->isEnabled());
+}
+
+// The same exposure as PrepareExposure through the command-line tool.
+cli::Json CalcJson(const std::filesystem::path& folder, const std::string& model) {
+    std::ostringstream json;
+    std::ostringstream errors;
+    EXPECT_EQ(cli::RunCommandLine(
+                  {"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",
+                   "square", "--fsd", "85", "--model", model, "--workdir", folder.string()},
+                  "korvex2-cli", json, errors),
+              0)
+        << errors.str();
+    return cli::Json::parse(json.str());
+}
+
+TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) {
+    auto* models = Get<QComboBox>("Combo2");
+    // No setting stored: the validated model, with its explanation.
+    EXPECT_EQ(models->currentText(), "検証済みモデル");
+    EXPECT_NE(Text("Label76").indexOf("逆二乗"), -1);
+    PrepareExposure();
+    Get<QPushButton>("Command2")->click();
+    const cli::Json validated = CalcJson(folder_.path(), "validated");
+    EXPECT_EQ(Text("Label74").toStdString(), validated["display"]["SkinDose"]);
+    const double uncertainty = validated["SkinDoseUncertainty"].get<double>();
+    EXPECT_EQ(Text("Label75").toStdString(), "± " + FormatNumber(100 * uncertainty, "#0") + " %");
+
+    // Choosing the legacy formula calculates the result on show again, by it.
+    const int legacy_index = models->findText("従来式");
+    models->setCurrentIndex(legacy_index);
+    emit models->activated(legacy_index);
+    ProcessEvents();
+    const cli::Json legacy = CalcJson(folder_.path(), "legacy");
+    EXPECT_EQ(Text("Label74").toStdString(), legacy["display"]["SkinDose"]);
+    EXPECT_EQ(Text("Label71").toStdString(), legacy["display"]["PrimaryAirKerma"]);
+    EXPECT_EQ(Text("Label75"), "");
+    EXPECT_NE(Text("Label76").indexOf("以前のプログラム"), -1);
+    EXPECT_EQ(state_->calc.Model, DoseModel::Legacy);
+    EXPECT_TRUE(Get("Command3")->isEnabled());
+
+    // The next start finds the choice in the working folder.
+    EXPECT_EQ(ReadTextFile(folder_.path() / "Korvex2Settings.txt", "settings"),
+              "DoseModel=legacy\r\n");
+    MainWindow next(*state_, messages_);
+    EXPECT_EQ(Find<QComboBox>(&next, "Combo2")->currentText(), "従来式");
+    EXPECT_TRUE(messages_.Texts().empty());
+}
+
+TEST_F(MainWindowTest, AStoredModelThatCannotBeUsedOrKeptIsReported) {
+    WriteTextLines(folder_.path() / "Korvex2Settings.txt", {"DoseModel=exact"}, "settings");
+    MainWindow unknown(*state_, messages_);
+    EXPECT_EQ(Find<QComboBox>(&unknown, "Combo2")->currentText(), "検証済みモデル");
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_NE(messages_.Texts().back().indexOf("「exact」"), -1);
+
+    // A folder in the file's place: the choice holds for this run, and the user is told.
+    std::filesystem::remove(folder_.path() / "Korvex2Settings.txt");
+    std::filesystem::create_directory(folder_.path() / "Korvex2Settings.txt");
+    window_->ChooseModel(DoseModel::Legacy);
+    EXPECT_EQ(window_->Model(), DoseModel::Legacy);
+    ASSERT_EQ(messages_.Texts().size(), 2u);
+    EXPECT_NE(messages_.Texts().back().indexOf("次回の起動に引き継がれません"), -1);
 }
 
 TEST_F(MainWindowTest, TooHighAVoltageFailsWithTheMessageAndBeep) {
