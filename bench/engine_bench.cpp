@@ -89,8 +89,10 @@ const CalculationInputs kTypicalInputs{.BodySiteText = "胸部背面",
                                        .FocusSkinDistanceText = "85",
                                        .FieldSizeText = "20.00"};
 
-void RunOrFail(benchmark::State& bench, EngineState& state) {
-    const CalculationOutcome outcome = RunCalculation(state, kTypicalInputs);
+void RunOrFail(benchmark::State& bench, EngineState& state, DoseModel model = kDefaultDoseModel) {
+    CalculationInputs inputs = kTypicalInputs;
+    inputs.Model = model;
+    const CalculationOutcome outcome = RunCalculation(state, inputs);
     if (outcome.result != CalculationOutcome::Result::Succeeded) {
         bench.SkipWithError(outcome.reason.c_str());
     }
@@ -118,15 +120,20 @@ void BM_CalculationColdKernels(benchmark::State& bench) {
 }
 BENCHMARK(BM_CalculationColdKernels)->Unit(benchmark::kMillisecond);
 
-// A whole calculation with the kernels cached (each file still checked on disk).
-void BM_CalculationWarmKernels(benchmark::State& bench) {
+// A whole calculation with the kernels cached (each file still checked on disk), by each
+// model: the validated one runs the backscatter and depth steps three times, twice for the
+// field-size part of its uncertainty.
+void BM_CalculationWarmKernels(benchmark::State& bench, DoseModel model) {
     EngineState state = CalculationState();
-    RunOrFail(bench, state);
+    RunOrFail(bench, state, model);
     for (auto _ : bench) {
-        RunOrFail(bench, state);
+        RunOrFail(bench, state, model);
     }
 }
-BENCHMARK(BM_CalculationWarmKernels)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CalculationWarmKernels, validated, DoseModel::Validated)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CalculationWarmKernels, legacy, DoseModel::Legacy)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "dose_report/group_result_row.h"
+#include "engine/dose_uncertainty.h"
 #include "engine/reference_tables.h"
 #include "engine/text_rules.h"
 #include "mainwindow/main_window.h"
@@ -153,6 +154,33 @@ TEST_F(DoseReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
     EXPECT_EQ(messages_.Texts()[1],
               "「other.dcm」は X 線線量構造化レポート（RDSR）ではありません。");
     EXPECT_EQ(Table("ReportEvents")->rowCount(), 3);
+}
+
+TEST_F(DoseReportWindowTest, TheMainWindowsModelCalculatesTheReportAndIsNamed) {
+    Open({QString::fromStdString(report_.string())});
+    ASSERT_NE(Report(), nullptr);
+    auto* summary = Find<QLabel>(Report(), "ReportSummary");
+    const ReportSummary validated = windows_->DoseReport()->Result().summary;
+    EXPECT_NE(summary->text().indexOf("計算モデル: 検証済みモデル"), -1);
+    EXPECT_NE(summary->text().indexOf(QString::fromStdString(
+                  UncertaintyText(validated.PeakSkinDoseUncertainty) + "（k = 2）")),
+              -1);
+    EXPECT_GT(validated.PeakSkinDoseUncertainty, 0);
+
+    // Choosing the legacy formula on the main window calculates the open report again.
+    windows_->Main().ChooseModel(DoseModel::Legacy);
+    const ReportCalculation& legacy = windows_->DoseReport()->Result();
+    EXPECT_EQ(legacy.model, DoseModel::Legacy);
+    EXPECT_EQ(legacy.events[0].calc.Model, DoseModel::Legacy);
+    EXPECT_NE(legacy.summary.PeakSkinDose, validated.PeakSkinDose);
+    EXPECT_NE(summary->text().indexOf("計算モデル: 従来式"), -1);
+    EXPECT_EQ(summary->text().indexOf("k = 2"), -1);
+
+    // Its groups go into the table as rows of the legacy formula.
+    CheckGroup(0);
+    Find<QPushButton>(Report(), "ReportAdd")->click();
+    ASSERT_EQ(state_->results.RowCount(), 1);
+    EXPECT_EQ(state_->results.Row(1).Model(), DoseModel::Legacy);
 }
 
 TEST_F(DoseReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
