@@ -52,6 +52,20 @@ std::optional<double> DosePerKermaForField(EngineState& state, double scale) {
     return result;
 }
 
+// Both models: the skin dose is the layer's surface dose carried to the couch depth, and
+// the factor shown beside it relates it to the primary dose at the skin.
+void StoreSkinDose(CalculationCase& c, double layer_surface_dose) {
+    const double skin_dose = Finite(c.DepthFactor * layer_surface_dose, "skin dose");
+    const double primary_surface_dose =
+        Finite(c.DoseToKermaRatio * c.PrimaryAirKerma, "primary surface dose");
+    const double forward_backscatter =
+        Divide(skin_dose, primary_surface_dose, "forward-backscatter factor");
+    c.LayerSurfaceDose = layer_surface_dose;
+    c.SkinDose = skin_dose;
+    c.PrimarySurfaceDose = primary_surface_dose;
+    c.ForwardBackscatterFactor = forward_backscatter;
+}
+
 // The validated model's skin dose and its budget, after the depth step. The field-size part
 // compares the doses of the two scaled fields, computed before the nominal one so that the
 // steps leave their tables as the nominal field made them.
@@ -64,15 +78,7 @@ void CombineValidated(CalculationCase& c, const std::optional<double>& smaller,
         Divide(ReferenceDistance(c), c.EffectiveSurfaceDistance, "inverse square to the layer");
     const double layer_kerma =
         Finite(c.CorrectedKar * (to_layer * to_layer), "air kerma at the layer surface");
-    const double layer_surface_dose = Finite(b * d * layer_kerma, "layer surface dose");
-    const double skin_dose = Finite(g * layer_surface_dose, "skin dose");
-    const double primary_surface_dose = Finite(d * c.PrimaryAirKerma, "primary surface dose");
-    const double forward_backscatter =
-        Divide(skin_dose, primary_surface_dose, "forward-backscatter factor");
-    c.LayerSurfaceDose = layer_surface_dose;
-    c.SkinDose = skin_dose;
-    c.PrimarySurfaceDose = primary_surface_dose;
-    c.ForwardBackscatterFactor = forward_backscatter;
+    StoreSkinDose(c, Finite(b * d * layer_kerma, "layer surface dose"));
 
     c.SkinDoseUncertainty = 0;
     c.UncertaintyBudget = {};
@@ -90,19 +96,10 @@ void CombineValidated(CalculationCase& c, const std::optional<double>& smaller,
 void CombineLegacy(CalculationCase& c, CalculationOutcome& outcome) {
     const double d = c.DoseToKermaRatio;
     const double b = c.MeanBackscatterFactor;
-    const double g = c.DepthFactor;
     const double distance_ratio =
         Divide(c.FocusSkinDistance, c.EffectiveSurfaceDistance, "inverse-square factor");
-    const double layer_surface_dose = Finite(
-        b * (d * ((distance_ratio * distance_ratio) * c.PrimaryAirKerma)), "layer surface dose");
-    const double skin_dose = Finite(g * layer_surface_dose, "skin dose");
-    const double primary_surface_dose = Finite(d * c.PrimaryAirKerma, "primary surface dose");
-    const double forward_backscatter =
-        Divide(skin_dose, primary_surface_dose, "forward-backscatter factor");
-    c.LayerSurfaceDose = layer_surface_dose;
-    c.SkinDose = skin_dose;
-    c.PrimarySurfaceDose = primary_surface_dose;
-    c.ForwardBackscatterFactor = forward_backscatter;
+    StoreSkinDose(c, Finite(b * (d * ((distance_ratio * distance_ratio) * c.PrimaryAirKerma)),
+                            "layer surface dose"));
     c.SkinDoseUncertainty = 0;
     c.UncertaintyBudget = {};
     outcome.uncertainty_display = "";

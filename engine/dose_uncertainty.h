@@ -17,8 +17,8 @@ inline constexpr double kModel = 0.010;
 // NIST (0.1 %), combined.
 inline constexpr double kData = 0.007;
 // The calibration coefficient of the dosimeter that measured the air kerma behind the
-// correction factor: an expanded uncertainty of 3 % (k = 2), as a secondary standards
-// laboratory's certificate for the RQR qualities states it.
+// correction factor: assumed 3 % (k = 2), the order a calibration certificate of a
+// diagnostic dosimeter states for the RQR qualities; the user's own certificate may differ.
 inline constexpr double kDosimeterCalibration = 0.015;
 // The dosimeter's energy dependence between its calibration quality and the room's beam:
 // the limits of ±5 % of IEC 61674, as a rectangular distribution.
@@ -29,8 +29,9 @@ inline constexpr double kChamberPositionLimitCm = 0.5;
 // The focus-skin distance the user enters: ±2 cm, rectangular (the skin's height read off
 // the couch height and the patient's thickness); it enters through the inverse square.
 inline constexpr double kFocusSkinDistanceLimitCm = 2.0;
-// The field area P_KA / Ka,r: the displays' ratio within ±25 % (IEC 60580's limit for a
-// kerma-area product meter), rectangular. The skin dose's sensitivity is computed per case.
+// The field area P_KA / Ka,r: assumed within ±25 %, rectangular. Both displays are
+// corrected by the one factor k, so their ratio carries only what their own calibrations
+// differ by. The skin dose's sensitivity to it is computed per case and small (below 2 %).
 inline constexpr double kFieldAreaLimit = 0.25;
 
 inline constexpr double kCoverageFactor = 2;

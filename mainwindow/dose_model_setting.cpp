@@ -1,9 +1,11 @@
 #include "mainwindow/dose_model_setting.h"
 
-#include <sstream>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/field_stream.h"
 #include "engine/text_file.h"
 #include "engine/text_rules.h"
 
@@ -13,15 +15,11 @@ namespace {
 // A settings file holds a few short lines.
 constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
 
-std::vector<std::string> SettingLines(const std::string& text) {
+std::vector<std::string> SettingLines(std::string text) {
+    FieldStream stream(std::move(text), kSettingsFileName);
     std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
+    while (std::optional<std::string> line = stream.ReadLine()) {
+        lines.push_back(std::move(*line));
     }
     return lines;
 }

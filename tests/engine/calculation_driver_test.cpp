@@ -9,6 +9,7 @@
 #include "engine/engine_state.h"
 #include "engine/reference_tables.h"
 #include "engine/text_rules.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/fixtures/synthetic_workdir.h"
 
 namespace korvex {
@@ -27,20 +28,7 @@ class CalculationDriver : public ::testing::Test {
 
     // A device as a loaded device file leaves it, and the inputs typed for it.
     static std::unique_ptr<EngineState> State(const std::filesystem::path& folder) {
-        auto state = std::make_unique<EngineState>(LoadReferenceTables(folder), folder);
-        CalculationCase& c = state->calc;
-        c.TargetAngle = 12;
-        c.InherentFiltration = 0.25;
-        c.AddedCopper = 0.01;
-        c.FocusReceptorDistance = 120;
-        c.FocusIsocentreDistance = 100;
-        c.CouchTransmission = 0.8;
-        c.KermaCorrectionFactor = 1.1;
-        c.CouchEquivalentThickness = 1.0;
-        c.DisplayedKar = 100;
-        c.DisplayedPka = 20;
-        c.FieldShape = FieldShapeKind::Square;
-        return state;
+        return testing::DeviceState(folder);
     }
     static std::unique_ptr<EngineState> State() { return State(folder_->path()); }
 

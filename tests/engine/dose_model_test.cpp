@@ -14,6 +14,7 @@
 #include "engine/reference_tables.h"
 #include "engine/spectrum.h"
 #include "engine/text_rules.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/fixtures/synthetic_workdir.h"
 
 namespace korvex {
@@ -30,23 +31,7 @@ class DoseModels : public ::testing::Test {
     static void TearDownTestSuite() { folder_.reset(); }
 
     // Reference point at 100 - 15 = 85 cm; a couch of 1 cm tissue equivalent, T = 0.8.
-    static std::unique_ptr<EngineState> State() {
-        auto state =
-            std::make_unique<EngineState>(LoadReferenceTables(folder_->path()), folder_->path());
-        CalculationCase& c = state->calc;
-        c.TargetAngle = 12;
-        c.InherentFiltration = 0.25;
-        c.AddedCopper = 0.01;
-        c.FocusReceptorDistance = 120;
-        c.FocusIsocentreDistance = 100;
-        c.CouchTransmission = 0.8;
-        c.KermaCorrectionFactor = 1.1;
-        c.CouchEquivalentThickness = 1.0;
-        c.DisplayedKar = 100;
-        c.DisplayedPka = 20;
-        c.FieldShape = FieldShapeKind::Square;
-        return state;
-    }
+    static std::unique_ptr<EngineState> State() { return testing::DeviceState(folder_->path()); }
 
     static CalculationInputs Inputs(DoseModel model, const char* fsd = "70") {
         return {.BodySiteText = "胸部背面",

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <filesystem>
+#include <memory>
+
 #include "engine/engine_state.h"
 #include "engine/reference_tables.h"
 #include "tests/fixtures/synthetic_workdir.h"
@@ -26,6 +29,26 @@ inline EngineState TypicalState() {
     state.calc.InherentFiltration = 0.25;
     state.calc.FocusReceptorDistance = 120;
     state.calc.FocusIsocentreDistance = 100;
+    return state;
+}
+
+// The case a loaded device file and the typed readings leave for the calculate button:
+// focus-isocentre 100 cm (reference point at 85 cm), a couch equivalent to 1 cm of phantom
+// material with T = 0.8, correction factor 1.1, 100 mGy and 20 Gy cm2 displayed, a square.
+inline std::unique_ptr<EngineState> DeviceState(const std::filesystem::path& folder) {
+    auto state = std::make_unique<EngineState>(LoadReferenceTables(folder), folder);
+    CalculationCase& c = state->calc;
+    c.TargetAngle = 12;
+    c.InherentFiltration = 0.25;
+    c.AddedCopper = 0.01;
+    c.FocusReceptorDistance = 120;
+    c.FocusIsocentreDistance = 100;
+    c.CouchTransmission = 0.8;
+    c.KermaCorrectionFactor = 1.1;
+    c.CouchEquivalentThickness = 1.0;
+    c.DisplayedKar = 100;
+    c.DisplayedPka = 20;
+    c.FieldShape = FieldShapeKind::Square;
     return state;
 }
 

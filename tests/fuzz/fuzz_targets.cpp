@@ -163,6 +163,9 @@ void Results(const std::uint8_t* data, std::size_t size) {
             Violated("results file does not read back");
         }
         for (int slot = 1; slot <= read.table.RowCount(); ++slot) {
+            if (again.table.Row(slot).Model() != read.table.Row(slot).Model()) {
+                Violated("results row's model does not read back");
+            }
             for (const ResultColumnInfo& info : kResultColumns) {
                 if (again.table.Cell(slot, info.column).StoredText() !=
                     read.table.Cell(slot, info.column).StoredText()) {
