@@ -262,7 +262,7 @@ double FactorAtDepth(const DepthTables& t, double depth) {
 // centre it runs linearly too. The backscatter kernel's 0.1 cm rings resolve the steep rise
 // of the scatter in the first millimetres; extrapolating the layers to the surface, by a
 // straight line or a parabola, puts 5 to 21 % more scatter there, and the doses behind a
-// couch then come out 3.2 % or 1.7 % low on average against the full Monte Carlo
+// couch then come out 3.1 % or 1.7 % low on average against the full Monte Carlo
 // (docs/validation.md).
 double SurfaceFactorAtDepth(const EngineState& state, long last_bin, double depth) {
     const CalculationCase& c = state.calc;
