@@ -684,8 +684,17 @@ void MainWindow::ChooseModel(DoseModel model) {
 
 void MainWindow::ShowModel() {
     const DoseModel model = form_.Model();
+    const bool legacy = model == DoseModel::Legacy;
     model_choice_->setCurrentIndex(model_choice_->findData(static_cast<int>(model)));
-    model_note_->setText(model == DoseModel::Legacy ? kLegacyModelNote : kValidatedModelNote);
+    model_note_->setText(legacy ? kLegacyModelNote : kValidatedModelNote);
+    // The captions stay; what two of the values are depends on the model.
+    result_labels_[kPrimaryAirKermaDisplay]->setToolTip(
+        legacy ? " 補正後の Ka,r × 天板の一次線透過率（患者照射基準点の値） "
+               : " 皮膚（天板の後ろ、焦点-入射表面間距離）での一次線空気カーマ：補正後の Ka,r を"
+                 "基準点から皮膚まで逆二乗で補正し、天板等価層を透過させた値 ");
+    result_labels_[kForwardBackscatterDisplay]->setToolTip(
+        legacy ? " 深部係数 × 後方散乱係数 × (FSD / (FSD − 天板等価厚))² "
+               : " 入射表面皮膚組織吸収線量 ÷ 皮膚での一次線吸収線量 ");
 }
 
 void MainWindow::SetAddButtonEnabled(bool enabled) {

@@ -353,6 +353,8 @@ TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) 
     // No setting stored: the validated model, with its explanation.
     EXPECT_EQ(models->currentText(), "検証済みモデル");
     EXPECT_NE(Text("Label76").indexOf("逆二乗"), -1);
+    EXPECT_NE(Get<QLabel>("Label71")->toolTip().indexOf("皮膚（天板の後ろ"), -1);
+    EXPECT_NE(Get<QLabel>("Label73")->toolTip().indexOf("皮膚での一次線吸収線量"), -1);
     PrepareExposure();
     Get<QPushButton>("Command2")->click();
     const cli::Json validated = CalcJson(folder_.path(), "validated");
@@ -370,6 +372,8 @@ TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) 
     EXPECT_EQ(Text("Label71").toStdString(), legacy["display"]["PrimaryAirKerma"]);
     EXPECT_EQ(Text("Label75"), "");
     EXPECT_NE(Text("Label76").indexOf("以前のプログラム"), -1);
+    // The captions stay; the tooltips say what the two changed values are.
+    EXPECT_NE(Get<QLabel>("Label71")->toolTip().indexOf("基準点の値"), -1);
     EXPECT_EQ(state_->calc.Model, DoseModel::Legacy);
     EXPECT_TRUE(Get("Command3")->isEnabled());
 
