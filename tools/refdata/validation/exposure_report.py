@@ -15,6 +15,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
+MATRIX_SEED = 20261208
 
 
 def load(name):
@@ -31,47 +32,75 @@ def copper_mm(row):
     return float(row["Device"].split("_")[1][2:])
 
 
+def percent(value):
+    return "—" if value is None else f"{value:+.1f} %"
+
+
 def matrix_table(rows):
-    print("| kV | Cu mm | side cm | FSD cm | couch cm | couch model | engine | simulation "
-          "| u (sim) | engine/sim − 1 | × (d_ref/FSD)² | also ÷ T |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|---|")
+    print("| kV | Cu mm | side cm | FSD cm | couch cm | T | couch model | simulation | u (sim) "
+          "| legacy | legacy/sim − 1 | validated | validated/sim − 1 | U (k = 2) |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     for r in rows:
         print(f"| {r['TubeVoltage']:.0f} | {copper_mm(r):.1f} | {r['Size']:.0f} "
-              f"| {r['FocusSkinDistance']:.0f} | {couch_cm(r):.1f} | {r['Couch']} "
-              f"| {r['EngineRatio']:.4f} | {r['SimulationRatio']:.4f} "
+              f"| {r['FocusSkinDistance']:.0f} | {couch_cm(r):.1f} | {r['CouchTransmission']:.3f} "
+              f"| {r['Couch']} | {r['SimulationRatio']:.4f} "
               f"| {100 * r['SimulationUncertainty']:.2f} % "
-              f"| {r['DifferencePercent']:+.1f} % "
-              f"| {r['DistanceCorrectedDifferencePercent']:+.1f} % "
-              f"| {r['DistanceAndCouchCorrectedDifferencePercent']:+.1f} % |")
+              f"| {r['LegacyEngineRatio']:.4f} | {percent(r['LegacyDifferencePercent'])} "
+              f"| {r['EngineRatio']:.4f} | {percent(r['DifferencePercent'])} "
+              f"| ± {100 * r['SkinDoseUncertainty']:.1f} % |")
+
+
+def surface_table(rows):
+    print("| kV | side cm | FSD cm | couch cm | surface scatter from the backscatter kernel "
+          "| straight line through layers 1, 2 | parabola through layers 1, 2, 3 |")
+    print("|---|---|---|---|---|---|---|")
+    for r in rows:
+        if r["Couch"] != "tissue":
+            continue
+        print(f"| {r['TubeVoltage']:.0f} | {r['Size']:.0f} | {r['FocusSkinDistance']:.0f} "
+              f"| {couch_cm(r):.1f} | {percent(r['DifferencePercent'])} "
+              f"| {percent(r.get('SurfaceScatterLineDifferencePercent'))} "
+              f"| {percent(r.get('SurfaceScatterParabolaDifferencePercent'))} |")
+
+
+def statistics_line(label, values):
+    rms = math.sqrt(statistics.mean(v * v for v in values))
+    print(f"| {label} | {min(values):+.2f} % | {max(values):+.2f} % "
+          f"| {statistics.mean(values):+.2f} % | {statistics.stdev(values):.2f} % | {rms:.2f} % |")
 
 
 def summary(rows):
-    for model in ("tissue", "carbon"):
-        sel = [r for r in rows if r["Couch"] == model]
-        for key in ("DifferencePercent", "DistanceCorrectedDifferencePercent",
-                    "DistanceAndCouchCorrectedDifferencePercent"):
-            v = [r[key] for r in sel]
-            print(f"{model:7s} {key:45s} mean {statistics.mean(v):+6.2f} % "
-                  f"sd {statistics.stdev(v):5.2f} % min {min(v):+6.2f} % max {max(v):+6.2f} %")
-        u = [100 * r["SimulationUncertainty"] for r in sel]
-        h = [r["Histories"] for r in sel]
-        print(f"{model:7s} uncertainty max {max(u):.2f} % mean {statistics.mean(u):.2f} %, "
-              f"histories {min(h)} .. {max(h)}")
+    print("| couch model, engine | min | max | mean | sd | rms |")
+    print("|---|---|---|---|---|---|")
+    for couch in ("tissue", "carbon"):
+        sel = [r for r in rows if r["Couch"] == couch]
+        statistics_line(f"{couch}, legacy", [r["LegacyDifferencePercent"] for r in sel])
+        statistics_line(f"{couch}, validated", [r["DifferencePercent"] for r in sel])
+        if couch == "tissue":
+            for key, name in (("SurfaceScatterLineDifferencePercent", "straight line"),
+                              ("SurfaceScatterParabolaDifferencePercent", "parabola")):
+                statistics_line(f"{couch}, validated, surface scatter by a {name}",
+                                [r[key] for r in sel])
+    u = [100 * r["SimulationUncertainty"] for r in rows]
+    h = [r["Histories"] for r in rows]
+    big_u = [100 * r["SkinDoseUncertainty"] for r in rows]
+    print(f"\nsimulation uncertainty max {max(u):.2f} % mean {statistics.mean(u):.2f} %, "
+          f"histories {min(h)} .. {max(h)}; U (k = 2) {min(big_u):.1f} .. {max(big_u):.1f} %")
 
 
 def diagnostics_table(rows):
-    print("| shape | side cm | couch cm | disc r / t cm | beam | patient | engine | simulation | u "
-          "| engine/sim − 1 | × (d_ref/FSD)² ÷ T |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|")
+    print("| shape | side cm | couch cm | disc r / t cm | beam | patient | simulation | u "
+          "| legacy/sim − 1 | validated/sim − 1 |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
     for r in rows:
-        if r["Seed"] != 20261208:
+        if r["Seed"] != MATRIX_SEED:
             continue
         print(f"| {r['Shape']} | {r['Size']:.0f} | {couch_cm(r):.1f} "
               f"| {r['DiscRadius']} / {r['DiscThickness']} "
-              f"| {r['Beam']} | {r['Patient']} | {r['EngineRatio']:.4f} | {r['SimulationRatio']:.4f} "
-              f"| {100 * r['SimulationUncertainty']:.2f} % | {r['DifferencePercent']:+.2f} % "
-              f"| {r['DistanceAndCouchCorrectedDifferencePercent']:+.2f} % |")
-    seeds = [r for r in rows if r["Seed"] != 20261208]
+              f"| {r['Beam']} | {r['Patient']} | {r['SimulationRatio']:.4f} "
+              f"| {100 * r['SimulationUncertainty']:.2f} % "
+              f"| {r['LegacyDifferencePercent']:+.2f} % | {r['DifferencePercent']:+.2f} % |")
+    seeds = [r for r in rows if r["Seed"] != MATRIX_SEED]
     if seeds:
         values = [r["SimulationRatio"] for r in seeds]
         mean_u = statistics.mean(r["SimulationUncertainty"] * r["SimulationRatio"] for r in seeds)
@@ -85,9 +114,8 @@ def plot(rows, path):
     import matplotlib.pyplot as plt
 
     fig, axes = plt.subplots(2, 2, figsize=(10, 7.5), sharey="row")
-    keys = [("DifferencePercent", "engine / simulation (as computed)"),
-            ("DistanceAndCouchCorrectedDifferencePercent",
-             "engine × (d_ref/FSD)² ÷ T / simulation")]
+    keys = [("LegacyDifferencePercent", "legacy formula / simulation"),
+            ("DifferencePercent", "validated model / simulation")]
     colours = {60: "tab:blue", 80: "tab:green", 100: "tab:orange", 120: "tab:red"}
     for row_index, (key, label) in enumerate(keys):
         for col_index, (x_key, x_label) in enumerate(
@@ -106,6 +134,9 @@ def plot(rows, path):
                             mfc=colours[int(r["TubeVoltage"])] if r["Couch"] == "tissue"
                             else "white", ms=5, capsize=2)
             ax.axhline(1.0, color="grey", lw=0.8)
+            if row_index == 1:
+                for bound in (0.97, 1.03):
+                    ax.axhline(bound, color="grey", lw=0.6, ls="--")
             ax.set_xlabel(x_label)
             if col_index == 0:
                 ax.set_ylabel(label)
@@ -127,6 +158,8 @@ def main():
     matrix_table(rows)
     print()
     summary(rows)
+    print()
+    surface_table(rows)
     print()
     if os.path.exists(os.path.join(HERE, "exposure_diagnostics.jsonl")):
         diagnostics_table(load("exposure_diagnostics.jsonl"))
