@@ -119,8 +119,9 @@ void AddModelOption(CLI::App* command, const Help& help, DoseModel& model) {
 }
 
 // The calculation's failure as the window would report it.
-Json FailureJson(const CalculationOutcome& outcome) {
+Json FailureJson(const CalculationOutcome& outcome, DoseModel model) {
     Json json;
+    json["Model"] = DoseModelKey(model);
     json["error"] = outcome.message ? outcome.message->text : std::string();
     json["reason"] = outcome.reason;
     return json;
@@ -281,7 +282,7 @@ int Calc(const CalcOptions& options, const CommonOptions& common, const std::str
             err << result.outcome.message->text << '\n';
             return 2;
         default:
-            WriteJson(out, FailureJson(result.outcome));
+            WriteJson(out, FailureJson(result.outcome, options.exposure.model));
             return 1;
     }
 }
@@ -452,7 +453,7 @@ int Table(const TableOptions& o, const CommonOptions& common, const std::string&
         if (result.outcome.result != CalculationOutcome::Result::Succeeded) {
             err << where << (result.outcome.message ? result.outcome.message->text : "") << " ("
                 << result.outcome.reason << ")\n";
-            Json json = FailureJson(result.outcome);
+            Json json = FailureJson(result.outcome, o.model);
             json["line"] = line;
             WriteJson(out, json);
             return 1;

@@ -81,6 +81,11 @@ TEST_F(CommandLineTest, CalcReportsFailuresWithTheirExitCodes) {
         Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape", "square"}),
         1);
     EXPECT_EQ(Output()["error"], " 正しく計算できません ");
+    EXPECT_EQ(Output()["Model"], "validated");
+    EXPECT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",
+                   "square", "--model", "legacy"}),
+              1);
+    EXPECT_EQ(Output()["Model"], "legacy");
 
     // Missing input, a missing option, an unreadable device, a wrong shape.
     EXPECT_EQ(

@@ -88,16 +88,18 @@ TEST_F(DoseModels, ACircleDiffersOnlyByItsBackscatterRadius) {
 }
 
 TEST_F(DoseModels, TheValidatedKermaFollowsTheInverseSquareToTheSkin) {
-    // No couch; the skin at 55, 85 (the reference point) and 110 cm. The legacy formula
-    // takes the reference point's kerma at the skin, so the two differ by (85 / FSD)^2
-    // alone, whatever the field does with the distance.
-    for (const char* fsd : {"55", "85", "110"}) {
+    // Focus-isocentre 80 cm, so the reference point lies at 65 cm; no couch; the skin at
+    // 55, 65 and 80 cm. The legacy formula takes the reference point's kerma at the skin,
+    // so the two differ by (65 / FSD)^2 alone, whatever the field does with the distance:
+    // 1.397 at 55 cm, 0.660 at 80 cm.
+    for (const char* fsd : {"55", "65", "80"}) {
         auto state = State();
+        state->calc.FocusIsocentreDistance = 80;
         state->calc.CouchEquivalentThickness = 0;
         state->calc.CouchTransmission = 1;
         const CalculationCase legacy = Calculated(*state, Inputs(DoseModel::Legacy, fsd));
         const CalculationCase validated = Calculated(*state, Inputs(DoseModel::Validated, fsd));
-        const double to_skin = 85 / LeadingNumber(fsd);
+        const double to_skin = 65 / LeadingNumber(fsd);
         EXPECT_NEAR(validated.SkinDose / legacy.SkinDose, to_skin * to_skin, 1e-12) << fsd;
         EXPECT_NEAR(validated.PrimaryAirKerma, 110 * to_skin * to_skin, 1e-9) << fsd;
     }
