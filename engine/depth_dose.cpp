@@ -1,5 +1,6 @@
 #include "engine/depth_dose.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -32,6 +33,20 @@ double EdgeAngle(double h, double r) {
 double Segment(double h, double r) {
     const double theta = EdgeAngle(h, r);
     return 0.5 * r * r * theta - 0.5 * h * r * std::sin(theta);
+}
+
+// Part of the quarter disk of radius r beyond both edges, x > a and y > b: the corner where
+// the two segments overlap, 0 while the circle stays inside the half diagonal.
+double BeyondBothEdges(double a, double b, double r) {
+    if (r * r <= a * a + b * b) {
+        return 0.0;
+    }
+    // The integral of sqrt(r^2 - x^2) - b over x from a to where the circle meets y = b.
+    const auto integral = [r, b](double x) {
+        return 0.5 * (x * std::sqrt(r * r - x * x) + r * r * std::asin(std::min(1.0, x / r))) -
+               b * x;
+    };
+    return integral(std::sqrt(r * r - b * b)) - integral(a);
 }
 
 // Distance from the axis to the point where the inner circle meets the edge (equals r1).
@@ -337,8 +352,12 @@ double RingFraction(double r1, double r2, double a, double b) {
         return Divide(NearPart(b, r1, r2, quarter_ring), quarter_ring, "ring fraction");
     }
     if (r1 <= a && r2 > a && r1 <= b && r2 > b) {
-        return Divide(quarter_ring - Segment(b, r2) - Segment(a, r2), quarter_ring,
-                      "ring fraction");
+        // Both segments, and back what they both took in the corner: a field so small that
+        // the ring reaches past its corner (half side below 1.21 cm) would otherwise lose
+        // the corner twice, down to a negative fraction.
+        return std::max(
+            0.0, Divide(quarter_ring - Segment(b, r2) - Segment(a, r2) + BeyondBothEdges(a, b, r2),
+                        quarter_ring, "ring fraction"));
     }
     if (r1 <= a && r2 > a && r1 >= b) {
         return Divide(NearPart(b, r1, r2, quarter_ring) - Segment(a, r2), quarter_ring,

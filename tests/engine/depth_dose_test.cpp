@@ -87,6 +87,24 @@ TEST(RingFraction, RingEndingOnTheEdgeCountsInFull) {
     EXPECT_LT(RingFraction(2.5, 3.0, 2.5, 2.5), 1.0);
 }
 
+TEST(RingFraction, SmallSquaresNeverLoseTheirCornerTwice) {
+    // Half sides where a ring crosses both edges and reaches past the corner as well
+    // (a < 0.354, 0.5 <= a < 0.707, 1.0 <= a < 1.061 cm, fields of 0.3 cm upwards), and
+    // larger ones: every ring's fraction is the area inside the square, never negative.
+    for (double a : {0.15, 0.25, 0.3, 0.45, 0.55, 0.6, 0.7, 1.0, 1.03, 1.06, 1.2, 2.5}) {
+        const double c = std::sqrt(2.0) * a;
+        for (int k = 1; 0.5 * k - 0.5 < c; ++k) {
+            const double r1 = 0.5 * k - 0.5;
+            const double r2 = 0.5 * k;
+            const double fraction = RingFraction(r1, r2, a, a);
+            EXPECT_GE(fraction, 0.0) << a << " ring " << k;
+            EXPECT_LE(fraction, 1.0) << a << " ring " << k;
+            EXPECT_NEAR(fraction, AreaFractionInsideRectangle(r1, r2, a, a), 1e-5)
+                << a << " ring " << k;
+        }
+    }
+}
+
 TEST(RingFraction, EdgeAtTheAxisIsADivisionByZero) {
     EXPECT_THROW(RingFraction(0.0, 0.5, 0, 0), CalculationError);
 }

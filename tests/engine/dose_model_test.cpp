@@ -232,6 +232,23 @@ TEST_F(DoseModels, SmallFieldsAreMoreUncertainThanLargeOnes) {
     EXPECT_GT(small, large);
 }
 
+TEST_F(DoseModels, FieldsFromThreeMillimetresCalculateInBothModels) {
+    // Fluoroscopy's smallest fields: the depth step's ring fractions stay in 0..1, so the
+    // scatter grows with the field and no logarithm meets a negative value.
+    for (const DoseModel model : kDoseModels) {
+        auto state = State();
+        double previous = 0;
+        for (const char* size : {"0.30", "0.50", "0.70", "0.90", "1.20", "1.50", "2.20", "3.00"}) {
+            CalculationInputs inputs = Inputs(model);
+            inputs.FieldSizeText = size;
+            const CalculationOutcome outcome = RunCalculation(*state, inputs);
+            ASSERT_EQ(outcome.result, Result::Succeeded) << size << ": " << outcome.reason;
+            EXPECT_GT(state->calc.SkinDose, previous) << size;
+            previous = state->calc.SkinDose;
+        }
+    }
+}
+
 TEST(UncertaintyBudget, PartsAndTheirCombination) {
     // The distance enters twice through the inverse square; rectangular limits over sqrt 3.
     const SkinDoseBudget parts = ValidatedSkinDoseBudget(65, 80, 0.01);
