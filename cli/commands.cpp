@@ -550,6 +550,7 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
     DeviceOptions device;
     TableOptions table;
     ReportRequest report;
+    report.japanese = help.japanese();
     AddCalcCommand(app, help, calc);
     AddDeviceCommand(app, help, device);
     AddTableCommand(app, help, table);

@@ -68,7 +68,16 @@ Json FileJson(const DoseReport& report, bool with_patient) {
     return json;
 }
 
-Json EventJson(const IrradiationEvent& event, const EventCalculation& e) {
+Json NotesJson(const std::vector<EventNote>& notes, bool japanese) {
+    Json array = Json::array();
+    for (const EventNote& note : notes) {
+        array.push_back(
+            {{"Code", note.code}, {"Text", note.text.In(japanese)}, {"Value", note.value}});
+    }
+    return array;
+}
+
+Json EventJson(const IrradiationEvent& event, const EventCalculation& e, bool japanese) {
     Json json;
     json["File"] = e.report_index;
     json["Event"] = event.number;
@@ -94,17 +103,18 @@ Json EventJson(const IrradiationEvent& event, const EventCalculation& e) {
         shown.field_size_text = e.field_size_text;
         json.update(CalculationJson(e.calc, shown));
     } else if (e.status == EventStatus::Duplicate) {
-        json["Duplicate"] = e.reason;
+        json["Duplicate"] = e.reason.In(japanese);
     } else {
-        json["NotCalculated"] = e.reason;
+        json["NotCalculated"] = e.reason.In(japanese);
+        if (!e.detail.empty()) {
+            json["NotCalculatedDetail"] = e.detail;
+        }
     }
     // Read for the user, not used by the calculation (cm, cm^2).
     json["DistanceSourceToIsocenter"] = Optional(event.source_isocentre_cm.value);
     json["DistanceSourceToReferencePoint"] = Optional(event.source_reference_cm.value);
     json["CollimatedFieldArea"] = Optional(event.field_area_cm2.value);
-    if (!event.notes.empty()) {
-        json["Notes"] = Texts(event.notes);
-    }
+    json["Notes"] = NotesJson(e.notes, japanese);
     return json;
 }
 
@@ -155,6 +165,8 @@ Json SummaryJson(const ReportSummary& s) {
     }
     json["Flags"] = flags;
     json["Notes"] = Texts(s.notes);
+    json["EventNotes"] = s.event_notes;
+    json["EventsWithNotes"] = s.events_with_notes;
     return json;
 }
 
@@ -167,6 +179,15 @@ std::string CsvField(const std::string& text) {
         quoted += c == '"' ? "\"\"" : std::string(1, c);
     }
     return quoted + "\"";
+}
+
+std::string NotesText(const std::vector<EventNote>& notes, bool japanese) {
+    std::string text;
+    for (const EventNote& note : notes) {
+        text += (text.empty() ? "" : " | ") + note.code + ": " + note.text.In(japanese) +
+                (note.value.empty() ? "" : " [" + note.value + "]");
+    }
+    return text;
 }
 
 std::string CsvNumber(const std::optional<double>& value) {
@@ -188,7 +209,7 @@ const char* StatusWord(EventStatus status) {
 }  // namespace
 
 Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation& result,
-                bool with_patient) {
+                bool with_patient, bool japanese) {
     Json json;
     json["Model"] = DoseModelKey(result.model);
     json["Device"] = result.device_file;
@@ -200,7 +221,7 @@ Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation&
     json["Files"] = files;
     Json events = Json::array();
     for (const EventCalculation& e : result.events) {
-        events.push_back(EventJson(reports[e.report_index].events[e.event_index], e));
+        events.push_back(EventJson(reports[e.report_index].events[e.event_index], e, japanese));
     }
     json["Events"] = events;
     Json groups = Json::array();
@@ -213,11 +234,11 @@ Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation&
 }
 
 void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
-                    const ReportCalculation& result) {
+                    const ReportCalculation& result, bool japanese) {
     out << "File,Event,Uid,DateTimeStarted,EventType,Plane,TubeVoltage,Kar,Pka,AddedAl,AddedCu,"
            "FocusSkinDistance,PrimaryAngle,SecondaryAngle,Status,Reason,Group,GroupLabel,"
            "CorrectedKar,CorrectedPka,DoseToKermaRatio,ForwardBackscatterFactor,SkinDose,"
-           "SkinDoseUncertainty,Model\r\n";
+           "SkinDoseUncertainty,Model,Notes\r\n";
     for (const EventCalculation& e : result.events) {
         const IrradiationEvent& event = reports[e.report_index].events[e.event_index];
         const bool done = e.status == EventStatus::Calculated;
@@ -240,7 +261,7 @@ void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
             CsvNumber(e.PrimaryAngle),
             CsvNumber(e.SecondaryAngle),
             StatusWord(e.status),
-            e.reason,
+            e.reason.In(japanese),
             done ? std::to_string(e.group) : std::string(),
             done ? result.groups[static_cast<size_t>(e.group)].label : std::string(),
             result_number(e.calc.CorrectedKar),
@@ -250,7 +271,8 @@ void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
             result_number(e.calc.SkinDose),
             done && e.calc.SkinDoseUncertainty > 0 ? ShortestNumberText(e.calc.SkinDoseUncertainty)
                                                    : std::string(),
-            std::string(DoseModelKey(result.model))};
+            std::string(DoseModelKey(result.model)),
+            NotesText(e.notes, japanese)};
         for (size_t i = 0; i < fields.size(); ++i) {
             out << (i == 0 ? "" : ",") << CsvField(fields[i]);
         }
@@ -281,9 +303,9 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
         throw UsageError(error.what());
     }
     if (request.format == "csv") {
-        WriteReportCsv(out, reports, result);
+        WriteReportCsv(out, reports, result, request.japanese);
     } else {
-        WriteJson(out, ReportJson(reports, result, request.with_patient));
+        WriteJson(out, ReportJson(reports, result, request.with_patient, request.japanese));
     }
     return 0;
 }

@@ -20,6 +20,7 @@ struct ReportRequest {
     std::string format = "json";  // "json" or "csv"
     bool with_patient = false;    // patient name and ID only when asked for
     DoseModel model = kDefaultDoseModel;
+    bool japanese = true;  // reasons and notes in Japanese, else in English
 };
 
 // Reads every file, calculates every event and writes the result to `out`. Returns 0 when
@@ -30,12 +31,15 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
               std::ostream& err);
 
 // The whole result as JSON: Model, Device, FocusSkinDistance, Files, Events, Groups, Summary.
+// Each event's reason and its Notes ({Code, Text, Value}) are in Japanese or English; the
+// engine's own words, where it failed, are NotCalculatedDetail.
 Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation& result,
-                bool with_patient);
+                bool with_patient, bool japanese = true);
 
 // One line per event with a header, UTF-8, fields quoted where they hold a comma, a quote
-// or a line break (RFC 4180).
+// or a line break (RFC 4180); the event's notes in one field, "code: text [value]" each,
+// separated by " | ".
 void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
-                    const ReportCalculation& result);
+                    const ReportCalculation& result, bool japanese = true);
 
 }  // namespace korvex::cli

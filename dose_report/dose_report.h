@@ -15,15 +15,38 @@ class DoseReportError : public std::runtime_error {
     explicit DoseReportError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A text for the user in the program's two languages: Japanese in the windows and the
+// Japanese command line, English where the command line speaks English.
+struct UserText {
+    std::string japanese;
+    std::string english;
+
+    bool empty() const { return japanese.empty(); }
+    const std::string& In(bool japanese_wanted) const {
+        return japanese_wanted ? japanese : english;
+    }
+    bool operator==(const UserText&) const = default;
+};
+
 // One value of a report, in the program's unit for its quantity. A value that was given but
 // cannot be used keeps the reason, so that nothing is left out without a word.
 struct ReportValue {
     bool present = false;         // the report holds the item
     std::optional<double> value;  // finite, in the program's unit
-    std::string unit;             // the report's unit code (UCUM), as given
-    std::string problem;          // why a present item has no usable value (Japanese)
+    std::string unit;             // the report's unit code (UCUM), as given (decoded)
+    std::string as_read;          // the value and its unit as the report writes them
+    UserText problem;             // why a present item has no usable value
 
     bool Usable() const { return value.has_value(); }
+};
+
+// Something about an event that the user should know: a value not used, a unit read under
+// another spelling, an angle or a distance missing, a duplicate, a default assumed.
+struct EventNote {
+    std::string code;   // stable, for scripts: "value-not-used", "angle-missing", ...
+    UserText text;      // what happened and what the program did about it
+    std::string value;  // the value as the report gives it; empty when nothing was given
+    bool operator==(const EventNote&) const = default;
 };
 
 enum class AcquisitionPlane { Unknown, Single, A, B };
@@ -32,6 +55,7 @@ enum class FilterMaterial { Copper, Aluminium, Other };
 
 // One X-Ray Filters container of an irradiation event.
 struct FilterLayer {
+    bool no_filter = false;  // its type says "No filter": the container stands for none
     FilterMaterial material = FilterMaterial::Other;
     std::string material_code;  // code value as given; empty when no material is listed
     std::string material_name;  // code meaning, for the user
@@ -57,8 +81,8 @@ struct IrradiationEvent {
     ReportValue secondary_angle_deg;
     ReportValue source_isocentre_cm;
     ReportValue source_reference_cm;
-    ReportValue field_area_cm2;      // collimated field area
-    std::vector<std::string> notes;  // items read but not used, with the reason (Japanese)
+    ReportValue field_area_cm2;    // collimated field area
+    std::vector<EventNote> notes;  // what the reader noticed, with the value as read
 };
 
 // The report's own accumulated totals of one plane (TID 10002).

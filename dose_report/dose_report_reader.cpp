@@ -10,6 +10,7 @@
 #include <dcmtk/dcmsr/codes/dcm.h>
 #include <dcmtk/oflog/oflog.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -49,6 +50,8 @@ struct ConceptCodes {
     std::string dose_rp = CodeValueOf(CODE_DCM_Dose_RP);
     std::string dap = CodeValueOf(CODE_DCM_DoseAreaProduct);
     std::string filters = CodeValueOf(CODE_DCM_XRayFilters);
+    std::string filter_type = CodeValueOf(CODE_DCM_XRayFilterType);
+    std::string no_filter = CodeValueOf(CODE_DCM_NoFilter);
     std::string filter_material = CodeValueOf(CODE_DCM_XRayFilterMaterial);
     std::string thickness_min = CodeValueOf(CODE_DCM_XRayFilterThicknessMinimum);
     std::string thickness_max = CodeValueOf(CODE_DCM_XRayFilterThicknessMaximum);
@@ -142,13 +145,42 @@ std::vector<DcmItem*> Children(DcmItem& item) {
 // code, and what made a number unreadable.
 struct NumericItem {
     std::vector<double> values;
-    std::string unit;
+    std::string unit;        // decoded, so that "°" compares as itself
     std::string unreadable;  // escaped text of a value that is no number
     std::string qualifier;   // meaning of a Numeric Value Qualifier, e.g. "Value unknown"
+    std::string text;        // the value as written (escaped), for the user
 };
+
+// At most this many of a value's numbers are quoted back to the user (per-pulse lists run
+// to hundreds).
+constexpr size_t kQuotedNumbers = 8;
+
+// The value and its unit as the report writes them.
+std::string AsRead(const NumericItem& num) {
+    std::string quoted;
+    size_t count = 0;
+    size_t start = 0;
+    while (start <= num.text.size() && count < kQuotedNumbers) {
+        size_t end = num.text.find('\\', start);
+        if (end == std::string::npos) {
+            end = num.text.size();
+        }
+        quoted += (count == 0 ? "" : "\\") + num.text.substr(start, end - start);
+        ++count;
+        start = end + 1;
+    }
+    if (start <= num.text.size()) {
+        quoted += "\\…";
+    }
+    if (!num.unit.empty()) {
+        quoted += (quoted.empty() ? "" : " ") + num.unit;
+    }
+    return quoted;
+}
 
 void ReadNumbers(DcmItem& measured, NumericItem& num) {
     const std::string text = Raw(measured, DCM_NumericValue);
+    num.text = EscapeBytes(Trim(text));
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('\\', start);
@@ -176,6 +208,8 @@ void ReadNumbers(DcmItem& measured, NumericItem& num) {
             } else {
                 num.unreadable = "NaN/Inf";
             }
+            num.text += (i == 0 ? "" : "\\") +
+                        (std::isfinite(value) ? ShortestNumberText(value) : std::string("NaN/Inf"));
         }
     }
 }
@@ -190,7 +224,8 @@ NumericItem ReadNumeric(DcmItem& item, const std::vector<std::string>& charset) 
         return num;
     }
     ReadNumbers(*measured, num);
-    num.unit = EscapeBytes(ReadCode(*measured, DCM_MeasurementUnitsCodeSequence).value);
+    num.unit =
+        DecodeDicomText(ReadCode(*measured, DCM_MeasurementUnitsCodeSequence).value, charset);
     if (num.qualifier.empty()) {
         num.qualifier = DecodeDicomText(
             ReadCode(*measured, DCM_NumericValueQualifierCodeSequence).meaning, charset);
@@ -221,30 +256,80 @@ ReportValue ToValue(const NumericItem& num, ReportQuantity quantity, bool negati
     ReportValue result;
     result.present = true;
     result.unit = num.unit;
+    result.as_read = AsRead(num);
     if (num.values.empty()) {
         if (!num.unreadable.empty()) {
-            result.problem = "数値として読めません（\"" + num.unreadable + "\"）";
+            result.problem = {"数値として読めません（\"" + num.unreadable + "\"）",
+                              "not a number (\"" + num.unreadable + "\")"};
+        } else if (num.qualifier.empty()) {
+            result.problem = {"値が空です", "no value"};
         } else {
-            result.problem =
-                num.qualifier.empty() ? "値が空です" : "値が空です（" + num.qualifier + "）";
+            result.problem = {"値が空です（" + num.qualifier + "）",
+                              "no value (" + num.qualifier + ")"};
         }
         return result;
     }
     const std::optional<double> factor = UnitFactor(quantity, num.unit);
     if (!factor) {
-        result.problem =
-            num.unit.empty() ? "単位がありません" : "単位「" + num.unit + "」は使えません";
+        result.problem = num.unit.empty() ? UserText{"単位がありません", "no unit"}
+                                          : UserText{"単位「" + num.unit + "」は使えません",
+                                                     "the unit \"" + num.unit + "\" is not known"};
         return result;
     }
     const double value = combine(num.values) * *factor;
     if (!std::isfinite(value) || std::fabs(value) > kMaxMagnitude) {
-        result.problem = "値が大きすぎます";
+        result.problem = {"値が大きすぎます", "the value is too large"};
     } else if (!negative_allowed && value < 0) {
-        result.problem = "負の値です（" + ShortestNumberText(value) + "）";
+        result.problem = {"負の値です（" + ShortestNumberText(value) + "）",
+                          "negative value (" + ShortestNumberText(value) + ")"};
     } else {
         result.value = value;
     }
     return result;
+}
+
+// A quantity's name in the user's languages.
+struct Name {
+    const char* japanese;
+    const char* english;
+};
+constexpr Name kTubeVoltageName{"管電圧", "KVP"};
+constexpr Name kDoseRpName{"線量(RP)", "Dose (RP)"};
+constexpr Name kDapName{"面積線量", "Dose Area Product"};
+constexpr Name kPrimaryName{"第一角度", "Positioner Primary Angle"};
+constexpr Name kSecondaryName{"第二角度", "Positioner Secondary Angle"};
+constexpr Name kIsocentreName{"焦点-アイソセンター間距離", "Distance Source to Isocenter"};
+constexpr Name kReferenceName{"焦点-基準点間距離", "Distance Source to Reference Point"};
+constexpr Name kAreaName{"照射野面積", "Collimated Field Area"};
+constexpr Name kThicknessName{"フィルター厚", "X-Ray Filter Thickness"};
+constexpr Name kDapTotalName{"面積線量の合計", "Dose Area Product Total"};
+constexpr Name kDoseRpTotalName{"線量(RP)の合計", "Dose (RP) Total"};
+
+// What not using a value means for the event.
+const UserText kNotUsed{"使いません", "not used"};
+const UserText kUnknownProjection{"使いません。投影は「角度不明」に入ります",
+                                  "not used; the event counts as of unknown projection"};
+
+// What became of a value that was given: not used (with the reason and what follows), or
+// read in another unit than the one PS3.16 writes it in.
+void NoteValue(std::vector<EventNote>& notes, const Name& name, ReportQuantity quantity,
+               const ReportValue& value, const UserText& when_not_used = kNotUsed) {
+    const std::string ja = name.japanese;
+    const std::string en = name.english;
+    if (value.present && !value.Usable()) {
+        notes.push_back({"value-not-used",
+                         {ja + ": " + value.problem.japanese + "（" + when_not_used.japanese + "）",
+                          en + ": " + value.problem.english + " (" + when_not_used.english + ")"},
+                         value.as_read});
+    } else if (value.Usable() && value.unit != TemplateUnit(quantity)) {
+        const std::string standard(TemplateUnit(quantity));
+        notes.push_back({"unit-converted",
+                         {ja + "は規格の単位 " + standard + " ではなく「" + value.unit +
+                              "」で書かれています（換算して使います）",
+                          en + " is given in \"" + value.unit + "\", not the standard's " +
+                              standard + " (converted)"},
+                         value.as_read});
+    }
 }
 
 // Visits the content items below `container`, depth first. `take` returns true for an item
@@ -277,7 +362,7 @@ class Reader {
   private:
     void ReadHeader();
     IrradiationEvent ReadEvent(DcmItem& container, int number);
-    FilterLayer ReadFilter(DcmItem& container);
+    FilterLayer ReadFilter(DcmItem& container, std::vector<EventNote>& notes);
     void ReadAccumulated(DcmItem& container);
     void ReadReferencePoint(DcmItem& item, const std::string& value_type);
     AcquisitionPlane PlaneOf(DcmItem& item, std::string& text);
@@ -376,19 +461,28 @@ struct EventNumbers {
 
 // The first item of a concept; a second one is noted, not silently ignored.
 ReportValue FirstOf(const std::vector<NumericItem>& items, ReportQuantity quantity,
-                    bool negative_allowed, const char* name, std::vector<std::string>& notes) {
+                    bool negative_allowed, const Name& name, std::vector<EventNote>& notes) {
     if (items.empty()) {
         return {};
     }
     if (items.size() > 1) {
-        notes.push_back(std::string(name) + "が " + std::to_string(items.size()) +
-                        " 個あります。最初の値を使います。");
+        std::string all;
+        for (const NumericItem& item : items) {
+            all += (all.empty() ? "" : " / ") + AsRead(item);
+        }
+        const std::string count = std::to_string(items.size());
+        notes.push_back(
+            {"several-values",
+             {std::string(name.japanese) + "が " + count + " 個あります。最初の値を使います。",
+              count + " values of " + name.english + "; the first is used."},
+             all});
     }
     return ToValue(items.front(), quantity, negative_allowed);
 }
 
-// All tube-voltage items of the event count; they must share one unit.
-ReportValue TubeVoltageOf(const std::vector<NumericItem>& items) {
+// All tube-voltage items of the event count; they must share one unit. Several values (per
+// pulse or per frame) are noted with the mean that stands for them.
+ReportValue TubeVoltageOf(const std::vector<NumericItem>& items, std::vector<EventNote>& notes) {
     if (items.empty()) {
         return {};
     }
@@ -398,16 +492,34 @@ ReportValue TubeVoltageOf(const std::vector<NumericItem>& items) {
             ReportValue mixed;
             mixed.present = true;
             mixed.unit = merged.unit;
-            mixed.problem =
-                "管電圧の単位が一定ではありません（" + merged.unit + "、" + items[i].unit + "）";
+            mixed.as_read = AsRead(merged) + " / " + AsRead(items[i]);
+            mixed.problem = {
+                "管電圧の単位が一定ではありません（" + merged.unit + "、" + items[i].unit + "）",
+                "the tube voltages are given in several units (" + merged.unit + ", " +
+                    items[i].unit + ")"};
             return mixed;
         }
         merged.values.insert(merged.values.end(), items[i].values.begin(), items[i].values.end());
+        merged.text += "\\" + items[i].text;
         if (merged.unreadable.empty()) {
             merged.unreadable = items[i].unreadable;
         }
     }
-    return ToValue(merged, ReportQuantity::TubeVoltage, false, MeanOfNonZero);
+    const ReportValue value = ToValue(merged, ReportQuantity::TubeVoltage, false, MeanOfNonZero);
+    if (value.Usable() && merged.values.size() > 1 && *value.value > 0) {
+        const auto non_zero = std::count_if(merged.values.begin(), merged.values.end(),
+                                            [](double v) { return v != 0.0; });
+        const std::string mean = ShortestNumberText(*value.value);
+        const std::string all = std::to_string(merged.values.size());
+        const std::string used = std::to_string(non_zero);
+        notes.push_back({"kv-mean",
+                         {"管電圧の値 " + all + " 個のうち 0 でない " + used + " 個の平均 " + mean +
+                              " kV を使います",
+                          "the mean " + mean + " kV of the " + used + " non-zero of " + all +
+                              " tube voltages is used"},
+                         value.as_read});
+    }
+    return value;
 }
 
 IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
@@ -419,7 +531,7 @@ IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
           [&](DcmItem& item, const std::string& value_type, const Code& name, int) {
               if (value_type == "CONTAINER" && name.value == c.filters) {
                   event.has_filter_container = true;
-                  event.filters.push_back(ReadFilter(item));
+                  event.filters.push_back(ReadFilter(item, event.notes));
               } else if (name.value == c.event_uid) {
                   event.uid = EscapeBytes(Trim(Raw(item, DCM_UID)));
               } else if (name.value == c.started) {
@@ -437,31 +549,78 @@ IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
               }
               return true;
           });
-    std::vector<std::string>& notes = event.notes;
-    event.tube_voltage_kv = TubeVoltageOf(numbers.kvp);
-    event.kar_mgy = FirstOf(numbers.kar, ReportQuantity::DoseRp, false, "線量(RP)", notes);
-    event.pka_gycm2 =
-        FirstOf(numbers.pka, ReportQuantity::DoseAreaProduct, false, "面積線量", notes);
-    event.primary_angle_deg =
-        FirstOf(numbers.primary, ReportQuantity::Angle, true, "第一角度", notes);
-    event.secondary_angle_deg =
-        FirstOf(numbers.secondary, ReportQuantity::Angle, true, "第二角度", notes);
-    event.source_isocentre_cm = FirstOf(numbers.source_isocentre, ReportQuantity::Distance, false,
-                                        "焦点-アイソセンター間距離", notes);
-    event.source_reference_cm = FirstOf(numbers.source_reference, ReportQuantity::Distance, false,
-                                        "焦点-基準点間距離", notes);
-    event.field_area_cm2 =
-        FirstOf(numbers.field_area, ReportQuantity::Area, false, "照射野面積", notes);
+    std::vector<EventNote>& notes = event.notes;
+    if (event.plane == AcquisitionPlane::Unknown) {
+        notes.push_back({"plane-unknown",
+                         {"撮影面（単一・A・B）が分からないため「不明」の面として数えます",
+                          "the acquisition plane (single, A, B) is not known; counted as unknown"},
+                         event.plane_text});
+    }
+    event.tube_voltage_kv = TubeVoltageOf(numbers.kvp, notes);
+    NoteValue(notes, kTubeVoltageName, ReportQuantity::TubeVoltage, event.tube_voltage_kv);
+    const struct {
+        ReportValue IrradiationEvent::*member;
+        const std::vector<NumericItem>& items;
+        ReportQuantity quantity;
+        bool negative_allowed;
+        const Name& name;
+    } values[] = {
+        {&IrradiationEvent::kar_mgy, numbers.kar, ReportQuantity::DoseRp, false, kDoseRpName},
+        {&IrradiationEvent::pka_gycm2, numbers.pka, ReportQuantity::DoseAreaProduct, false,
+         kDapName},
+        {&IrradiationEvent::primary_angle_deg, numbers.primary, ReportQuantity::Angle, true,
+         kPrimaryName},
+        {&IrradiationEvent::secondary_angle_deg, numbers.secondary, ReportQuantity::Angle, true,
+         kSecondaryName},
+        {&IrradiationEvent::source_isocentre_cm, numbers.source_isocentre, ReportQuantity::Distance,
+         false, kIsocentreName},
+        {&IrradiationEvent::source_reference_cm, numbers.source_reference, ReportQuantity::Distance,
+         false, kReferenceName},
+        {&IrradiationEvent::field_area_cm2, numbers.field_area, ReportQuantity::Area, false,
+         kAreaName},
+    };
+    for (const auto& v : values) {
+        event.*v.member = FirstOf(v.items, v.quantity, v.negative_allowed, v.name, notes);
+        NoteValue(notes, v.name, v.quantity, event.*v.member,
+                  v.quantity == ReportQuantity::Angle ? kUnknownProjection : kNotUsed);
+    }
+    // Without both angles the event joins its plane's group of unknown projection; the
+    // distances are read for the user and not used by the calculation.
+    for (const Name* name : {&kPrimaryName, &kSecondaryName}) {
+        const ReportValue& angle =
+            name == &kPrimaryName ? event.primary_angle_deg : event.secondary_angle_deg;
+        if (!angle.present) {
+            notes.push_back(
+                {"angle-missing",
+                 {std::string(name->japanese) + "がありません。投影は「角度不明」に入ります",
+                  std::string(name->english) +
+                      " is missing; the event counts as of unknown projection"},
+                 ""});
+        }
+    }
+    for (const Name* name : {&kIsocentreName, &kReferenceName}) {
+        const ReportValue& distance =
+            name == &kIsocentreName ? event.source_isocentre_cm : event.source_reference_cm;
+        if (!distance.present) {
+            notes.push_back(
+                {"distance-missing",
+                 {std::string(name->japanese) + "がありません（計算には使いません）",
+                  std::string(name->english) + " is missing (the calculation does not use it)"},
+                 ""});
+        }
+    }
     return event;
 }
 
-FilterLayer Reader::ReadFilter(DcmItem& container) {
+FilterLayer Reader::ReadFilter(DcmItem& container, std::vector<EventNote>& notes) {
     const ConceptCodes& c = Codes();
     FilterLayer layer;
     std::vector<NumericItem> minimum;
     std::vector<NumericItem> maximum;
     Visit(container, 0, too_deep_, [&](DcmItem& item, const std::string&, const Code& name, int) {
-        if (name.value == c.filter_material) {
+        if (name.value == c.filter_type) {
+            layer.no_filter = ReadCode(item, DCM_ConceptCodeSequence).value == c.no_filter;
+        } else if (name.value == c.filter_material) {
             const Code material = ReadCode(item, DCM_ConceptCodeSequence);
             layer.material_code = EscapeBytes(material.value);
             layer.material_name = Text(Trim(material.meaning));
@@ -478,21 +637,31 @@ FilterLayer Reader::ReadFilter(DcmItem& container) {
         return true;
     });
     // A range (minimum != maximum) counts as its middle.
-    const ReportValue low = minimum.empty()
-                                ? ReportValue{}
-                                : ToValue(minimum.front(), ReportQuantity::Thickness, false);
-    const ReportValue high = maximum.empty()
-                                 ? ReportValue{}
-                                 : ToValue(maximum.front(), ReportQuantity::Thickness, false);
+    const ReportValue low =
+        FirstOf(minimum, ReportQuantity::Thickness, false, kThicknessName, notes);
+    const ReportValue high =
+        FirstOf(maximum, ReportQuantity::Thickness, false, kThicknessName, notes);
     if (low.present && high.present && low.Usable() && high.Usable()) {
         layer.thickness_mm = low;
         layer.thickness_mm.value = (*low.value + *high.value) / 2;
+        if (*low.value != *high.value) {
+            const std::string middle = ShortestNumberText(*layer.thickness_mm.value);
+            layer.thickness_mm.as_read = low.as_read + " – " + high.as_read;
+            notes.push_back(
+                {"filter-range",
+                 {"フィルター厚が範囲で書かれているため、中央の " + middle + " mm を使います",
+                  "the filter thickness is a range; its middle, " + middle + " mm, is used"},
+                 layer.thickness_mm.as_read});
+        }
     } else if (low.present && !low.Usable()) {
         layer.thickness_mm = low;
     } else if (high.present && !high.Usable()) {
         layer.thickness_mm = high;
     } else {
         layer.thickness_mm = low.present ? low : high;
+    }
+    if (layer.thickness_mm.Usable()) {
+        NoteValue(notes, kThicknessName, ReportQuantity::Thickness, layer.thickness_mm);
     }
     return layer;
 }
@@ -520,7 +689,7 @@ void Reader::ReadAccumulated(DcmItem& container) {
     const ConceptCodes& c = Codes();
     AccumulatedTotals totals;
     std::string plane_text;
-    std::vector<std::string> notes;
+    std::vector<EventNote> notes;
     std::vector<NumericItem> pka;
     std::vector<NumericItem> kar;
     Visit(container, 0, too_deep_,
@@ -538,11 +707,11 @@ void Reader::ReadAccumulated(DcmItem& container) {
               }
               return true;
           });
-    totals.pka_gycm2 =
-        FirstOf(pka, ReportQuantity::DoseAreaProduct, false, "面積線量の合計", notes);
-    totals.kar_mgy = FirstOf(kar, ReportQuantity::DoseRp, false, "線量(RP)の合計", notes);
-    for (const std::string& note : notes) {
-        report_.notes.push_back("累積線量（" + PlaneLabel(totals.plane) + "）: " + note);
+    totals.pka_gycm2 = FirstOf(pka, ReportQuantity::DoseAreaProduct, false, kDapTotalName, notes);
+    totals.kar_mgy = FirstOf(kar, ReportQuantity::DoseRp, false, kDoseRpTotalName, notes);
+    for (const EventNote& note : notes) {
+        report_.notes.push_back("累積線量（" + PlaneLabel(totals.plane) +
+                                "）: " + note.text.japanese);
     }
     report_.totals.push_back(totals);
 }

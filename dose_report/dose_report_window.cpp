@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
@@ -31,6 +32,9 @@ const char* const kNoDeviceMessage =
     "作業フォルダーに装置データファイルがありません。先に装置データを作成して下さい。";
 const char* const kNothingCheckedMessage = "表に追加する投影にチェックを入れて下さい。";
 const QColor kReasonColour(0xB0, 0x00, 0x20);
+const QColor kNoteColour(0x8A, 0x5A, 0x00);
+
+Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -107,6 +111,24 @@ QString Optional(const std::optional<double>& value, QString (*show)(double)) {
     return value ? show(*value) : QStringLiteral("なし");
 }
 
+// An event's notes: how many, the first one, and all of them with the values as read in
+// the tooltip.
+QTableWidgetItem* NotesCell(const std::vector<EventNote>& notes) {
+    if (notes.empty()) {
+        return Cell(QString());
+    }
+    QStringList lines;
+    for (const EventNote& note : notes) {
+        lines << "・" + Q(note.text.japanese) +
+                     (note.value.empty() ? "" : "（" + Q(note.value) + "）");
+    }
+    QTableWidgetItem* cell =
+        Cell(QString("%1 件: %2").arg(notes.size()).arg(Q(notes.front().text.japanese)));
+    cell->setForeground(kNoteColour);
+    cell->setToolTip(lines.join("\n"));
+    return cell;
+}
+
 }  // namespace
 
 DoseReportWindow::DoseReportWindow(const ReferenceTables& tables,
@@ -149,7 +171,7 @@ void DoseReportWindow::BuildWindow() {
 
     events_ = NamedTable("ReportEvents", {"開始時刻", "種類", "面", "kV", "Cu (mm)", "Al (mm)",
                                           "Ka,r (mGy)", "P_KA (Gy·cm²)", "第一角度", "第二角度",
-                                          "投影", "皮膚線量 (mGy) ／ 計算しなかった理由"});
+                                          "投影", "皮膚線量 (mGy) ／ 計算しなかった理由", "注記"});
     groups_ = NamedTable("ReportGroups", {"表に追加", "面", "投影", "件数", "ΣKa,r (mGy)",
                                           "ΣP_KA (Gy·cm²)", "Σ皮膚線量 (mGy)"});
     add_button_ = new QPushButton("表に追加");
@@ -244,6 +266,12 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
 bool DoseReportWindow::Calculate(const std::string& device, const std::string& fsd_text) {
     try {
         result_ = CalculateDoseReports(*state_, reports_, {device, fsd_text, model_}, thresholds_);
+        // The engine's own words go to the log; the window shows the program's message.
+        for (const EventCalculation& e : result_.events) {
+            if (!e.detail.empty()) {
+                qCWarning(lcCalculation, "report event not calculated: %s", e.detail.c_str());
+            }
+        }
     } catch (const FileError& error) {
         messages_.Tell(Q(error.what()), MessageIcon::Exclamation);
         return false;
@@ -318,15 +346,16 @@ void DoseReportWindow::ShowEvents() {
         for (int column = 0; column < 11; ++column) {
             events_->setItem(row, column, Cell(cells[column], column >= 3 && column <= 9));
         }
-        QTableWidgetItem* last = nullptr;
+        QTableWidgetItem* result = nullptr;
         if (e.status == EventStatus::Calculated) {
-            last = Cell(Q(e.displays[kSkinDoseDisplay].value_or("")), true);
+            result = Cell(Q(e.displays[kSkinDoseDisplay].value_or("")), true);
         } else {
-            last = Cell(Q(e.reason));
-            last->setForeground(kReasonColour);
-            last->setToolTip(Q(e.reason));
+            result = Cell(Q(e.reason.japanese));
+            result->setForeground(kReasonColour);
+            result->setToolTip(Q(e.reason.japanese));
         }
-        events_->setItem(row, 11, last);
+        events_->setItem(row, 11, result);
+        events_->setItem(row, 12, NotesCell(e.notes));
         ++row;
     }
     events_->resizeColumnsToContents();
@@ -378,6 +407,9 @@ void DoseReportWindow::ShowSummary() {
                  .arg(s.calculated)
                  .arg(s.not_calculated)
                  .arg(s.duplicates)
+          << QString("注記: %1 件（%2 イベント。各イベントの「注記」列）")
+                 .arg(s.event_notes)
+                 .arg(s.events_with_notes)
           << QString("Ka,r: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")
                  .arg(Kerma(s.KarCalculated), Kerma(s.KarNotIncluded), Optional(s.ReportKar, Kerma))
           << QString("P_KA: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")

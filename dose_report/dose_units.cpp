@@ -1,6 +1,7 @@
 #include "dose_report/dose_units.h"
 
 #include <array>
+#include <numbers>
 #include <string_view>
 
 namespace korvex {
@@ -14,7 +15,9 @@ struct UnitEntry {
 
 // The standard gives Dose (RP) in Gy and the dose-area product in Gy.m2 (PS3.16 TID 10003);
 // the other forms were found in files of real units.
-constexpr std::array<UnitEntry, 23> kUnits{{
+constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
+
+constexpr std::array<UnitEntry, 24> kUnits{{
     {ReportQuantity::DoseRp, "Gy", 1000.0},
     {ReportQuantity::DoseRp, "mGy", 1.0},
     {ReportQuantity::DoseAreaProduct, "Gy.m2", 1.0e4},
@@ -29,6 +32,7 @@ constexpr std::array<UnitEntry, 23> kUnits{{
     {ReportQuantity::Thickness, "cm", 10.0},
     {ReportQuantity::Thickness, "um", 0.001},
     {ReportQuantity::Angle, "deg", 1.0},
+    {ReportQuantity::Angle, "rad", kDegreesPerRadian},
     {ReportQuantity::Distance, "mm", 0.1},
     {ReportQuantity::Distance, "cm", 1.0},
     {ReportQuantity::Distance, "m", 100.0},
@@ -68,6 +72,25 @@ std::string_view ProgramUnit(ReportQuantity quantity) {
             return "cm";
         case ReportQuantity::Area:
             return "cm²";
+    }
+    return "";
+}
+
+std::string_view TemplateUnit(ReportQuantity quantity) {
+    switch (quantity) {
+        case ReportQuantity::DoseRp:
+            return "Gy";
+        case ReportQuantity::DoseAreaProduct:
+            return "Gy.m2";
+        case ReportQuantity::TubeVoltage:
+            return "kV";
+        case ReportQuantity::Thickness:
+        case ReportQuantity::Distance:
+            return "mm";
+        case ReportQuantity::Angle:
+            return "deg";
+        case ReportQuantity::Area:
+            return "m2";
     }
     return "";
 }

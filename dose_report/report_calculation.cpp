@@ -68,47 +68,67 @@ std::string TimeKey(const std::string& date_time) {
     return digits + "." + fraction;
 }
 
+// Reasons joined for the user, in both languages.
+void AddReason(UserText& reasons, const UserText& reason) {
+    reasons.japanese += (reasons.japanese.empty() ? "" : "、") + reason.japanese;
+    reasons.english += (reasons.english.empty() ? "" : "; ") + reason.english;
+}
+
 // The value when the calculation can use it; otherwise the reason is added.
-std::optional<double> Required(const ReportValue& value, const std::string& name,
-                               std::vector<std::string>& reasons) {
+std::optional<double> Required(const ReportValue& value, const UserText& name, UserText& reasons) {
     if (!value.present) {
-        reasons.push_back(name + "がありません");
+        AddReason(reasons, {name.japanese + "がありません", name.english + " is missing"});
         return std::nullopt;
     }
     if (!value.Usable()) {
-        reasons.push_back(name + ": " + value.problem);
+        AddReason(reasons, {name.japanese + ": " + value.problem.japanese,
+                            name.english + ": " + value.problem.english});
         return std::nullopt;
     }
     if (*value.value == 0) {
-        reasons.push_back(name + "が 0 です");
+        AddReason(reasons, {name.japanese + "が 0 です", name.english + " is 0"});
     }
     return value.value;
 }
 
-std::string FilterName(const FilterLayer& layer) {
+UserText FilterName(const FilterLayer& layer) {
     switch (layer.material) {
         case FilterMaterial::Copper:
-            return "銅フィルター";
+            return {"銅フィルター", "the copper filter"};
         case FilterMaterial::Aluminium:
-            return "アルミフィルター";
+            return {"アルミフィルター", "the aluminium filter"};
         case FilterMaterial::Other:
             break;
     }
     if (layer.material_code.empty()) {
-        return "材質の書かれていないフィルター";
+        return {"材質の書かれていないフィルター", "a filter without material"};
     }
     const std::string name =
         layer.material_name.empty() ? layer.material_code : layer.material_name;
-    return "フィルター「" + name + "」";
+    return {"フィルター「" + name + "」", "the filter \"" + name + "\""};
+}
+
+std::string Millimetres(double mm) {
+    return ShortestNumberText(mm) + " mm";
 }
 
 // The event's added filters when it lists any (a listed material at 0 mm counts 0, copper
-// or aluminium not listed count 0), otherwise the device's.
+// or aluminium not listed count 0, a container whose type is "No filter" stands for none),
+// otherwise the device's.
 void TakeFilters(const IrradiationEvent& event, const LoadedDevice& device, EventCalculation& out,
-                 std::vector<std::string>& reasons) {
+                 UserText& reasons) {
     if (!event.has_filter_container) {
         out.AddedAluminium = device.AddedAluminiumMm;
         out.AddedCopper = device.AddedCopperMm;
+        const std::string used = "Al " + Millimetres(device.AddedAluminiumMm) + "、Cu " +
+                                 Millimetres(device.AddedCopperMm);
+        out.notes.push_back(
+            {"filters-from-device",
+             {"付加フィルターの記載がないため、装置データの値（" + used + "）を使います",
+              "no added filter is listed; the device's (Al " +
+                  Millimetres(device.AddedAluminiumMm) + ", Cu " +
+                  Millimetres(device.AddedCopperMm) + ") are used"},
+             ""});
         return;
     }
     out.filters_from_event = true;
@@ -117,17 +137,38 @@ void TakeFilters(const IrradiationEvent& event, const LoadedDevice& device, Even
     bool known = true;
     for (const FilterLayer& layer : event.filters) {
         const ReportValue& thickness = layer.thickness_mm;
+        if (layer.no_filter && layer.material_code.empty() && !thickness.present) {
+            out.notes.push_back({"no-filter",
+                                 {"フィルターの種類が「No filter」（付加フィルターなし）です",
+                                  "the filter type is \"No filter\" (no added filter)"},
+                                 ""});
+            continue;
+        }
+        const UserText name = FilterName(layer);
         if (!thickness.Usable()) {
-            reasons.push_back(FilterName(layer) +
-                              "の厚さ: " + (thickness.present ? thickness.problem : "ありません"));
+            AddReason(
+                reasons,
+                thickness.present
+                    ? UserText{name.japanese + "の厚さ: " + thickness.problem.japanese,
+                               "thickness of " + name.english + ": " + thickness.problem.english}
+                    : UserText{name.japanese + "の厚さがありません",
+                               "thickness of " + name.english + " is missing"});
             known = false;
         } else if (layer.material == FilterMaterial::Copper) {
             copper += *thickness.value;
         } else if (layer.material == FilterMaterial::Aluminium) {
             aluminium += *thickness.value;
         } else if (*thickness.value > 0) {
-            reasons.push_back(FilterName(layer) + "が " + ShortestNumberText(*thickness.value) +
-                              " mm あります（銅とアルミ以外は計算に入れられません）");
+            AddReason(reasons,
+                      {name.japanese + "が " + Millimetres(*thickness.value) +
+                           " あります（銅とアルミ以外は計算に入れられません）",
+                       name.english + " of " + Millimetres(*thickness.value) +
+                           " (filters other than copper and aluminium cannot be calculated)"});
+        } else {
+            out.notes.push_back({"filter-zero",
+                                 {name.japanese + "は 0 mm です（計算に影響しません）",
+                                  name.english + " is 0 mm (no effect on the calculation)"},
+                                 thickness.as_read});
         }
     }
     if (known) {
@@ -141,14 +182,13 @@ EventCalculation TakeInputs(const IrradiationEvent& event, const LoadedDevice& d
     out.plane = event.plane;
     out.PrimaryAngle = event.primary_angle_deg.value;
     out.SecondaryAngle = event.secondary_angle_deg.value;
-    std::vector<std::string> reasons;
-    out.Kar = Required(event.kar_mgy, "Ka,r（線量(RP)）", reasons);
-    out.Pka = Required(event.pka_gycm2, "P_KA（面積線量）", reasons);
-    out.TubeVoltage = Required(event.tube_voltage_kv, "管電圧", reasons);
+    out.notes = event.notes;
+    UserText reasons;
+    out.Kar = Required(event.kar_mgy, {"Ka,r（線量(RP)）", "Ka,r (Dose (RP))"}, reasons);
+    out.Pka = Required(event.pka_gycm2, {"P_KA（面積線量）", "P_KA (Dose Area Product)"}, reasons);
+    out.TubeVoltage = Required(event.tube_voltage_kv, {"管電圧", "the tube voltage"}, reasons);
     TakeFilters(event, device, out, reasons);
-    for (const std::string& reason : reasons) {
-        out.reason += (out.reason.empty() ? "" : "、") + reason;
-    }
+    out.reason = reasons;
     return out;
 }
 
@@ -168,10 +208,14 @@ std::vector<EventCalculation> CollectEvents(const std::vector<DoseReport>& repor
             if (!event.uid.empty()) {
                 const auto [first, inserted] = seen.emplace(event.uid, std::pair(r, event.number));
                 if (!inserted) {
+                    const std::string file = reports[first->second.first].path.filename().string();
+                    const std::string number = std::to_string(first->second.second);
                     out.status = EventStatus::Duplicate;
-                    out.reason = "「" + reports[first->second.first].path.filename().string() +
-                                 "」のイベント " + std::to_string(first->second.second) +
-                                 " と同じ UID です（1 回だけ数えます）";
+                    out.reason = {
+                        "「" + file + "」のイベント " + number +
+                            " と同じ UID です（1 回だけ数えます）",
+                        "the same UID as event " + number + " of \"" + file + "\" (counted once)"};
+                    out.notes.push_back({"duplicate", out.reason, event.uid});
                 }
             }
             keyed.emplace_back(TimeKey(event.date_time), std::move(out));
@@ -199,14 +243,21 @@ void CalculateEvent(EngineState& state, ExposureForm& form, const std::string& f
     form.Enter(ExposureField::Pka, ShortestNumberText(*out.Pka));
     form.Enter(ExposureField::FocusSkinDistance, fsd_text);
     if (!form.ChooseShape(FieldShapeKind::Square)) {
-        out.reason = "照射野の大きさを求められません";
+        out.reason = {"照射野の大きさを求められません", "the field size cannot be found"};
         return;
     }
     const CalculationOutcome outcome = form.Calculate();
     if (outcome.result != CalculationOutcome::Result::Succeeded) {
+        // The program's own message for the user; the engine's words are the detail.
         const std::string message = outcome.message ? Trimmed(outcome.message->text) : "";
-        out.reason =
-            "計算できません（" + message + (message.empty() ? "" : ": ") + outcome.reason + "）";
+        const char* english = outcome.result == CalculationOutcome::Result::DepthStepFailed
+                                  ? "the depth dose cannot be calculated"
+                              : outcome.result == CalculationOutcome::Result::MissingInput
+                                  ? "an input is missing"
+                                  : "the calculation failed";
+        out.reason = {"計算できません（" + message + "）",
+                      std::string("cannot be calculated (") + english + ")"};
+        out.detail = outcome.reason;
         return;
     }
     out.status = EventStatus::Calculated;
@@ -217,6 +268,8 @@ void CalculateEvent(EngineState& state, ExposureForm& form, const std::string& f
 
 void CountEvents(const std::vector<EventCalculation>& events, ReportSummary& s) {
     for (const EventCalculation& event : events) {
+        s.event_notes += static_cast<int>(event.notes.size());
+        s.events_with_notes += event.notes.empty() ? 0 : 1;
         if (event.status == EventStatus::Duplicate) {
             ++s.duplicates;
         } else if (event.status == EventStatus::Calculated) {
@@ -271,7 +324,7 @@ void CrossCheck(const std::vector<DoseReport>& reports, const std::vector<EventC
             for (const ReportValue* value : {&totals.kar_mgy, &totals.pka_gycm2}) {
                 if (value->present && !value->Usable()) {
                     s.notes.push_back("「" + report.path.filename().string() +
-                                      "」の累積値を使えません: " + value->problem);
+                                      "」の累積値を使えません: " + value->problem.japanese);
                 }
             }
         }
@@ -350,6 +403,11 @@ ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<Dos
     }
     result.groups = GroupProjections(result.events);
     result.summary = Summarise(reports, result.events, result.groups, thresholds);
+    if (options.fsd_text.empty()) {
+        result.summary.notes.push_back(
+            "焦点-入射表面間距離は、全イベントに装置の患者照射基準点の " + result.fsd_text +
+            " cm を使っています。");
+    }
     return result;
 }
 

@@ -31,7 +31,10 @@ struct EventCalculation {
     size_t event_index = 0;   // into that report's events
     AcquisitionPlane plane = AcquisitionPlane::Unknown;
     EventStatus status = EventStatus::NotCalculated;
-    std::string reason;  // why not calculated, or of which event it is a duplicate
+    UserText reason;     // why not calculated, or of which event it is a duplicate
+    std::string detail;  // the engine's own words when it failed, for the log and JSON
+    // Everything the reader and the calculation noticed about the event, in order.
+    std::vector<EventNote> notes;
 
     // Inputs; those the report gives are set even when the event is not calculated.
     std::optional<double> TubeVoltage;     // kV
@@ -97,6 +100,8 @@ struct ReportSummary {
     double PkaNotIncluded = 0;         // Gy*cm^2
     int not_included_without_kar = 0;  // not calculated events whose Ka,r is unknown
     int not_included_without_pka = 0;
+    int event_notes = 0;              // notes of all events
+    int events_with_notes = 0;        // events with at least one note
     std::optional<double> ReportKar;  // sum of the reports' own totals, mGy
     std::optional<double> ReportPka;  // Gy*cm^2
     std::vector<PlaneCrossCheck> planes;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +15,35 @@
 #include "tests/fixtures/typical_device.h"
 
 namespace korvex::cli {
+
+// The user's language for the tool while it lives (LC_ALL; LC_MESSAGES and LANG cleared),
+// then the environment as it was.
+class ScopedLanguage {
+  public:
+    explicit ScopedLanguage(const char* locale) {
+        for (const char* name : kNames) {
+            const char* value = std::getenv(name);
+            saved_.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(name);
+        }
+        setenv("LC_ALL", locale, 1);
+    }
+    ~ScopedLanguage() {
+        for (size_t i = 0; i < std::size(kNames); ++i) {
+            if (saved_[i]) {
+                setenv(kNames[i], saved_[i]->c_str(), 1);
+            } else {
+                unsetenv(kNames[i]);
+            }
+        }
+    }
+    ScopedLanguage(const ScopedLanguage&) = delete;
+    ScopedLanguage& operator=(const ScopedLanguage&) = delete;
+
+  private:
+    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    std::vector<std::optional<std::string>> saved_;
+};
 
 // A synthetic working folder with the typical device; runs the tool in this process and
 // keeps what it printed.

@@ -15,6 +15,7 @@ namespace {
 
 class ReportCommandTest : public CliTest {
   protected:
+    ScopedLanguage language_{"ja_JP.UTF-8"};  // the reasons these tests quote
     std::string Fixture(const std::string& name, const fixtures::FixtureReport& report) {
         const std::filesystem::path path = folder_.path() / (name + ".dcm");
         fixtures::WriteDoseReportFile(path, report);
@@ -106,9 +107,51 @@ TEST_F(ReportCommandTest, TheModelIsNamedEverywhereAndOnlyTheValidatedOneIsUncer
 
     ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--format", "csv"}), 0);
     const std::string csv = out_.str();
-    EXPECT_NE(csv.find(",SkinDoseUncertainty,Model\r\n"), std::string::npos);
-    EXPECT_NE(csv.find(",validated\r\n"), std::string::npos);
+    EXPECT_NE(csv.find(",SkinDoseUncertainty,Model,Notes\r\n"), std::string::npos);
+    EXPECT_NE(csv.find(",validated,"), std::string::npos);
     EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--model", "exact"}), 2);
+}
+
+TEST_F(ReportCommandTest, NotesAndReasonsInTheUsersLanguageTheEnginesWordsApart) {
+    fixtures::FixtureReport report = fixtures::RealWorldNotesReport();
+    report.events[2].kvp = {{"150", "kV"}};  // beyond the engine's grid
+    const std::string file = Fixture("notes", report);
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
+    const Json japanese = Output();
+    const Json& refused = japanese["Events"][2];
+    EXPECT_EQ(refused["NotCalculated"], "計算できません（???  正しく計算できませんでした  ???）");
+    EXPECT_NE(refused["NotCalculatedDetail"].get<std::string>().find("kernel energy"),
+              std::string::npos);
+    const Json& gon = japanese["Events"][6]["Notes"][0];
+    EXPECT_EQ(gon["Code"], "value-not-used");
+    EXPECT_EQ(gon["Value"], "30 gon");
+    EXPECT_EQ(gon["Text"],
+              "第一角度: 単位「gon」は使えません（使いません。投影は「角度不明」に入ります）");
+    EXPECT_EQ(japanese["Events"][0]["Notes"].size(), 2u);
+    EXPECT_EQ(japanese["Summary"]["EventNotes"], 8);
+    EXPECT_EQ(japanese["Summary"]["EventsWithNotes"], 6);
+
+    {
+        ScopedLanguage english("en_GB.UTF-8");
+        ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
+        const Json in_english = Output();
+        EXPECT_EQ(in_english["Events"][2]["NotCalculated"],
+                  "cannot be calculated (the calculation failed)");
+        EXPECT_EQ(in_english["Events"][5]["NotCalculated"], "Ka,r (Dose (RP)) is missing");
+        EXPECT_EQ(in_english["Events"][6]["Notes"][0]["Text"],
+                  "Positioner Primary Angle: the unit \"gon\" is not known (not used; the event "
+                  "counts as of unknown projection)");
+        ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--format", "csv"}), 0);
+        EXPECT_NE(out_.str().find(",\"value-not-used: Positioner Primary Angle: the unit "),
+                  std::string::npos)
+            << out_.str();
+    }
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--format", "csv"}), 0);
+    EXPECT_NE(
+        out_.str().find(",plane-unknown: 撮影面（単一・A・B）が分からないため「不明」の面として"
+                        "数えます [Lateral tube]\r\n"),
+        std::string::npos)
+        << out_.str();
 }
 
 // Each event's numbers and displays are what `calc` prints for the same device, kV, Ka,r,

@@ -95,12 +95,12 @@ TEST_F(DoseReportReaderTest, EmptyAndZeroValuesAreKeptWithTheirReason) {
     ASSERT_EQ(empty.events.size(), 5u);
     EXPECT_TRUE(empty.events[0].kar_mgy.present);
     EXPECT_FALSE(empty.events[0].kar_mgy.Usable());
-    EXPECT_EQ(empty.events[0].kar_mgy.problem, "値が空です（Value unknown）");
-    EXPECT_EQ(empty.events[1].pka_gycm2.problem, "値が空です");
-    EXPECT_EQ(empty.events[2].tube_voltage_kv.problem, "値が空です");
+    EXPECT_EQ(empty.events[0].kar_mgy.problem.japanese, "値が空です（Value unknown）");
+    EXPECT_EQ(empty.events[1].pka_gycm2.problem.japanese, "値が空です");
+    EXPECT_EQ(empty.events[2].tube_voltage_kv.problem.japanese, "値が空です");
     EXPECT_EQ(empty.events[2].tube_voltage_kv.unit, "kV");
     EXPECT_TRUE(empty.events[3].kar_mgy.Usable());
-    EXPECT_EQ(empty.events[4].kar_mgy.problem, "値が空です");
+    EXPECT_EQ(empty.events[4].kar_mgy.problem.japanese, "値が空です");
     EXPECT_FALSE(empty.events[4].primary_angle_deg.Usable());
 
     const DoseReport zero = Read("zero", fixtures::ZeroValuesReport());
@@ -175,8 +175,8 @@ TEST_F(DoseReportReaderTest, EveryUnitOfRealFilesAndUnknownOnesWithTheirReason) 
         EXPECT_DOUBLE_EQ(*report.events[i].pka_gycm2.value, 1);
     }
     EXPECT_FALSE(report.events[6].kar_mgy.Usable());
-    EXPECT_EQ(report.events[6].kar_mgy.problem, "単位「R」は使えません");
-    EXPECT_EQ(report.events[7].pka_gycm2.problem, "単位「Gy*cm2」は使えません");
+    EXPECT_EQ(report.events[6].kar_mgy.problem.japanese, "単位「R」は使えません");
+    EXPECT_EQ(report.events[7].pka_gycm2.problem.japanese, "単位「Gy*cm2」は使えません");
 }
 
 TEST_F(DoseReportReaderTest, AbsurdAndNegativeValuesAreRefusedWithTheirReason) {
@@ -185,9 +185,9 @@ TEST_F(DoseReportReaderTest, AbsurdAndNegativeValuesAreRefusedWithTheirReason) {
     absurd.events[1].dap = fixtures::FixtureNumber{"-0.0001", "Gy.m2"};
     absurd.events[2].kvp = {{"8O", "kV"}};
     const DoseReport report = Read("absurd", absurd);
-    EXPECT_EQ(report.events[0].kar_mgy.problem, "値が大きすぎます");
-    EXPECT_EQ(report.events[1].pka_gycm2.problem, "負の値です（-1）");
-    EXPECT_EQ(report.events[2].tube_voltage_kv.problem, "数値として読めません（\"8O\"）");
+    EXPECT_EQ(report.events[0].kar_mgy.problem.japanese, "値が大きすぎます");
+    EXPECT_EQ(report.events[1].pka_gycm2.problem.japanese, "負の値です（-1）");
+    EXPECT_EQ(report.events[2].tube_voltage_kv.problem.japanese, "数値として読めません（\"8O\"）");
 }
 
 TEST_F(DoseReportReaderTest, ReportWithoutEventsReadsWithANote) {

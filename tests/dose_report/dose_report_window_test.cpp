@@ -183,6 +183,29 @@ TEST_F(DoseReportWindowTest, TheMainWindowsModelCalculatesTheReportAndIsNamed) {
     EXPECT_EQ(state_->results.Row(1).Model(), DoseModel::Legacy);
 }
 
+TEST_F(DoseReportWindowTest, EveryEventsNotesAreShownAndCounted) {
+    const std::filesystem::path notes = folder_.path() / "notes.dcm";
+    fixtures::WriteDoseReportFile(notes, fixtures::RealWorldNotesReport());
+    Open({QString::fromStdString(notes.string())});
+    ASSERT_NE(Report(), nullptr);
+    QTableWidget* events = Table("ReportEvents");
+    ASSERT_EQ(events->columnCount(), 13);
+    EXPECT_EQ(events->horizontalHeaderItem(12)->text(), "注記");
+    // The first note in the cell, all of them with the values as read in its tooltip.
+    EXPECT_EQ(EventCell(0, 12),
+              "2 件: 第一角度は規格の単位 deg ではなく「°」で書かれています（換算して使います）");
+    EXPECT_NE(events->item(0, 12)->toolTip().indexOf("（-10 °）"), -1)
+        << events->item(0, 12)->toolTip().toStdString();
+    EXPECT_EQ(EventCell(6, 10), "角度不明");
+    EXPECT_NE(EventCell(6, 12).indexOf("単位「gon」は使えません"), -1);
+    EXPECT_EQ(Table("ReportEvents")->item(5, 11)->text(), "Ka,r（線量(RP)）がありません");
+    EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("注記: 9 件（7 イベント"),
+              -1);
+    // A standard report's events have none.
+    Open({QString::fromStdString(report_.string())});
+    EXPECT_EQ(EventCell(0, 12), "");
+}
+
 TEST_F(DoseReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
     Open({QString::fromStdString(report_.string())});
     ASSERT_NE(Report(), nullptr);

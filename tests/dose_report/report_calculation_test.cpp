@@ -117,12 +117,111 @@ TEST_F(ReportCalculationTest, EachEventIsTheExposureOfItsOwnInputs) {
     }
 }
 
+// The codes of an event's notes, in order.
+std::vector<std::string> Codes(const EventCalculation& event) {
+    std::vector<std::string> codes;
+    for (const EventNote& note : event.notes) {
+        codes.push_back(note.code);
+    }
+    return codes;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST_F(ReportCalculationTest, RealEventsOnceRefusedAreCalculated) {
+    // A filter container of the type "No filter" stands for no added filter; alone it
+    // leaves the event without one, beside a copper filter it adds nothing.
+    const ReportCalculation none = Calculate({Read("none", fixtures::NoFilterTypeReport())});
+    ASSERT_EQ(Statuses(none), (std::vector<EventStatus>{kCalc, kCalc}));
+    EXPECT_EQ(*none.events[0].AddedCopper, 0);
+    EXPECT_EQ(*none.events[0].AddedAluminium, 0);
+    EXPECT_EQ(*none.events[1].AddedCopper, 0.3);
+    EXPECT_EQ(Codes(none.events[0]), Strings{"no-filter"});
+    ExpectSameAsOneExposure(none.events[0], "85");
+
+    // Fields of 0.3, 0.5 and 0.9 cm at the reference point, by both models.
+    const DoseReport small = Read("small", fixtures::SmallFieldReport());
+    for (const DoseModel model : kDoseModels) {
+        EngineState state(LoadReferenceTables(folder_.path()), folder_.path());
+        const ReportCalculation result =
+            CalculateDoseReports(state, {small}, {"room1.kvx2", "", model}, {});
+        ASSERT_EQ(Statuses(result), (std::vector<EventStatus>{kCalc, kCalc, kCalc}))
+            << result.events[0].reason.japanese << result.events[0].detail;
+        EXPECT_EQ(result.events[0].field_size_text, "0.30");
+        EXPECT_EQ(result.events[1].field_size_text, "0.50");
+        EXPECT_EQ(result.events[2].field_size_text, "0.90");
+        EXPECT_LT(result.events[0].calc.SkinDose, result.events[2].calc.SkinDose);
+    }
+}
+
+TEST_F(ReportCalculationTest, EveryNoteSaysWhatWasReadAndWhatWasDone) {
+    const ReportCalculation real = Calculate({Read("real", fixtures::RealWorldNotesReport())});
+    ASSERT_EQ(real.events.size(), 7u);
+    const auto& e = real.events;
+    // "°" and "rad" are angles in other units, read and converted; "gon" is not known, so
+    // the event is of unknown projection, and says so.
+    EXPECT_EQ(Codes(e[0]), (Strings{"unit-converted", "unit-converted"}));
+    EXPECT_EQ(e[0].notes[0].value, "30 °");
+    EXPECT_EQ(*e[0].PrimaryAngle, 30);
+    EXPECT_NEAR(*e[1].PrimaryAngle, 28.6479, 1e-4);
+    EXPECT_EQ(Codes(e[6]), Strings{"value-not-used"});
+    EXPECT_EQ(e[6].notes[0].value, "30 gon");
+    EXPECT_EQ(e[6].notes[0].text.japanese,
+              "第一角度: 単位「gon」は使えません（使いません。投影は「角度不明」に入ります）");
+    EXPECT_EQ(real.groups[static_cast<size_t>(e[6].group)].label, "角度不明");
+    // A per-pulse list, the distances missing, a plane not known, an angle missing.
+    EXPECT_EQ(Codes(e[2]), Strings{"kv-mean"});
+    EXPECT_EQ(e[2].notes[0].value, "70\\72\\0\\74 kV");
+    EXPECT_EQ(*e[2].TubeVoltage, 72);
+    EXPECT_EQ(Codes(e[3]), (Strings{"distance-missing", "distance-missing"}));
+    EXPECT_EQ(e[3].status, kCalc);
+    EXPECT_EQ(Codes(e[4]), Strings{"plane-unknown"});
+    EXPECT_EQ(e[4].notes[0].value, "Lateral tube");
+    EXPECT_EQ(Codes(e[5]), Strings{"angle-missing"});
+    EXPECT_EQ(e[5].status, kNot);
+    EXPECT_EQ(real.summary.event_notes, 9);
+    EXPECT_EQ(real.summary.events_with_notes, 7);
+
+    // Defaults assumed, ranges, other units, several items, filters at 0 mm, duplicates.
+    const ReportCalculation device = Calculate({Read("device", fixtures::NoFilterReport())});
+    EXPECT_EQ(Codes(device.events[0]), Strings{"filters-from-device"});
+    EXPECT_NE(device.events[0].notes[0].text.japanese.find("Al 1 mm、Cu 0.1 mm"), std::string::npos)
+        << device.events[0].notes[0].text.japanese;
+    const ReportCalculation range = Calculate({Read("range", fixtures::FilterRangeReport())});
+    EXPECT_EQ(Codes(range.events[0]), (Strings{"filter-range", "filter-range"}));
+    EXPECT_EQ(range.events[0].notes[0].value, "0.1 mm – 0.3 mm");
+    const ReportCalculation units = Calculate({Read("units", fixtures::UnitsReport())});
+    EXPECT_EQ(Codes(units.events[0]), (Strings{"unit-converted", "unit-converted"}));
+    EXPECT_EQ(units.events[0].notes[0].value, "10 mGy");
+    EXPECT_EQ(Codes(units.events[6]), Strings{"value-not-used"});
+    const ReportCalculation other = Calculate({Read("other", fixtures::OtherMaterialReport())});
+    EXPECT_EQ(Codes(other.events[0]), Strings{"filter-zero"});
+    const ReportCalculation zero = Calculate({Read("zero", fixtures::ZeroValuesReport())});
+    EXPECT_EQ(Codes(zero.events[4]), Strings{"kv-mean"});
+    // A standard report says nothing.
+    const ReportCalculation standard = Calculate({Read("standard", fixtures::StandardReport())});
+    EXPECT_EQ(standard.summary.event_notes, 0);
+
+    // Every note in both languages, and no Japanese in the English text.
+    for (const ReportCalculation* result : {&real, &device, &range, &units, &other, &zero}) {
+        for (const EventCalculation& event : result->events) {
+            for (const EventNote& note : event.notes) {
+                EXPECT_FALSE(note.text.japanese.empty()) << note.code;
+                EXPECT_FALSE(note.text.english.empty()) << note.code;
+                for (const unsigned char byte : note.text.english) {
+                    EXPECT_LT(byte, 0xE3) << note.text.english;  // no kana or kanji
+                }
+            }
+        }
+    }
+}
+
 TEST_F(ReportCalculationTest, EventsThatCannotBeCalculatedSayWhyAndCountAsNotIncluded) {
     const ReportCalculation empty = Calculate({Read("empty", fixtures::EmptyValuesReport())});
     ASSERT_EQ(Statuses(empty), (std::vector<EventStatus>{kNot, kNot, kNot, kCalc, kNot}));
-    EXPECT_EQ(empty.events[0].reason, "Ka,r（線量(RP)）: 値が空です（Value unknown）");
-    EXPECT_EQ(empty.events[1].reason, "P_KA（面積線量）: 値が空です");
-    EXPECT_EQ(empty.events[2].reason, "管電圧: 値が空です");
+    EXPECT_EQ(empty.events[0].reason.japanese, "Ka,r（線量(RP)）: 値が空です（Value unknown）");
+    EXPECT_EQ(empty.events[1].reason.japanese, "P_KA（面積線量）: 値が空です");
+    EXPECT_EQ(empty.events[2].reason.japanese, "管電圧: 値が空です");
     EXPECT_EQ(empty.summary.KarNotIncluded, 20);  // events 2 and 3: 10 mGy each
     EXPECT_EQ(empty.summary.PkaNotIncluded, 3);
     EXPECT_EQ(empty.summary.not_included_without_kar, 2);
@@ -131,21 +230,22 @@ TEST_F(ReportCalculationTest, EventsThatCannotBeCalculatedSayWhyAndCountAsNotInc
 
     const ReportCalculation zero = Calculate({Read("zero", fixtures::ZeroValuesReport())});
     ASSERT_EQ(Statuses(zero), (std::vector<EventStatus>{kNot, kNot, kNot, kCalc, kCalc}));
-    EXPECT_EQ(zero.events[0].reason, "Ka,r（線量(RP)）が 0 です");
-    EXPECT_EQ(zero.events[1].reason, "P_KA（面積線量）が 0 です");
-    EXPECT_EQ(zero.events[2].reason, "管電圧が 0 です");
+    EXPECT_EQ(zero.events[0].reason.japanese, "Ka,r（線量(RP)）が 0 です");
+    EXPECT_EQ(zero.events[1].reason.japanese, "P_KA（面積線量）が 0 です");
+    EXPECT_EQ(zero.events[2].reason.japanese, "管電圧が 0 です");
     EXPECT_EQ(zero.events[3].TubeVoltage, 81);
 
     const ReportCalculation other = Calculate({Read("other", fixtures::OtherMaterialReport())});
     ASSERT_EQ(Statuses(other), (std::vector<EventStatus>{kCalc, kNot, kNot, kNot}));
     EXPECT_EQ(other.events[0].AddedCopper, 0.1);  // molybdenum at 0 mm counts nothing
-    EXPECT_EQ(other.events[1].reason,
+    EXPECT_EQ(other.events[1].reason.japanese,
               "フィルター「Molybdenum or Molybdenum compound」が 0.03 mm あります"
               "（銅とアルミ以外は計算に入れられません）");
     EXPECT_EQ(
-        other.events[2].reason,
+        other.events[2].reason.japanese,
         "材質の書かれていないフィルターが 0.1 mm あります（銅とアルミ以外は計算に入れられません）");
-    EXPECT_EQ(other.events[3].reason, "銅フィルターの厚さ: ありません");
+    EXPECT_EQ(other.events[3].reason.japanese, "銅フィルターの厚さがありません");
+    EXPECT_EQ(other.events[3].reason.english, "thickness of the copper filter is missing");
 
     const ReportCalculation units = Calculate({Read("units", fixtures::UnitsReport())});
     ASSERT_EQ(Statuses(units),
@@ -153,18 +253,20 @@ TEST_F(ReportCalculationTest, EventsThatCannotBeCalculatedSayWhyAndCountAsNotInc
     for (size_t i = 1; i < 6; ++i) {
         EXPECT_EQ(units.events[i].calc.SkinDose, units.events[0].calc.SkinDose) << i;
     }
-    EXPECT_EQ(units.events[6].reason, "Ka,r（線量(RP)）: 単位「R」は使えません");
-    EXPECT_EQ(units.events[7].reason, "P_KA（面積線量）: 単位「Gy*cm2」は使えません");
+    EXPECT_EQ(units.events[6].reason.japanese, "Ka,r（線量(RP)）: 単位「R」は使えません");
+    EXPECT_EQ(units.events[7].reason.japanese, "P_KA（面積線量）: 単位「Gy*cm2」は使えません");
 
-    // What the engine refuses (a tube voltage beyond its grid) keeps the engine's message.
+    // What the engine refuses (a tube voltage beyond its grid): the user reads the program's
+    // own message, the engine's words are the detail, for the log and JSON.
     fixtures::FixtureReport high = fixtures::StandardReport();
     high.events[0].kvp = {{"150", "kV"}};
     const ReportCalculation refused = Calculate({Read("high", high)});
     ASSERT_EQ(refused.events[0].status, kNot);
-    EXPECT_EQ(
-        refused.events[0].reason.rfind("計算できません（???  正しく計算できませんでした  ???: ", 0),
-        0u)
-        << refused.events[0].reason;
+    EXPECT_EQ(refused.events[0].reason.japanese,
+              "計算できません（???  正しく計算できませんでした  ???）");
+    EXPECT_EQ(refused.events[0].reason.english, "cannot be calculated (the calculation failed)");
+    EXPECT_NE(refused.events[0].detail.find("kernel energy"), std::string::npos)
+        << refused.events[0].detail;
     EXPECT_EQ(refused.summary.KarNotIncluded, 10);
 }
 
@@ -179,7 +281,7 @@ TEST_F(ReportCalculationTest, TheSameEventInTwoReportsCountsOnce) {
     // In time order each duplicate stands right after the event it repeats.
     ASSERT_EQ(result.events.size(), 7u);
     EXPECT_EQ(result.events[1].status, EventStatus::Duplicate);
-    EXPECT_EQ(result.events[1].reason,
+    EXPECT_EQ(result.events[1].reason.japanese,
               "「first.dcm」のイベント 1 と同じ UID です（1 回だけ数えます）");
     EXPECT_EQ(result.events[1].report_index, 1u);
     ASSERT_EQ(result.groups.size(), 3u);  // LAO 30 CRA 10 (two events), RAO 30 CAU 20, AP

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -208,7 +209,9 @@ void RequireUtf8(const std::string& text) {
 // A value is used only when finite; one present but unusable says why.
 void RequireAccounted(const ReportValue& value) {
     RequireUtf8(value.unit);
-    RequireUtf8(value.problem);
+    RequireUtf8(value.as_read);
+    RequireUtf8(value.problem.japanese);
+    RequireUtf8(value.problem.english);
     if (value.value && !std::isfinite(*value.value)) {
         Violated("report value that is not finite");
     }
@@ -228,19 +231,29 @@ void CheckEvent(const IrradiationEvent& event, int expected_number) {
                                     &event.event_type, &event.plane_text}) {
         RequireUtf8(*text);
     }
+    for (const EventNote& note : event.notes) {
+        for (const std::string* text :
+             {&note.code, &note.text.japanese, &note.text.english, &note.value}) {
+            RequireUtf8(*text);
+        }
+    }
     for (const ReportValue* value :
          {&event.tube_voltage_kv, &event.kar_mgy, &event.pka_gycm2, &event.primary_angle_deg,
           &event.secondary_angle_deg, &event.source_isocentre_cm, &event.source_reference_cm,
           &event.field_area_cm2}) {
         RequireAccounted(*value);
+        // A value given but not used is also one of the event's notes, with what was read.
+        const bool noted = std::any_of(event.notes.begin(), event.notes.end(), [&](const auto& n) {
+            return n.code == "value-not-used" && n.value == value->as_read;
+        });
+        if (value->present && !value->value && !noted) {
+            Violated("report value not used without a note");
+        }
     }
     for (const FilterLayer& layer : event.filters) {
         RequireUtf8(layer.material_code);
         RequireUtf8(layer.material_name);
         RequireAccounted(layer.thickness_mm);
-    }
-    for (const std::string& note : event.notes) {
-        RequireUtf8(note);
     }
 }
 
