@@ -1,5 +1,7 @@
 #include "dose_report/dose_report_window.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -33,6 +35,7 @@ const char* const kNoDeviceMessage =
 const char* const kNothingCheckedMessage = "表に追加する投影にチェックを入れて下さい。";
 const QColor kReasonColour(0xB0, 0x00, 0x20);
 const QColor kNoteColour(0x8A, 0x5A, 0x00);
+constexpr int kNotesColumn = 11;
 
 Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
@@ -171,7 +174,7 @@ void DoseReportWindow::BuildWindow() {
 
     events_ = NamedTable("ReportEvents", {"開始時刻", "種類", "面", "kV", "Cu (mm)", "Al (mm)",
                                           "Ka,r (mGy)", "P_KA (Gy·cm²)", "第一角度", "第二角度",
-                                          "投影", "皮膚線量 (mGy) ／ 計算しなかった理由", "注記"});
+                                          "投影", "注記", "皮膚線量 (mGy) ／ 計算しなかった理由"});
     groups_ = NamedTable("ReportGroups", {"表に追加", "面", "投影", "件数", "ΣKa,r (mGy)",
                                           "ΣP_KA (Gy·cm²)", "Σ皮膚線量 (mGy)"});
     add_button_ = new QPushButton("表に追加");
@@ -354,11 +357,13 @@ void DoseReportWindow::ShowEvents() {
             result->setForeground(kReasonColour);
             result->setToolTip(Q(e.reason.japanese));
         }
-        events_->setItem(row, 11, result);
-        events_->setItem(row, 12, NotesCell(e.notes));
+        events_->setItem(row, kNotesColumn, NotesCell(e.notes));
+        events_->setItem(row, kNotesColumn + 1, result);
         ++row;
     }
     events_->resizeColumnsToContents();
+    // The first note is a hint; the tooltip holds them all, and the reasons need the room.
+    events_->setColumnWidth(kNotesColumn, std::min(events_->columnWidth(kNotesColumn), 260));
 }
 
 void DoseReportWindow::ShowGroups() {

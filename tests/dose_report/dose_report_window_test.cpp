@@ -89,7 +89,7 @@ TEST_F(DoseReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
     EXPECT_EQ(EventCell(0, 6), "10.00");
     EXPECT_EQ(EventCell(0, 10), "LAO 30 CRA 10");
     const ReportCalculation& result = windows_->DoseReport()->Result();
-    EXPECT_EQ(EventCell(2, 11),
+    EXPECT_EQ(EventCell(2, 12),
               QString::fromStdString(FormatNumber(result.events[2].calc.SkinDose, "####0.0")));
     ASSERT_EQ(Table("ReportGroups")->rowCount(), 2);
     EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("35.0 mGy"), -1);
@@ -125,13 +125,13 @@ TEST_F(DoseReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
 TEST_F(DoseReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
     Open({QString::fromStdString(report_.string())});
     ASSERT_NE(Report(), nullptr);
-    const QString at_85 = EventCell(0, 11);
+    const QString at_85 = EventCell(0, 12);
     auto* fsd = Find<QLineEdit>(Report(), "ReportFsd");
     fsd->setFocus();
     fsd->setText("70");
     QTest::keyClick(fsd, Qt::Key_Return);
     EXPECT_EQ(windows_->DoseReport()->Result().events[0].FocusSkinDistance, 70);
-    EXPECT_NE(EventCell(0, 11), at_85);
+    EXPECT_NE(EventCell(0, 12), at_85);
 
     // The typed distance stays when the device changes.
     auto* device = Find<QComboBox>(Report(), "ReportDevice");
@@ -190,20 +190,20 @@ TEST_F(DoseReportWindowTest, EveryEventsNotesAreShownAndCounted) {
     ASSERT_NE(Report(), nullptr);
     QTableWidget* events = Table("ReportEvents");
     ASSERT_EQ(events->columnCount(), 13);
-    EXPECT_EQ(events->horizontalHeaderItem(12)->text(), "注記");
+    EXPECT_EQ(events->horizontalHeaderItem(11)->text(), "注記");
     // The first note in the cell, all of them with the values as read in its tooltip.
-    EXPECT_EQ(EventCell(0, 12),
+    EXPECT_EQ(EventCell(0, 11),
               "2 件: 第一角度は規格の単位 deg ではなく「°」で書かれています（換算して使います）");
-    EXPECT_NE(events->item(0, 12)->toolTip().indexOf("（-10 °）"), -1)
-        << events->item(0, 12)->toolTip().toStdString();
+    EXPECT_NE(events->item(0, 11)->toolTip().indexOf("（-10 °）"), -1)
+        << events->item(0, 11)->toolTip().toStdString();
     EXPECT_EQ(EventCell(6, 10), "角度不明");
-    EXPECT_NE(EventCell(6, 12).indexOf("単位「gon」は使えません"), -1);
-    EXPECT_EQ(Table("ReportEvents")->item(5, 11)->text(), "Ka,r（線量(RP)）がありません");
+    EXPECT_NE(EventCell(6, 11).indexOf("単位「gon」は使えません"), -1);
+    EXPECT_EQ(EventCell(5, 12), "Ka,r（線量(RP)）がありません");
     EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("注記: 9 件（7 イベント"),
               -1);
     // A standard report's events have none.
     Open({QString::fromStdString(report_.string())});
-    EXPECT_EQ(EventCell(0, 12), "");
+    EXPECT_EQ(EventCell(0, 11), "");
 }
 
 TEST_F(DoseReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
