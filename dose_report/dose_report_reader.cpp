@@ -305,6 +305,12 @@ constexpr Name kThicknessName{"フィルター厚", "X-Ray Filter Thickness"};
 constexpr Name kDapTotalName{"面積線量の合計", "Dose Area Product Total"};
 constexpr Name kDoseRpTotalName{"線量(RP)の合計", "Dose (RP) Total"};
 
+// A value whose absence is noted, and what follows from it.
+struct Missing {
+    const char* code;
+    UserText consequence;
+};
+
 // What not using a value means for the event.
 const UserText kNotUsed{"使いません", "not used"};
 const UserText kUnknownProjection{"使いません。投影は「角度不明」に入ります",
@@ -558,55 +564,49 @@ IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
     }
     event.tube_voltage_kv = TubeVoltageOf(numbers.kvp, notes);
     NoteValue(notes, kTubeVoltageName, ReportQuantity::TubeVoltage, event.tube_voltage_kv);
+    // Without both angles the event joins its plane's group of unknown projection; the
+    // distances are read for the user and not used by the calculation.
+    const Missing unknown_projection{
+        "angle-missing",
+        {"。投影は「角度不明」に入ります", "; the event counts as of unknown projection"}};
+    const Missing unused_distance{"distance-missing",
+                                  {"（計算には使いません）", " (the calculation does not use it)"}};
     const struct {
         ReportValue IrradiationEvent::*member;
         const std::vector<NumericItem>& items;
         ReportQuantity quantity;
         bool negative_allowed;
         const Name& name;
+        const Missing* when_missing;  // noted when absent; null: the reason says it
     } values[] = {
-        {&IrradiationEvent::kar_mgy, numbers.kar, ReportQuantity::DoseRp, false, kDoseRpName},
+        {&IrradiationEvent::kar_mgy, numbers.kar, ReportQuantity::DoseRp, false, kDoseRpName,
+         nullptr},
         {&IrradiationEvent::pka_gycm2, numbers.pka, ReportQuantity::DoseAreaProduct, false,
-         kDapName},
+         kDapName, nullptr},
         {&IrradiationEvent::primary_angle_deg, numbers.primary, ReportQuantity::Angle, true,
-         kPrimaryName},
+         kPrimaryName, &unknown_projection},
         {&IrradiationEvent::secondary_angle_deg, numbers.secondary, ReportQuantity::Angle, true,
-         kSecondaryName},
+         kSecondaryName, &unknown_projection},
         {&IrradiationEvent::source_isocentre_cm, numbers.source_isocentre, ReportQuantity::Distance,
-         false, kIsocentreName},
+         false, kIsocentreName, &unused_distance},
         {&IrradiationEvent::source_reference_cm, numbers.source_reference, ReportQuantity::Distance,
-         false, kReferenceName},
+         false, kReferenceName, &unused_distance},
         {&IrradiationEvent::field_area_cm2, numbers.field_area, ReportQuantity::Area, false,
-         kAreaName},
+         kAreaName, nullptr},
     };
     for (const auto& v : values) {
         event.*v.member = FirstOf(v.items, v.quantity, v.negative_allowed, v.name, notes);
         NoteValue(notes, v.name, v.quantity, event.*v.member,
                   v.quantity == ReportQuantity::Angle ? kUnknownProjection : kNotUsed);
     }
-    // Without both angles the event joins its plane's group of unknown projection; the
-    // distances are read for the user and not used by the calculation.
-    for (const Name* name : {&kPrimaryName, &kSecondaryName}) {
-        const ReportValue& angle =
-            name == &kPrimaryName ? event.primary_angle_deg : event.secondary_angle_deg;
-        if (!angle.present) {
-            notes.push_back(
-                {"angle-missing",
-                 {std::string(name->japanese) + "がありません。投影は「角度不明」に入ります",
-                  std::string(name->english) +
-                      " is missing; the event counts as of unknown projection"},
-                 ""});
-        }
-    }
-    for (const Name* name : {&kIsocentreName, &kReferenceName}) {
-        const ReportValue& distance =
-            name == &kIsocentreName ? event.source_isocentre_cm : event.source_reference_cm;
-        if (!distance.present) {
-            notes.push_back(
-                {"distance-missing",
-                 {std::string(name->japanese) + "がありません（計算には使いません）",
-                  std::string(name->english) + " is missing (the calculation does not use it)"},
-                 ""});
+    for (const auto& v : values) {
+        if (v.when_missing != nullptr && !(event.*v.member).present) {
+            notes.push_back({v.when_missing->code,
+                             {std::string(v.name.japanese) + "がありません" +
+                                  v.when_missing->consequence.japanese,
+                              std::string(v.name.english) + " is missing" +
+                                  v.when_missing->consequence.english},
+                             ""});
         }
     }
     return event;
