@@ -56,43 +56,42 @@ std::optional<double> UnitFactor(ReportQuantity quantity, std::string_view unit_
     return std::nullopt;
 }
 
-std::string_view ProgramUnit(ReportQuantity quantity) {
-    switch (quantity) {
-        case ReportQuantity::DoseRp:
-            return "mGy";
-        case ReportQuantity::DoseAreaProduct:
-            return "Gy·cm²";
-        case ReportQuantity::TubeVoltage:
-            return "kV";
-        case ReportQuantity::Thickness:
-            return "mm";
-        case ReportQuantity::Angle:
-            return "度";
-        case ReportQuantity::Distance:
-            return "cm";
-        case ReportQuantity::Area:
-            return "cm²";
+namespace {
+
+// Per quantity: the unit the program shows it in, and the one PS3.16 (TID 10003) writes.
+struct QuantityUnits {
+    ReportQuantity quantity;
+    std::string_view program;
+    std::string_view standard;
+};
+
+constexpr std::array<QuantityUnits, 7> kQuantityUnits{{
+    {ReportQuantity::DoseRp, "mGy", "Gy"},
+    {ReportQuantity::DoseAreaProduct, "Gy·cm²", "Gy.m2"},
+    {ReportQuantity::TubeVoltage, "kV", "kV"},
+    {ReportQuantity::Thickness, "mm", "mm"},
+    {ReportQuantity::Angle, "度", "deg"},
+    {ReportQuantity::Distance, "cm", "mm"},
+    {ReportQuantity::Area, "cm²", "m2"},
+}};
+
+const QuantityUnits& UnitsOf(ReportQuantity quantity) {
+    for (const QuantityUnits& units : kQuantityUnits) {
+        if (units.quantity == quantity) {
+            return units;
+        }
     }
-    return "";
+    return kQuantityUnits.front();  // every quantity is listed above
+}
+
+}  // namespace
+
+std::string_view ProgramUnit(ReportQuantity quantity) {
+    return UnitsOf(quantity).program;
 }
 
 std::string_view TemplateUnit(ReportQuantity quantity) {
-    switch (quantity) {
-        case ReportQuantity::DoseRp:
-            return "Gy";
-        case ReportQuantity::DoseAreaProduct:
-            return "Gy.m2";
-        case ReportQuantity::TubeVoltage:
-            return "kV";
-        case ReportQuantity::Thickness:
-        case ReportQuantity::Distance:
-            return "mm";
-        case ReportQuantity::Angle:
-            return "deg";
-        case ReportQuantity::Area:
-            return "m2";
-    }
-    return "";
+    return UnitsOf(quantity).standard;
 }
 
 }  // namespace korvex
