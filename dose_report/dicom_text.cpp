@@ -1,34 +1,19 @@
 #include "dose_report/dicom_text.h"
 
-#include <iconv.h>
-
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <utility>
+
+#include "engine/charset.h"
+#include "engine/text_rules.h"
 
 namespace korvex {
 namespace {
 
 constexpr char kEscape = 0x1B;
 
-bool IsBlankOrNul(char c) {
-    return c == ' ' || c == '\0';
-}
-
-std::string_view TrimmedRight(std::string_view text) {
-    while (!text.empty() && IsBlankOrNul(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlankOrNul(text.front())) {
-        text.remove_prefix(1);
-    }
-    return TrimmedRight(text);
-}
+// DICOM pads values with blanks, and some writers with NUL bytes.
+constexpr std::string_view kNul("\0", 1);
 
 bool IsPlainAscii(std::string_view bytes) {
     for (char c : bytes) {
@@ -36,74 +21,6 @@ bool IsPlainAscii(std::string_view bytes) {
         if (b >= 0x80 || b == static_cast<unsigned char>(kEscape)) {
             return false;
         }
-    }
-    return true;
-}
-
-// Converts with glibc's iconv; nullopt for any byte sequence the source set does not hold.
-std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* from) {
-    iconv_t cd = iconv_open("UTF-8", from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return std::nullopt;
-    }
-    // Every source byte gives at most four bytes of UTF-8.
-    std::string out(bytes.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    size_t in_left = bytes.size();
-    char* out_pos = out.data();
-    size_t out_left = out.size();
-    const size_t converted = iconv(cd, &in, &in_left, &out_pos, &out_left);
-    const bool flushed =
-        iconv(cd, nullptr, nullptr, &out_pos, &out_left) != static_cast<size_t>(-1);
-    iconv_close(cd);
-    if (converted == static_cast<size_t>(-1) || !flushed || in_left != 0) {
-        return std::nullopt;
-    }
-    out.resize(out.size() - out_left);
-    return out;
-}
-
-bool IsContinuation(unsigned char b) {
-    return (b & 0xC0) == 0x80;
-}
-
-// Well-formed UTF-8 as RFC 3629 defines it: no overlong forms, no surrogates, <= U+10FFFF.
-bool IsValidUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            low = b == 0xE0 ? 0xA0 : 0x80;
-            high = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            low = b == 0xF0 ? 0x90 : 0x80;
-            high = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        const auto second = static_cast<unsigned char>(text[i + 1]);
-        if (second < low || second > high) {
-            return false;
-        }
-        for (size_t k = 2; k < length; ++k) {
-            if (!IsContinuation(static_cast<unsigned char>(text[i + k]))) {
-                return false;
-            }
-        }
-        i += length;
     }
     return true;
 }
@@ -212,14 +129,14 @@ std::optional<std::string> Decode(std::string_view bytes, const std::vector<std:
     if (japanese) {
         const bool katakana = first == "ISO_IR 13" || first == "ISO 2022 IR 13";
         const std::optional<std::string> euc = JapaneseToEucJp(bytes, katakana);
-        return euc ? ConvertToUtf8(*euc, "EUC-JP") : std::nullopt;
+        return euc ? ConvertCharset(*euc, "EUC-JP", "UTF-8") : std::nullopt;
     }
     if (first == "ISO_IR 192") {
         return IsValidUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
     }
     if (terms.size() == 1) {
         if (const char* name = IconvNameOf(first)) {
-            return ConvertToUtf8(bytes, name);
+            return ConvertCharset(bytes, name, "UTF-8");
         }
     }
     return std::nullopt;
@@ -251,13 +168,13 @@ std::string WithoutControls(std::string_view text) {
 
 std::vector<std::string> CharacterSetTerms(std::string_view value) {
     std::vector<std::string> terms;
-    if (Trimmed(value).empty()) {
+    if (Trimmed(value, kNul).empty()) {
         return terms;
     }
     size_t start = 0;
     while (true) {
         const size_t end = value.find('\\', start);
-        terms.emplace_back(Trimmed(value.substr(start, end - start)));
+        terms.emplace_back(Trimmed(value.substr(start, end - start), kNul));
         if (end == std::string_view::npos) {
             break;
         }
@@ -281,7 +198,7 @@ std::string EscapeBytes(std::string_view bytes) {
 
 std::optional<std::string> TryDecodeDicomText(std::string_view bytes,
                                               const std::vector<std::string>& terms) {
-    if (const std::optional<std::string> decoded = Decode(TrimmedRight(bytes), terms)) {
+    if (const std::optional<std::string> decoded = Decode(TrimmedRight(bytes, kNul), terms)) {
         return WithoutControls(*decoded);
     }
     return std::nullopt;
@@ -291,7 +208,7 @@ std::string DecodeDicomText(std::string_view bytes, const std::vector<std::strin
     if (std::optional<std::string> decoded = TryDecodeDicomText(bytes, terms)) {
         return std::move(*decoded);
     }
-    return EscapeBytes(TrimmedRight(bytes));
+    return EscapeBytes(TrimmedRight(bytes, kNul));
 }
 
 }  // namespace korvex

@@ -87,15 +87,6 @@ bool IsAluminium(const std::string& code) {
     return code == "C-120F9" || code == "12503006" || code == "105830007";
 }
 
-std::string Trim(std::string text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 // The element's whole value as stored (all values, backslashes kept), no conversion.
 std::string Raw(DcmItem& item, const DcmTagKey& tag) {
     OFString value;
@@ -116,12 +107,12 @@ Code ReadCode(DcmItem& item, const DcmTagKey& sequence) {
         return {};
     }
     Code code;
-    code.value = Trim(Raw(*code_item, DCM_CodeValue));
+    code.value = Trimmed(Raw(*code_item, DCM_CodeValue));
     if (code.value.empty()) {
-        code.value = Trim(Raw(*code_item, DCM_LongCodeValue));
+        code.value = Trimmed(Raw(*code_item, DCM_LongCodeValue));
     }
     if (code.value.empty()) {
-        code.value = Trim(Raw(*code_item, DCM_URNCodeValue));
+        code.value = Trimmed(Raw(*code_item, DCM_URNCodeValue));
     }
     code.meaning = Raw(*code_item, DCM_CodeMeaning);
     return code;
@@ -180,14 +171,14 @@ std::string AsRead(const NumericItem& num) {
 
 void ReadNumbers(DcmItem& measured, NumericItem& num) {
     const std::string text = Raw(measured, DCM_NumericValue);
-    num.text = EscapeBytes(Trim(text));
+    num.text = EscapeBytes(Trimmed(text));
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('\\', start);
         if (end == std::string::npos) {
             end = text.size();
         }
-        const std::string part = Trim(text.substr(start, end - start));
+        const std::string part(Trimmed(text.substr(start, end - start)));
         if (!part.empty()) {
             const std::optional<double> value = ParseDecimal(part);
             if (value && std::isfinite(*value)) {
@@ -345,7 +336,7 @@ using ItemVisitor = std::function<bool(DcmItem& item, const std::string& value_t
 
 void Visit(DcmItem& container, int depth, bool& too_deep, const ItemVisitor& take) {
     for (DcmItem* child : Children(container)) {
-        const std::string value_type = Trim(Raw(*child, DCM_ValueType));
+        const std::string value_type(Trimmed(Raw(*child, DCM_ValueType)));
         const Code concept_name = ReadCode(*child, DCM_ConceptNameCodeSequence);
         if (take(*child, value_type, concept_name, depth)) {
             continue;
@@ -372,7 +363,7 @@ class Reader {
     void ReadAccumulated(DcmItem& container);
     void ReadReferencePoint(DcmItem& item, const std::string& value_type);
     AcquisitionPlane PlaneOf(DcmItem& item, std::string& text);
-    std::string Text(const std::string& bytes);
+    std::string Text(std::string_view bytes);
 
     DcmDataset& dataset_;
     DoseReport& report_;
@@ -381,7 +372,7 @@ class Reader {
     bool too_deep_ = false;
 };
 
-std::string Reader::Text(const std::string& bytes) {
+std::string Reader::Text(std::string_view bytes) {
     if (std::optional<std::string> decoded = TryDecodeDicomText(bytes, charset_)) {
         return *decoded;
     }
@@ -391,13 +382,13 @@ std::string Reader::Text(const std::string& bytes) {
 
 void Reader::ReadHeader() {
     charset_ = CharacterSetTerms(Raw(dataset_, DCM_SpecificCharacterSet));
-    report_.manufacturer = Text(Trim(Raw(dataset_, DCM_Manufacturer)));
-    report_.model = Text(Trim(Raw(dataset_, DCM_ManufacturerModelName)));
-    report_.station_name = Text(Trim(Raw(dataset_, DCM_StationName)));
-    report_.study_date = EscapeBytes(Trim(Raw(dataset_, DCM_StudyDate)));
-    report_.study_time = EscapeBytes(Trim(Raw(dataset_, DCM_StudyTime)));
-    report_.patient_name = Text(Trim(Raw(dataset_, DCM_PatientName)));
-    report_.patient_id = Text(Trim(Raw(dataset_, DCM_PatientID)));
+    report_.manufacturer = Text(Trimmed(Raw(dataset_, DCM_Manufacturer)));
+    report_.model = Text(Trimmed(Raw(dataset_, DCM_ManufacturerModelName)));
+    report_.station_name = Text(Trimmed(Raw(dataset_, DCM_StationName)));
+    report_.study_date = EscapeBytes(Trimmed(Raw(dataset_, DCM_StudyDate)));
+    report_.study_time = EscapeBytes(Trimmed(Raw(dataset_, DCM_StudyTime)));
+    report_.patient_name = Text(Trimmed(Raw(dataset_, DCM_PatientName)));
+    report_.patient_id = Text(Trimmed(Raw(dataset_, DCM_PatientID)));
 }
 
 AcquisitionPlane Reader::PlaneOf(DcmItem& item, std::string& text) {
@@ -412,7 +403,7 @@ AcquisitionPlane Reader::PlaneOf(DcmItem& item, std::string& text) {
     if (plane.value == c.single_plane) {
         return AcquisitionPlane::Single;
     }
-    text = Text(Trim(plane.meaning));
+    text = Text(Trimmed(plane.meaning));
     return AcquisitionPlane::Unknown;
 }
 
@@ -539,13 +530,13 @@ IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
                   event.has_filter_container = true;
                   event.filters.push_back(ReadFilter(item, event.notes));
               } else if (name.value == c.event_uid) {
-                  event.uid = EscapeBytes(Trim(Raw(item, DCM_UID)));
+                  event.uid = EscapeBytes(Trimmed(Raw(item, DCM_UID)));
               } else if (name.value == c.started) {
-                  event.date_time = EscapeBytes(Trim(Raw(item, DCM_DateTime)));
+                  event.date_time = EscapeBytes(Trimmed(Raw(item, DCM_DateTime)));
               } else if (name.value == c.event_type) {
                   const Code type = ReadCode(item, DCM_ConceptCodeSequence);
                   event.event_type_code = EscapeBytes(type.value);
-                  event.event_type = EventTypeLabel(type, Text(Trim(type.meaning)));
+                  event.event_type = EventTypeLabel(type, Text(Trimmed(type.meaning)));
               } else if (name.value == c.plane) {
                   event.plane = PlaneOf(item, event.plane_text);
               } else if (std::vector<NumericItem>* slot = numbers.Slot(name.value)) {
@@ -623,7 +614,7 @@ FilterLayer Reader::ReadFilter(DcmItem& container, std::vector<EventNote>& notes
         } else if (name.value == c.filter_material) {
             const Code material = ReadCode(item, DCM_ConceptCodeSequence);
             layer.material_code = EscapeBytes(material.value);
-            layer.material_name = Text(Trim(material.meaning));
+            layer.material_name = Text(Trimmed(material.meaning));
             layer.material = IsCopper(material.value)      ? FilterMaterial::Copper
                              : IsAluminium(material.value) ? FilterMaterial::Aluminium
                                                            : FilterMaterial::Other;
@@ -670,9 +661,9 @@ void Reader::ReadReferencePoint(DcmItem& item, const std::string& value_type) {
     std::string definition;
     if (value_type == "CODE") {
         const Code code = ReadCode(item, DCM_ConceptCodeSequence);
-        definition = Text(Trim(code.meaning)) + "（" + EscapeBytes(code.value) + "）";
+        definition = Text(Trimmed(code.meaning)) + "（" + EscapeBytes(code.value) + "）";
     } else {
-        definition = Text(Trim(Raw(item, DCM_TextValue)));
+        definition = Text(Trimmed(Raw(item, DCM_TextValue)));
     }
     if (definition.empty()) {
         return;

@@ -24,14 +24,6 @@ constexpr Entry kEntries[] = {
     {"PeakSkinDoseErythema_Gy", &DoseThresholds::PeakSkinDoseErythemaGy},
 };
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 // Throws FileError naming the line for anything that is not a comment, a blank line or a
 // known name with a positive number.
 DoseThresholds Parse(const std::string& text) {
@@ -53,7 +45,7 @@ DoseThresholds Parse(const std::string& text) {
         if (comma == std::string::npos) {
             throw fail("「名前,値」の形ではありません。");
         }
-        const std::string name = Trimmed(line.substr(0, comma));
+        const std::string name(Trimmed(line.substr(0, comma)));
         const std::optional<double> value = ParseDecimal(line.substr(comma + 1));
         const Entry* entry = nullptr;
         for (const Entry& candidate : kEntries) {

@@ -18,31 +18,6 @@ const char* const kFollowUpSource =
     "SIR ガイドライン (2009) / NCRP Report No. 168 (2010): 経過観察を要する線量";
 const char* const kErythemaSource = "ICRP Publication 85 (2000): 一過性紅斑のしきい線量";
 
-// The driver's messages begin and end with blanks, some of them ideographic (U+3000); a
-// reason does not need them.
-std::string Trimmed(std::string text) {
-    const std::string ideographic_space = "\u3000";
-    bool changed = true;
-    while (changed && !text.empty()) {
-        changed = false;
-        if (text.front() == ' ') {
-            text.erase(0, 1);
-            changed = true;
-        } else if (text.rfind(ideographic_space, 0) == 0) {
-            text.erase(0, ideographic_space.size());
-            changed = true;
-        }
-        if (!text.empty() && text.back() == ' ') {
-            text.pop_back();
-            changed = true;
-        } else if (text.size() >= ideographic_space.size() && text.ends_with(ideographic_space)) {
-            text.resize(text.size() - ideographic_space.size());
-            changed = true;
-        }
-    }
-    return text;
-}
-
 // "YYYYMMDDHHMMSS.FFFFFF" from a DT value, the time-zone suffix ignored; empty without a
 // date.
 std::string TimeKey(const std::string& date_time) {
@@ -249,7 +224,7 @@ void CalculateEvent(EngineState& state, ExposureForm& form, const std::string& f
     const CalculationOutcome outcome = form.Calculate();
     if (outcome.result != CalculationOutcome::Result::Succeeded) {
         // The program's own message for the user; the engine's words are the detail.
-        const std::string message = outcome.message ? Trimmed(outcome.message->text) : "";
+        const std::string message(outcome.message ? Trimmed(outcome.message->text) : "");
         const char* english = outcome.result == CalculationOutcome::Result::DepthStepFailed
                                   ? "the depth dose cannot be calculated"
                               : outcome.result == CalculationOutcome::Result::MissingInput

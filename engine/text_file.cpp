@@ -1,7 +1,6 @@
 #include "engine/text_file.h"
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,93 +9,54 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
+#include "engine/charset.h"
 #include "engine/errors.h"
 
 namespace korvex {
 namespace {
 
-class IconvHandle {
-  public:
-    IconvHandle(const char* to, const char* from) : handle_(iconv_open(to, from)) {
-        if (handle_ == reinterpret_cast<iconv_t>(-1)) {
-            throw FileError(std::string("文字コード変換を準備できません（") + from + " → " + to +
-                            "）。");
-        }
-    }
-    ~IconvHandle() { iconv_close(handle_); }
-    IconvHandle(const IconvHandle&) = delete;
-    IconvHandle& operator=(const IconvHandle&) = delete;
-
-    // Converts all of `input`; returns false when a sequence cannot be converted, unless
-    // `replacement` is given: then each such byte becomes that text.
-    bool Convert(std::string_view input, std::string& output, std::string_view replacement = {}) {
-        output.clear();
-        output.resize(input.size() * 2 + 16);
-        char* in = const_cast<char*>(input.data());
-        size_t in_left = input.size();
-        size_t out_used = 0;
-        while (in_left > 0) {
-            char* out = output.data() + out_used;
-            size_t out_left = output.size() - out_used;
-            const size_t result = iconv(handle_, &in, &in_left, &out, &out_left);
-            out_used = output.size() - out_left;
-            if (result == static_cast<size_t>(-1)) {
-                if (errno == E2BIG) {
-                    output.resize(output.size() * 2);
-                    continue;
-                }
-                if (replacement.empty()) {
-                    return false;
-                }
-                output.resize(out_used);
-                output += replacement;
-                out_used = output.size();
-                output.resize(out_used + in_left * 2 + 16);
-                ++in;
-                --in_left;
-                iconv(handle_, nullptr, nullptr, nullptr, nullptr);
-            }
-        }
-        output.resize(out_used);
-        return true;
-    }
-
-  private:
-    iconv_t handle_;
-};
-
 std::string SystemReason() {
     return std::strerror(errno);
+}
+
+// Only a system without the CP932 tables cannot convert at all; that is not the file's fault.
+void RequireCp932(const char* from, const char* to) {
+    if (!CanConvertCharset(from, to)) {
+        throw FileError(std::string("文字コード変換を準備できません（") + from + " → " + to +
+                        "）。");
+    }
 }
 
 }  // namespace
 
 std::string DecodeCp932(std::string_view bytes, const std::string& file_label) {
-    IconvHandle converter("UTF-8", "CP932");
-    std::string text;
-    if (!converter.Convert(bytes, text)) {
+    std::optional<std::string> text = ConvertCharset(bytes, "CP932", "UTF-8");
+    if (!text) {
+        RequireCp932("CP932", "UTF-8");
         throw FileError("ファイル「" + file_label +
                         "」の文字コードが Shift_JIS (CP932) ではないため読み込めません。");
     }
-    return text;
+    return *std::move(text);
 }
 
 std::string DecodeCp932Lenient(std::string_view bytes) {
-    IconvHandle converter("UTF-8", "CP932");
-    std::string text;
-    converter.Convert(bytes, text, "\xEF\xBF\xBD");
-    return text;
+    std::optional<std::string> text = ConvertCharset(bytes, "CP932", "UTF-8", "\xEF\xBF\xBD");
+    if (!text) {
+        RequireCp932("CP932", "UTF-8");
+    }
+    return text.value_or(std::string());
 }
 
 std::string EncodeCp932(std::string_view utf8, const std::string& file_label) {
-    IconvHandle converter("CP932", "UTF-8");
-    std::string bytes;
-    if (!converter.Convert(utf8, bytes)) {
+    std::optional<std::string> bytes = ConvertCharset(utf8, "UTF-8", "CP932");
+    if (!bytes) {
+        RequireCp932("UTF-8", "CP932");
         throw FileError("ファイル「" + file_label +
                         "」に Shift_JIS (CP932) で書けない文字が含まれているため保存できません。");
     }
-    return bytes;
+    return *std::move(bytes);
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "engine/charset.h"
+
 namespace korvex {
 namespace {
 
@@ -259,15 +261,8 @@ std::string MessageQuote(std::string_view text) {
             break;
         }
         const auto lead = static_cast<unsigned char>(text[pos]);
-        const size_t length = lead < 0x80           ? 1
-                              : (lead >> 5) == 0x6  ? 2
-                              : (lead >> 4) == 0xE  ? 3
-                              : (lead >> 3) == 0x1E ? 4
-                                                    : 0;
-        bool valid = length > 0 && pos + length <= text.size();
-        for (size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<unsigned char>(text[pos + k]) & 0xC0) == 0x80;
-        }
+        const size_t length = Utf8SequenceLength(text, pos);
+        const bool valid = length > 0;
         if (!valid) {
             quoted += "\xEF\xBF\xBD";
             ++pos;
@@ -281,6 +276,50 @@ std::string MessageQuote(std::string_view text) {
         ++characters;
     }
     return quoted;
+}
+
+namespace {
+
+constexpr std::string_view kIdeographicSpace = "\u3000";
+
+// Length of the blank `text` begins (or ends) with; 0 when it does not.
+size_t LeadingBlank(std::string_view text, std::string_view also) {
+    if (text.starts_with(kIdeographicSpace)) {
+        return kIdeographicSpace.size();
+    }
+    const char c = text.front();
+    return IsBlank(c) || also.find(c) != std::string_view::npos ? 1 : 0;
+}
+
+size_t TrailingBlank(std::string_view text, std::string_view also) {
+    if (text.ends_with(kIdeographicSpace)) {
+        return kIdeographicSpace.size();
+    }
+    return LeadingBlank(text.substr(text.size() - 1), also);
+}
+
+}  // namespace
+
+std::string_view TrimmedRight(std::string_view text, std::string_view also) {
+    while (!text.empty()) {
+        const size_t blank = TrailingBlank(text, also);
+        if (blank == 0) {
+            break;
+        }
+        text.remove_suffix(blank);
+    }
+    return text;
+}
+
+std::string_view Trimmed(std::string_view text, std::string_view also) {
+    while (!text.empty()) {
+        const size_t blank = LeadingBlank(text, also);
+        if (blank == 0) {
+            break;
+        }
+        text.remove_prefix(blank);
+    }
+    return TrimmedRight(text, also);
 }
 
 std::string ShortestNumberText(double value) {

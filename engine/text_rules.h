@@ -31,6 +31,11 @@ inline constexpr size_t kMessageQuoteCharacters = 60;
 // foreign or binary file never lands whole, or malformed, in a message.
 std::string MessageQuote(std::string_view text);
 
+// `text` without the blanks around it (or after it): spaces, tabs, line ends, ideographic
+// spaces (U+3000) and any byte of `also` (a DICOM value's NUL padding, for one).
+std::string_view Trimmed(std::string_view text, std::string_view also = {});
+std::string_view TrimmedRight(std::string_view text, std::string_view also = {});
+
 // Shortest decimal text that reads back as the same double ("2.5", "15", "0").
 std::string ShortestNumberText(double value);
 

@@ -16,6 +16,7 @@
 #include "dose_report/dose_report.h"
 #include "dose_report/dose_report_reader.h"
 #include "engine/calculation_case.h"
+#include "engine/charset.h"
 #include "engine/depth_dose.h"
 #include "engine/errors.h"
 #include "engine/field_stream.h"
@@ -177,31 +178,8 @@ void Results(const std::uint8_t* data, std::size_t size) {
     });
 }
 
-// Every text of a report reaches a window, a table or JSON: it must be UTF-8.
-bool IsUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
-
 void RequireUtf8(const std::string& text) {
-    if (!IsUtf8(text)) {
+    if (!IsValidUtf8(text)) {
         Violated("report text that is not UTF-8");
     }
 }
