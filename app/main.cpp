@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/fonts.h"
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
 #include "mainwindow/program_windows.h"
+#include "ui/fonts.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
 

@@ -1,45 +1,10 @@
 #include "cli/report_output.h"
-
-#include <QGuiApplication>
-#include <memory>
-
-#include "mainwindow/user_name.h"
-#include "results/report_pdf.h"
+#include "settings/user_name.h"
 
 namespace korvex::cli {
 
 std::string RegisteredUserName(const std::filesystem::path& working_folder) {
     return ReadUserName(working_folder).value_or(std::string());
-}
-
-namespace {
-
-QtMessageHandler previous_handler = nullptr;
-
-// A script reads the tool's stderr as its messages: Qt's notes about the platform (no
-// runtime folder, the offscreen plugin's limits) would read as failures there.
-void KeepQtNotesOffStderr(QtMsgType type, const QMessageLogContext& context,
-                          const QString& message) {
-    if ((type == QtCriticalMsg || type == QtFatalMsg) && previous_handler != nullptr) {
-        previous_handler(type, context, message);
-    }
-}
-
-}  // namespace
-
-void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
-                   const std::string& user_name) {
-    std::unique_ptr<QGuiApplication> app;
-    if (QGuiApplication::instance() == nullptr) {
-        previous_handler = qInstallMessageHandler(KeepQtNotesOffStderr);
-        // A command-line tool must not need a display, whatever the session's platform.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "korvex2-cli";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    WriteReportPdf(path, table, user_name);
 }
 
 }  // namespace korvex::cli

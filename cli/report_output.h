@@ -14,7 +14,8 @@ std::string RegisteredUserName(const std::filesystem::path& working_folder);
 
 // The results window's printed report as a one-page PDF, written atomically. The fonts
 // need a QGuiApplication: one is started on the offscreen platform when there is none,
-// so no display is needed. Throws FileError naming the file.
+// so no display is needed. Throws FileError naming the file, and in a build without Qt
+// (KORVEX_GUI=OFF) says that this program cannot write a PDF.
 void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
                    const std::string& user_name);
 

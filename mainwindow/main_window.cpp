@@ -17,10 +17,10 @@
 
 #include "device/device_dialog.h"
 #include "engine/errors.h"
-#include "mainwindow/dose_model_setting.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
-#include "mainwindow/user_name.h"
+#include "settings/dose_model_setting.h"
+#include "settings/user_name.h"
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"

@@ -8,8 +8,8 @@
 
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
-#include "mainwindow/user_name.h"
 #include "results/results_window.h"
+#include "settings/user_name.h"
 #include "ui/message_service.h"
 
 namespace korvex {

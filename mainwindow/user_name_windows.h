@@ -39,7 +39,7 @@ class UserNameWindow : public QWidget {
 
 // The user name of the run as the windows show it: read at start-up, registered with OK,
 // the guest chosen with Cancel in the welcome window. The rules are the core's
-// (mainwindow/user_name.h); this class only applies them to the main window's caption and
+// (settings/user_name.h); this class only applies them to the main window's caption and
 // buttons and to the results window's watermark and name label.
 class UserNameWindows : public QObject {
     Q_OBJECT

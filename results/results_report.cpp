@@ -88,11 +88,6 @@ constexpr PrintedCell kCells[] = {
     {ResultColumn::EntranceDose, 265},
 };
 
-// The value moved into lo..hi; lo wins when rounding leaves hi a hair below it.
-double Fit(double value, double lo, double hi) {
-    return std::max(lo, std::min(value, hi));
-}
-
 constexpr double RowYMm(int slot) {
     return 10.0 * slot + 33;
 }
@@ -105,6 +100,7 @@ std::string Printed(const ResultRow& row, ResultColumn column) {
 
 void PrintTableFrame(PrintSurface& surface) {
     surface.SetOrientation(PageOrientation::Landscape);
+    surface.SetExtent(kReportExtent);
     surface.SetFontName(kPrintFontName);
     surface.SetFontSize(kPrintTableFontPt);
 
@@ -214,7 +210,7 @@ void PrintReportTitle(PrintSurface& surface, std::string_view user_name) {
     const double width = surface.TextWidth(signature);
     if (std::isfinite(width) && x + width > kReportWidthMm) {
         const double title_end = kTitleXMm + surface.TextWidth(kReportTitle) + kTitleGapMm;
-        x = Fit(kReportWidthMm - width, std::min(title_end, kSignatureXMm), kSignatureXMm);
+        x = std::clamp(kReportWidthMm - width, std::min(title_end, kSignatureXMm), kSignatureXMm);
         if (x + width > kReportWidthMm) {
             surface.SetFontSize(kPrintTitleFontPt * (kReportWidthMm - x) / width);
         }
@@ -233,26 +229,10 @@ void PrintReportPage(PrintSurface& surface, const ResultsTable& table, std::stri
     surface.EndDocument();
 }
 
-ReportPlacement PlaceReport(double sheet_width_mm, double sheet_height_mm,
-                            const PrintableArea& printable) {
-    PrintableArea area = printable;
-    const auto usable = [](double from, double to) {
-        return std::isfinite(from) && std::isfinite(to) && to > from;
+PageDrawing ReportPageDrawing(const ResultsTable& table, std::string_view user_name) {
+    return [table, name = std::string(user_name)](PrintSurface& surface) {
+        PrintReportPage(surface, table, name);
     };
-    if (!usable(area.left_mm, area.right_mm) || !usable(area.top_mm, area.bottom_mm)) {
-        area = {0, 0, sheet_width_mm, sheet_height_mm};  // the printer told nothing usable
-    }
-    if (!usable(area.left_mm, area.right_mm) || !usable(area.top_mm, area.bottom_mm)) {
-        return {};
-    }
-    const double height_mm = kReportInkBottomMm - kReportTopMm;
-    const double scale = std::min({1.0, (area.right_mm - area.left_mm) / kReportWidthMm,
-                                   (area.bottom_mm - area.top_mm) / height_mm});
-    const double width = kReportWidthMm * scale;
-    const double height = height_mm * scale;
-    const double left = Fit((sheet_width_mm - width) / 2, area.left_mm, area.right_mm - width);
-    const double top = Fit((sheet_height_mm - height) / 2, area.top_mm, area.bottom_mm - height);
-    return {left, top - kReportTopMm * scale, scale};
 }
 
 }  // namespace korvex

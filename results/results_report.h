@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "results/print_surface.h"
+#include "report/print_surface.h"
 #include "results/results_table.h"
 
 namespace korvex {
@@ -12,8 +12,7 @@ namespace korvex {
 // one line per stored row, on a landscape page in millimetres. The layout is fixed; every
 // printer, the PDF and the tests draw it through a PrintSurface.
 
-inline constexpr std::string_view kPrintFontName = "ＭＳ 明朝";
-inline constexpr double kPrintTableFontPt = 9;
+inline constexpr double kPrintTableFontPt = kPrintDefaultFontPt;
 inline constexpr double kPrintTitleFontPt = 12;
 inline constexpr std::string_view kReportTitle = "IVR 時の入射表面皮膚組織吸収線量";
 // Follows the user name directly (two blanks on each side of "with").
@@ -27,6 +26,7 @@ inline constexpr double kReportWidthMm = 285;
 inline constexpr double kReportTopMm = 12;
 inline constexpr double kReportBottomMm = 190;
 inline constexpr double kReportInkBottomMm = 196;
+inline constexpr PageExtent kReportExtent{kReportWidthMm, kReportTopMm, kReportInkBottomMm};
 
 // Which model computed the table's rows, for the window's strip and the printout:
 // "計算モデル：検証済みモデル"; for rows of two models, which mark the rows of the other one
@@ -51,26 +51,8 @@ void PrintDoseTotal(PrintSurface& surface, const ResultsTable& table);
 void PrintReportTitle(PrintSurface& surface, std::string_view user_name);
 // The whole page: frame, rows 1..RowCount, dose total, title, end of document.
 void PrintReportPage(PrintSurface& surface, const ResultsTable& table, std::string_view user_name);
-
-// The printable area of a sheet, in mm from the sheet's top-left corner.
-struct PrintableArea {
-    double left_mm = 0;
-    double top_mm = 0;
-    double right_mm = 0;
-    double bottom_mm = 0;
-};
-
-// Where the report's origin lies on the sheet (mm from its top-left corner) and the scale
-// that makes it fit: the report is centred on the sheet, moved into the printable area
-// where the printer's margins demand it, and shrunk only when the area is smaller than
-// the report (US Letter is 279.4 mm wide).
-struct ReportPlacement {
-    double origin_x_mm = 0;
-    double origin_y_mm = 0;
-    double scale = 1;
-};
-
-ReportPlacement PlaceReport(double sheet_width_mm, double sheet_height_mm,
-                            const PrintableArea& printable);
+// PrintReportPage for a printer or a PDF writer; the table and the name are copied, so the
+// drawing stays valid however long the preview keeps it.
+PageDrawing ReportPageDrawing(const ResultsTable& table, std::string_view user_name);
 
 }  // namespace korvex

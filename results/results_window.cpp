@@ -8,8 +8,8 @@
 #include "engine/calculation_driver.h"
 #include "engine/errors.h"
 #include "engine/text_rules.h"
+#include "report/report_pdf.h"
 #include "results/add_result_row.h"
-#include "results/report_pdf.h"
 #include "results/results_dialogs.h"
 #include "results/results_report.h"
 #include "ui/canvas.h"
@@ -466,7 +466,7 @@ void ResultsWindow::SaveReportPdf() {
         return;
     }
     try {
-        WriteReportPdf(*path, table_, user_name_);
+        WritePdfDocument(*path, kReportTitle, ReportPageDrawing(table_, user_name_));
     } catch (const FileError& error) {
         messages_.Tell(QString::fromUtf8(error.what()), MessageIcon::Exclamation);
         return;

@@ -6,7 +6,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include "results/report_painter.h"
+#include "report/report_painter.h"
 
 namespace korvex {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "results/print_surface.h"
+#include "report/print_surface.h"
 
 namespace korvex::testing {
 
@@ -28,6 +28,7 @@ class RecordingPrintSurface : public PrintSurface {
         op.orientation = orientation;
         operations_.push_back(op);
     }
+    void SetExtent(const PageExtent& extent) override { extent_ = extent; }
     void SetFontName(std::string_view name) override { font_name_ = name; }
     void SetFontSize(double points) override { font_size_pt_ = points; }
     void SetLineWidth(int printer_pixels) override { line_width_ = printer_pixels; }
@@ -88,6 +89,9 @@ class RecordingPrintSurface : public PrintSurface {
         return nullptr;
     }
 
+    // The box the layout said it inks.
+    const PageExtent& Extent() const { return extent_; }
+
   private:
     Operation Current(Operation::Kind kind) const {
         Operation op;
@@ -110,6 +114,7 @@ class RecordingPrintSurface : public PrintSurface {
     }
 
     std::vector<Operation> operations_;
+    PageExtent extent_;
     std::string font_name_;
     double font_size_pt_ = 0;
     int line_width_ = 0;

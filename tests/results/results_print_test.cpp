@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "report/report_painter.h"
 #include "results/add_result_row.h"
-#include "results/report_painter.h"
 #include "results/results_report.h"
 #include "results/results_window.h"
 #include "tests/fixtures/synthetic_workdir.h"

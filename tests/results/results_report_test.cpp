@@ -304,31 +304,5 @@ TEST(PrintReportTitle, ALongUserNameStaysOnThePage) {
     EXPECT_LE(shrunk->x1 + small.TextWidth(shrunk->text), 285 + 1e-9);
 }
 
-TEST(PlaceReport, CentresOnA4AndRespectsThePrinterMargins) {
-    // A4 landscape, 5 mm unprintable border: the report (285 x 184 mm) is centred.
-    const ReportPlacement a4 = PlaceReport(297, 210, {5, 5, 292, 205});
-    EXPECT_DOUBLE_EQ(a4.scale, 1);
-    EXPECT_DOUBLE_EQ(a4.origin_x_mm, 6);
-    EXPECT_DOUBLE_EQ(a4.origin_y_mm + 12, 13);  // the title's top
-
-    // A printer that cannot print the first 8 mm on the left: moved right, not cut.
-    const ReportPlacement shifted = PlaceReport(297, 210, {8, 5, 296, 205});
-    EXPECT_DOUBLE_EQ(shifted.origin_x_mm, 8);
-    EXPECT_DOUBLE_EQ(shifted.scale, 1);
-
-    // US Letter landscape (279.4 mm) is narrower than the table: shrunk to the area.
-    const ReportPlacement letter = PlaceReport(279.4, 215.9, {6.35, 6.35, 273.05, 209.55});
-    EXPECT_NEAR(letter.scale, (273.05 - 6.35) / 285, 1e-12);
-    EXPECT_NEAR(letter.origin_x_mm, 6.35, 1e-9);
-    EXPECT_LE(letter.origin_x_mm + 285 * letter.scale, 273.05 + 1e-9);
-    EXPECT_GE(letter.origin_y_mm + 12 * letter.scale, 6.35);
-    EXPECT_LE(letter.origin_y_mm + 196 * letter.scale, 209.55 + 1e-9);
-
-    // A printable area that makes no sense falls back to the whole sheet.
-    const ReportPlacement odd = PlaceReport(297, 210, {50, 50, 10, 10});
-    EXPECT_DOUBLE_EQ(odd.origin_x_mm, 6);
-    EXPECT_DOUBLE_EQ(odd.scale, 1);
-}
-
 }  // namespace
 }  // namespace korvex

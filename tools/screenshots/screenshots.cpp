@@ -19,7 +19,6 @@
 
 #include <QTableWidget>
 
-#include "app/fonts.h"
 #include "device/device_dialog.h"
 #include "device/filter_dialog.h"
 #include "dose_report/dose_report_window.h"
@@ -31,6 +30,7 @@
 #include "results/results_window.h"
 #include "tests/fixtures/dose_report_fixtures.h"
 #include "ui/file_list.h"
+#include "ui/fonts.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
 

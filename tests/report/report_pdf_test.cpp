@@ -1,6 +1,6 @@
 // The report drawn by Qt into a PDF, read back with poppler's pdftotext: positions in the
 // file must be the layout's millimetres moved to the placed origin.
-#include "results/report_pdf.h"
+#include "report/report_pdf.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,9 @@
 #include <fstream>
 
 #include "engine/errors.h"
+#include "report/report_painter.h"
 #include "results/add_result_row.h"
-#include "results/report_painter.h"
+#include "results/results_report.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/results/pdf_words.h"
 #include "tests/results/results_test_support.h"
@@ -38,6 +39,40 @@ ResultsTable FullTable() {
     return table;
 }
 
+TEST(PlaceReport, CentresTheExtentAndRespectsThePrinterMargins) {
+    // The results report's extent: 285 mm wide, inked from 12 to 196 mm.
+    const PageExtent extent{285, 12, 196};
+    // A4 landscape, 5 mm unprintable border: the extent is centred.
+    const ReportPlacement a4 = PlaceReport(297, 210, {5, 5, 292, 205}, extent);
+    EXPECT_DOUBLE_EQ(a4.scale, 1);
+    EXPECT_DOUBLE_EQ(a4.origin_x_mm, 6);
+    EXPECT_DOUBLE_EQ(a4.origin_y_mm + 12, 13);  // the title's top
+
+    // A printer that cannot print the first 8 mm on the left: moved right, not cut.
+    const ReportPlacement shifted = PlaceReport(297, 210, {8, 5, 296, 205}, extent);
+    EXPECT_DOUBLE_EQ(shifted.origin_x_mm, 8);
+    EXPECT_DOUBLE_EQ(shifted.scale, 1);
+
+    // US Letter landscape (279.4 mm) is narrower than the table: shrunk to the area.
+    const ReportPlacement letter = PlaceReport(279.4, 215.9, {6.35, 6.35, 273.05, 209.55}, extent);
+    EXPECT_NEAR(letter.scale, (273.05 - 6.35) / 285, 1e-12);
+    EXPECT_NEAR(letter.origin_x_mm, 6.35, 1e-9);
+    EXPECT_LE(letter.origin_x_mm + 285 * letter.scale, 273.05 + 1e-9);
+    EXPECT_GE(letter.origin_y_mm + 12 * letter.scale, 6.35);
+    EXPECT_LE(letter.origin_y_mm + 196 * letter.scale, 209.55 + 1e-9);
+
+    // A printable area that makes no sense falls back to the whole sheet.
+    const ReportPlacement odd = PlaceReport(297, 210, {50, 50, 10, 10}, extent);
+    EXPECT_DOUBLE_EQ(odd.origin_x_mm, 6);
+    EXPECT_DOUBLE_EQ(odd.scale, 1);
+
+    // A layout that set no extent is drawn unscaled from the sheet's corner, never divided
+    // by zero.
+    const ReportPlacement unset = PlaceReport(297, 210, {5, 5, 292, 205}, PageExtent{});
+    EXPECT_DOUBLE_EQ(unset.scale, 1);
+    EXPECT_DOUBLE_EQ(unset.origin_x_mm, 0);
+}
+
 class ReportPdfTest : public ::testing::Test {
   protected:
     fixtures::TempFolder folder_;
@@ -45,7 +80,7 @@ class ReportPdfTest : public ::testing::Test {
 
 TEST_F(ReportPdfTest, TextsSitWhereTheLayoutPutsThemOnA4) {
     const std::filesystem::path pdf = folder_.path() / "report.pdf";
-    WriteReportPdf(pdf, FullTable(), "テスト病院");
+    WritePdfDocument(pdf, kReportTitle, ReportPageDrawing(FullTable(), "テスト病院"));
     QSizeF page;
     const std::vector<Word> words = Words(pdf, &page);
     EXPECT_NEAR(page.width(), 297, 0.5);  // landscape A4
@@ -81,7 +116,9 @@ TEST_F(ReportPdfTest, TextsSitWhereTheLayoutPutsThemOnA4) {
 
 TEST_F(ReportPdfTest, ALongUserNameEndsInsideTheFrameWidth) {
     const std::filesystem::path pdf = folder_.path() / "long.pdf";
-    WriteReportPdf(pdf, ResultsTable(), "国立医療研究センター病院放射線診療部医学物理室");
+    WritePdfDocument(
+        pdf, kReportTitle,
+        ReportPageDrawing(ResultsTable(), "国立医療研究センター病院放射線診療部医学物理室"));
     const std::vector<Word> words = Words(pdf);
     const Word* signature = FindWord(words, "Korvex-2");
     ASSERT_NE(signature, nullptr);
@@ -104,6 +141,7 @@ TEST_F(ReportPdfTest, TextWidthsAreInReportMillimetresOnAnySheet) {
     PainterPrintSurface on_a4(a4), on_letter(letter);
     for (PainterPrintSurface* surface : {&on_a4, &on_letter}) {
         surface->SetOrientation(PageOrientation::Landscape);
+        surface->SetExtent(kReportExtent);
         surface->SetFontName(kPrintFontName);
         surface->SetFontSize(9);
     }
@@ -120,13 +158,13 @@ TEST_F(ReportPdfTest, TextWidthsAreInReportMillimetresOnAnySheet) {
 TEST_F(ReportPdfTest, WritingReplacesTheFileWholeOrReportsTheFailure) {
     const std::filesystem::path pdf = folder_.path() / "report.pdf";
     std::ofstream(pdf) << "old";
-    WriteReportPdf(pdf, FullTable(), "テスト病院");
+    WritePdfDocument(pdf, kReportTitle, ReportPageDrawing(FullTable(), "テスト病院"));
     EXPECT_EQ(ReadAll(pdf).substr(0, 5), "%PDF-");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()), {}), 1);
 
     const std::filesystem::path missing = folder_.path() / "gone" / "report.pdf";
     try {
-        WriteReportPdf(missing, FullTable(), "テスト病院");
+        WritePdfDocument(missing, kReportTitle, ReportPageDrawing(FullTable(), "テスト病院"));
         FAIL() << "a file in a missing folder was reported as written";
     } catch (const FileError& error) {
         EXPECT_NE(std::string(error.what()).find("report.pdf"), std::string::npos);

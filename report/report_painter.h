@@ -5,8 +5,7 @@
 #include <QPointF>
 #include <QStringList>
 
-#include "results/print_surface.h"
-#include "results/results_report.h"
+#include "report/print_surface.h"
 
 class QPagedPaintDevice;
 
@@ -31,6 +30,7 @@ class PainterPrintSurface : public PrintSurface {
     bool Failed() const { return failed_; }
 
     void SetOrientation(PageOrientation orientation) override;
+    void SetExtent(const PageExtent& extent) override;
     void SetFontName(std::string_view name) override;
     void SetFontSize(double points) override;
     void SetLineWidth(int printer_pixels) override;
@@ -47,11 +47,12 @@ class PainterPrintSurface : public PrintSurface {
 
     QPagedPaintDevice& device_;
     QPainter painter_;
+    PageExtent extent_;
     ReportPlacement placement_;
     QPointF painter_origin_mm_;  // where the device's origin lies on the sheet
     double pixels_per_mm_ = 1;
     QString font_name_;
-    double font_size_pt_ = kPrintTableFontPt;
+    double font_size_pt_ = kPrintDefaultFontPt;
     int line_width_pixels_ = 1;
     QPointF last_point_mm_;
     bool begun_ = false;

@@ -1,4 +1,4 @@
-#include "mainwindow/user_name.h"
+#include "settings/user_name.h"
 
 #include <cstddef>
 #include <vector>

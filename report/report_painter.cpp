@@ -1,4 +1,4 @@
-#include "results/report_painter.h"
+#include "report/report_painter.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -7,16 +7,14 @@
 #include <QPen>
 #include <cmath>
 
+#include "report/qt_text.h"
+
 namespace korvex {
 namespace {
 
 // A printer's drawing width is counted in its own pixels; 600 dpi is the resolution of
 // today's office laser printers, so a heavy rule (5) is 0.21 mm and a thin one 0.04 mm.
 constexpr double kPrinterPixelMm = 25.4 / 600;
-
-QString Qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -33,14 +31,14 @@ QStringList InstalledMinchoFamilies() {
 }
 
 void InstallPrintFontSubstitution() {
-    const QString name = Qs(kPrintFontName);
+    const QString name = ToQString(kPrintFontName);
     if (QFont::substitutes(name).isEmpty()) {
         QFont::insertSubstitutions(name, InstalledMinchoFamilies());
     }
 }
 
 PainterPrintSurface::PainterPrintSurface(QPagedPaintDevice& device)
-    : device_(device), font_name_(Qs(kPrintFontName)) {
+    : device_(device), font_name_(ToQString(kPrintFontName)) {
     InstallPrintFontSubstitution();
 }
 
@@ -61,7 +59,8 @@ bool PainterPrintSurface::Begin() {
     const QMarginsF minimum = layout.minimumMargins();
     placement_ = PlaceReport(sheet.width(), sheet.height(),
                              {minimum.left(), minimum.top(), sheet.width() - minimum.right(),
-                              sheet.height() - minimum.bottom()});
+                              sheet.height() - minimum.bottom()},
+                             extent_);
     // A printer in full-page mode paints from the sheet's corner, otherwise from its margins.
     painter_origin_mm_ = layout.paintRect().topLeft();
     pixels_per_mm_ = device_.logicalDpiX() / 25.4;
@@ -96,8 +95,14 @@ void PainterPrintSurface::SetOrientation(PageOrientation orientation) {
     }
 }
 
+void PainterPrintSurface::SetExtent(const PageExtent& extent) {
+    if (!begun_) {
+        extent_ = extent;
+    }
+}
+
 void PainterPrintSurface::SetFontName(std::string_view name) {
-    font_name_ = Qs(name);
+    font_name_ = ToQString(name);
 }
 
 void PainterPrintSurface::SetFontSize(double points) {
@@ -135,7 +140,7 @@ void PainterPrintSurface::Text(double x_mm, double y_mm, std::string_view text) 
     painter_.setFont(font);
     const QFontMetricsF metrics(font, &device_);
     // Placed by the top-left corner of the text, not by its baseline.
-    painter_.drawText(ToDevice(x_mm, y_mm) + QPointF(0, metrics.ascent()), Qs(text));
+    painter_.drawText(ToDevice(x_mm, y_mm) + QPointF(0, metrics.ascent()), ToQString(text));
 }
 
 double PainterPrintSurface::TextWidth(std::string_view text) {
@@ -143,7 +148,7 @@ double PainterPrintSurface::TextWidth(std::string_view text) {
         return 0;
     }
     const double pixels_per_report_mm = placement_.scale * pixels_per_mm_;
-    return QFontMetricsF(CurrentFont(), &device_).horizontalAdvance(Qs(text)) /
+    return QFontMetricsF(CurrentFont(), &device_).horizontalAdvance(ToQString(text)) /
            pixels_per_report_mm;
 }
 

@@ -1,11 +1,11 @@
-#include "app/fonts.h"
+#include "ui/fonts.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
 
-#include "results/report_painter.h"
+#include "report/report_painter.h"
 
 namespace korvex {
 namespace {

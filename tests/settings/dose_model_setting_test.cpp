@@ -1,4 +1,4 @@
-#include "mainwindow/dose_model_setting.h"
+#include "settings/dose_model_setting.h"
 
 #include <gtest/gtest.h>
 
