@@ -105,32 +105,32 @@ void CombineLegacy(CalculationCase& c, CalculationOutcome& outcome) {
     outcome.uncertainty_display = "";
 }
 
-// Steps 3 to 11; returns false when the depth step failed.
-bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationOutcome& outcome,
-               std::string& depth_reason) {
-    CalculationCase& c = state.calc;
-    const bool legacy = inputs.Model == DoseModel::Legacy;
-
-    // 3., 4.
+// The case's own readings: model, tube voltage, distance, the couch from the device.
+void ReadCase(CalculationCase& c, const CalculationInputs& inputs) {
     c.Model = inputs.Model;
     c.TubeVoltage = LeadingNumber(inputs.TubeVoltageText);
     c.FocusSkinDistance = LeadingNumber(inputs.FocusSkinDistanceText);
+    c.CouchDepth = c.CouchEquivalentThickness;
+}
+
+// The displayed readings times the device's correction factor; the legacy formula takes
+// T cKa,r as the kerma at the skin.
+void CorrectReadings(CalculationCase& c, CalculationOutcome& outcome) {
     const double k = c.KermaCorrectionFactor;
     const double transmission = c.CouchTransmission;
-    c.CouchDepth = c.CouchEquivalentThickness;
-
-    // 5. Corrected readings; the legacy formula takes T cKa,r as the kerma at the skin.
     c.CorrectedKar = Finite(k * c.DisplayedKar, "corrected Ka,r");
     Show(outcome, kCorrectedKarDisplay, c.CorrectedKar, "###0.0");
     c.CorrectedPka = Finite(k * c.DisplayedPka, "corrected P_KA");
     Show(outcome, kCorrectedPkaDisplay, c.CorrectedPka, "###0.0");
     Show(outcome, kCouchTransmissionDisplay, Finite(transmission, "couch transmission"), "0.000");
-    if (legacy) {
+    if (c.Model == DoseModel::Legacy) {
         c.PrimaryAirKerma = Finite(transmission * c.CorrectedKar, "primary air kerma");
         Show(outcome, kPrimaryAirKermaDisplay, c.PrimaryAirKerma, "###0.0");
     }
+}
 
-    // 6., 7. The field, given at the reference point, scaled to the effective surface.
+// The field, given at the reference point, scaled to the effective surface.
+void ScaleFieldToSurface(CalculationCase& c, const CalculationInputs& inputs) {
     c.EffectiveSurfaceDistance =
         Finite(c.FocusSkinDistance - c.CouchDepth, "effective surface distance");
     const double field_size = LeadingNumber(inputs.FieldSizeText);
@@ -139,45 +139,75 @@ bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationO
         Divide(c.EffectiveSurfaceDistance * field_size,
                c.FocusIsocentreDistance - kReferencePointOffset, "field size at the surface");
     c.SurfaceFieldSizeB = c.SurfaceFieldSizeA;
+}
 
-    // 8.
-    ComputeSpectrum(state, c.TubeVoltage);
-    Show(outcome, kDoseToKermaRatioDisplay, c.DoseToKermaRatio, "0.000");
+// The skin dose per kerma of fields a field-size uncertainty smaller and larger; the
+// nominal field's factors are computed afterwards, so they are the ones the case keeps.
+struct FieldSizeBounds {
     std::optional<double> smaller;
     std::optional<double> larger;
-    if (!legacy) {
-        // The primary air kerma at the skin: the reference point's kerma carried to the
-        // skin's own distance and through the couch layer, for this beam.
-        const double to_skin =
-            Divide(ReferenceDistance(c), c.FocusSkinDistance, "inverse square to the skin");
-        c.PrimaryAirKerma = Finite(c.CorrectedKar * (to_skin * to_skin) *
-                                       PhantomTransmission(state, c.TubeVoltage, c.CouchDepth),
-                                   "primary air kerma");
-        Show(outcome, kPrimaryAirKermaDisplay, c.PrimaryAirKerma, "###0.0");
-        const double depth_factor = c.DepthFactor;
-        const double backscatter = c.MeanBackscatterFactor;
-        smaller = DosePerKermaForField(state, 1 - FieldSideUncertainty());
-        larger = DosePerKermaForField(state, 1 + FieldSideUncertainty());
-        c.DepthFactor = depth_factor;  // a failure below leaves them as they were
-        c.MeanBackscatterFactor = backscatter;
-    }
+};
 
-    // 9., 10.
+// The validated model's primary air kerma at the skin: the reference point's kerma
+// carried to the skin's own distance and through the couch layer, for this beam.
+FieldSizeBounds CarryKermaToSkin(EngineState& state, CalculationOutcome& outcome) {
+    CalculationCase& c = state.calc;
+    const double to_skin =
+        Divide(ReferenceDistance(c), c.FocusSkinDistance, "inverse square to the skin");
+    c.PrimaryAirKerma = Finite(c.CorrectedKar * (to_skin * to_skin) *
+                                   PhantomTransmission(state, c.TubeVoltage, c.CouchDepth),
+                               "primary air kerma");
+    Show(outcome, kPrimaryAirKermaDisplay, c.PrimaryAirKerma, "###0.0");
+    const double depth_factor = c.DepthFactor;
+    const double backscatter = c.MeanBackscatterFactor;
+    FieldSizeBounds bounds{DosePerKermaForField(state, 1 - FieldSideUncertainty()),
+                           DosePerKermaForField(state, 1 + FieldSideUncertainty())};
+    c.DepthFactor = depth_factor;  // a failure below leaves them as they were
+    c.MeanBackscatterFactor = backscatter;
+    return bounds;
+}
+
+void CombineSkinDose(CalculationCase& c, const FieldSizeBounds& bounds,
+                     CalculationOutcome& outcome) {
+    if (c.Model == DoseModel::Legacy) {
+        CombineLegacy(c, outcome);
+    } else {
+        CombineValidated(c, bounds.smaller, bounds.larger, outcome);
+    }
+    Show(outcome, kForwardBackscatterDisplay, c.ForwardBackscatterFactor, "0.000");
+    Show(outcome, kSkinDoseDisplay, c.SkinDose, "####0.0");
+}
+
+// From the readings to the skin dose; returns false when the depth step failed.
+bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationOutcome& outcome,
+               std::string& depth_reason) {
+    CalculationCase& c = state.calc;
+    ReadCase(c, inputs);
+    CorrectReadings(c, outcome);
+    ScaleFieldToSurface(c, inputs);
+    ComputeSpectrum(state, c.TubeVoltage);
+    Show(outcome, kDoseToKermaRatioDisplay, c.DoseToKermaRatio, "0.000");
+    const FieldSizeBounds bounds =
+        c.Model == DoseModel::Legacy ? FieldSizeBounds{} : CarryKermaToSkin(state, outcome);
     ComputeBackscatterFactor(state);
     const DepthStepResult depth = ComputeDepthFactor(state);
     if (!depth.Succeeded) {
         depth_reason = depth.reason;
         return false;
     }
+    CombineSkinDose(c, bounds, outcome);
+    return true;
+}
 
-    // 11. Skin dose.
-    if (legacy) {
-        CombineLegacy(c, outcome);
-    } else {
-        CombineValidated(c, smaller, larger, outcome);
+// Every numeric input must be present and not zero. Each is tested on its own (a product
+// of tiny values could round to zero).
+bool HasEveryInput(const CalculationInputs& inputs) {
+    for (const std::string* text : {&inputs.TubeVoltageText, &inputs.KarText, &inputs.PkaText,
+                                    &inputs.FocusSkinDistanceText}) {
+        if (LeadingNumber(*text) == 0.0) {
+            return false;
+        }
     }
-    Show(outcome, kForwardBackscatterDisplay, c.ForwardBackscatterFactor, "0.000");
-    Show(outcome, kSkinDoseDisplay, c.SkinDose, "####0.0");
     return true;
 }
 
@@ -186,22 +216,15 @@ bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationO
 CalculationOutcome RunCalculation(EngineState& state, const CalculationInputs& inputs) {
     CalculationOutcome outcome;
 
-    // 1. The body site is recorded even when the check below stops the calculation.
+    // The body site is recorded even when a missing input stops the calculation.
     state.calc.BodySite = inputs.BodySiteText.empty() ? kNoBodySite : inputs.BodySiteText;
-
-    // 2. Every numeric input must be present and not zero. Each is tested on its own (a
-    // product of tiny values could round to zero).
-    for (const std::string* text : {&inputs.TubeVoltageText, &inputs.KarText, &inputs.PkaText,
-                                    &inputs.FocusSkinDistanceText}) {
-        if (LeadingNumber(*text) == 0.0) {
-            outcome.result = CalculationOutcome::Result::MissingInput;
-            outcome.message = UserMessage{kMissingInputMessage, MessageIcon::Exclamation, false};
-            outcome.reason = "an input is empty, zero or not a number";
-            return outcome;
-        }
+    if (!HasEveryInput(inputs)) {
+        outcome.result = CalculationOutcome::Result::MissingInput;
+        outcome.message = UserMessage{kMissingInputMessage, MessageIcon::Exclamation, false};
+        outcome.reason = "an input is empty, zero or not a number";
+        return outcome;
     }
 
-    // 3. - 13.
     std::string depth_reason;
     try {
         if (Calculate(state, inputs, outcome, depth_reason)) {

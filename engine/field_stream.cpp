@@ -216,7 +216,9 @@ double FieldStream::RequireNumber() {
 }
 
 void FieldStream::FailShort() const {
-    throw FileError("ファイル「" + file_label_ + "」は途中で終わっています（値が足りません）。");
+    // line_ is the line the missing value was looked for on: one after the last line end.
+    throw FileError("ファイル「" + file_label_ + "」は途中で終わっています（" +
+                    std::to_string(line_) + " 行目に値がありません）。");
 }
 
 void FieldStream::FailNotNumber(std::string_view field, int line) const {

@@ -81,9 +81,28 @@ TEST(FieldStream, FailuresNameTheFileAndLine) {
         EXPECT_NE(message.find("x4"), std::string::npos) << message;
     }
 
-    FieldStream short_file("1\r\n", "Primary.dat");
+    // A file that ends too early names the line the next value was looked for on.
+    FieldStream short_file("1\r\n2\r\n", "Primary.dat");
     short_file.RequireNumber();
-    EXPECT_THROW(short_file.RequireNumber(), FileError);
+    short_file.RequireNumber();
+    try {
+        short_file.RequireNumber();
+        FAIL() << "a missing value was not noticed";
+    } catch (const FileError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("Primary.dat"), std::string::npos) << message;
+        EXPECT_NE(message.find("3 行目に値がありません"), std::string::npos) << message;
+    }
+    FieldStream no_line_end("7, 8", "Primary.dat");
+    no_line_end.RequireNumber();
+    no_line_end.RequireNumber();
+    try {
+        no_line_end.RequireNumber();
+        FAIL() << "a missing value was not noticed";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("1 行目に値がありません"), std::string::npos)
+            << error.what();
+    }
 
     FieldStream empty_number_field("\r\n", "a.kvx2");
     EXPECT_THROW(empty_number_field.RequireNumberField(), FileError);
