@@ -42,7 +42,7 @@ std::optional<double> DosePerKermaForField(EngineState& state, double scale) {
     std::optional<double> result;
     try {
         ComputeBackscatterFactor(state);
-        if (ComputeDepthFactor(state).Succeeded) {
+        if (ComputeDepthFactor(state).succeeded) {
             result = c.MeanBackscatterFactor * c.DepthFactor;
         }
     } catch (const CalculationError&) {
@@ -191,7 +191,7 @@ bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationO
         c.Model == DoseModel::Legacy ? FieldSizeBounds{} : CarryKermaToSkin(state, outcome);
     ComputeBackscatterFactor(state);
     const DepthStepResult depth = ComputeDepthFactor(state);
-    if (!depth.Succeeded) {
+    if (!depth.succeeded) {
         depth_reason = depth.reason;
         return false;
     }

@@ -25,7 +25,7 @@ struct DepthTables {
 };
 
 struct DepthStepResult {
-    bool Succeeded = false;
+    bool succeeded = false;
     std::string reason;  // why it failed, for logs and tests; empty on success
 };
 

@@ -200,11 +200,13 @@ void CopyWrittenBins(const FineArray& from, FineArray& to, long first, long last
     }
 }
 
-void RestoreSpectra(const SpectrumResult& from, WorkArrays& to) {
-    CopyWrittenBins(from.RawSpectrum, to.RawSpectrum, 2, from.last);
+// The model writes bins 2..LastSpectrumBin of the raw, air-kerma and tissue-dose spectra
+// and the whole photon spectrum.
+void RestoreSpectra(const SpectrumResult& from, long last_bin, WorkArrays& to) {
+    CopyWrittenBins(from.RawSpectrum, to.RawSpectrum, 2, last_bin);
     CopyWrittenBins(from.PhotonSpectrum, to.PhotonSpectrum, 1, kFineGridSize);
-    CopyWrittenBins(from.AirKermaSpectrum, to.AirKermaSpectrum, 2, from.last);
-    CopyWrittenBins(from.TissueDoseSpectrum, to.TissueDoseSpectrum, 2, from.last);
+    CopyWrittenBins(from.AirKermaSpectrum, to.AirKermaSpectrum, 2, last_bin);
+    CopyWrittenBins(from.TissueDoseSpectrum, to.TissueDoseSpectrum, 2, last_bin);
 }
 
 }  // namespace
@@ -212,13 +214,12 @@ void RestoreSpectra(const SpectrumResult& from, WorkArrays& to) {
 SpectrumSums ComputeSpectrumShape(EngineState& state, double tube_voltage_kv) {
     const SpectrumKey key = KeyOf(state, tube_voltage_kv);
     if (const SpectrumResult* known = state.spectrum_cache.Find(key, state.tables)) {
-        RestoreSpectra(*known, state.work);
+        RestoreSpectra(*known, LastSpectrumBin(tube_voltage_kv), state.work);
         return {known->AirKermaSum, known->TissueDoseSum};
     }
     const SpectrumSums sums = ComputeSpectrumModel(state, tube_voltage_kv);
     const WorkArrays& w = state.work;
     SpectrumResult result;
-    result.last = LastSpectrumBin(tube_voltage_kv);
     result.RawSpectrum = w.RawSpectrum;
     result.PhotonSpectrum = w.PhotonSpectrum;
     result.AirKermaSpectrum = w.AirKermaSpectrum;

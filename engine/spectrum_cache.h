@@ -24,10 +24,8 @@ struct SpectrumKey {
     bool operator==(const SpectrumKey&) const = default;
 };
 
-// What one run of the model wrote: bins 2..last of the raw, air-kerma and tissue-dose
-// spectra, the whole photon spectrum, and the two sums.
+// What one run of the model wrote: the four spectra and the two sums.
 struct SpectrumResult {
-    long last = 0;
     FineArray RawSpectrum;
     FineArray PhotonSpectrum;
     FineArray AirKermaSpectrum;

@@ -157,7 +157,7 @@ TEST(DepthDose, CircleOfRadiusFiveCountsElevenRings) {
     state.calc.FieldShape = FieldShapeKind::Circle;
     state.calc.SurfaceFieldSizeA = state.calc.SurfaceFieldSizeB = 9.75;
     Kernels kernels([](int k, int, int) { return std::ldexp(1.0, k - 1); });
-    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
     EXPECT_EQ(state.calc.FieldHalfLong, 4.875);
     EXPECT_NEAR(state.depth.ScatterByEnergy(20, 1) / InverseSquare(9.75, 1), 2047, 1e-9);
     // Layer 2: radius 5.25 cm, Int(10.5) + 1 = 11 rings as well; layer 3: 5.5 cm, 12.
@@ -173,7 +173,7 @@ TEST(DepthDose, SquareRingsAreWeightedByTheirFractionInsideTheField) {
         state.calc.FieldShape = FieldShapeKind::Square;
         state.calc.SurfaceFieldSizeA = state.calc.SurfaceFieldSizeB = 9.75;
         Kernels kernels([ring](int k, int, int) { return k == ring ? 1.0 : 0.0; });
-        ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded) << ring;
+        ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded) << ring;
         const double expected =
             ring > 15 ? 0.0 : AreaFractionInsideRectangle(0.5 * ring - 0.5, 0.5 * ring, 5, 5);
         // 100 keV lies above the summed bins, so no interpolation touches its row.
@@ -194,7 +194,7 @@ TEST(DepthDose, ZeroGridValueBecomesOneAndEntersTheScatterSum) {
     state.calc.FieldShape = FieldShapeKind::Circle;
     state.calc.CouchDepth = 0.75;
     Kernels kernels([](int, int, int e) { return e == 40 ? 0.0 : 1e-3; });
-    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
 
     const double mu = state.tables.MuPhantom[80];
     const double primary = state.tables.PrimaryFine[80];
@@ -221,7 +221,7 @@ TEST(DepthDose, ZeroGridValueBecomesOneAndEntersTheScatterSum) {
 
     // Halfway between the second and third centre: the mean of the two.
     state.calc.CouchDepth = 1.0;
-    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
     EXPECT_NEAR(state.calc.DepthFactor, (total[2] + total[3]) / (2 * total[1]), 1e-13);
 }
 
@@ -232,7 +232,7 @@ TEST(DepthDose, ScatterIsInterpolatedLogarithmicallyBetweenGridEnergies) {
     EngineState state = SingleBinState(80, 100, f);
     state.calc.FieldShape = FieldShapeKind::Circle;
     Kernels kernels([](int, int, int e) { return std::exp(0.02 * e); });
-    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
     for (int e : {21, 29, 33, 99, 131, 159}) {
         for (int z : {1, 20, 40}) {
             const double expected = InverseSquare(f, z) * std::exp(0.02 * 0.5 * e);
@@ -255,23 +255,23 @@ TEST(DepthDose, CouchDepthOutsideTheComputedLayers) {
     // Down to the first layer centre the factor is the first layer's own, 1.
     for (double depth : {0.0, 0.1, 0.25, -1.0}) {
         state.calc.CouchDepth = depth;
-        ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded) << depth;
+        ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded) << depth;
         EXPECT_NEAR(state.calc.DepthFactor, 1.0, 1e-15) << depth;
     }
     // Just past it the interpolation starts from layer 1 and stays continuous.
     state.calc.CouchDepth = 0.2500001;
-    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
     EXPECT_NEAR(state.calc.DepthFactor, 1.0, 1e-6);
     EXPECT_NE(state.calc.DepthFactor, 1.0);
 
     state.calc.CouchDepth = 19.75;
-    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
     EXPECT_EQ(state.calc.DepthFactor, 0.01 * state.depth.DepthDoseTable(3, 40));
 
     state.calc.DepthFactor = 0.123;
     state.calc.CouchDepth = 19.76;
     const DepthStepResult beyond = ComputeDepthFactor(state, kernels.Source());
-    EXPECT_FALSE(beyond.Succeeded);
+    EXPECT_FALSE(beyond.succeeded);
     EXPECT_NE(beyond.reason.find("19.76"), std::string::npos) << beyond.reason;
     EXPECT_EQ(state.calc.DepthFactor, 0.123);
 }
@@ -281,7 +281,7 @@ TEST(DepthDose, ArithmeticFailuresEndTheStep) {
     const auto fails = [&kernels](EngineState& state, const char* why) {
         state.calc.DepthFactor = 0.123;
         const DepthStepResult result = ComputeDepthFactor(state, kernels.Source());
-        EXPECT_FALSE(result.Succeeded) << why;
+        EXPECT_FALSE(result.succeeded) << why;
         EXPECT_FALSE(result.reason.empty()) << why;
         EXPECT_EQ(state.calc.DepthFactor, 0.123) << why;
         return result.reason;
@@ -334,7 +334,7 @@ TEST(DepthDose, ArithmeticFailuresEndTheStep) {
         Kernels negative([](int, int, int e) { return e == 50 ? -1e-3 : 1e-3; });
         state.calc.DepthFactor = 0.123;
         const DepthStepResult result = ComputeDepthFactor(state, negative.Source());
-        EXPECT_FALSE(result.Succeeded);
+        EXPECT_FALSE(result.succeeded);
         EXPECT_NE(result.reason.find("logarithm"), std::string::npos) << result.reason;
     }
 }
@@ -399,32 +399,32 @@ TEST_F(KernelFiles, FileIsReadLayerByLayerRingByRing) {
 
 TEST_F(KernelFiles, MissingFileFailsEveryCalculationUntilItIsBack) {
     EngineState state = State();
-    ASSERT_TRUE(ComputeDepthFactor(state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     const double good = state.calc.DepthFactor;
     const std::string saved = Contents(45);
     std::filesystem::remove(File(45));
     for (int attempt = 0; attempt < 2; ++attempt) {
         state.calc.DepthFactor = 0.5;
         const DepthStepResult result = ComputeDepthFactor(state);
-        EXPECT_FALSE(result.Succeeded);
+        EXPECT_FALSE(result.succeeded);
         EXPECT_NE(result.reason.find("PDS-data/45.dat"), std::string::npos) << result.reason;
         EXPECT_EQ(state.calc.DepthFactor, 0.5);
     }
     Replace(45, saved);
-    ASSERT_TRUE(ComputeDepthFactor(state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     EXPECT_EQ(state.calc.DepthFactor, good);
 }
 
 TEST_F(KernelFiles, ShortOrBrokenFileFailsAndLaterCalculationsRecover) {
     EngineState state = State();
-    ASSERT_TRUE(ComputeDepthFactor(state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     const double good = state.calc.DepthFactor;
     const std::string saved = Contents(45);
 
     // The last number cut off.
     Replace(45, saved.substr(0, saved.find_last_of(',') + 1));
     DepthStepResult result = ComputeDepthFactor(state);
-    EXPECT_FALSE(result.Succeeded);
+    EXPECT_FALSE(result.succeeded);
     EXPECT_NE(result.reason.find("PDS-data/45.dat"), std::string::npos) << result.reason;
 
     // A value that is no number, in a layer the calculation does not even use.
@@ -432,18 +432,18 @@ TEST_F(KernelFiles, ShortOrBrokenFileFailsAndLaterCalculationsRecover) {
     broken.replace(broken.size() - 30, 3, "x.y");
     Replace(45, broken);
     result = ComputeDepthFactor(state);
-    EXPECT_FALSE(result.Succeeded);
+    EXPECT_FALSE(result.succeeded);
     EXPECT_NE(result.reason.find("数値ではありません"), std::string::npos) << result.reason;
 
     // The file can be rewritten at once, and the next calculation uses it.
     Replace(45, saved);
-    ASSERT_TRUE(ComputeDepthFactor(state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     EXPECT_EQ(state.calc.DepthFactor, good);
 }
 
 TEST_F(KernelFiles, ChangedFileIsReadAgain) {
     EngineState state = State();
-    ASSERT_TRUE(ComputeDepthFactor(state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     const double before = state.calc.DepthFactor;
 
     // Same size, other values: every "1" in the file of 40 keV becomes a "2".
@@ -456,16 +456,16 @@ TEST_F(KernelFiles, ChangedFileIsReadAgain) {
     Replace(40, changed);
     std::filesystem::last_write_time(
         File(40), std::filesystem::last_write_time(File(40)) + std::chrono::seconds(1));
-    ASSERT_TRUE(ComputeDepthFactor(state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     EXPECT_NE(state.calc.DepthFactor, before);
 
     EngineState fresh = State();
-    ASSERT_TRUE(ComputeDepthFactor(fresh).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(fresh).succeeded);
     EXPECT_EQ(state.calc.DepthFactor, fresh.calc.DepthFactor);
 
     // A cleared cache reads everything again and gives the same result.
     state.kernel_cache.Clear();
-    ASSERT_TRUE(ComputeDepthFactor(state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     EXPECT_EQ(state.calc.DepthFactor, fresh.calc.DepthFactor);
 }
 

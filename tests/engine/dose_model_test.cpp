@@ -215,7 +215,7 @@ TEST_F(DoseModels, TheFieldSizePartDoesNotDisturbTheNominalResult) {
     const double first_layer_scatter = state->depth.ScatterDepthDose[1];
     state->calc.Model = DoseModel::Validated;
     ComputeBackscatterFactor(*state);
-    ASSERT_TRUE(ComputeDepthFactor(*state).Succeeded);
+    ASSERT_TRUE(ComputeDepthFactor(*state).succeeded);
     EXPECT_EQ(state->calc.MeanBackscatterFactor, validated.MeanBackscatterFactor);
     EXPECT_EQ(state->calc.DepthFactor, validated.DepthFactor);
     EXPECT_EQ(state->depth.ScatterDepthDose[1], first_layer_scatter);

@@ -133,7 +133,7 @@ TEST(BundledData, DepthFactorAtOneCentimetre) {
     SquareFieldFactor(state, 20, 100);
     state.calc.CouchDepth = 1.0;
     const DepthStepResult result = ComputeDepthFactor(state);
-    ASSERT_TRUE(result.Succeeded) << result.reason;
+    ASSERT_TRUE(result.succeeded) << result.reason;
     EXPECT_GE(state.calc.DepthFactor, 0.85);
     EXPECT_LE(state.calc.DepthFactor, 1.0);
 }

@@ -300,7 +300,7 @@ std::string EngineDepthFactorText(EngineState& state, double side_cm, double dis
     c.EffectiveSurfaceDistance = distance_cm;
     c.CouchDepth = depth_cm;
     const DepthStepResult result = ComputeDepthFactor(state);
-    return result.Succeeded ? Fixed(c.DepthFactor, "0.000") : "failed (" + result.reason + ")";
+    return result.succeeded ? Fixed(c.DepthFactor, "0.000") : "failed (" + result.reason + ")";
 }
 
 // Air-kerma half-value layer of the engine's filtered spectrum, mm Al.
