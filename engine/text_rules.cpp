@@ -165,12 +165,7 @@ double LeadingNumber(std::string_view text) {
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
+    text = Trimmed(text);
     const size_t length = NumberPrefixLength(text);
     if (length == 0 || length != text.size()) {
         return std::nullopt;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "engine/charset.h"
+
 namespace korvex {
 namespace {
 
@@ -115,6 +117,56 @@ TEST(ShortestNumberText, WritesTheShortestTextThatReadsBack) {
     EXPECT_EQ(ShortestNumberText(0.1), "0.1");
     EXPECT_EQ(ShortestNumberText(345.6), "345.6");
     EXPECT_THROW(ShortestNumberText(std::nan("")), std::invalid_argument);
+}
+
+TEST(Trimmed, DropsAsciiBlanksIdeographicSpacesAndWhatTheCallerAdds) {
+    EXPECT_EQ(Trimmed(" \t\u3000 透視 撮影\u3000\r\n"), "透視 撮影");  // inner blanks stay
+    EXPECT_EQ(Trimmed("\u3000\u3000"), "");
+    EXPECT_EQ(Trimmed(""), "");
+    // A DICOM value padded with NUL bytes: only where the caller says so.
+    const std::string padded("ABC \0", 5);
+    EXPECT_EQ(TrimmedRight(padded), padded);
+    EXPECT_EQ(TrimmedRight(padded, std::string_view("\0", 1)), "ABC");
+    EXPECT_EQ(TrimmedRight("  x  "), "  x");
+    // Half of an ideographic space is no blank: a text is never cut inside a character.
+    EXPECT_EQ(Trimmed("x\xE3\x80"), "x\xE3\x80");
+    // Around a stored number the full-width blank a Japanese keyboard types is a blank too.
+    EXPECT_EQ(ParseDecimal("\u3000 12.5\u3000"), 12.5);
+}
+
+TEST(Charset, Utf8IsCheckedAsRfc3629DefinesIt) {
+    EXPECT_TRUE(IsValidUtf8("Ka,r 皮膚線量 \U0001F600"));
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong "/"
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // a surrogate
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+    EXPECT_FALSE(IsValidUtf8("\xE7\x9A"));          // cut short
+    EXPECT_EQ(Utf8SequenceLength("\xE7\x9A\xAE", 0), 3U);
+    EXPECT_EQ(Utf8SequenceLength("\xE7\x9A", 0), 0U);
+    // A message quote replaces what is no UTF-8 instead of passing it on.
+    EXPECT_EQ(MessageQuote("a\xC0\xAF" "b"),
+              "a\xEF\xBF\xBD\xEF\xBF\xBD"
+              "b");
+}
+
+TEST(Charset, ConvertsOrSaysItCannot) {
+    EXPECT_EQ(ConvertCharset("\x93\xfc\x8e\xcb", "CP932", "UTF-8"), "入射");
+    EXPECT_EQ(ConvertCharset("入射", "UTF-8", "CP932"), "\x93\xfc\x8e\xcb");
+    // A byte CP932 does not hold: refused, or replaced byte by byte when asked.
+    EXPECT_FALSE(
+        ConvertCharset("a\xA0"
+                       "b",
+                       "CP932", "UTF-8"));
+    EXPECT_EQ(ConvertCharset("a\xA0"
+                             "b",
+                             "CP932", "UTF-8", "?"),
+              "a?b");
+    // ISO 2022 ends in ASCII: the shift back is written even after the last character.
+    EXPECT_EQ(ConvertCharset("入", "UTF-8", "ISO-2022-JP"), "\x1b$BF~\x1b(B");
+    EXPECT_FALSE(CanConvertCharset("NO-SUCH-SET", "UTF-8"));
+    EXPECT_FALSE(ConvertCharset("x", "NO-SUCH-SET", "UTF-8"));
+    // Long input grows the output buffer as often as needed.
+    const std::string many(10000, 'x');
+    EXPECT_EQ(ConvertCharset(many, "UTF-8", "UTF-16LE")->size(), 20000U);
 }
 
 }  // namespace
