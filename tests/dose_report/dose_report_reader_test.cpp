@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -157,6 +158,25 @@ TEST_F(DoseReportReaderTest, NamesInUndeclaredOrJapaneseCharacterSets) {
     EXPECT_DOUBLE_EQ(*undeclared.events[0].kar_mgy.value, 10);
     ASSERT_FALSE(undeclared.notes.empty());
     EXPECT_NE(undeclared.notes.back().find("\\xNN"), std::string::npos);
+
+    // UTF-8 declared, Shift_JIS written: escaped and noted once; UTF-8 of another field
+    // of the same file still reads.
+    FixtureReport mislabelled = fixtures::StandardReport();
+    mislabelled.character_set = "ISO_IR 192";
+    mislabelled.patient_name =
+        "\x8E"
+        "R\x93"
+        "c";
+    mislabelled.station_name =
+        "\xE7\xAC\xAC"
+        "1";
+    const DoseReport wrong = Read("mislabelled", mislabelled);
+    EXPECT_EQ(wrong.patient_name, "\\x8ER\\x93c");
+    EXPECT_EQ(wrong.station_name, "第1");
+    EXPECT_EQ(std::count(wrong.notes.begin(), wrong.notes.end(),
+                         "文字セットで読めない文字は \\xNN で示しています。"),
+              1);
+    EXPECT_EQ(wrong.events.size(), 3u);
 
     // An empty first value and ISO 2022 IR 87: kanji between escape sequences.
     const DoseReport japanese = Read("japanese", fixtures::Iso2022Report());
