@@ -1,6 +1,11 @@
 #include "dose_report/dicom_text.h"
 
-#include <array>
+#include "dose_report/sr_content.h"
+
+// DCMTK's headers follow its configuration header, which sr_content.h includes first.
+#include <dcmtk/dcmdata/dcspchrs.h>
+
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -83,63 +88,64 @@ std::optional<std::string> JapaneseToEucJp(std::string_view bytes, bool katakana
     return out;
 }
 
+// Japanese as Japanese units write it: JIS X 0208 and JIS X 0212 with ISO 2022 code
+// extensions, and JIS X 0201 katakana. DCMTK on the C library's iconv refuses ISO 2022 IR
+// 87 and 159, and reads JIS X 0201's G0 as Romaji (0x7E an overline, 0x5C a yen sign), so
+// that a name would read differently with and without a katakana in it; the program reads
+// these itself, with G0 as ASCII.
 bool IsJapaneseTerm(std::string_view term) {
     return term == "ISO 2022 IR 87" || term == "ISO 2022 IR 159" || term == "ISO 2022 IR 13" ||
            term == "ISO_IR 13";
 }
 
-// iconv names of the single-byte and multi-byte sets used without code extensions.
-const char* IconvNameOf(std::string_view term) {
-    struct Entry {
-        std::string_view term;
-        const char* iconv_name;
-    };
-    static constexpr std::array<Entry, 13> kSets{{
-        {"ISO_IR 100", "ISO-8859-1"},
-        {"ISO_IR 101", "ISO-8859-2"},
-        {"ISO_IR 109", "ISO-8859-3"},
-        {"ISO_IR 110", "ISO-8859-4"},
-        {"ISO_IR 144", "ISO-8859-5"},
-        {"ISO_IR 127", "ISO-8859-6"},
-        {"ISO_IR 126", "ISO-8859-7"},
-        {"ISO_IR 138", "ISO-8859-8"},
-        {"ISO_IR 148", "ISO-8859-9"},
-        {"ISO_IR 203", "ISO-8859-15"},
-        {"ISO_IR 166", "TIS-620"},
-        {"GB18030", "GB18030"},
-        {"GBK", "GBK"},
-    }};
-    for (const Entry& entry : kSets) {
-        if (entry.term == term) {
-            return entry.iconv_name;
-        }
+std::optional<std::string> DecodeJapanese(std::string_view bytes,
+                                          const std::vector<std::string>& terms) {
+    const bool katakana =
+        !terms.empty() && (terms.front() == "ISO_IR 13" || terms.front() == "ISO 2022 IR 13");
+    const std::optional<std::string> euc = JapaneseToEucJp(bytes, katakana);
+    return euc ? ConvertCharset(*euc, "EUC-JP", "UTF-8") : std::nullopt;
+}
+
+// Every other Specific Character Set through DCMTK (single-byte sets, UTF-8, GB18030, GBK,
+// and code extensions of other sets such as Korean). A set it does not know and bytes the
+// set does not hold give nullopt. The converter of the last set is kept, as a report's
+// texts share one set.
+std::optional<std::string> DecodeWithDcmtk(std::string_view bytes,
+                                           const std::vector<std::string>& terms) {
+    thread_local std::string selected_value;
+    thread_local std::unique_ptr<DcmSpecificCharacterSet> converter;
+    thread_local bool usable = false;
+    std::string value;
+    for (const std::string& term : terms) {
+        value += (&term == &terms.front() ? "" : "\\") + term;
     }
-    return nullptr;
+    if (converter == nullptr || value != selected_value) {
+        SilenceDcmtkLog();
+        converter = std::make_unique<DcmSpecificCharacterSet>();
+        usable = converter->selectCharacterSet(OFString(value.data(), value.size()), "ISO_IR 192")
+                     .good();
+        selected_value = value;
+    }
+    OFString converted;
+    if (!usable ||
+        converter->convertString(OFString(bytes.data(), bytes.size()), converted).bad()) {
+        return std::nullopt;
+    }
+    std::string text(converted.c_str(), converted.length());
+    // Only well-formed UTF-8 leaves the reader, whatever the conversion let through.
+    return IsValidUtf8(text) ? std::optional<std::string>(std::move(text)) : std::nullopt;
 }
 
 std::optional<std::string> Decode(std::string_view bytes, const std::vector<std::string>& terms) {
     if (IsPlainAscii(bytes)) {
         return std::string(bytes);
     }
-    const std::string first = terms.empty() ? std::string() : terms.front();
-    bool japanese = false;
     for (const std::string& term : terms) {
-        japanese = japanese || IsJapaneseTerm(term);
-    }
-    if (japanese) {
-        const bool katakana = first == "ISO_IR 13" || first == "ISO 2022 IR 13";
-        const std::optional<std::string> euc = JapaneseToEucJp(bytes, katakana);
-        return euc ? ConvertCharset(*euc, "EUC-JP", "UTF-8") : std::nullopt;
-    }
-    if (first == "ISO_IR 192") {
-        return IsValidUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
-    }
-    if (terms.size() == 1) {
-        if (const char* name = IconvNameOf(first)) {
-            return ConvertCharset(bytes, name, "UTF-8");
+        if (IsJapaneseTerm(term)) {
+            return DecodeJapanese(bytes, terms);
         }
     }
-    return std::nullopt;
+    return DecodeWithDcmtk(bytes, terms);
 }
 
 std::string HexByte(unsigned char b) {

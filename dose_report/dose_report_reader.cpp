@@ -1,354 +1,39 @@
 #include "dose_report/dose_report_reader.h"
 
-// DCMTK's configuration header comes before its other headers.
-#include <dcmtk/config/osconfig.h>
+#include "dose_report/sr_content.h"
 
+// DCMTK's headers follow its configuration header, which sr_content.h includes first.
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
-#include <dcmtk/dcmdata/dcitem.h>
-#include <dcmtk/dcmdata/dcsequen.h>
-#include <dcmtk/dcmsr/codes/dcm.h>
-#include <dcmtk/oflog/oflog.h>
 
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <functional>
-#include <mutex>
 #include <system_error>
 
 #include "dose_report/dicom_text.h"
-#include "dose_report/dose_units.h"
+#include "dose_report/report_values.h"
 #include "engine/text_rules.h"
 
 namespace korvex {
 namespace {
 
-// Deeper nesting than any template of PS3.16 needs is not followed (a damaged file could
-// otherwise nest without end).
-constexpr int kMaxContentDepth = 32;
-// No quantity of a dose report comes near this in the program's units (mGy, Gy*cm^2, kV,
-// mm, degrees, cm, cm^2); a larger value is a damaged one, and refusing it keeps the sums
-// over many events finite.
-constexpr double kMaxMagnitude = 1e9;
-
-std::string CodeValueOf(const DSRBasicCodedEntry& code) {
-    return code.CodeValue.c_str();
-}
-
-// Concept code values, from DCMTK's constants of the DCM coding scheme.
-struct ConceptCodes {
-    std::string report = CodeValueOf(CODE_DCM_XRayRadiationDoseReport);
-    std::string event = CodeValueOf(CODE_DCM_IrradiationEventXRayData);
-    std::string accumulated = CodeValueOf(CODE_DCM_AccumulatedXRayDoseData);
-    std::string ct_acquisition = CodeValueOf(CODE_DCM_CTAcquisition);
-    std::string event_uid = CodeValueOf(CODE_DCM_IrradiationEventUID);
-    std::string started = CodeValueOf(CODE_DCM_DateTimeStarted);
-    std::string event_type = CodeValueOf(CODE_DCM_IrradiationEventType);
-    std::string plane = CodeValueOf(CODE_DCM_AcquisitionPlane);
-    std::string kvp = CodeValueOf(CODE_DCM_KVP);
-    std::string dose_rp = CodeValueOf(CODE_DCM_Dose_RP);
-    std::string dap = CodeValueOf(CODE_DCM_DoseAreaProduct);
-    std::string filters = CodeValueOf(CODE_DCM_XRayFilters);
-    std::string filter_type = CodeValueOf(CODE_DCM_XRayFilterType);
-    std::string no_filter = CodeValueOf(CODE_DCM_NoFilter);
-    std::string filter_material = CodeValueOf(CODE_DCM_XRayFilterMaterial);
-    std::string thickness_min = CodeValueOf(CODE_DCM_XRayFilterThicknessMinimum);
-    std::string thickness_max = CodeValueOf(CODE_DCM_XRayFilterThicknessMaximum);
-    std::string primary_angle = CodeValueOf(CODE_DCM_PositionerPrimaryAngle);
-    std::string secondary_angle = CodeValueOf(CODE_DCM_PositionerSecondaryAngle);
-    std::string source_isocentre = CodeValueOf(CODE_DCM_DistanceSourceToIsocenter);
-    std::string source_reference = CodeValueOf(CODE_DCM_DistanceSourceToReferencePoint);
-    std::string field_area = CodeValueOf(CODE_DCM_CollimatedFieldArea);
-    std::string reference_point = CodeValueOf(CODE_DCM_ReferencePointDefinition);
-    std::string dap_total = CodeValueOf(CODE_DCM_DoseAreaProductTotal);
-    std::string dose_rp_total = CodeValueOf(CODE_DCM_Dose_RP_Total);
-    std::string plane_a = CodeValueOf(CODE_DCM_PlaneA);
-    std::string plane_b = CodeValueOf(CODE_DCM_PlaneB);
-    std::string single_plane = CodeValueOf(CODE_DCM_SinglePlane);
-    std::string stationary = CodeValueOf(CODE_DCM_StationaryAcquisition_113611);
-    std::string stepping = CodeValueOf(CODE_DCM_SteppingAcquisition);
-    std::string rotational = CodeValueOf(CODE_DCM_RotationalAcquisition);
-};
-
-const ConceptCodes& Codes() {
-    static const ConceptCodes codes;
-    return codes;
-}
-
-// Fluoroscopy as an event type (SRT, SCT); filter materials under any scheme designator.
-bool IsFluoroscopy(const std::string& code) {
-    return code == "P5-06000" || code == "44491008";
-}
-bool IsCopper(const std::string& code) {
-    return code == "C-127F9" || code == "66925006";
-}
-bool IsAluminium(const std::string& code) {
-    return code == "C-120F9" || code == "12503006" || code == "105830007";
-}
-
-// The element's whole value as stored (all values, backslashes kept), no conversion.
-std::string Raw(DcmItem& item, const DcmTagKey& tag) {
-    OFString value;
-    if (item.findAndGetOFStringArray(tag, value).bad()) {
-        return {};
-    }
-    return std::string(value.c_str(), value.length());
-}
-
-struct Code {
-    std::string value;
-    std::string meaning;  // raw bytes in the data set's character set
-};
-
-Code ReadCode(DcmItem& item, const DcmTagKey& sequence) {
-    DcmItem* code_item = nullptr;
-    if (item.findAndGetSequenceItem(sequence, code_item, 0).bad() || code_item == nullptr) {
-        return {};
-    }
-    Code code;
-    code.value = Trimmed(Raw(*code_item, DCM_CodeValue));
-    if (code.value.empty()) {
-        code.value = Trimmed(Raw(*code_item, DCM_LongCodeValue));
-    }
-    if (code.value.empty()) {
-        code.value = Trimmed(Raw(*code_item, DCM_URNCodeValue));
-    }
-    code.meaning = Raw(*code_item, DCM_CodeMeaning);
-    return code;
-}
-
-std::vector<DcmItem*> Children(DcmItem& item) {
-    std::vector<DcmItem*> children;
-    DcmSequenceOfItems* sequence = nullptr;
-    if (item.findAndGetSequence(DCM_ContentSequence, sequence).bad() || sequence == nullptr) {
-        return children;
-    }
-    for (unsigned long i = 0; i < sequence->card(); ++i) {
-        if (DcmItem* child = sequence->getItem(i)) {
-            children.push_back(child);
+// Which slot of the event's numbers a numeric concept fills; null for any other concept.
+std::vector<NumericItem>* SlotOf(EventNumbers& numbers, const std::string& code) {
+    const ConceptCodes& c = Codes();
+    const std::pair<const std::string*, std::vector<NumericItem>*> slots[] = {
+        {&c.kvp, &numbers.kvp},
+        {&c.dose_rp, &numbers.kar},
+        {&c.dap, &numbers.pka},
+        {&c.primary_angle, &numbers.primary},
+        {&c.secondary_angle, &numbers.secondary},
+        {&c.source_isocentre, &numbers.source_isocentre},
+        {&c.source_reference, &numbers.source_reference},
+        {&c.field_area, &numbers.field_area},
+    };
+    for (const auto& [slot_code, slot] : slots) {
+        if (*slot_code == code) {
+            return slot;
         }
     }
-    return children;
-}
-
-// A NUM content item as given: its numbers (several where a value holds several), its unit
-// code, and what made a number unreadable.
-struct NumericItem {
-    std::vector<double> values;
-    std::string unit;        // decoded, so that "°" compares as itself
-    std::string unreadable;  // escaped text of a value that is no number
-    std::string qualifier;   // meaning of a Numeric Value Qualifier, e.g. "Value unknown"
-    std::string text;        // the value as written (escaped), for the user
-};
-
-// At most this many of a value's numbers are quoted back to the user (per-pulse lists run
-// to hundreds).
-constexpr size_t kQuotedNumbers = 8;
-
-// The value and its unit as the report writes them.
-std::string AsRead(const NumericItem& num) {
-    std::string quoted;
-    size_t count = 0;
-    size_t start = 0;
-    while (start <= num.text.size() && count < kQuotedNumbers) {
-        size_t end = num.text.find('\\', start);
-        if (end == std::string::npos) {
-            end = num.text.size();
-        }
-        quoted += (count == 0 ? "" : "\\") + num.text.substr(start, end - start);
-        ++count;
-        start = end + 1;
-    }
-    if (start <= num.text.size()) {
-        quoted += "\\…";
-    }
-    if (!num.unit.empty()) {
-        quoted += (quoted.empty() ? "" : " ") + num.unit;
-    }
-    return quoted;
-}
-
-void ReadNumbers(DcmItem& measured, NumericItem& num) {
-    const std::string text = Raw(measured, DCM_NumericValue);
-    num.text = EscapeBytes(Trimmed(text));
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\\', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string part(Trimmed(text.substr(start, end - start)));
-        if (!part.empty()) {
-            const std::optional<double> value = ParseDecimal(part);
-            if (value && std::isfinite(*value)) {
-                num.values.push_back(*value);
-            } else {
-                num.unreadable = EscapeBytes(part);
-            }
-        }
-        start = end + 1;
-    }
-    if (num.values.empty() && num.unreadable.empty()) {
-        // The optional binary value, used only where the text is empty.
-        Float64 value = 0;
-        for (unsigned long i = 0;
-             measured.findAndGetFloat64(DCM_FloatingPointValue, value, i).good(); ++i) {
-            if (std::isfinite(value)) {
-                num.values.push_back(value);
-            } else {
-                num.unreadable = "NaN/Inf";
-            }
-            num.text += (i == 0 ? "" : "\\") +
-                        (std::isfinite(value) ? ShortestNumberText(value) : std::string("NaN/Inf"));
-        }
-    }
-}
-
-NumericItem ReadNumeric(DcmItem& item, const std::vector<std::string>& charset) {
-    NumericItem num;
-    num.qualifier =
-        DecodeDicomText(ReadCode(item, DCM_NumericValueQualifierCodeSequence).meaning, charset);
-    DcmItem* measured = nullptr;
-    if (item.findAndGetSequenceItem(DCM_MeasuredValueSequence, measured, 0).bad() ||
-        measured == nullptr) {
-        return num;
-    }
-    ReadNumbers(*measured, num);
-    num.unit =
-        DecodeDicomText(ReadCode(*measured, DCM_MeasurementUnitsCodeSequence).value, charset);
-    if (num.qualifier.empty()) {
-        num.qualifier = DecodeDicomText(
-            ReadCode(*measured, DCM_NumericValueQualifierCodeSequence).meaning, charset);
-    }
-    return num;
-}
-
-double FirstValue(const std::vector<double>& values) {
-    return values.front();
-}
-
-// Several tube voltages (per pulse or per frame) stand for one event: the mean of those
-// that are not 0; 0 when all are.
-double MeanOfNonZero(const std::vector<double>& values) {
-    double sum = 0;
-    int count = 0;
-    for (double v : values) {
-        if (v != 0.0) {
-            sum += v;
-            ++count;
-        }
-    }
-    return count == 0 ? 0.0 : sum / count;
-}
-
-ReportValue ToValue(const NumericItem& num, ReportQuantity quantity, bool negative_allowed,
-                    double (*combine)(const std::vector<double>&) = FirstValue) {
-    ReportValue result;
-    result.present = true;
-    result.unit = num.unit;
-    result.as_read = AsRead(num);
-    if (num.values.empty()) {
-        if (!num.unreadable.empty()) {
-            result.problem = {"数値として読めません（\"" + num.unreadable + "\"）",
-                              "not a number (\"" + num.unreadable + "\")"};
-        } else if (num.qualifier.empty()) {
-            result.problem = {"値が空です", "no value"};
-        } else {
-            result.problem = {"値が空です（" + num.qualifier + "）",
-                              "no value (" + num.qualifier + ")"};
-        }
-        return result;
-    }
-    const std::optional<double> factor = UnitFactor(quantity, num.unit);
-    if (!factor) {
-        result.problem = num.unit.empty() ? UserText{"単位がありません", "no unit"}
-                                          : UserText{"単位「" + num.unit + "」は使えません",
-                                                     "the unit \"" + num.unit + "\" is not known"};
-        return result;
-    }
-    const double value = combine(num.values) * *factor;
-    if (!std::isfinite(value) || std::fabs(value) > kMaxMagnitude) {
-        result.problem = {"値が大きすぎます", "the value is too large"};
-    } else if (!negative_allowed && value < 0) {
-        result.problem = {"負の値です（" + ShortestNumberText(value) + "）",
-                          "negative value (" + ShortestNumberText(value) + ")"};
-    } else {
-        result.value = value;
-    }
-    return result;
-}
-
-// A quantity's name in the user's languages.
-struct Name {
-    const char* japanese;
-    const char* english;
-};
-constexpr Name kTubeVoltageName{"管電圧", "KVP"};
-constexpr Name kDoseRpName{"線量(RP)", "Dose (RP)"};
-constexpr Name kDapName{"面積線量", "Dose Area Product"};
-constexpr Name kPrimaryName{"第一角度", "Positioner Primary Angle"};
-constexpr Name kSecondaryName{"第二角度", "Positioner Secondary Angle"};
-constexpr Name kIsocentreName{"焦点-アイソセンター間距離", "Distance Source to Isocenter"};
-constexpr Name kReferenceName{"焦点-基準点間距離", "Distance Source to Reference Point"};
-constexpr Name kAreaName{"照射野面積", "Collimated Field Area"};
-constexpr Name kThicknessName{"フィルター厚", "X-Ray Filter Thickness"};
-constexpr Name kDapTotalName{"面積線量の合計", "Dose Area Product Total"};
-constexpr Name kDoseRpTotalName{"線量(RP)の合計", "Dose (RP) Total"};
-
-// A value whose absence is noted, and what follows from it.
-struct Missing {
-    const char* code;
-    UserText consequence;
-};
-
-// What not using a value means for the event.
-const UserText kNotUsed{"使いません", "not used"};
-const UserText kUnknownProjection{"使いません。投影は「角度不明」に入ります",
-                                  "not used; the event counts as of unknown projection"};
-
-// What became of a value that was given: not used (with the reason and what follows), or
-// read in another unit than the one PS3.16 writes it in.
-void NoteValue(std::vector<EventNote>& notes, const Name& name, ReportQuantity quantity,
-               const ReportValue& value, const UserText& when_not_used = kNotUsed) {
-    const std::string ja = name.japanese;
-    const std::string en = name.english;
-    if (value.present && !value.Usable()) {
-        notes.push_back({"value-not-used",
-                         {ja + ": " + value.problem.japanese + "（" + when_not_used.japanese + "）",
-                          en + ": " + value.problem.english + " (" + when_not_used.english + ")"},
-                         value.as_read});
-    } else if (value.Usable() && value.unit != TemplateUnit(quantity)) {
-        const std::string standard(TemplateUnit(quantity));
-        notes.push_back({"unit-converted",
-                         {ja + "は規格の単位 " + standard + " ではなく「" + value.unit +
-                              "」で書かれています（換算して使います）",
-                          en + " is given in \"" + value.unit + "\", not the standard's " +
-                              standard + " (converted)"},
-                         value.as_read});
-    }
-}
-
-// Visits the content items below `container`, depth first. `take` returns true for an item
-// it has consumed; containers it leaves are entered, down to kMaxContentDepth.
-using ItemVisitor = std::function<bool(DcmItem& item, const std::string& value_type,
-                                       const Code& concept_name, int depth)>;
-
-void Visit(DcmItem& container, int depth, bool& too_deep, const ItemVisitor& take) {
-    for (DcmItem* child : Children(container)) {
-        const std::string value_type(Trimmed(Raw(*child, DCM_ValueType)));
-        const Code concept_name = ReadCode(*child, DCM_ConceptNameCodeSequence);
-        if (take(*child, value_type, concept_name, depth)) {
-            continue;
-        }
-        if (value_type == "CONTAINER" || !Children(*child).empty()) {
-            if (depth + 1 >= kMaxContentDepth) {
-                too_deep = true;
-            } else {
-                Visit(*child, depth + 1, too_deep, take);
-            }
-        }
-    }
+    return nullptr;
 }
 
 class Reader {
@@ -424,101 +109,6 @@ std::string EventTypeLabel(const Code& type, const std::string& meaning) {
     return meaning.empty() ? EscapeBytes(type.value) : meaning;
 }
 
-// The numeric items of one event that hold one value each, as read, before conversion.
-struct EventNumbers {
-    std::vector<NumericItem> kvp;
-    std::vector<NumericItem> kar;
-    std::vector<NumericItem> pka;
-    std::vector<NumericItem> primary;
-    std::vector<NumericItem> secondary;
-    std::vector<NumericItem> source_isocentre;
-    std::vector<NumericItem> source_reference;
-    std::vector<NumericItem> field_area;
-
-    std::vector<NumericItem>* Slot(const std::string& code) {
-        const ConceptCodes& c = Codes();
-        const std::pair<const std::string*, std::vector<NumericItem>*> slots[] = {
-            {&c.kvp, &kvp},
-            {&c.dose_rp, &kar},
-            {&c.dap, &pka},
-            {&c.primary_angle, &primary},
-            {&c.secondary_angle, &secondary},
-            {&c.source_isocentre, &source_isocentre},
-            {&c.source_reference, &source_reference},
-            {&c.field_area, &field_area},
-        };
-        for (const auto& [slot_code, slot] : slots) {
-            if (*slot_code == code) {
-                return slot;
-            }
-        }
-        return nullptr;
-    }
-};
-
-// The first item of a concept; a second one is noted, not silently ignored.
-ReportValue FirstOf(const std::vector<NumericItem>& items, ReportQuantity quantity,
-                    bool negative_allowed, const Name& name, std::vector<EventNote>& notes) {
-    if (items.empty()) {
-        return {};
-    }
-    if (items.size() > 1) {
-        std::string all;
-        for (const NumericItem& item : items) {
-            all += (all.empty() ? "" : " / ") + AsRead(item);
-        }
-        const std::string count = std::to_string(items.size());
-        notes.push_back(
-            {"several-values",
-             {std::string(name.japanese) + "が " + count + " 個あります。最初の値を使います。",
-              count + " values of " + name.english + "; the first is used."},
-             all});
-    }
-    return ToValue(items.front(), quantity, negative_allowed);
-}
-
-// All tube-voltage items of the event count; they must share one unit. Several values (per
-// pulse or per frame) are noted with the mean that stands for them.
-ReportValue TubeVoltageOf(const std::vector<NumericItem>& items, std::vector<EventNote>& notes) {
-    if (items.empty()) {
-        return {};
-    }
-    NumericItem merged = items.front();
-    for (size_t i = 1; i < items.size(); ++i) {
-        if (items[i].unit != merged.unit) {
-            ReportValue mixed;
-            mixed.present = true;
-            mixed.unit = merged.unit;
-            mixed.as_read = AsRead(merged) + " / " + AsRead(items[i]);
-            mixed.problem = {
-                "管電圧の単位が一定ではありません（" + merged.unit + "、" + items[i].unit + "）",
-                "the tube voltages are given in several units (" + merged.unit + ", " +
-                    items[i].unit + ")"};
-            return mixed;
-        }
-        merged.values.insert(merged.values.end(), items[i].values.begin(), items[i].values.end());
-        merged.text += "\\" + items[i].text;
-        if (merged.unreadable.empty()) {
-            merged.unreadable = items[i].unreadable;
-        }
-    }
-    const ReportValue value = ToValue(merged, ReportQuantity::TubeVoltage, false, MeanOfNonZero);
-    if (value.Usable() && merged.values.size() > 1 && *value.value > 0) {
-        const auto non_zero = std::count_if(merged.values.begin(), merged.values.end(),
-                                            [](double v) { return v != 0.0; });
-        const std::string mean = ShortestNumberText(*value.value);
-        const std::string all = std::to_string(merged.values.size());
-        const std::string used = std::to_string(non_zero);
-        notes.push_back({"kv-mean",
-                         {"管電圧の値 " + all + " 個のうち 0 でない " + used + " 個の平均 " + mean +
-                              " kV を使います",
-                          "the mean " + mean + " kV of the " + used + " non-zero of " + all +
-                              " tube voltages is used"},
-                         value.as_read});
-    }
-    return value;
-}
-
 IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
     const ConceptCodes& c = Codes();
     IrradiationEvent event;
@@ -539,67 +129,14 @@ IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
                   event.event_type = EventTypeLabel(type, Text(Trimmed(type.meaning)));
               } else if (name.value == c.plane) {
                   event.plane = PlaneOf(item, event.plane_text);
-              } else if (std::vector<NumericItem>* slot = numbers.Slot(name.value)) {
+              } else if (std::vector<NumericItem>* slot = SlotOf(numbers, name.value)) {
                   slot->push_back(ReadNumeric(item, charset_));
               } else {
                   return false;
               }
               return true;
           });
-    std::vector<EventNote>& notes = event.notes;
-    if (event.plane == AcquisitionPlane::Unknown) {
-        notes.push_back({"plane-unknown",
-                         {"撮影面（単一・A・B）が分からないため「不明」の面として数えます",
-                          "the acquisition plane (single, A, B) is not known; counted as unknown"},
-                         event.plane_text});
-    }
-    event.tube_voltage_kv = TubeVoltageOf(numbers.kvp, notes);
-    NoteValue(notes, kTubeVoltageName, ReportQuantity::TubeVoltage, event.tube_voltage_kv);
-    // Without both angles the event joins its plane's group of unknown projection; the
-    // distances are read for the user and not used by the calculation.
-    const Missing unknown_projection{
-        "angle-missing",
-        {"。投影は「角度不明」に入ります", "; the event counts as of unknown projection"}};
-    const Missing unused_distance{"distance-missing",
-                                  {"（計算には使いません）", " (the calculation does not use it)"}};
-    const struct {
-        ReportValue IrradiationEvent::*member;
-        const std::vector<NumericItem>& items;
-        ReportQuantity quantity;
-        bool negative_allowed;
-        const Name& name;
-        const Missing* when_missing;  // noted when absent; null: the reason says it
-    } values[] = {
-        {&IrradiationEvent::kar_mgy, numbers.kar, ReportQuantity::DoseRp, false, kDoseRpName,
-         nullptr},
-        {&IrradiationEvent::pka_gycm2, numbers.pka, ReportQuantity::DoseAreaProduct, false,
-         kDapName, nullptr},
-        {&IrradiationEvent::primary_angle_deg, numbers.primary, ReportQuantity::Angle, true,
-         kPrimaryName, &unknown_projection},
-        {&IrradiationEvent::secondary_angle_deg, numbers.secondary, ReportQuantity::Angle, true,
-         kSecondaryName, &unknown_projection},
-        {&IrradiationEvent::source_isocentre_cm, numbers.source_isocentre, ReportQuantity::Distance,
-         false, kIsocentreName, &unused_distance},
-        {&IrradiationEvent::source_reference_cm, numbers.source_reference, ReportQuantity::Distance,
-         false, kReferenceName, &unused_distance},
-        {&IrradiationEvent::field_area_cm2, numbers.field_area, ReportQuantity::Area, false,
-         kAreaName, nullptr},
-    };
-    for (const auto& v : values) {
-        event.*v.member = FirstOf(v.items, v.quantity, v.negative_allowed, v.name, notes);
-        NoteValue(notes, v.name, v.quantity, event.*v.member,
-                  v.quantity == ReportQuantity::Angle ? kUnknownProjection : kNotUsed);
-    }
-    for (const auto& v : values) {
-        if (v.when_missing != nullptr && !(event.*v.member).present) {
-            notes.push_back({v.when_missing->code,
-                             {std::string(v.name.japanese) + "がありません" +
-                                  v.when_missing->consequence.japanese,
-                              std::string(v.name.english) + " is missing" +
-                                  v.when_missing->consequence.english},
-                             ""});
-        }
-    }
+    TakeEventValues(numbers, event);
     return event;
 }
 
@@ -627,33 +164,7 @@ FilterLayer Reader::ReadFilter(DcmItem& container, std::vector<EventNote>& notes
         }
         return true;
     });
-    // A range (minimum != maximum) counts as its middle.
-    const ReportValue low =
-        FirstOf(minimum, ReportQuantity::Thickness, false, kThicknessName, notes);
-    const ReportValue high =
-        FirstOf(maximum, ReportQuantity::Thickness, false, kThicknessName, notes);
-    if (low.present && high.present && low.Usable() && high.Usable()) {
-        layer.thickness_mm = low;
-        layer.thickness_mm.value = (*low.value + *high.value) / 2;
-        if (*low.value != *high.value) {
-            const std::string middle = ShortestNumberText(*layer.thickness_mm.value);
-            layer.thickness_mm.as_read = low.as_read + " – " + high.as_read;
-            notes.push_back(
-                {"filter-range",
-                 {"フィルター厚が範囲で書かれているため、中央の " + middle + " mm を使います",
-                  "the filter thickness is a range; its middle, " + middle + " mm, is used"},
-                 layer.thickness_mm.as_read});
-        }
-    } else if (low.present && !low.Usable()) {
-        layer.thickness_mm = low;
-    } else if (high.present && !high.Usable()) {
-        layer.thickness_mm = high;
-    } else {
-        layer.thickness_mm = low.present ? low : high;
-    }
-    if (layer.thickness_mm.Usable()) {
-        NoteValue(notes, kThicknessName, ReportQuantity::Thickness, layer.thickness_mm);
-    }
+    layer.thickness_mm = FilterThickness(minimum, maximum, notes);
     return layer;
 }
 
@@ -747,13 +258,6 @@ std::string FileLabel(const std::filesystem::path& path) {
     return path.filename().string();
 }
 
-void SilenceDcmtkLog() {
-    static std::once_flag once;
-    // DCMTK's warnings about the files it reads would go to the console; the reader
-    // reports what matters itself.
-    std::call_once(once, [] { OFLog::configure(OFLogger::OFF_LOG_LEVEL); });
-}
-
 void CheckFile(const std::filesystem::path& path) {
     const std::string label = FileLabel(path);
     std::error_code error;
@@ -775,20 +279,6 @@ void CheckFile(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-std::string PlaneLabel(AcquisitionPlane plane) {
-    switch (plane) {
-        case AcquisitionPlane::Single:
-            return "単一";
-        case AcquisitionPlane::A:
-            return "A";
-        case AcquisitionPlane::B:
-            return "B";
-        case AcquisitionPlane::Unknown:
-            break;
-    }
-    return "不明";
-}
 
 DoseReport ReadDoseReport(const std::filesystem::path& path) {
     SilenceDcmtkLog();

@@ -18,10 +18,9 @@
 #include "dose_report/dose_report_reader.h"
 #include "dose_report/group_result_row.h"
 #include "engine/calculation_driver.h"
-#include "engine/dose_uncertainty.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
-#include "engine/text_rules.h"
+#include "report/qt_text.h"
 #include "results/results_table.h"
 #include "results/results_window.h"
 #include "ui/field_events.h"
@@ -33,55 +32,8 @@ namespace {
 const char* const kNoDeviceMessage =
     "作業フォルダーに装置データファイルがありません。先に装置データを作成して下さい。";
 const char* const kNothingCheckedMessage = "表に追加する投影にチェックを入れて下さい。";
-const QColor kReasonColour(0xB0, 0x00, 0x20);
-const QColor kNoteColour(0x8A, 0x5A, 0x00);
-constexpr int kNotesColumn = 11;
 
 Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QString Html(const std::string& text) {
-    return Q(text).toHtmlEscaped();
-}
-
-// A number of the report, or a dash where the report gives none.
-QString Number(const std::optional<double>& value, const char* pattern) {
-    return value ? Q(FormatNumber(*value, pattern)) : QStringLiteral("―");
-}
-
-// "10:15:00" of "20240115101500.000"; the value as given when it is no date and time.
-QString TimeOf(const std::string& date_time) {
-    if (date_time.size() >= 14) {
-        return Q(date_time.substr(8, 2) + ":" + date_time.substr(10, 2) + ":" +
-                 date_time.substr(12, 2));
-    }
-    return Q(date_time);
-}
-
-// "2024-01-15 10:15" of a DA and a TM value; the values as given when they are not dates.
-QString StudyDateOf(const DoseReport& report) {
-    const std::string& date = report.study_date;
-    const std::string& time = report.study_time;
-    QString text = date.size() == 8
-                       ? Q(date.substr(0, 4) + "-" + date.substr(4, 2) + "-" + date.substr(6, 2))
-                       : Q(date);
-    if (time.size() >= 4) {
-        text += " " + Q(time.substr(0, 2) + ":" + time.substr(2, 2));
-    }
-    return text.toHtmlEscaped();
-}
-
-QTableWidgetItem* Cell(const QString& text, bool right = false) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    if (right) {
-        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    }
-    return item;
-}
 
 QTableWidget* NamedTable(const char* name, const QStringList& headers) {
     auto* table = new QTableWidget(0, static_cast<int>(headers.size()));
@@ -100,36 +52,6 @@ QLabel* NamedLabel(const char* name) {
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
-}
-
-QString Kerma(double mgy) {
-    return Q(FormatNumber(mgy, "###0.0")) + " mGy";
-}
-
-QString KermaArea(double gycm2) {
-    return Q(FormatNumber(gycm2, "###0.00")) + " Gy·cm²";
-}
-
-QString Optional(const std::optional<double>& value, QString (*show)(double)) {
-    return value ? show(*value) : QStringLiteral("なし");
-}
-
-// An event's notes: how many, the first one, and all of them with the values as read in
-// the tooltip.
-QTableWidgetItem* NotesCell(const std::vector<EventNote>& notes) {
-    if (notes.empty()) {
-        return Cell(QString());
-    }
-    QStringList lines;
-    for (const EventNote& note : notes) {
-        lines << "・" + Q(note.text.japanese) +
-                     (note.value.empty() ? "" : "（" + Q(note.value) + "）");
-    }
-    QTableWidgetItem* cell =
-        Cell(QString("%1 件: %2").arg(notes.size()).arg(Q(notes.front().text.japanese)));
-    cell->setForeground(kNoteColour);
-    cell->setToolTip(lines.join("\n"));
-    return cell;
 }
 
 }  // namespace
@@ -216,19 +138,19 @@ void DoseReportWindow::BuildWindow() {
         Recalculate();
     };
     FieldEvents::Watch(fsd_, take_distance, [this, take_distance] {
-        if (Q(result_.fsd_text) != fsd_->text()) {
+        if (ToQString(result_.fsd_text) != fsd_->text()) {
             take_distance();
         }
     });
 }
 
 void DoseReportWindow::FillDevices(const std::string& preferred) {
-    const QDir folder(Q(state_->WorkingFolder.string()));
+    const QDir folder(ToQString(state_->WorkingFolder.string()));
     const QStringList names =
         folder.entryList({"*.kvx2", "*.kvx"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
     device_->clear();
     device_->addItems(names);
-    const int index = device_->findText(Q(preferred));
+    const int index = device_->findText(ToQString(preferred));
     device_->setCurrentIndex(index >= 0 ? index : 0);
 }
 
@@ -239,7 +161,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
         try {
             reports.push_back(ReadDoseReport(file));
         } catch (const DoseReportError& error) {
-            messages_.Tell(Q(error.what()), MessageIcon::Exclamation);
+            messages_.Tell(ToQString(error.what()), MessageIcon::Exclamation);
             return false;
         }
     }
@@ -250,7 +172,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
     }
     const LoadedThresholds thresholds = LoadDoseThresholds(state_->WorkingFolder);
     if (!thresholds.problem.empty()) {
-        messages_.Tell(Q(thresholds.problem), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(thresholds.problem), MessageIcon::Exclamation);
     }
     thresholds_ = thresholds.thresholds;
     fsd_typed_ = false;
@@ -276,13 +198,13 @@ bool DoseReportWindow::Calculate(const std::string& device, const std::string& f
             }
         }
     } catch (const FileError& error) {
-        messages_.Tell(Q(error.what()), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(error.what()), MessageIcon::Exclamation);
         return false;
     } catch (const ReportOptionError& error) {
-        messages_.Tell(Q(error.what()), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(error.what()), MessageIcon::Exclamation);
         return false;
     }
-    fsd_->setText(Q(result_.fsd_text));
+    fsd_->setText(ToQString(result_.fsd_text));
     return true;
 }
 
@@ -294,8 +216,8 @@ void DoseReportWindow::Recalculate() {
     // each device brings its own default.
     const std::string fsd = fsd_typed_ ? fsd_->text().trimmed().toStdString() : std::string();
     if (!Calculate(device_->currentText().toStdString(), fsd)) {
-        fsd_->setText(Q(result_.fsd_text));
-        device_->setCurrentIndex(std::max(0, device_->findText(Q(result_.device_file))));
+        fsd_->setText(ToQString(result_.fsd_text));
+        device_->setCurrentIndex(std::max(0, device_->findText(ToQString(result_.device_file))));
         return;
     }
     ShowEvents();
@@ -309,147 +231,6 @@ void DoseReportWindow::SetModel(DoseModel model) {
     }
     model_ = model;
     Recalculate();
-}
-
-void DoseReportWindow::ShowHeader() {
-    QStringList lines;
-    for (const DoseReport& report : reports_) {
-        lines << QString("<b>%1</b>　%2 %3　%4　検査 %5　イベント %6 件　基準点: %7")
-                     .arg(Html(report.path.filename().string()), Html(report.manufacturer),
-                          Html(report.model), Html(report.station_name), StudyDateOf(report),
-                          QString::number(report.events.size()),
-                          Html(report.reference_point_definition.empty()
-                                   ? std::string("記載なし")
-                                   : report.reference_point_definition));
-    }
-    header_->setText(lines.join("<br>"));
-}
-
-void DoseReportWindow::ShowEvents() {
-    events_->setRowCount(static_cast<int>(result_.events.size()));
-    int row = 0;
-    for (const EventCalculation& e : result_.events) {
-        const IrradiationEvent& event = reports_[e.report_index].events[e.event_index];
-        const QString plane = event.plane == AcquisitionPlane::Unknown && !event.plane_text.empty()
-                                  ? Q(event.plane_text)
-                                  : Q(PlaneLabel(event.plane));
-        const QString cells[] = {
-            TimeOf(event.date_time),
-            Q(event.event_type),
-            plane,
-            Number(e.TubeVoltage, "#0.0"),
-            Number(e.AddedCopper, "0.00"),
-            Number(e.AddedAluminium, "0.00"),
-            Number(e.Kar, "###0.00"),
-            Number(e.Pka, "###0.000"),
-            Number(e.PrimaryAngle, "#0"),
-            Number(e.SecondaryAngle, "#0"),
-            e.group >= 0 ? Q(result_.groups[static_cast<size_t>(e.group)].label) : QString(),
-        };
-        for (int column = 0; column < 11; ++column) {
-            events_->setItem(row, column, Cell(cells[column], column >= 3 && column <= 9));
-        }
-        QTableWidgetItem* result = nullptr;
-        if (e.status == EventStatus::Calculated) {
-            result = Cell(Q(e.displays[kSkinDoseDisplay].value_or("")), true);
-        } else {
-            result = Cell(Q(e.reason.japanese));
-            result->setForeground(kReasonColour);
-            result->setToolTip(Q(e.reason.japanese));
-        }
-        events_->setItem(row, kNotesColumn, NotesCell(e.notes));
-        events_->setItem(row, kNotesColumn + 1, result);
-        ++row;
-    }
-    events_->resizeColumnsToContents();
-    // The first note is a hint; the tooltip holds them all, and the reasons need the room.
-    events_->setColumnWidth(kNotesColumn, std::min(events_->columnWidth(kNotesColumn), 260));
-}
-
-void DoseReportWindow::ShowGroups() {
-    groups_->setRowCount(static_cast<int>(result_.groups.size()));
-    for (size_t g = 0; g < result_.groups.size(); ++g) {
-        const ProjectionGroup& group = result_.groups[g];
-        const int row = static_cast<int>(g);
-        auto* check = new QTableWidgetItem;
-        check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        check->setCheckState(Qt::Unchecked);
-        groups_->setItem(row, 0, check);
-        groups_->setItem(row, 1, Cell(Q(PlaneLabel(group.plane))));
-        groups_->setItem(row, 2, Cell(Q(group.label)));
-        groups_->setItem(row, 3, Cell(QString::number(group.events.size()), true));
-        groups_->setItem(row, 4, Cell(Q(FormatNumber(group.Kar, "###0.0")), true));
-        groups_->setItem(row, 5, Cell(Q(FormatNumber(group.Pka, "###0.00")), true));
-        groups_->setItem(row, 6, Cell(Q(FormatNumber(group.SkinDose, "####0.0")), true));
-        if (static_cast<int>(g) == result_.summary.peak_group) {
-            for (int column = 1; column < 7; ++column) {
-                QFont font = groups_->item(row, column)->font();
-                font.setBold(true);
-                groups_->item(row, column)->setFont(font);
-            }
-        }
-    }
-    groups_->resizeColumnsToContents();
-    add_button_->setEnabled(!result_.groups.empty());
-}
-
-void DoseReportWindow::ShowSummary() {
-    const ReportSummary& s = result_.summary;
-    QStringList lines;
-    const QString peak_group =
-        s.peak_group >= 0 ? Html(result_.groups[static_cast<size_t>(s.peak_group)].label) : "―";
-    // The legacy formula states no uncertainty.
-    const QString uncertainty =
-        s.PeakSkinDoseUncertainty > 0
-            ? " " + Q(UncertaintyText(s.PeakSkinDoseUncertainty)) + "（k = 2）"
-            : QString();
-    lines << QString("推定最大皮膚線量: <b>%1</b>%2（%3。同じ投影の照射野が重なると仮定）")
-                 .arg(Kerma(s.PeakSkinDose), uncertainty, peak_group)
-          << QString("計算モデル: %1").arg(Q(std::string(DoseModelName(result_.model))))
-          << QString("全イベントの皮膚線量の和: %1（すべての照射野が重なる場合の上限）")
-                 .arg(Kerma(s.SkinDoseSum))
-          << QString("イベント: 計算 %1 件、計算しなかった %2 件、重複 %3 件")
-                 .arg(s.calculated)
-                 .arg(s.not_calculated)
-                 .arg(s.duplicates)
-          << QString("注記: %1 件（%2 イベント。各イベントの「注記」列）")
-                 .arg(s.event_notes)
-                 .arg(s.events_with_notes)
-          << QString("Ka,r: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")
-                 .arg(Kerma(s.KarCalculated), Kerma(s.KarNotIncluded), Optional(s.ReportKar, Kerma))
-          << QString("P_KA: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")
-                 .arg(KermaArea(s.PkaCalculated), KermaArea(s.PkaNotIncluded),
-                      Optional(s.ReportPka, KermaArea));
-    for (const PlaneCrossCheck& plane : s.planes) {
-        lines << QString("面 %1: イベントの和 %2・%3 ／ レポート %4・%5")
-                     .arg(Q(PlaneLabel(plane.plane)), Kerma(plane.Kar), KermaArea(plane.Pka),
-                          Optional(plane.ReportKar, Kerma), Optional(plane.ReportPka, KermaArea));
-    }
-    summary_->setText(lines.join("<br>"));
-
-    QStringList flags;
-    for (const DoseFlag& flag : s.flags) {
-        const QString text =
-            QString("%1 %2 %3 %4 %5（%6）")
-                .arg(Q(flag.name), Q(FormatNumber(flag.value, "###0.00")), Q(flag.unit),
-                     flag.raised ? "≧" : "＜",
-                     Q(ShortestNumberText(flag.threshold)) + " " + Q(flag.unit), Html(flag.source));
-        flags << (flag.raised ? "<span style='color:#b00020'><b>▲ " + text + "</b></span>"
-                              : "<span style='color:#55627a'>" + text + "</span>");
-    }
-    flags_->setText(flags.join("<br>"));
-
-    QStringList notes;
-    for (const DoseReport& report : reports_) {
-        for (const std::string& note : report.notes) {
-            notes << Html(report.path.filename().string() + ": " + note);
-        }
-    }
-    for (const std::string& note : s.notes) {
-        notes << Html(note);
-    }
-    notes_->setText(notes.join("<br>"));
-    notes_->setVisible(!notes.isEmpty());
 }
 
 void DoseReportWindow::AddCheckedGroups() {

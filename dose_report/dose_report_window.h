@@ -42,16 +42,16 @@ class DoseReportWindow : public QWidget {
     // changes; returns whether the reports are now shown.
     bool Open(const std::vector<std::filesystem::path>& files, const std::string& device_file);
 
-    // The device list and the focus-skin distance changed: everything again.
-    void Recalculate();
     // The main window's dose model: the reports shown are calculated again by it.
     void SetModel(DoseModel model);
-    // "表に追加": every checked group as one results-table row.
-    void AddCheckedGroups();
 
     const ReportCalculation& Result() const { return result_; }
 
   private:
+    // The device list and the focus-skin distance changed: everything again.
+    void Recalculate();
+    // "表に追加": every checked group as one results-table row.
+    void AddCheckedGroups();
     void BuildWindow();
     void FillDevices(const std::string& preferred);
     void ShowHeader();

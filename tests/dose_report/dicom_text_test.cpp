@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+// DCMTK's configuration header comes before its other headers.
+#include <dcmtk/config/osconfig.h>
+
+#include <dcmtk/dcmdata/dcspchrs.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <string>
+
 namespace korvex {
 namespace {
 
@@ -40,6 +48,56 @@ TEST(DicomTextTest, UnicodeLatinAndUndeclaredBytes) {
     EXPECT_EQ(DecodeDicomText("ROOM 1  ", {}), "ROOM 1");
     EXPECT_EQ(DecodeDicomText(std::string("A\r\nB\x01", 5), {}), "A  B\\x01");
     EXPECT_EQ(EscapeBytes(std::string("a\0b", 3)), "a\\x00b");
+}
+
+// Why Japanese keeps the program's own decoding: DCMTK, built on the C library's iconv,
+// refuses the Japanese code extensions, and reads JIS X 0201's G0 as Romaji.
+TEST(DicomTextTest, DcmtkCannotReadJapaneseAsUnitsWriteIt) {
+    OFLog::configure(OFLogger::OFF_LOG_LEVEL);
+    for (const char* value :
+         {"\\ISO 2022 IR 87", "ISO 2022 IR 13\\ISO 2022 IR 87", "\\ISO 2022 IR 159"}) {
+        DcmSpecificCharacterSet converter;
+        EXPECT_TRUE(converter.selectCharacterSet(value, "ISO_IR 192").bad()) << value;
+    }
+    // "ｱ~": DCMTK gives an overline, although the same "~" without a katakana is ASCII.
+    DcmSpecificCharacterSet katakana;
+    ASSERT_TRUE(katakana.selectCharacterSet("ISO_IR 13", "ISO_IR 192").good());
+    OFString converted;
+    ASSERT_TRUE(katakana.convertString("\xB1~", converted).good());
+    EXPECT_EQ(std::string(converted.c_str()), "ｱ\u203E");
+    EXPECT_EQ(DecodeDicomText("\xB1~", {"ISO_IR 13"}), "ｱ~");
+    EXPECT_EQ(DecodeDicomText("~", {"ISO_IR 13"}), "~");
+}
+
+TEST(DicomTextTest, OtherSetsWithCodeExtensionsAndMultiByteSets) {
+    EXPECT_EQ(DecodeDicomText("\x1b$)C\xB1\xE8\xC8\xF1\xC1\xDF", {"", "ISO 2022 IR 149"}),
+              "김희중");
+    EXPECT_EQ(DecodeDicomText("M\x1b-A\xFCller", {"ISO 2022 IR 6", "ISO 2022 IR 100"}), "Müller");
+    EXPECT_EQ(DecodeDicomText("\xB8\xD2\xD0\xDD\xDE\xD2", {"ISO_IR 144"}), "Иванов");
+    EXPECT_EQ(DecodeDicomText("\xD6\xD0\xCE\xC4", {"GB18030"}), "中文");
+    // A multi-byte character cut off at the end of the value.
+    EXPECT_EQ(DecodeDicomText("\xD6\xD0\xCE", {"GB18030"}), "\\xD6\\xD0\\xCE");
+}
+
+// What real units write: Shift_JIS bytes under UTF-8 or under a term that is no defined
+// term, a UTF-16 surrogate encoded as UTF-8. Shown escaped byte for byte, never guessed;
+// TryDecodeDicomText says so, which is what the reader notes.
+TEST(DicomTextTest, BytesTheDeclaredSetDoesNotHoldAreEscaped) {
+    const std::string shift_jis =
+        "\x8E"
+        "R\x93"
+        "c";  // 山田
+    for (const char* term : {"ISO_IR 192", "ISO_IR 6", "ISO 2022 IR 100", "SHIFT_JIS"}) {
+        EXPECT_EQ(DecodeDicomText(shift_jis, {term}), "\\x8ER\\x93c") << term;
+        EXPECT_FALSE(TryDecodeDicomText(shift_jis, {term})) << term;
+    }
+    EXPECT_EQ(DecodeDicomText("\xED\xA0\x80", {"ISO_IR 192"}), "\\xED\\xA0\\x80");
+    // Two terms without code extensions are no valid value.
+    EXPECT_EQ(DecodeDicomText("\xFC", {"ISO_IR 100", "ISO_IR 144"}), "\\xFC");
+    // The set of one value does not leak into the next of another set.
+    EXPECT_EQ(DecodeDicomText("\xFC", {"ISO_IR 100"}), "ü");
+    EXPECT_EQ(DecodeDicomText("\xFC", {"ISO_IR 192"}), "\\xFC");
+    EXPECT_EQ(DecodeDicomText("\xFC", {"ISO_IR 100"}), "ü");
 }
 
 }  // namespace

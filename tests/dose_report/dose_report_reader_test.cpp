@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -29,19 +30,8 @@ class DoseReportReaderTest : public ::testing::Test {
     fixtures::TempFolder folder_;
 };
 
-TEST(DoseUnitsTest, EveryAcceptedUnitConvertsToTheProgramsUnit) {
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseRp, "Gy"), 1000.0);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseRp, "mGy"), 1.0);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseAreaProduct, "Gy.m2"), 1e4);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseAreaProduct, "Gym2"), 1e4);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseAreaProduct, "dGy.cm2"), 0.1);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseAreaProduct, "cGy.cm2"), 0.01);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseAreaProduct, "mGy.cm2"), 0.001);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseAreaProduct, "uGy.m2"), 0.01);
-    EXPECT_EQ(UnitFactor(ReportQuantity::DoseAreaProduct, "Gy.cm2"), 1.0);
-    EXPECT_EQ(UnitFactor(ReportQuantity::Distance, "mm"), 0.1);
-    EXPECT_EQ(UnitFactor(ReportQuantity::Area, "m2"), 1e4);
-    EXPECT_EQ(UnitFactor(ReportQuantity::Thickness, "mm"), 1.0);
+// Every accepted unit is read through a file (UnitsReport); here the ones that must not be.
+TEST(DoseUnitsTest, UnitsOfOtherQuantitiesOrSpellingsAreRefused) {
     // UCUM is case-sensitive, and a unit of one quantity is not one of another.
     EXPECT_FALSE(UnitFactor(ReportQuantity::DoseRp, "MGY"));
     EXPECT_FALSE(UnitFactor(ReportQuantity::DoseRp, "R"));
@@ -49,6 +39,7 @@ TEST(DoseUnitsTest, EveryAcceptedUnitConvertsToTheProgramsUnit) {
     EXPECT_FALSE(UnitFactor(ReportQuantity::DoseAreaProduct, "Gy*cm2"));
     EXPECT_FALSE(UnitFactor(ReportQuantity::DoseAreaProduct, ""));
     EXPECT_FALSE(UnitFactor(ReportQuantity::TubeVoltage, "V"));
+    EXPECT_FALSE(UnitFactor(ReportQuantity::Angle, "gon"));
 }
 
 TEST_F(DoseReportReaderTest, StandardReportGivesEveryValueInTheProgramsUnits) {
@@ -157,6 +148,25 @@ TEST_F(DoseReportReaderTest, NamesInUndeclaredOrJapaneseCharacterSets) {
     EXPECT_DOUBLE_EQ(*undeclared.events[0].kar_mgy.value, 10);
     ASSERT_FALSE(undeclared.notes.empty());
     EXPECT_NE(undeclared.notes.back().find("\\xNN"), std::string::npos);
+
+    // UTF-8 declared, Shift_JIS written: escaped and noted once; UTF-8 of another field
+    // of the same file still reads.
+    FixtureReport mislabelled = fixtures::StandardReport();
+    mislabelled.character_set = "ISO_IR 192";
+    mislabelled.patient_name =
+        "\x8E"
+        "R\x93"
+        "c";
+    mislabelled.station_name =
+        "\xE7\xAC\xAC"
+        "1";
+    const DoseReport wrong = Read("mislabelled", mislabelled);
+    EXPECT_EQ(wrong.patient_name, "\\x8ER\\x93c");
+    EXPECT_EQ(wrong.station_name, "第1");
+    EXPECT_EQ(std::count(wrong.notes.begin(), wrong.notes.end(),
+                         "文字セットで読めない文字は \\xNN で示しています。"),
+              1);
+    EXPECT_EQ(wrong.events.size(), 3u);
 
     // An empty first value and ISO 2022 IR 87: kanji between escape sequences.
     const DoseReport japanese = Read("japanese", fixtures::Iso2022Report());

@@ -201,6 +201,19 @@ TEST_F(DoseReportWindowTest, EveryEventsNotesAreShownAndCounted) {
     EXPECT_EQ(EventCell(5, 12), "Ka,r（線量(RP)）がありません");
     EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("注記: 9 件（7 イベント"),
               -1);
+    // One Japanese line per note in the tooltip, none of the English texts.
+    const QString tooltip = events->item(0, 11)->toolTip();
+    EXPECT_EQ(tooltip.split("\n").size(), 2);
+    EXPECT_EQ(tooltip.count("・"), 2);
+    EXPECT_EQ(tooltip.indexOf("is given in"), -1);
+    // Calculating again with another device shows the same notes, not twice as many.
+    auto* device = Find<QComboBox>(Report(), "ReportDevice");
+    device->setCurrentIndex(device->findText("near.kvx2"));
+    emit device->activated(device->currentIndex());
+    ASSERT_EQ(windows_->DoseReport()->Result().device_file, "near.kvx2");
+    EXPECT_EQ(events->item(0, 11)->toolTip(), tooltip);
+    EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("注記: 9 件（7 イベント"),
+              -1);
     // A standard report's events have none.
     Open({QString::fromStdString(report_.string())});
     EXPECT_EQ(EventCell(0, 11), "");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -286,6 +287,50 @@ TEST_F(ReportCalculationTest, TheSameEventInTwoReportsCountsOnce) {
     EXPECT_EQ(result.events[1].report_index, 1u);
     ASSERT_EQ(result.groups.size(), 3u);  // LAO 30 CRA 10 (two events), RAO 30 CAU 20, AP
     EXPECT_EQ(result.groups[0].events.size(), 2u);
+}
+
+// The notes travel with their event: through the time order, beside a duplicate of it in a
+// second report, and through a second calculation of the same reports.
+TEST_F(ReportCalculationTest, NotesStayWithTheirEventOnceEach) {
+    fixtures::FixtureReport reversed = fixtures::RealWorldNotesReport();
+    const size_t count = reversed.events.size();
+    for (size_t i = 0; i < count / 2; ++i) {
+        std::swap(reversed.events[i].date_time, reversed.events[count - 1 - i].date_time);
+    }
+    fixtures::FixtureReport repeat = fixtures::StandardReport();
+    repeat.events = {reversed.events[6]};  // the "gon" event again, under its own UID
+    const std::vector<DoseReport> reports = {Read("reversed", reversed), Read("repeat", repeat)};
+    const ReportCalculation result = Calculate(reports);
+    ASSERT_EQ(result.events.size(), 8u);
+
+    // The last event read comes first in time and keeps its own note, then its duplicate.
+    EXPECT_EQ(result.events[0].event_index, 6u);
+    EXPECT_EQ(Codes(result.events[0]), Strings{"value-not-used"});
+    EXPECT_EQ(result.events[1].report_index, 1u);
+    EXPECT_EQ(Codes(result.events[1]), (Strings{"value-not-used", "duplicate"}));
+    int notes = 0;
+    for (const EventCalculation& event : result.events) {
+        const IrradiationEvent& read = reports[event.report_index].events[event.event_index];
+        SCOPED_TRACE(read.number);
+        // The reader's notes first, in order, then those of the calculation.
+        ASSERT_GE(event.notes.size(), read.notes.size());
+        EXPECT_TRUE(std::equal(read.notes.begin(), read.notes.end(), event.notes.begin()));
+        EXPECT_EQ(event.TubeVoltage, read.tube_voltage_kv.value);
+        const auto duplicates =
+            std::count_if(event.notes.begin(), event.notes.end(),
+                          [](const EventNote& n) { return n.code == "duplicate"; });
+        EXPECT_EQ(duplicates, event.status == EventStatus::Duplicate ? 1 : 0);
+        notes += static_cast<int>(event.notes.size());
+    }
+    EXPECT_EQ(result.summary.event_notes, notes);
+    EXPECT_EQ(result.summary.event_notes, 11);  // 9 of the report, the copy's two
+    EXPECT_EQ(result.summary.events_with_notes, 8);
+
+    const ReportCalculation again = Calculate(reports);
+    for (size_t i = 0; i < result.events.size(); ++i) {
+        EXPECT_EQ(again.events[i].notes, result.events[i].notes) << i;
+    }
+    EXPECT_EQ(again.summary.event_notes, result.summary.event_notes);
 }
 
 EventCalculation HandMade(AcquisitionPlane plane, std::optional<double> primary,

@@ -1,0 +1,119 @@
+// The window's header (the files read) and its summary: doses, flags and notes.
+#include <QLabel>
+
+#include "dose_report/dose_report_window.h"
+#include "engine/dose_uncertainty.h"
+#include "engine/text_rules.h"
+#include "report/qt_text.h"
+
+namespace korvex {
+namespace {
+
+QString Html(const std::string& text) {
+    return ToQString(text).toHtmlEscaped();
+}
+
+// "2024-01-15 10:15" of a DA and a TM value; the values as given when they are not dates.
+QString StudyDateOf(const DoseReport& report) {
+    const std::string& date = report.study_date;
+    const std::string& time = report.study_time;
+    QString text =
+        date.size() == 8
+            ? ToQString(date.substr(0, 4) + "-" + date.substr(4, 2) + "-" + date.substr(6, 2))
+            : ToQString(date);
+    if (time.size() >= 4) {
+        text += " " + ToQString(time.substr(0, 2) + ":" + time.substr(2, 2));
+    }
+    return text.toHtmlEscaped();
+}
+
+QString Kerma(double mgy) {
+    return ToQString(FormatNumber(mgy, "###0.0")) + " mGy";
+}
+
+QString KermaArea(double gycm2) {
+    return ToQString(FormatNumber(gycm2, "###0.00")) + " Gy·cm²";
+}
+
+QString Optional(const std::optional<double>& value, QString (*show)(double)) {
+    return value ? show(*value) : QStringLiteral("なし");
+}
+
+}  // namespace
+
+void DoseReportWindow::ShowHeader() {
+    QStringList lines;
+    for (const DoseReport& report : reports_) {
+        lines << QString("<b>%1</b>　%2 %3　%4　検査 %5　イベント %6 件　基準点: %7")
+                     .arg(Html(report.path.filename().string()), Html(report.manufacturer),
+                          Html(report.model), Html(report.station_name), StudyDateOf(report),
+                          QString::number(report.events.size()),
+                          Html(report.reference_point_definition.empty()
+                                   ? std::string("記載なし")
+                                   : report.reference_point_definition));
+    }
+    header_->setText(lines.join("<br>"));
+}
+
+void DoseReportWindow::ShowSummary() {
+    const ReportSummary& s = result_.summary;
+    QStringList lines;
+    const QString peak_group =
+        s.peak_group >= 0 ? Html(result_.groups[static_cast<size_t>(s.peak_group)].label) : "―";
+    // The legacy formula states no uncertainty.
+    const QString uncertainty =
+        s.PeakSkinDoseUncertainty > 0
+            ? " " + ToQString(UncertaintyText(s.PeakSkinDoseUncertainty)) + "（k = 2）"
+            : QString();
+    lines << QString("推定最大皮膚線量: <b>%1</b>%2（%3。同じ投影の照射野が重なると仮定）")
+                 .arg(Kerma(s.PeakSkinDose), uncertainty, peak_group)
+          << QString("計算モデル: %1").arg(ToQString(std::string(DoseModelName(result_.model))))
+          << QString("全イベントの皮膚線量の和: %1（すべての照射野が重なる場合の上限）")
+                 .arg(Kerma(s.SkinDoseSum))
+          << QString("イベント: 計算 %1 件、計算しなかった %2 件、重複 %3 件")
+                 .arg(s.calculated)
+                 .arg(s.not_calculated)
+                 .arg(s.duplicates)
+          << QString("注記: %1 件（%2 イベント。各イベントの「注記」列）")
+                 .arg(s.event_notes)
+                 .arg(s.events_with_notes)
+          << QString("Ka,r: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")
+                 .arg(Kerma(s.KarCalculated), Kerma(s.KarNotIncluded), Optional(s.ReportKar, Kerma))
+          << QString("P_KA: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")
+                 .arg(KermaArea(s.PkaCalculated), KermaArea(s.PkaNotIncluded),
+                      Optional(s.ReportPka, KermaArea));
+    for (const PlaneCrossCheck& plane : s.planes) {
+        lines << QString("面 %1: イベントの和 %2・%3 ／ レポート %4・%5")
+                     .arg(ToQString(PlaneLabel(plane.plane)), Kerma(plane.Kar),
+                          KermaArea(plane.Pka), Optional(plane.ReportKar, Kerma),
+                          Optional(plane.ReportPka, KermaArea));
+    }
+    summary_->setText(lines.join("<br>"));
+
+    QStringList flags;
+    for (const DoseFlag& flag : s.flags) {
+        const QString text =
+            QString("%1 %2 %3 %4 %5（%6）")
+                .arg(ToQString(flag.name), ToQString(FormatNumber(flag.value, "###0.00")),
+                     ToQString(flag.unit), flag.raised ? "≧" : "＜",
+                     ToQString(ShortestNumberText(flag.threshold)) + " " + ToQString(flag.unit),
+                     Html(flag.source));
+        flags << (flag.raised ? "<span style='color:#b00020'><b>▲ " + text + "</b></span>"
+                              : "<span style='color:#55627a'>" + text + "</span>");
+    }
+    flags_->setText(flags.join("<br>"));
+
+    QStringList notes;
+    for (const DoseReport& report : reports_) {
+        for (const std::string& note : report.notes) {
+            notes << Html(report.path.filename().string() + ": " + note);
+        }
+    }
+    for (const std::string& note : s.notes) {
+        notes << Html(note);
+    }
+    notes_->setText(notes.join("<br>"));
+    notes_->setVisible(!notes.isEmpty());
+}
+
+}  // namespace korvex

@@ -1,0 +1,132 @@
+// The window's events and groups tables.
+#include <algorithm>
+
+#include <QFont>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "dose_report/dose_report_window.h"
+#include "engine/calculation_driver.h"
+#include "engine/text_rules.h"
+#include "report/qt_text.h"
+
+namespace korvex {
+namespace {
+
+const QColor kReasonColour(0xB0, 0x00, 0x20);
+const QColor kNoteColour(0x8A, 0x5A, 0x00);
+constexpr int kNotesColumn = 11;
+
+// A number of the report, or a dash where the report gives none.
+QString Number(const std::optional<double>& value, const char* pattern) {
+    return value ? ToQString(FormatNumber(*value, pattern)) : QStringLiteral("―");
+}
+
+// "10:15:00" of "20240115101500.000"; the value as given when it is no date and time.
+QString TimeOf(const std::string& date_time) {
+    if (date_time.size() >= 14) {
+        return ToQString(date_time.substr(8, 2) + ":" + date_time.substr(10, 2) + ":" +
+                         date_time.substr(12, 2));
+    }
+    return ToQString(date_time);
+}
+
+QTableWidgetItem* Cell(const QString& text, bool right = false) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    if (right) {
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return item;
+}
+
+// An event's notes: how many, the first one, and all of them with the values as read in
+// the tooltip.
+QTableWidgetItem* NotesCell(const std::vector<EventNote>& notes) {
+    if (notes.empty()) {
+        return Cell(QString());
+    }
+    QStringList lines;
+    for (const EventNote& note : notes) {
+        lines << "・" + ToQString(note.text.japanese) +
+                     (note.value.empty() ? "" : "（" + ToQString(note.value) + "）");
+    }
+    QTableWidgetItem* cell =
+        Cell(QString("%1 件: %2").arg(notes.size()).arg(ToQString(notes.front().text.japanese)));
+    cell->setForeground(kNoteColour);
+    cell->setToolTip(lines.join("\n"));
+    return cell;
+}
+
+}  // namespace
+
+void DoseReportWindow::ShowEvents() {
+    events_->setRowCount(static_cast<int>(result_.events.size()));
+    int row = 0;
+    for (const EventCalculation& e : result_.events) {
+        const IrradiationEvent& event = reports_[e.report_index].events[e.event_index];
+        const QString plane = event.plane == AcquisitionPlane::Unknown && !event.plane_text.empty()
+                                  ? ToQString(event.plane_text)
+                                  : ToQString(PlaneLabel(event.plane));
+        const QString cells[] = {
+            TimeOf(event.date_time),
+            ToQString(event.event_type),
+            plane,
+            Number(e.TubeVoltage, "#0.0"),
+            Number(e.AddedCopper, "0.00"),
+            Number(e.AddedAluminium, "0.00"),
+            Number(e.Kar, "###0.00"),
+            Number(e.Pka, "###0.000"),
+            Number(e.PrimaryAngle, "#0"),
+            Number(e.SecondaryAngle, "#0"),
+            e.group >= 0 ? ToQString(result_.groups[static_cast<size_t>(e.group)].label)
+                         : QString(),
+        };
+        for (int column = 0; column < 11; ++column) {
+            events_->setItem(row, column, Cell(cells[column], column >= 3 && column <= 9));
+        }
+        QTableWidgetItem* result = nullptr;
+        if (e.status == EventStatus::Calculated) {
+            result = Cell(ToQString(e.displays[kSkinDoseDisplay].value_or("")), true);
+        } else {
+            result = Cell(ToQString(e.reason.japanese));
+            result->setForeground(kReasonColour);
+            result->setToolTip(ToQString(e.reason.japanese));
+        }
+        events_->setItem(row, kNotesColumn, NotesCell(e.notes));
+        events_->setItem(row, kNotesColumn + 1, result);
+        ++row;
+    }
+    events_->resizeColumnsToContents();
+    // The first note is a hint; the tooltip holds them all, and the reasons need the room.
+    events_->setColumnWidth(kNotesColumn, std::min(events_->columnWidth(kNotesColumn), 260));
+}
+
+void DoseReportWindow::ShowGroups() {
+    groups_->setRowCount(static_cast<int>(result_.groups.size()));
+    for (size_t g = 0; g < result_.groups.size(); ++g) {
+        const ProjectionGroup& group = result_.groups[g];
+        const int row = static_cast<int>(g);
+        auto* check = new QTableWidgetItem;
+        check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        check->setCheckState(Qt::Unchecked);
+        groups_->setItem(row, 0, check);
+        groups_->setItem(row, 1, Cell(ToQString(PlaneLabel(group.plane))));
+        groups_->setItem(row, 2, Cell(ToQString(group.label)));
+        groups_->setItem(row, 3, Cell(QString::number(group.events.size()), true));
+        groups_->setItem(row, 4, Cell(ToQString(FormatNumber(group.Kar, "###0.0")), true));
+        groups_->setItem(row, 5, Cell(ToQString(FormatNumber(group.Pka, "###0.00")), true));
+        groups_->setItem(row, 6, Cell(ToQString(FormatNumber(group.SkinDose, "####0.0")), true));
+        if (static_cast<int>(g) == result_.summary.peak_group) {
+            for (int column = 1; column < 7; ++column) {
+                QFont font = groups_->item(row, column)->font();
+                font.setBold(true);
+                groups_->item(row, column)->setFont(font);
+            }
+        }
+    }
+    groups_->resizeColumnsToContents();
+    add_button_->setEnabled(!result_.groups.empty());
+}
+
+}  // namespace korvex
