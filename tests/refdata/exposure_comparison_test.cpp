@@ -13,6 +13,7 @@
 #include "engine/engine_state.h"
 #include "engine/reference_tables.h"
 #include "engine/text_file.h"
+#include "tests/fixtures/synthetic_workdir.h"
 #include "tools/refdata/cross_sections.h"
 #include "tools/refdata/exposure_comparison.h"
 #include "tools/refdata/materials.h"
@@ -103,9 +104,9 @@ TEST(ExposureComparison, TheValidatedModelStaysWithinFourPercentOfTheStoredSimul
     // The validation matrix's simulations of the tissue couch, whose engine is the method's
     // own geometry: docs/validation.md requires every exposure within 4 % and their mean
     // within 1.5 %. Only the dose calculation runs again; the simulations are stored.
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / "korvex_validation_matrix_test";
-    std::filesystem::remove_all(folder);
+    // A folder of its own: two test runs at once must not share it.
+    const fixtures::TempFolder temp;
+    const std::filesystem::path folder = temp.path() / "work";
     std::filesystem::copy(kBundled, folder, std::filesystem::copy_options::recursive);
     for (const char* copper : {"0", "0.3", "0.9"}) {
         for (const char* couch : {"0.3", "0.7", "1.5"}) {
@@ -138,7 +139,6 @@ TEST(ExposureComparison, TheValidatedModelStaysWithinFourPercentOfTheStoredSimul
     }
     EXPECT_EQ(exposures, 16);
     EXPECT_LT(std::abs(sum / exposures), 1.5);
-    std::filesystem::remove_all(folder);
 }
 
 TEST(ExposureComparison, RefusesADeviceOutsideTheWorkingFolder) {
@@ -155,9 +155,9 @@ TEST(ValidationDevice, CalibrationRecoversItsCouchThickness) {
     // device calibration's own search must give the thickness back. Its 0.1 cm steps are
     // interpolated linearly and the file keeps three decimals of the transmission (0.0005,
     // about 0.003 cm of tissue at 80 kV): 0.005 cm allowed.
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / "korvex_validation_device_test";
-    std::filesystem::remove_all(folder);
+    // A folder of its own: two test runs at once must not share it.
+    const fixtures::TempFolder temp;
+    const std::filesystem::path folder = temp.path() / "work";
     std::filesystem::copy(kBundled, folder, std::filesystem::copy_options::recursive);
     for (double couch_cm : {0.3, 1.5}) {
         const std::string file = WriteValidationDevice(folder, "v", 0.3, couch_cm);
@@ -168,7 +168,6 @@ TEST(ValidationDevice, CalibrationRecoversItsCouchThickness) {
         ComputeCouchEquivalentThickness(state, 80);
         EXPECT_NEAR(state.calc.CouchEquivalentThickness, couch_cm, 0.005);
     }
-    std::filesystem::remove_all(folder);
 }
 
 TEST(CarbonPlate, ThicknessOfAMonoenergeticBeamFollowsBeerLambert) {
