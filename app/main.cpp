@@ -7,6 +7,7 @@
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
 #include "mainwindow/program_windows.h"
+#include "report/qt_text.h"
 #include "ui/fonts.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
@@ -20,15 +21,15 @@ int main(int argc, char** argv) {
     std::unique_ptr<korvex::ProgramState> state;
     try {
         const std::filesystem::path bundled = korvex::FindBundledDataFolder(
-            QApplication::applicationFilePath().toStdString(), KORVEX_BUNDLED_DATA_DIR);
+            korvex::ToUtf8(QApplication::applicationFilePath()), KORVEX_BUNDLED_DATA_DIR);
         const std::filesystem::path folder = korvex::ResolveWorkingFolder(bundled);
         state = std::make_unique<korvex::ProgramState>(
             korvex::EngineState(korvex::LoadReferenceTables(folder), folder));
     } catch (const korvex::FileError& error) {
         // Without reference data nothing can be calculated: report and do not start.
         messages.Tell(
-            QString::fromUtf8("参照データを読み込めないため Korvex-2 を起動できません。\n\n") +
-                QString::fromUtf8(error.what()),
+            korvex::ToQString("参照データを読み込めないため Korvex-2 を起動できません。\n\n") +
+                korvex::ToQString(error.what()),
             korvex::MessageIcon::Exclamation);
         return 1;
     }

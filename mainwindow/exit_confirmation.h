@@ -16,7 +16,7 @@ class ExitConfirmation : public QWidget {
     void exitConfirmed();
     void exitDeclined();
 
-  protected:
+  private:
     void closeEvent(QCloseEvent* event) override;
 };
 

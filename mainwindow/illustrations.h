@@ -13,7 +13,7 @@ class ExposurePicture : public QWidget {
     explicit ExposurePicture(QWidget* parent = nullptr);
     QSize sizeHint() const override { return {220, 150}; }
 
-  protected:
+  private:
     void paintEvent(QPaintEvent* event) override;
 };
 
@@ -29,7 +29,7 @@ class MascotPicture : public QWidget {
   signals:
     void doubleClicked();
 
-  protected:
+  private:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };

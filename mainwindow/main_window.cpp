@@ -2,150 +2,22 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
-#include <QVBoxLayout>
-
-#include <QLoggingCategory>
 
 #include "device/device_dialog.h"
-#include "engine/errors.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
+#include "report/qt_text.h"
 #include "settings/dose_model_setting.h"
-#include "settings/user_name.h"
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
-#include "ui/owned_window.h"
 
 namespace korvex {
-namespace {
-
-Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
-
-const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
-const char* const kValidatedModelNote =
-    "患者照射基準点の Ka,r を皮膚までの距離で逆二乗補正し、天板の減弱は 1 回だけ数えます。"
-    "全照射のモンテカルロ計算と ±2 % 以内で一致します（天板を組織層とした場合）。";
-const char* const kLegacyModelNote =
-    "以前のプログラムの式です。皮膚が基準点にないときの逆二乗補正がなく、天板を 2 回"
-    "数えるため、皮膚線量が最大 4 割低く（遠いときは 3 割高く）なります。以前の結果の"
-    "再現だけに使って下さい。";
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QLabel* NamedLabel(const char* name, const QString& text = {}) {
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    return label;
-}
-
-// A value display: framed, right-aligned, selectable so that a value can be copied.
-QLabel* ValueLabel(const char* name, int minimum_width = 72) {
-    QLabel* label = NamedLabel(name);
-    label->setProperty("role", "value");
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setMinimumWidth(minimum_width);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
-
-QLabel* Caption(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setProperty("role", "caption");
-    return label;
-}
-
-QLabel* Unit(const QString& text) {
-    auto* label = new QLabel(text);
-    label->setProperty("role", "unit");
-    return label;
-}
-
-QLineEdit* NamedField(const char* name) {
-    auto* field = new QLineEdit;
-    field->setObjectName(name);
-    field->setAlignment(Qt::AlignRight);
-    field->setMaximumWidth(110);
-    return field;
-}
-
-// Step mark and heading of one of the three numbered areas.
-QWidget* StepHeading(const char* mark, const QString& heading) {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* mark_label = new QLabel(QString::fromUtf8(mark));
-    mark_label->setProperty("role", "step");
-    layout->addWidget(mark_label);
-    if (!heading.isEmpty()) {
-        auto* heading_label = new QLabel(heading);
-        heading_label->setProperty("role", "heading");
-        layout->addWidget(heading_label);
-    }
-    layout->addStretch();
-    return row;
-}
-
-// "Korvex-2" drawn twice, the second 2 pixels right and down: the shadowed title.
-QWidget* ShadowedTitle() {
-    auto* title = new QWidget;
-    auto* shadow = new QLabel("Korvex-2", title);
-    shadow->setObjectName("TitleShadow");
-    auto* front = new QLabel("Korvex-2", title);
-    front->setObjectName("Title");
-    QFont font("Times New Roman");
-    font.setPointSize(30);
-    font.setBold(true);
-    font.setItalic(true);
-    shadow->setFont(font);
-    front->setFont(font);
-    shadow->adjustSize();
-    front->adjustSize();
-    shadow->move(2, 2);
-    front->move(0, 0);
-    title->setMinimumSize(front->width() + 4, front->height() + 4);
-    return title;
-}
-
-const char* const kStyleSheet = R"(
-QWidget#Form1 { background: #eef2f7; }
-QGroupBox { background: #ffffff; border: 1px solid #c3cddd; border-radius: 8px; margin-top: 4px; }
-QGroupBox#Frame1 { background: #f8fafd; margin-top: 12px; padding-top: 6px; }
-QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; color: #27364d; }
-QLabel[role="step"] { color: #1f4e8c; font-size: 20pt; font-weight: bold; }
-QLabel[role="heading"] { color: #1f4e8c; font-size: 12pt; font-weight: bold; }
-QLabel[role="caption"] { color: #27364d; }
-QLabel[role="unit"] { color: #55627a; }
-QLabel[role="hint"] { color: #8a5a00; font-style: italic; }
-QLabel[role="note"] { color: #55627a; font-size: 8pt; }
-QLabel[role="value"] { background: #f5f8fc; border: 1px solid #c3cddd; border-radius: 3px;
-                        padding: 2px 6px; color: #10243f; }
-QLabel#Label74 { background: #fff6e0; border: 1px solid #e0a030; font-weight: bold;
-                 font-size: 13pt; color: #8a3b00; }
-QLabel#Title { color: #1f4e8c; }
-QLabel#TitleShadow { color: #9fb0c8; }
-QLabel#Label65 { font-weight: bold; }
-QPushButton { padding: 5px 12px; }
-QPushButton#Command2 { background: #1f6fd1; color: white; font-weight: bold; font-size: 12pt;
-                       border-radius: 6px; padding: 8px 18px; }
-QPushButton#Command2:disabled { background: #9db4d3; }
-QPushButton#Command8 { background: #fff3c4; color: #7a4100; border: 2px solid #e0a030;
-                       border-radius: 10px; font-size: 15pt; font-weight: bold; padding: 14px 24px; }
-QPushButton#Command8:hover { background: #ffe9a0; }
-)";
-
-}  // namespace
 
 MainWindow::MainWindow(EngineState& state, MessageService& messages, QWidget* parent)
     : QWidget(parent), state_(state), messages_(messages), form_(state) {
@@ -155,265 +27,6 @@ MainWindow::MainWindow(EngineState& state, MessageService& messages, QWidget* pa
 }
 
 MainWindow::~MainWindow() = default;
-
-void MainWindow::BuildWindow() {
-    setWindowTitle(QString::fromUtf8(kStartCaption));
-    setStyleSheet(kStyleSheet);
-    auto* root = new QVBoxLayout(this);
-    root->addLayout(BuildHeader());
-    auto* steps = new QHBoxLayout;
-    steps->addWidget(BuildDeviceBox(), 1);
-    steps->addWidget(BuildInputBox(), 1);
-    steps->addWidget(BuildResultBox(), 1);
-    root->addLayout(steps, 1);
-    root->addLayout(BuildBottomRow());
-    BuildWelcomeButton();
-    ConnectEvents();
-}
-
-// Title block and the static picture.
-QLayout* MainWindow::BuildHeader() {
-    auto* header = new QHBoxLayout;
-    auto* titles = new QVBoxLayout;
-    titles->addWidget(ShadowedTitle());
-    auto* version = new QLabel("Korvex, version 2");
-    version->setObjectName("Label3");
-    auto* field = new QLabel("Interventional Radiology (IVR)");
-    field->setObjectName("Label4");
-    auto* purpose = new QLabel("患者の入射表面皮膚組織吸収線量の算定");
-    purpose->setObjectName("Label5");
-    purpose->setProperty("role", "heading");
-    titles->addWidget(version);
-    titles->addWidget(field);
-    titles->addWidget(purpose);
-    header->addLayout(titles);
-    header->addStretch();
-    auto* picture = new ExposurePicture;
-    picture->setObjectName("Image1");
-    header->addWidget(picture);
-    return header;
-}
-
-// ① Device: the file list, its two buttons and the values of the chosen device.
-QWidget* MainWindow::BuildDeviceBox() {
-    auto* device_box = new QGroupBox;
-    device_box->setObjectName("FrameDevice");
-    auto* device = new QVBoxLayout(device_box);
-    device->addWidget(StepHeading("①", "Ｘ線室・装置を選択"));
-    device_list_ = new FileList;
-    device_list_->setObjectName("File1");
-    device_list_->setMinimumHeight(110);
-    device->addWidget(device_list_);
-    auto* device_buttons = new QHBoxLayout;
-    delete_button_ = new QPushButton("削 除");
-    delete_button_->setObjectName("Command4");
-    new_device_button_ = new QPushButton("新規作成");
-    new_device_button_->setObjectName("Command7");
-    device_buttons->addWidget(delete_button_);
-    device_buttons->addStretch();
-    device_buttons->addWidget(new_device_button_);
-    device->addLayout(device_buttons);
-    auto* values = new QGridLayout;
-    int row = 0;
-    const auto add_value = [&](const QString& caption, QLabel* value, const QString& unit) {
-        values->addWidget(Caption(caption), row, 0);
-        values->addWidget(value, row, 1, 1, 2);
-        values->addWidget(Unit(unit), row, 3);
-        ++row;
-    };
-    target_angle_ = ValueLabel("Label23");
-    inherent_filter_ = ValueLabel("Label25");
-    added_aluminium_ = ValueLabel("Label50");
-    added_copper_ = ValueLabel("Label51");
-    filter_material_ = ValueLabel("Label29", 60);
-    filter_material_->setAlignment(Qt::AlignCenter);
-    filter_thickness_ = ValueLabel("Label26", 60);
-    receptor_distance_ = ValueLabel("Label62");
-    isocentre_distance_ = ValueLabel("Label64");
-    add_value(" Ｘ線管ターゲット角度", target_angle_, "度");
-    add_value(" 固有フィルタ (Al 当量)", inherent_filter_, "mm");
-    add_value(" 付加フィルタ (アルミ)", added_aluminium_, "mm");
-    add_value(" 付加フィルタ（ 銅 ）", added_copper_, "mm");
-    values->addWidget(Caption("付加フィルタ"), row, 0);
-    values->addWidget(filter_material_, row, 1);
-    values->addWidget(filter_thickness_, row, 2);
-    values->addWidget(Unit("mm"), row, 3);
-    ++row;
-    add_value("　焦点-受像器間距離", receptor_distance_, "cm");
-    add_value("焦点-アイソセンター間距離", isocentre_distance_, "cm");
-    device->addLayout(values);
-    device->addStretch();
-    return device_box;
-}
-
-// ② Exposure conditions: body site, readings, field shape and size, focus-skin distance.
-QWidget* MainWindow::BuildInputBox() {
-    auto* input_box = new QGroupBox;
-    input_box->setObjectName("FrameInput");
-    auto* input = new QVBoxLayout(input_box);
-    input->addWidget(StepHeading("②", "以下の項目を入力して下さい"));
-    auto* fields = new QGridLayout;
-    body_site_ = new QComboBox;
-    body_site_->setObjectName("Combo1");
-    body_site_->setEditable(true);
-    body_site_->setMinimumWidth(130);
-    tube_voltage_ = NamedField("Text5");
-    kar_ = NamedField("Text14");
-    pka_ = NamedField("Text15");
-    focus_skin_ = NamedField("Text9");
-    fields->addWidget(Caption("対象部位"), 0, 0);
-    fields->addWidget(body_site_, 0, 1, 1, 2);
-    fields->addWidget(Caption("　Ｘ線管電圧"), 1, 0);
-    fields->addWidget(tube_voltage_, 1, 1);
-    fields->addWidget(Unit("kV"), 1, 2);
-    fields->addWidget(Caption("患者照射基準点線量 K<sub>a,r</sub><br><small>（天板なし）</small>"),
-                      2, 0);
-    fields->addWidget(kar_, 2, 1);
-    fields->addWidget(Unit("mGy"), 2, 2);
-    fields->addWidget(Caption("面積空気カーマ積算値 P<sub>KA</sub><br><small>（天板なし）</small>"),
-                      3, 0);
-    fields->addWidget(pka_, 3, 1);
-    fields->addWidget(Unit("Gy・cm<sup>2</sup>"), 3, 2);
-    input->addLayout(fields);
-
-    auto* shape_frame = new QGroupBox("照射野形状");
-    shape_frame->setObjectName("Frame1");
-    auto* shape_layout = new QHBoxLayout(shape_frame);
-    square_option_ = new QRadioButton("矩形(正方形)");
-    square_option_->setObjectName("Option2");
-    circle_option_ = new QRadioButton("円形");
-    circle_option_->setObjectName("Option1");
-    // Both may be unchosen: the window decides which one is on.
-    square_option_->setAutoExclusive(false);
-    circle_option_->setAutoExclusive(false);
-    shape_layout->addWidget(square_option_);
-    shape_layout->addWidget(circle_option_);
-    input->addWidget(shape_frame);
-
-    auto* size_box = new QGridLayout;
-    size_box->addWidget(Caption("患者照射基準点における照射野サイズ"), 0, 0, 1, 3);
-    field_size_name_ = NamedLabel("Label22");
-    field_size_name_->setProperty("role", "caption");
-    field_size_ = ValueLabel("Label65");
-    size_box->addWidget(field_size_name_, 1, 0);
-    size_box->addWidget(field_size_, 1, 1);
-    size_box->addWidget(Unit("cm"), 1, 2);
-    size_box->addWidget(Caption("実際の焦点-入射表面間距離"), 2, 0);
-    size_box->addWidget(focus_skin_, 2, 1);
-    size_box->addWidget(Unit("cm"), 2, 2);
-    auto* hint = new QLabel("FAD - 15 cm  ?");
-    hint->setObjectName("Label61");
-    hint->setProperty("role", "hint");
-    size_box->addWidget(hint, 3, 1, 1, 2);
-    input->addLayout(size_box);
-    input->addStretch();
-    return input_box;
-}
-
-// ③ The calculate button, the seven results and the add and clear buttons.
-QWidget* MainWindow::BuildResultBox() {
-    auto* result_box = new QGroupBox;
-    result_box->setObjectName("FrameResult");
-    auto* result = new QVBoxLayout(result_box);
-    auto* calculate_row = new QHBoxLayout;
-    calculate_row->addWidget(StepHeading("③", {}));
-    calculate_button_ = new QPushButton("この条件で計算する");
-    calculate_button_->setObjectName("Command2");
-    calculate_button_->setToolTip(" Go ! ");
-    calculate_row->addWidget(calculate_button_, 1);
-    result->addLayout(calculate_row);
-
-    auto* model_row = new QHBoxLayout;
-    model_row->addWidget(Caption("計算モデル"));
-    model_choice_ = new QComboBox;
-    model_choice_->setObjectName("Combo2");
-    for (const DoseModel model : kDoseModels) {
-        model_choice_->addItem(FromUtf8(std::string(DoseModelName(model))),
-                               static_cast<int>(model));
-    }
-    model_row->addWidget(model_choice_, 1);
-    result->addLayout(model_row);
-    model_note_ = NamedLabel("Label76");
-    model_note_->setProperty("role", "note");
-    model_note_->setWordWrap(true);
-    result->addWidget(model_note_);
-
-    auto* results = new QGridLayout;
-    const struct {
-        const char* name;
-        const char* caption;
-        const char* unit;
-    } rows[] = {
-        {"Label68", "補正後の患者照射基準点線量 cK<sub>a,r</sub>（天板なし）", "mGy"},
-        {"Label69", "補正後の面積空気カーマ積算値 cP<sub>KA</sub>（天板なし）",
-         "Gy・cm<sup>2</sup>"},
-        {"Label70", "天板の一次線透過率", ""},
-        {"Label71", "入射表面における一次線空気カーマ（天板あり）", "mGy"},
-        {"Label72", "一次線の吸収線量／空気カーマ比（皮膚組織）", ""},
-        {"Label73", "軟部組織吸収線量に基づく入射面への<br>前方+後方散乱係数", ""},
-        {"Label74", "入射表面皮膚組織吸収線量", "mGy"},
-    };
-    for (int i = 0; i < 7; ++i) {
-        result_labels_[static_cast<size_t>(i)] = ValueLabel(rows[i].name, 90);
-        results->addWidget(Caption(QString::fromUtf8(rows[i].caption)), i, 0);
-        results->addWidget(result_labels_[static_cast<size_t>(i)], i, 1);
-        results->addWidget(Unit(QString::fromUtf8(rows[i].unit)), i, 2);
-    }
-    uncertainty_ = NamedLabel("Label75");
-    uncertainty_->setProperty("role", "unit");
-    uncertainty_->setToolTip(
-        " 皮膚線量の拡張不確かさ（k = 2）：手法、基準データ、線量計の校正、焦点-皮膚間距離"
-        "（±2 cm）、照射野サイズから求めています ");
-    results->addWidget(uncertainty_, 6, 3);
-    results->setColumnStretch(0, 1);
-    result->addLayout(results);
-    auto* result_buttons = new QHBoxLayout;
-    add_button_ = new QPushButton("結果を表に追加する");
-    add_button_->setObjectName("Command3");
-    clear_button_ = new QPushButton("計算結果をクリアする");
-    clear_button_->setObjectName("Command6");
-    result_buttons->addWidget(add_button_);
-    result_buttons->addWidget(clear_button_);
-    result->addLayout(result_buttons);
-    result->addStretch();
-    return result_box;
-}
-
-// The dose-report button, exit and the mascot.
-QLayout* MainWindow::BuildBottomRow() {
-    auto* bottom = new QHBoxLayout;
-    report_button_ = new QPushButton("線量レポート読込");
-    report_button_->setObjectName("CommandDoseReport");
-    report_button_->setToolTip(" Ｘ線装置の線量レポート (RDSR) の全照射を計算します ");
-    bottom->addWidget(report_button_, 0, Qt::AlignBottom);
-    bottom->addStretch();
-    exit_button_ = new QPushButton("終了する");
-    exit_button_->setObjectName("Command1");
-    bottom->addWidget(exit_button_, 0, Qt::AlignBottom);
-    mascot_ = new MascotPicture;
-    mascot_->setObjectName("Picture1");
-    mascot_->setToolTip(" ダブルクリック ");
-    bottom->addWidget(mascot_);
-    return bottom;
-}
-
-// Command8 lies over the middle of the window, outside the layout; it stays hidden unless
-// start-up finds no user name.
-void MainWindow::BuildWelcomeButton() {
-    welcome_button_ =
-        new QPushButton("ようこそ Korvex-2 へ ： 最初にユーザー名を登録して下さい", this);
-    welcome_button_->setObjectName("Command8");
-    welcome_button_->setCursor(Qt::PointingHandCursor);
-    welcome_button_->hide();
-}
-
-void MainWindow::PlaceWelcomeButton() {
-    const QSize hint = welcome_button_->sizeHint();
-    const int button_width = std::min(width() - 16, std::max(hint.width(), width() * 3 / 5));
-    welcome_button_->setGeometry((width() - button_width) / 2, (height() - hint.height()) / 2,
-                                 button_width, hint.height());
-    welcome_button_->raise();
-}
 
 void MainWindow::ConnectEvents() {
     connect(device_list_, &FileList::nameSelected, this, [this] { SelectDevice(); });
@@ -437,7 +50,12 @@ void MainWindow::ConnectEvents() {
             [this] { ChooseFieldShape(FieldShapeKind::Square); });
     connect(circle_option_, &QRadioButton::clicked, this,
             [this] { ChooseFieldShape(FieldShapeKind::Circle); });
+    ConnectFields();
+    ConnectExitConfirmation();
+}
 
+// Enter stores a field and moves on to the next one; leaving it stores it too.
+void MainWindow::ConnectFields() {
     FieldEvents::Watch(body_site_, [this] { tube_voltage_->setFocus(); });
     const auto watch_number = [this](QLineEdit* edit, ExposureField which, QWidget* next) {
         FieldEvents::Watch(
@@ -452,7 +70,9 @@ void MainWindow::ConnectEvents() {
     watch_number(kar_, ExposureField::Kar, pka_);
     watch_number(pka_, ExposureField::Pka, square_option_);
     watch_number(focus_skin_, ExposureField::FocusSkinDistance, calculate_button_);
+}
 
+void MainWindow::ConnectExitConfirmation() {
     exit_confirmation_ = new ExitConfirmation(this);
     connect(exit_confirmation_, &ExitConfirmation::exitConfirmed, this, [this] {
         exiting_ = true;
@@ -472,7 +92,7 @@ void MainWindow::StartUp() {
     form_.SetModel(setting.model);
     ShowModel();
     if (!setting.problem.empty()) {
-        messages_.Tell(FromUtf8(setting.problem), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(setting.problem), MessageIcon::Exclamation);
     }
 
     body_site_->clear();
@@ -491,214 +111,7 @@ void MainWindow::StartUp() {
     add_button_->setEnabled(false);
 
     device_list_->SetPatterns("*.kvx;*.kvx2");
-    device_list_->SetFolder(QString::fromStdString(state_.WorkingFolder.string()));
-}
-
-void MainWindow::ShowDevice() {
-    const DeviceDisplay& shown = form_.Display();
-    target_angle_->setText(FromUtf8(shown.TargetAngle));
-    inherent_filter_->setText(FromUtf8(shown.InherentFiltration));
-    added_aluminium_->setText(FromUtf8(shown.AddedAluminium));
-    added_copper_->setText(FromUtf8(shown.AddedCopper));
-    filter_material_->setText(FromUtf8(shown.FilterMaterial));
-    filter_thickness_->setText(FromUtf8(shown.FilterThickness));
-    receptor_distance_->setText(FromUtf8(shown.FocusReceptorDistance));
-    isocentre_distance_->setText(FromUtf8(shown.FocusIsocentreDistance));
-}
-
-void MainWindow::ShowInputs() {
-    body_site_->setEditText(FromUtf8(form_.Text(ExposureField::BodySite)));
-    tube_voltage_->setText(FromUtf8(form_.Text(ExposureField::TubeVoltage)));
-    kar_->setText(FromUtf8(form_.Text(ExposureField::Kar)));
-    pka_->setText(FromUtf8(form_.Text(ExposureField::Pka)));
-    focus_skin_->setText(FromUtf8(form_.Text(ExposureField::FocusSkinDistance)));
-    field_size_name_->setText(FromUtf8(form_.FieldSizeName()));
-    field_size_->setText(FromUtf8(form_.FieldSizeText()));
-}
-
-void MainWindow::SetInputsEnabled(bool enabled) {
-    for (QWidget* input :
-         std::initializer_list<QWidget*>{body_site_, focus_skin_, tube_voltage_, kar_, pka_}) {
-        input->setEnabled(enabled);
-    }
-}
-
-// The form keeps its own copy of the texts; the window hands each one over before the form
-// acts on it.
-void MainWindow::TakeTexts() {
-    form_.SetText(ExposureField::BodySite, body_site_->currentText().toStdString());
-    form_.SetText(ExposureField::TubeVoltage, tube_voltage_->text().toStdString());
-    form_.SetText(ExposureField::Kar, kar_->text().toStdString());
-    form_.SetText(ExposureField::Pka, pka_->text().toStdString());
-    form_.SetText(ExposureField::FocusSkinDistance, focus_skin_->text().toStdString());
-}
-
-void MainWindow::StoreField(QLineEdit* field, ExposureField which) {
-    form_.Enter(which, field->text().toStdString());
-}
-
-void MainWindow::SelectDevice() {
-    const QString name = device_list_->SelectedName();
-    if (name.isEmpty()) {
-        return;
-    }
-    TakeTexts();
-    try {
-        form_.ChooseDevice(name.toStdString());
-    } catch (const FileError& error) {
-        messages_.Beep();
-        messages_.Tell(FromUtf8(error.what()), MessageIcon::Exclamation);
-        return;
-    }
-    ShowDevice();
-    ShowInputs();
-    calculate_button_->setEnabled(true);
-    SetInputsEnabled(true);
-    // Keys keep working in the list, so the user can step through the devices.
-    if (!device_list_->SelectingByKeyboard()) {
-        body_site_->setFocus();
-    }
-}
-
-void MainWindow::DeleteDevice() {
-    const QString name = device_list_->SelectedName();
-    if (name.isEmpty()) {
-        return;
-    }
-    if (messages_.Ask(kDeletePrompt, MessageButtons::OkCancel, MessageIcon::None) !=
-        MessageAnswer::Ok) {
-        return;
-    }
-    QFile file(device_list_->Folder() + "/" + name);
-    if (!file.remove()) {
-        messages_.Tell(
-            "データファイル「" + name + "」を削除できませんでした（" + file.errorString() + "）。",
-            MessageIcon::Exclamation);
-        device_list_->Refresh();
-        return;
-    }
-    device_list_->Refresh();
-    form_.ForgetDeviceDisplay();
-    ShowDevice();
-}
-
-void MainWindow::NewDevice() {
-    if (!device_dialog_) {
-        device_dialog_ = std::make_unique<DeviceDialog>(state_, messages_);
-        StayAboveOwner(device_dialog_.get(), this);
-        connect(device_dialog_.get(), &DeviceDialog::deviceSaved, this,
-                [this] { device_list_->Refresh(); });
-        connect(device_dialog_.get(), &DeviceDialog::filterReleased, this, [this] {
-            form_.ForgetFilterDisplay();
-            ShowDevice();
-        });
-    }
-    device_dialog_->NewDevice();
-}
-
-void MainWindow::ChooseFieldShape(FieldShapeKind shape) {
-    QRadioButton* clicked = shape == FieldShapeKind::Square ? square_option_ : circle_option_;
-    QRadioButton* other = shape == FieldShapeKind::Square ? circle_option_ : square_option_;
-    TakeTexts();
-    if (!form_.ChooseShape(shape)) {
-        clicked->setChecked(false);
-        return;
-    }
-    clicked->setChecked(true);
-    other->setChecked(false);
-    field_size_name_->setText(FromUtf8(form_.FieldSizeName()));
-    field_size_->setText(FromUtf8(form_.FieldSizeText()));
-    focus_skin_->setFocus();
-}
-
-void MainWindow::Calculate() {
-    TakeTexts();
-    // Nothing may act on a half-finished case while the steps run.
-    const bool calculate_was = calculate_button_->isEnabled();
-    const bool add_was = add_button_->isEnabled();
-    const bool clear_was = clear_button_->isEnabled();
-    calculate_button_->setEnabled(false);
-    add_button_->setEnabled(false);
-    clear_button_->setEnabled(false);
-    const CalculationOutcome outcome = form_.Calculate();
-    calculate_button_->setEnabled(calculate_was);
-    add_button_->setEnabled(add_was);
-    clear_button_->setEnabled(clear_was);
-
-    if (outcome.result != CalculationOutcome::Result::Succeeded) {
-        // The reason only: no reading or name of the patient goes into the log.
-        qCWarning(lcCalculation, "calculation not completed: %s", outcome.reason.c_str());
-    }
-    for (size_t i = 0; i < result_labels_.size(); ++i) {
-        if (outcome.displays[i]) {
-            result_labels_[i]->setText(FromUtf8(*outcome.displays[i]));
-        }
-    }
-    if (outcome.uncertainty_display) {
-        uncertainty_->setText(FromUtf8(*outcome.uncertainty_display));
-    } else if (outcome.displays[kSkinDoseDisplay]) {
-        uncertainty_->clear();  // "---": no dose, no uncertainty
-    }
-    showing_result_ = outcome.result == CalculationOutcome::Result::Succeeded;
-    if (outcome.message) {
-        messages_.Tell(*outcome.message);
-    }
-    if (outcome.enable_add_and_clear) {
-        add_button_->setEnabled(true);
-        clear_button_->setEnabled(true);
-        add_button_->setFocus();
-    }
-}
-
-void MainWindow::ClearResults() {
-    for (QLabel* label : result_labels_) {
-        label->clear();
-    }
-    uncertainty_->clear();
-    showing_result_ = false;
-    add_button_->setEnabled(false);
-    calculate_button_->setEnabled(true);
-}
-
-void MainWindow::ChooseModel(DoseModel model) {
-    if (model == form_.Model()) {
-        ShowModel();
-        return;
-    }
-    form_.SetModel(model);
-    ShowModel();
-    try {
-        WriteDoseModelSetting(state_.WorkingFolder, model);
-    } catch (const FileError& error) {
-        // The choice holds for this run; the next start cannot know it.
-        messages_.Tell(FromUtf8(std::string(error.what()) +
-                                " 計算モデルの選択は次回の起動に引き継がれません。"),
-                       MessageIcon::Exclamation);
-    }
-    emit doseModelChanged(model);
-    // The result shown belongs to the model it was computed by: it is computed again.
-    if (showing_result_ && calculate_button_->isEnabled()) {
-        Calculate();
-    }
-}
-
-void MainWindow::ShowModel() {
-    const DoseModel model = form_.Model();
-    const bool legacy = model == DoseModel::Legacy;
-    model_choice_->setCurrentIndex(model_choice_->findData(static_cast<int>(model)));
-    model_note_->setText(legacy ? kLegacyModelNote : kValidatedModelNote);
-    // The captions stay; what two of the values are depends on the model.
-    result_labels_[kPrimaryAirKermaDisplay]->setToolTip(
-        legacy ? " 補正後の Ka,r × 天板の一次線透過率（患者照射基準点の値） "
-               : " 皮膚（天板の後ろ、焦点-入射表面間距離）での一次線空気カーマ：補正後の Ka,r を"
-                 "基準点から皮膚まで逆二乗で補正し、天板等価層を透過させた値 ");
-    result_labels_[kForwardBackscatterDisplay]->setToolTip(
-        legacy ? " 深部係数 × 後方散乱係数 × (FSD / (FSD − 天板等価厚))² "
-               : " 入射表面皮膚組織吸収線量 ÷ 皮膚での一次線吸収線量 ");
-}
-
-void MainWindow::SetAddButtonEnabled(bool enabled) {
-    add_button_->setEnabled(enabled);
+    device_list_->SetFolder(ToQString(state_.WorkingFolder.string()));
 }
 
 void MainWindow::ShowWelcome() {

@@ -32,19 +32,10 @@ class MainWindow : public QWidget {
     MainWindow(EngineState& state, MessageService& messages, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Device selection (the file list's event), deletion (Command4) and a new device
-    // (Command7: the device dialog, reset and shown beside this window).
-    void SelectDevice();
-    void DeleteDevice();
-    void NewDevice();
     // The device dialog, once create-new has made it (a window of its own).
     DeviceDialog* DeviceDialogWindow() const { return device_dialog_.get(); }
-    // Command2, Command6.
-    void Calculate();
-    void ClearResults();
-    // Option2 (square) and Option1 (circle).
-    void ChooseFieldShape(FieldShapeKind shape);
 
+    // Opened again when the results table is cleared, closed while a result may not be added.
     void SetAddButtonEnabled(bool enabled);
 
     // Combo2: the dose model of every calculation from now on, stored in the working
@@ -74,27 +65,45 @@ class MainWindow : public QWidget {
     void welcomeRequested();
     void userNameChangeRequested();
 
-  protected:
+  private:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-  private:
+    // Building the widgets (main_window_widgets.cpp).
     void BuildWindow();
     QLayout* BuildHeader();
     QWidget* BuildDeviceBox();
     QWidget* BuildInputBox();
     QWidget* BuildResultBox();
     QLayout* BuildBottomRow();
-    void ConnectEvents();
     void BuildWelcomeButton();
     void PlaceWelcomeButton();
+
+    // Wiring, start-up and exit (main_window.cpp).
+    void ConnectEvents();
+    void ConnectFields();
+    void ConnectExitConfirmation();
     void StartUp();
+    void AskToExit();
+
+    // The device (main_window_device.cpp): the file list's choice, deletion (Command4) and
+    // a new device (Command7: the device dialog, reset and shown beside this window).
+    void SelectDevice();
+    void DeleteDevice();
+    void NewDevice();
     void ShowDevice();
+
+    // The exposure and its calculation (main_window_calculation.cpp).
     void ShowInputs();
     void SetInputsEnabled(bool enabled);
     void TakeTexts();
     void StoreField(QLineEdit* field, ExposureField which);
-    void AskToExit();
+    // Option2 (square) and Option1 (circle).
+    void ChooseFieldShape(FieldShapeKind shape);
+    // Command2, Command6.
+    void Calculate();
+    void ShowOutcome(const CalculationOutcome& outcome);
+    void ClearResults();
     void ShowModel();
 
     EngineState& state_;

@@ -7,6 +7,7 @@
 #include "dose_report/dose_report_window.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/user_name_windows.h"
+#include "report/qt_text.h"
 #include "results/results_window.h"
 
 namespace korvex {
@@ -54,9 +55,9 @@ void ProgramWindows::OpenDoseReports(const QString& device_file) {
     dose_report_->SetModel(main_->Model());
     std::vector<std::filesystem::path> paths;
     for (const QString& file : files) {
-        paths.emplace_back(file.toStdString());
+        paths.emplace_back(ToUtf8(file));
     }
-    if (dose_report_->Open(paths, device_file.toStdString())) {
+    if (dose_report_->Open(paths, ToUtf8(device_file))) {
         dose_report_->show();
         dose_report_->raise();
         dose_report_->activateWindow();

@@ -49,14 +49,14 @@ class ProgramWindows : public QObject {
     // replaces it. An empty list means the user cancelled.
     using FileChooser = std::function<QStringList(QWidget* parent)>;
     void SetReportFileChooser(FileChooser chooser) { choose_reports_ = std::move(chooser); }
-    // Asks for the files and shows them calculated with the device (empty: the first).
-    void OpenDoseReports(const QString& device_file);
-    UserNameWindows& NameWindows() { return *user_name_; }
 
   signals:
     void exitRequested();
 
   private:
+    // Asks for the files and shows them calculated with the device (empty: the first).
+    void OpenDoseReports(const QString& device_file);
+
     ProgramState& state_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<ResultsWindow> results_;

@@ -8,6 +8,7 @@
 
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
+#include "report/qt_text.h"
 #include "results/results_window.h"
 #include "settings/user_name.h"
 #include "ui/message_service.h"
@@ -18,12 +19,8 @@ namespace {
 const char* const kPresetName = "ABC総合病院";
 const char* const kAnythingGoes = "漢字，アルファベット，数字，記号 何でも OK";
 
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QLabel* WindowText(QVBoxLayout* layout, int number, const char* text, const char* role = "") {
-    auto* label = new QLabel(QString::fromUtf8(text));
+    auto* label = new QLabel(ToQString(text));
     label->setObjectName(QString("Label%1").arg(number));
     label->setProperty("role", role);
     layout->addWidget(label);
@@ -64,7 +61,7 @@ UserNameWindow::UserNameWindow(UserNameWindowKind kind, QWidget* parent)
     }
     WindowText(layout, welcome ? 4 : 3, kAnythingGoes, "note");
 
-    name_field_ = new QLineEdit(QString::fromUtf8(kPresetName));
+    name_field_ = new QLineEdit(ToQString(kPresetName));
     name_field_->setObjectName("Text1");
     name_field_->setMinimumWidth(320);
     layout->addWidget(name_field_);
@@ -128,7 +125,7 @@ void UserNameWindows::ReadAtStartUp() {
     }
     state_.UserName = *name;
     results_.ShowUserNameAtStartUp();
-    main_.ShowUserNameFound(Qs(CaptionWithUserName(*name)));
+    main_.ShowUserNameFound(ToQString(CaptionWithUserName(*name)));
 }
 
 void UserNameWindows::OpenWelcome() {
@@ -136,20 +133,20 @@ void UserNameWindows::OpenWelcome() {
 }
 
 void UserNameWindows::OpenChange() {
-    change_->SetName(Qs(state_.UserName));
+    change_->SetName(ToQString(state_.UserName));
     change_->Open();
 }
 
 void UserNameWindows::Register(UserNameWindow& window) {
     const RegistrationOutcome outcome =
-        RegisterUserName(state_.engine.WorkingFolder, window.Name().toStdString(), state_.UserName);
+        RegisterUserName(state_.engine.WorkingFolder, ToUtf8(window.Name()), state_.UserName);
     if (!outcome.registered) {
         // The window stays open with the text, so the name can be corrected.
         messages_.Tell(outcome.refusal);
         return;
     }
     results_.ShowUserNameChanged();
-    main_.ShowUserNameChosen(Qs(CaptionWithUserName(state_.UserName)));
+    main_.ShowUserNameChosen(ToQString(CaptionWithUserName(state_.UserName)));
     window.hide();
     // A name registered in the change window ends the welcome too: a later Cancel there
     // would otherwise turn the registered user into the guest.
@@ -159,7 +156,7 @@ void UserNameWindows::Register(UserNameWindow& window) {
 void UserNameWindows::ContinueAsGuest() {
     ChooseGuest(state_.UserName);
     results_.ShowUserNameChanged();
-    main_.ShowUserNameChosen(Qs(CaptionWithGuest(main_.windowTitle().toStdString())));
+    main_.ShowUserNameChosen(ToQString(CaptionWithGuest(ToUtf8(main_.windowTitle()))));
     welcome_->hide();
 }
 

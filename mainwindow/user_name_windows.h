@@ -27,6 +27,7 @@ class UserNameWindow : public QWidget {
 
     QString Name() const;
     void SetName(const QString& name);
+    // Shown and raised, with the name selected for typing over.
     void Open();
 
   signals:
@@ -51,14 +52,10 @@ class UserNameWindows : public QObject {
     // Start-up, after the results window was prepared.
     void ReadAtStartUp();
 
+  private:
     // The welcome button; a double-click on the mascot.
     void OpenWelcome();
     void OpenChange();
-
-    UserNameWindow& Welcome() { return *welcome_; }
-    UserNameWindow& Change() { return *change_; }
-
-  private:
     void Register(UserNameWindow& window);
     void ContinueAsGuest();
 

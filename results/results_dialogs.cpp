@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "engine/errors.h"
+#include "report/qt_text.h"
 #include "results/results_csv.h"
 #include "ui/field_events.h"
 #include "ui/file_list.h"
@@ -17,23 +18,19 @@ namespace korvex {
 namespace {
 
 QLabel* NamedLabel(const char* name, const char* text) {
-    auto* label = new QLabel(QString::fromUtf8(text));
+    auto* label = new QLabel(ToQString(text));
     label->setObjectName(name);
     return label;
 }
 
 QPushButton* NamedButton(const char* name, const char* text) {
-    auto* button = new QPushButton(QString::fromUtf8(text));
+    auto* button = new QPushButton(ToQString(text));
     button->setObjectName(name);
     return button;
 }
 
-QString Qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::filesystem::path ToPath(const QString& text) {
-    return std::filesystem::path(text.toStdString());
+    return std::filesystem::path(ToUtf8(text));
 }
 
 }  // namespace
@@ -85,11 +82,7 @@ ResultsSaveDialog::ResultsSaveDialog(const ResultsTable& table, MessageService& 
     });
     connect(ok_, &QPushButton::clicked, this, [this] { Save(); });
     connect(cancel, &QPushButton::clicked, this, &QWidget::hide);
-    SetFolder(start_folder);
-}
-
-void ResultsSaveDialog::SetFolder(const QString& folder) {
-    folder_->SetFolder(folder);
+    folder_->SetFolder(start_folder);
 }
 
 void ResultsSaveDialog::Open() {
@@ -105,21 +98,21 @@ void ResultsSaveDialog::Open() {
 void ResultsSaveDialog::Save() {
     if (comment_->text().isEmpty() || file_name_->text().isEmpty()) {
         messages_.Beep();
-        messages_.Tell(Qs(kSaveFieldsMissingText), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(kSaveFieldsMissingText), MessageIcon::Exclamation);
         return;
     }
     try {
-        SaveResultsCsv(ToPath(folder_->Folder()), file_name_->text().toStdString(),
-                       comment_->text().toStdString(), table_);
+        SaveResultsCsv(ToPath(folder_->Folder()), ToUtf8(file_name_->text()),
+                       ToUtf8(comment_->text()), table_);
     } catch (const FileError& error) {
         // The table is untouched and the dialog stays open for another name or folder.
         messages_.Beep();
-        messages_.Tell(QString::fromUtf8(error.what()), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(error.what()), MessageIcon::Exclamation);
         return;
     }
     files_->Refresh();
     messages_.Beep();
-    messages_.Tell(Qs(kSaveDoneText));
+    messages_.Tell(ToQString(kSaveDoneText));
     hide();
 }
 
@@ -155,11 +148,7 @@ ResultsReadDialog::ResultsReadDialog(ResultsTable& table, MessageService& messag
     connect(files_, &FileList::nameSelected, this, [this] { ShowComment(); });
     connect(ok, &QPushButton::clicked, this, [this] { Read(); });
     connect(cancel, &QPushButton::clicked, this, &QWidget::hide);
-    SetFolder(start_folder);
-}
-
-void ResultsReadDialog::SetFolder(const QString& folder) {
-    folder_->SetFolder(folder);
+    folder_->SetFolder(start_folder);
 }
 
 void ResultsReadDialog::Open() {
@@ -177,8 +166,8 @@ void ResultsReadDialog::ShowComment() {
         return;
     }
     try {
-        comment_->setText(QString::fromStdString(
-            ReadResultsCsvComment(ToPath(folder_->Folder()) / name.toStdString())));
+        comment_->setText(
+            ToQString(ReadResultsCsvComment(ToPath(folder_->Folder()) / ToUtf8(name))));
     } catch (const FileError&) {
         // A file that vanished or cannot be opened has no comment to show.
         comment_->clear();
@@ -190,16 +179,16 @@ void ResultsReadDialog::Read() {
     const QString name = files_->SelectedName();
     if (name.isEmpty()) {
         messages_.Beep();
-        messages_.Tell(Qs(kSelectFileText), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(kSelectFileText), MessageIcon::Exclamation);
         return;
     }
     ResultsCsvContent content;
     try {
-        content = ReadResultsCsv(ToPath(folder_->Folder()) / name.toStdString());
+        content = ReadResultsCsv(ToPath(folder_->Folder()) / ToUtf8(name));
     } catch (const FileError&) {
         // Nothing is replaced: the table and the window stay as they were.
         messages_.Beep();
-        messages_.Tell(Qs(kReadFailureText), MessageIcon::Exclamation);
+        messages_.Tell(ToQString(kReadFailureText), MessageIcon::Exclamation);
         return;
     }
     table_ = content.table;

@@ -24,10 +24,10 @@ class ResultsSaveDialog : public QWidget {
 
     // What the results window does before showing it: list refreshed, fields emptied.
     void Open();
-    void Save();  // Command1
-    void SetFolder(const QString& folder);
 
   private:
+    void Save();  // Command1
+
     const ResultsTable& table_;
     MessageService& messages_;
     FolderChooser* folder_ = nullptr;
@@ -46,14 +46,15 @@ class ResultsReadDialog : public QWidget {
     ResultsReadDialog(ResultsTable& table, MessageService& messages, const QString& start_folder,
                       QWidget* parent = nullptr);
 
+    // List refreshed, comment emptied, shown.
     void Open();
-    void Read();  // Command1
-    void SetFolder(const QString& folder);
 
   signals:
     void tableRead();
 
   private:
+    void Read();  // Command1
+    // The comment of the file chosen in the list.
     void ShowComment();
 
     ResultsTable& table_;

@@ -6,14 +6,15 @@
 
 #include "engine/calculation_case.h"
 #include "results/add_result_row.h"
+#include "results/results_drawing.h"
 #include "results/results_table.h"
 
-class QPushButton;
 class QLabel;
+class QLayout;
+class QPushButton;
 
 namespace korvex {
 
-class Canvas;
 class MessageService;
 class PrinterService;
 class ResultsReadDialog;
@@ -37,57 +38,49 @@ class ResultsWindow : public QWidget {
     // like the add button's.
     void AddRow(const ResultRow& row);
 
-    void ShowTableGrid();
-    void HideTableGrid();
-    void DrawTableHeader();
-    void DrawResultRow(int slot);
-    void DrawDoseTotal();
-    void ShowEmptyTable();
     // The user name as start-up found it: drawn below the product name of the empty
     // display, and shown in Label1.
     void ShowUserNameAtStartUp();
     // A name was registered or the guest chosen: the whole drawing is replaced by the
     // product name and the user name, a little higher up; the table's data stay.
     void ShowUserNameChanged();
-    // The area cleared, then grid, header and every stored row.
-    void RedrawTable();
-    // Label2: which model computed the rows (TableModelText).
-    void ShowTableModels();
-
-    // Command7, Command5, Command6.
-    void ClearTable();
-    void OpenSaveDialog();
-    void OpenReadDialog();
-    // Command4: the one-page report, previewed on the default printer; without a printer
-    // the PDF is offered instead.
-    void PrintResultsTable();
-    // Command8: the same page as a PDF file.
-    void SaveReportPdf();
-
-    Canvas* DrawingArea() const { return canvas_; }
-    ResultsSaveDialog* SaveDialog() const { return save_dialog_; }
-    ResultsReadDialog* ReadDialog() const { return read_dialog_; }
 
   signals:
     // The table was cleared: the result on the main window may not be added any more.
     void tableCleared();
 
-  protected:
+  private:
     void resizeEvent(QResizeEvent* event) override;
 
-  private:
+    // Signature, user name, models and the five buttons below the drawing.
+    QLayout* BuildStrip();
     // `was_mixed`: the table held rows of two models before the add.
     void ShowAdded(const AddRowOutcome& outcome, bool was_mixed);
-    void BuildGrid();
+    void ShowTableGrid();
+    void HideTableGrid();
     void PlaceTotalButton();
-    void DrawModelMark(double x, double y, DoseModel model);
+    // The area cleared, then grid, header and every stored row.
+    void RedrawTable();
+    // Label2: which model computed the rows (TableModelText).
+    void ShowTableModels();
+
+    // Command1, Command7, Command5, Command6.
+    void DrawDoseTotal();
+    void ClearTable();
+    void OpenSaveDialog();
+    void OpenReadDialog();
+    // Command4: the one-page report, previewed on the default printer; without a printer
+    // the PDF is offered instead (results_window_print.cpp).
+    void PrintResultsTable();
+    // Command8: the same page as a PDF file.
+    void SaveReportPdf();
 
     ResultsTable& table_;
     const std::string& user_name_;
     MessageService& messages_;
     PrinterService& printer_;
     std::filesystem::path pdf_folder_;          // where the last PDF went; first the working folder
-    Canvas* canvas_ = nullptr;                  // Picture2
+    ResultsDrawing drawing_;                    // Picture2
     QPushButton* total_button_ = nullptr;       // Command1
     QLabel* user_label_ = nullptr;              // Label1
     QLabel* model_label_ = nullptr;             // Label2

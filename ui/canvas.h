@@ -59,10 +59,9 @@ class Canvas : public QWidget {
     QPointF ToWidget(double x, double y) const;
     QSize sizeHint() const override { return design_size_; }
 
-  protected:
+  private:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
     struct LineGroup {
         std::vector<CanvasLine> lines;
         bool visible = false;

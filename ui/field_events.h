@@ -20,10 +20,9 @@ class FieldEvents : public QObject {
     // handler may be empty. The watcher lives as long as the field.
     static void Watch(QWidget* field, Handler on_enter, Handler on_focus_lost = {});
 
-  protected:
+  private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
     FieldEvents(QWidget* field, Handler on_enter, Handler on_focus_lost);
 
     Handler on_enter_;

@@ -35,11 +35,10 @@ class FileList : public QListWidget {
   signals:
     void nameSelected(const QString& name);
 
-  protected:
+  private:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-  private:
     QString folder_;
     QStringList patterns_;
     QFileSystemWatcher watcher_;

@@ -3,13 +3,15 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "report/qt_text.h"
+
 namespace korvex {
 
 void MessageService::Tell(const UserMessage& message) {
     if (message.beep) {
         Beep();
     }
-    Ask(QString::fromStdString(message.text), MessageButtons::Ok, message.icon);
+    Ask(ToQString(message.text), MessageButtons::Ok, message.icon);
 }
 
 void MessageService::Tell(const QString& text, MessageIcon icon) {
@@ -18,7 +20,7 @@ void MessageService::Tell(const QString& text, MessageIcon icon) {
 
 MessageAnswer QtMessageService::Ask(const QString& text, MessageButtons buttons, MessageIcon icon) {
     QMessageBox box(parent_);
-    box.setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    box.setWindowTitle(ToQString(kApplicationTitle));
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setIcon(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);

@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include "report/qt_text.h"
 #include "report/report_painter.h"
 
 namespace korvex {
@@ -28,7 +29,7 @@ PrintResult QtPrinterService::PreviewAndPrint(const std::function<void(PrintSurf
     // The report places itself inside the printable area, measured from the sheet's corner.
     printer.setFullPage(true);
     QPrintPreviewDialog preview(&printer, Owner(parent_));
-    preview.setWindowTitle(QString::fromUtf8("印刷プレビュー"));
+    preview.setWindowTitle(ToQString("印刷プレビュー"));
     bool failed = false;
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                      [&draw, &failed](QPrinter* target) {
@@ -45,17 +46,17 @@ PrintResult QtPrinterService::PreviewAndPrint(const std::function<void(PrintSurf
 
 std::optional<std::filesystem::path> QtPrinterService::ChoosePdfFile(
     const std::filesystem::path& suggestion) {
-    QFileDialog dialog(Owner(parent_), QString::fromUtf8("PDF に保存"));
+    QFileDialog dialog(Owner(parent_), ToQString("PDF に保存"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QString::fromUtf8("PDF (*.pdf)"));
+    dialog.setNameFilter(ToQString("PDF (*.pdf)"));
     // Appended before the dialog asks about replacing a file, not after.
     dialog.setDefaultSuffix("pdf");
-    dialog.setDirectory(QString::fromStdString(suggestion.parent_path().string()));
-    dialog.selectFile(QString::fromStdString(suggestion.filename().string()));
+    dialog.setDirectory(ToQString(suggestion.parent_path().string()));
+    dialog.selectFile(ToQString(suggestion.filename().string()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+    return std::filesystem::path(ToUtf8(dialog.selectedFiles().front()));
 }
 
 }  // namespace korvex

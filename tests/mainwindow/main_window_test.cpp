@@ -363,9 +363,7 @@ TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) 
     EXPECT_EQ(Text("Label75").toStdString(), "± " + FormatNumber(100 * uncertainty, "#0") + " %");
 
     // Choosing the legacy formula calculates the result on show again, by it.
-    const int legacy_index = models->findText("従来式");
-    models->setCurrentIndex(legacy_index);
-    emit models->activated(legacy_index);
+    testing::ChooseInList(models, "従来式");
     ProcessEvents();
     const cli::Json legacy = CalcJson(folder_.path(), "legacy");
     EXPECT_EQ(Text("Label74").toStdString(), legacy["display"]["SkinDose"]);
@@ -395,7 +393,7 @@ TEST_F(MainWindowTest, AStoredModelThatCannotBeUsedOrKeptIsReported) {
     // A folder in the file's place: the choice holds for this run, and the user is told.
     std::filesystem::remove(folder_.path() / "Korvex2Settings.txt");
     std::filesystem::create_directory(folder_.path() / "Korvex2Settings.txt");
-    window_->ChooseModel(DoseModel::Legacy);
+    testing::ChooseInList(Get<QComboBox>("Combo2"), "従来式");
     EXPECT_EQ(window_->Model(), DoseModel::Legacy);
     ASSERT_EQ(messages_.Texts().size(), 2u);
     EXPECT_NE(messages_.Texts().back().indexOf("次回の起動に引き継がれません"), -1);

@@ -52,7 +52,7 @@ class ProgramWindowsTest : public ::testing::Test {
     }
     int RowsDrawnAt(double y) {
         int texts = 0;
-        for (const auto& op : windows_->Results().DrawingArea()->Operations()) {
+        for (const auto& op : Find<Canvas>(&windows_->Results(), "Picture2")->Operations()) {
             texts += op.kind == CanvasOperation::Kind::Text && op.y == y ? 1 : 0;
         }
         return texts;

@@ -92,7 +92,7 @@ class UserNameWindowsTest : public ::testing::Test {
         ProcessEvents();
     }
     QString ResultsLabel() { return Find<QLabel>(&windows_->Results(), "Label1")->text(); }
-    Canvas* Drawing() { return windows_->Results().DrawingArea(); }
+    Canvas* Drawing() { return Find<Canvas>(&windows_->Results(), "Picture2"); }
     std::vector<Drawn> DrawnTexts() {
         std::vector<Drawn> texts;
         for (const CanvasOperation& op : Drawing()->Operations()) {

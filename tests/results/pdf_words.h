@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "report/qt_text.h"
+
 namespace korvex::testing {
 
 constexpr double kPointMm = 25.4 / 72;
@@ -35,7 +37,7 @@ inline std::vector<Word> Words(const std::filesystem::path& pdf, QSizeF* page_mm
     const std::filesystem::path html = pdf.string() + ".html";
     const std::string command = "pdftotext -bbox '" + pdf.string() + "' '" + html.string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << "pdftotext (poppler-utils) is needed";
-    const QString text = QString::fromStdString(ReadAll(html));
+    const QString text = ToQString(ReadAll(html));
     const QRegularExpression page(R"re(<page width="([\d.]+)" height="([\d.]+)")re");
     if (const auto match = page.match(text); match.hasMatch() && page_mm) {
         *page_mm = {match.captured(1).toDouble() * kPointMm,

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "report/qt_text.h"
 #include "report/report_painter.h"
 #include "results/add_result_row.h"
 #include "results/results_report.h"
@@ -14,6 +15,7 @@
 #include "tests/gui_support/fake_printer_service.h"
 #include "tests/gui_support/gui_test_support.h"
 #include "tests/results/pdf_words.h"
+#include "tests/results/recording_print_surface.h"
 #include "tests/results/results_test_support.h"
 
 namespace korvex {
@@ -169,7 +171,7 @@ TEST(PrinterPage, FullPagePrinterPutsTheReportInsideTheSheet) {
     const std::filesystem::path pdf = folder.path() / "printer.pdf";
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    printer.setOutputFileName(ToQString(pdf.string()));
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setFullPage(true);
     ResultsTable table;
@@ -182,14 +184,22 @@ TEST(PrinterPage, FullPagePrinterPutsTheReportInsideTheSheet) {
     QSizeF page;
     const std::vector<testing::Word> words = testing::Words(pdf, &page);
     EXPECT_NEAR(page.width(), 297, 0.5);  // turned to landscape by the report
-    const testing::Word* title = testing::FindWord(words, "IVR");
-    ASSERT_NE(title, nullptr);
-    EXPECT_NEAR(title->x_min, 6 + 50, 0.3);
-    EXPECT_NEAR(title->y_min, 1 + 12, 0.3);
-    const testing::Word* dose = testing::FindWord(words, "345.6");
-    ASSERT_NE(dose, nullptr);
-    EXPECT_NEAR(dose->x_min, 6 + 265, 0.3);
-    EXPECT_NEAR(dose->y_min, 1 + 43, 0.3);
+
+    // Each word where the layout put it, moved as PlaceReport places the report on a sheet
+    // printable to its edges. 0.3 mm: pdftotext's boxes start at the glyph's side bearing.
+    testing::RecordingPrintSurface layout;
+    PrintReportPage(layout, table, "テスト病院");
+    const ReportPlacement placed = PlaceReport(page.width(), page.height(),
+                                               {0, 0, page.width(), page.height()}, kReportExtent);
+    for (const auto& [word, text] :
+         {std::pair("IVR", std::string(kReportTitle)), std::pair("345.6", std::string("345.6"))}) {
+        const testing::Word* printed = testing::FindWord(words, word);
+        const auto* laid_out = layout.FindText(text);
+        ASSERT_NE(printed, nullptr) << word;
+        ASSERT_NE(laid_out, nullptr) << word;
+        EXPECT_NEAR(printed->x_min, placed.origin_x_mm + placed.scale * laid_out->x1, 0.3) << word;
+        EXPECT_NEAR(printed->y_min, placed.origin_y_mm + placed.scale * laid_out->y1, 0.3) << word;
+    }
 }
 
 }  // namespace

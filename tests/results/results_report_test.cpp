@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "results/add_result_row.h"
 #include "tests/results/recording_print_surface.h"
@@ -32,100 +34,223 @@ ResultsTable TableOf(int rows) {
     return table;
 }
 
-using Segment = std::tuple<double, double, double, double>;
+constexpr double kMmPerPt = 25.4 / 72;
 
-std::set<Segment> LinesOfWidth(const RecordingPrintSurface& page, int width) {
-    std::set<Segment> lines;
+// What a text covers under the recording surface's model of the Mincho face: its advance
+// width across, one em down from its top-left corner.
+struct Box {
+    double left, top, right, bottom;
+    std::string text;
+};
+
+Box TextBox(RecordingPrintSurface& page, const Op& op) {
+    page.SetFontSize(op.font_size_pt);
+    return {op.x1, op.y1, op.x1 + page.TextWidth(op.text), op.y1 + op.font_size_pt * kMmPerPt,
+            op.text};
+}
+
+std::vector<Box> TextBoxes(RecordingPrintSurface& page) {
+    std::vector<Box> boxes;
+    for (const Op& op : page.Texts()) {
+        boxes.push_back(TextBox(page, op));
+    }
+    return boxes;
+}
+
+// Top and bottom of what a text list covers.
+std::pair<double, double> VerticalRange(const std::vector<Box>& boxes) {
+    double top = boxes.front().top;
+    double bottom = boxes.front().bottom;
+    for (const Box& box : boxes) {
+        top = std::min(top, box.top);
+        bottom = std::max(bottom, box.bottom);
+    }
+    return {top, bottom};
+}
+
+// The heights of the rules that run across the whole table, top to bottom.
+std::vector<double> FullWidthRules(const RecordingPrintSurface& page) {
+    std::set<double> heights;
     for (const Op& op : page.Lines()) {
-        if (op.line_width == width) {
-            lines.insert({op.x1, op.y1, op.x2, op.y2});
+        if (op.y1 == op.y2 && std::min(op.x1, op.x2) == 0 &&
+            std::max(op.x1, op.x2) == page.Extent().width_mm) {
+            heights.insert(op.y1);
         }
     }
-    return lines;
+    return {heights.begin(), heights.end()};
 }
 
-TEST(PrintTableFrame, SetsUpALandscapeMinchoPageAndDrawsTheRules) {
+bool Inside(double value, double low, double high) {
+    return value >= low - 1e-9 && value <= high + 1e-9;
+}
+
+// Everything drawn lies inside the extent the layout declares: the sheet is placed, and
+// shrunk, by that extent, so ink outside it can fall off the paper.
+void ExpectInsideExtent(RecordingPrintSurface& page) {
+    const PageExtent& extent = page.Extent();
+    ASSERT_GT(extent.width_mm, 0);
+    for (const Op& op : page.Lines()) {
+        for (const auto& [x, y] : {std::pair(op.x1, op.y1), std::pair(op.x2, op.y2)}) {
+            EXPECT_TRUE(Inside(x, 0, extent.width_mm) && Inside(y, extent.top_mm, extent.bottom_mm))
+                << "line end (" << x << ", " << y << ")";
+        }
+    }
+    for (const Box& box : TextBoxes(page)) {
+        EXPECT_TRUE(Inside(box.left, 0, extent.width_mm) && Inside(box.right, 0, extent.width_mm) &&
+                    Inside(box.top, extent.top_mm, extent.bottom_mm) &&
+                    Inside(box.bottom, extent.top_mm, extent.bottom_mm))
+            << box.text << " at (" << box.left << ", " << box.top << ")";
+    }
+}
+
+// No rule runs through a text: each text fits the cell it is printed in.
+void ExpectNoRuleThroughAText(RecordingPrintSurface& page) {
+    const std::vector<Op> lines = page.Lines();
+    for (const Box& box : TextBoxes(page)) {
+        for (const Op& line : lines) {
+            const double low_x = std::min(line.x1, line.x2), high_x = std::max(line.x1, line.x2);
+            const double low_y = std::min(line.y1, line.y2), high_y = std::max(line.y1, line.y2);
+            const bool vertical_through = line.x1 == line.x2 && line.x1 > box.left &&
+                                          line.x1 < box.right && low_y < box.bottom &&
+                                          high_y > box.top;
+            const bool horizontal_through = line.y1 == line.y2 && line.y1 > box.top &&
+                                            line.y1 < box.bottom && low_x < box.right &&
+                                            high_x > box.left;
+            EXPECT_FALSE(vertical_through || horizontal_through)
+                << box.text << " at (" << box.left << ", " << box.top << ") crossed by (" << line.x1
+                << ", " << line.y1 << ")-(" << line.x2 << ", " << line.y2 << ")";
+        }
+    }
+}
+
+// No text is printed over another. The lines of a header cell are set 3 mm apart, less than
+// the 3.175 mm em of 9 pt; the ink of a Mincho face stays inside its ideographic face box
+// of about 0.9 em, so texts that share columns need 0.9 em between their tops.
+void ExpectNoTextsOverlap(RecordingPrintSurface& page) {
+    const std::vector<Box> boxes = TextBoxes(page);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        for (size_t j = i + 1; j < boxes.size(); ++j) {
+            const Box& a = boxes[i];
+            const Box& b = boxes[j];
+            const double em = std::min(a.bottom - a.top, b.bottom - b.top);
+            const bool share_columns = a.left < b.right && b.left < a.right;
+            EXPECT_FALSE(share_columns && std::abs(a.top - b.top) < 0.9 * em)
+                << a.text << " at (" << a.left << ", " << a.top << ") and " << b.text << " at ("
+                << b.left << ", " << b.top << ")";
+        }
+    }
+}
+
+// A line or a text printed twice is darker on paper and says the layout ran a step twice.
+void ExpectNothingDrawnTwice(const RecordingPrintSurface& page) {
+    std::set<std::tuple<double, double, double, double>> lines;
+    for (const Op& op : page.Lines()) {
+        const auto forward = std::tuple(op.x1, op.y1, op.x2, op.y2);
+        const auto backward = std::tuple(op.x2, op.y2, op.x1, op.y1);
+        EXPECT_FALSE(lines.count(forward) || lines.count(backward))
+            << "line (" << op.x1 << ", " << op.y1 << ")-(" << op.x2 << ", " << op.y2 << ")";
+        lines.insert(forward);
+    }
+    std::set<std::tuple<double, double, std::string>> texts;
+    for (const Op& op : page.Texts()) {
+        EXPECT_TRUE(texts.insert({op.x1, op.y1, op.text}).second) << op.text;
+    }
+}
+
+void ExpectSoundPage(RecordingPrintSurface& page) {
+    ExpectInsideExtent(page);
+    ExpectNoRuleThroughAText(page);
+    ExpectNoTextsOverlap(page);
+    ExpectNothingDrawnTwice(page);
+}
+
+// A full table of both models, every row with a filter of a chosen material on the
+// second model's rows and the longest texts the cells hold.
+ResultsTable CrowdedTable() {
+    ResultsTable table;
+    for (int slot = 1; slot <= 15; ++slot) {
+        CalculationCase calc = ExampleCase(slot % 2 ? DoseModel::Legacy : DoseModel::Validated);
+        calc.SkinDose = 9999.9;
+        calc.DisplayedKar = 9999.9;
+        if (slot % 2 == 0) {
+            calc.ArbitraryFilterOn = 1;
+            calc.ArbitraryFilterMaterial = "lead";
+            calc.ArbitraryFilterThickness = 0.05;  // cm
+        }
+        AddResultRow(table, calc);
+    }
+    return table;
+}
+
+TEST(PrintReportPage, AFullTableOfTwoModelsStaysInsideItsExtentAndItsCells) {
+    RecordingPrintSurface page = PrintPage(CrowdedTable(), "国立医療研究センター病院放射線診療部");
+    ASSERT_EQ(page.Operations().front().kind, Kind::Orientation);
+    EXPECT_EQ(page.Operations().front().orientation, PageOrientation::Landscape);
+    EXPECT_EQ(page.Of(Kind::End).size(), 1u);
+    EXPECT_EQ(page.Operations().back().kind, Kind::End);
+    ExpectSoundPage(page);
+
+    RecordingPrintSurface one_model = PrintPage(TableOf(15), "テスト病院");
+    ExpectSoundPage(one_model);
+}
+
+TEST(PrintTableFrame, TheFrameIsClosedHeavyAndHoldsEveryRule) {
     RecordingPrintSurface page;
     PrintTableFrame(page);
-    ASSERT_FALSE(page.Operations().empty());
-    EXPECT_EQ(page.Operations().front().kind, Kind::Orientation);
-    EXPECT_EQ(page.Operations().front().orientation, PageOrientation::Landscape);
-
-    // The frame is one line drawn on round its four corners, heavy.
+    ExpectSoundPage(page);
     const std::vector<Op> lines = page.Lines();
     ASSERT_GE(lines.size(), 4u);
-    const std::vector<Segment> frame = {
-        {0, 20, 285, 20}, {285, 20, 285, 190}, {285, 190, 0, 190}, {0, 190, 0, 20}};
+    // Four heavy edges drawn on from one another, ending where they began.
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(Segment(lines[i].x1, lines[i].y1, lines[i].x2, lines[i].y2), frame[i]);
-        EXPECT_EQ(lines[i].continued, i > 0);
-        EXPECT_EQ(lines[i].line_width, 5);
+        EXPECT_EQ(lines[i].line_width, 5) << i;
+        EXPECT_EQ(lines[i].continued, i > 0) << i;
     }
-
-    const std::set<Segment> heavy = LinesOfWidth(page, 5);
-    EXPECT_EQ(heavy.size(), 8u);  // four frame edges, header bottom, three group borders
-    EXPECT_TRUE(heavy.count({0, 40, 285, 40}));
-    for (double x : {134.0, 179.0, 255.0}) {
-        EXPECT_TRUE(heavy.count({x, 20, x, 190})) << x;
+    EXPECT_EQ(std::pair(lines[3].x2, lines[3].y2), std::pair(lines[0].x1, lines[0].y1));
+    const double left = std::min({lines[0].x1, lines[1].x1, lines[2].x1, lines[3].x1});
+    const double right = std::max({lines[0].x1, lines[1].x1, lines[2].x1, lines[3].x1});
+    const double top = std::min({lines[0].y1, lines[1].y1, lines[2].y1, lines[3].y1});
+    const double bottom = std::max({lines[0].y1, lines[1].y1, lines[2].y1, lines[3].y1});
+    EXPECT_EQ(right - left, page.Extent().width_mm);  // the frame is the table's width
+    for (const Op& op : lines) {
+        EXPECT_TRUE(Inside(op.x1, left, right) && Inside(op.x2, left, right) &&
+                    Inside(op.y1, top, bottom) && Inside(op.y2, top, bottom));
+        EXPECT_TRUE(op.line_width == 5 || op.line_width == 1);
     }
-
-    const std::set<Segment> thin = LinesOfWidth(page, 1);
-    EXPECT_EQ(thin.size(), 6u + 5u + 2u + 14u);
-    for (double x : {22.0, 38.0, 96.0, 112.0, 214.0, 235.0}) {
-        EXPECT_TRUE(thin.count({x, 20, x, 190})) << x;
+    // The header is set in the Mincho face at 9 pt, above the first rule under the frame top.
+    const std::vector<double> rules = FullWidthRules(page);
+    ASSERT_GE(rules.size(), 2u);
+    for (const Box& box : TextBoxes(page)) {
+        EXPECT_GT(box.top, rules[0]) << box.text;
+        EXPECT_LT(box.bottom, rules[1]) << box.text;
     }
-    for (double x : {51.0, 65.0, 78.0, 156.0, 197.0}) {
-        EXPECT_TRUE(thin.count({x, 30, x, 190})) << x;
-    }
-    EXPECT_TRUE(thin.count({38, 30, 96, 30}));
-    EXPECT_TRUE(thin.count({134, 30, 214, 30}));
-    for (double y = 50; y <= 180; y += 10) {
-        EXPECT_TRUE(thin.count({0, y, 285, y})) << y;
-    }
-    EXPECT_EQ(heavy.size() + thin.size(), lines.size());  // nothing drawn twice
-}
-
-TEST(PrintTableFrame, PrintsTheHeaderInNinePointMincho) {
-    RecordingPrintSurface page;
-    PrintTableFrame(page);
-    const std::vector<Op> texts = page.Texts();
-    EXPECT_EQ(texts.size(), 34u);
-    for (const Op& op : texts) {
+    for (const Op& op : page.Texts()) {
         EXPECT_EQ(op.font_name, "ＭＳ 明朝") << op.text;
         EXPECT_EQ(op.font_size_pt, 9) << op.text;
-        // All inside the header band, below the frame top and above the header bottom.
-        EXPECT_GT(op.y1, 20) << op.text;
-        EXPECT_LT(op.y1, 40) << op.text;
     }
-    const auto at = [&page](const char* text) {
-        const Op* op = page.FindText(text);
-        return op ? std::pair(op->x1, op->y1) : std::pair(-1.0, -1.0);
-    };
-    EXPECT_EQ(at("対象部位"), std::pair(5.0, 30.0));
-    EXPECT_EQ(at("at 基準点"), std::pair(115.0, 33.0));
-    EXPECT_EQ(at("装置に表示された"), std::pair(142.0, 24.0));
-    EXPECT_EQ(at("Gy･cm2"), std::pair(162.0, 35.0));  // half-width middle dot
-    EXPECT_EQ(at("皮膚線量／"), std::pair(216.0, 30.0));
-    EXPECT_EQ(at("空気カーマ比"), std::pair(215.0, 35.0));
-    EXPECT_EQ(at("前方･後方"), std::pair(238.0, 30.0));
-    EXPECT_EQ(at("皮膚吸収線量"), std::pair(260.0, 30.0));
-    EXPECT_EQ(page.TextsAt(35),
-              (std::vector<std::string>{"mmAl", "mm", "mm", "mm", "mGy", "Gy･cm2", "mGy", "Gy･cm2",
-                                        "空気カーマ比", "散乱係数", "mGy"}));
 }
 
-TEST(PrintResultRow, FifteenRowsLieBetweenTheHeaderAndTheFrameBottom) {
-    const ResultsTable table = TableOf(15);
-    const RecordingPrintSurface page = PrintPage(table, "テスト病院");
+TEST(PrintResultRow, EachRowHasABandOfItsOwnBelowTheHeaderInsideTheFrame) {
+    const ResultsTable table = CrowdedTable();
+    RecordingPrintSurface frame;
+    PrintTableFrame(frame);
+    const std::vector<double> rules = FullWidthRules(frame);
+    ASSERT_GE(rules.size(), 17u);  // frame top, header bottom, 14 row rules, frame bottom
+    double previous_bottom = rules[1];
     for (int slot = 1; slot <= 15; ++slot) {
-        const double y = 10.0 * slot + 33;
-        EXPECT_EQ(page.TextsAt(y).size(), 15u) << slot;  // 14 cells and the bar
-        // Between the rule above (or the header bottom) and the rule or frame below.
-        EXPECT_GT(y, 10.0 * slot + 30);
-        EXPECT_LT(y, 10.0 * slot + 40);
+        RecordingPrintSurface row;
+        row.SetFontSize(kPrintTableFontPt);
+        PrintResultRow(row, table, slot);
+        const auto [top, bottom] = VerticalRange(TextBoxes(row));
+        EXPECT_GE(top, previous_bottom) << slot;
+        // The band between two consecutive rules holds the whole row.
+        const auto below = std::upper_bound(rules.begin(), rules.end(), top);
+        ASSERT_NE(below, rules.end()) << slot;
+        ASSERT_NE(below, rules.begin()) << slot;
+        EXPECT_GE(top, *(below - 1)) << slot;
+        EXPECT_LE(bottom, *below) << slot;
+        EXPECT_EQ(below - rules.begin(), slot + 1) << "row " << slot << " in the wrong band";
+        previous_bottom = bottom;
     }
-    EXPECT_EQ(page.TextsAt(183).front(), "胸部背面");
-    EXPECT_TRUE(page.TextsAt(193).empty());
 }
 
 TEST(PrintResultRow, PrintsEachCellWithItsPattern) {
@@ -136,26 +261,27 @@ TEST(PrintResultRow, PrintsEachCellWithItsPattern) {
     small.DisplayedKar = 5.24;
     AddResultRow(table, small);
 
-    RecordingPrintSurface page;
-    PrintResultRow(page, table, 1);
-    EXPECT_EQ(page.TextsAt(43),
-              (std::vector<std::string>{"胸部背面", "80", "2.50", "1.00", "0.10", "65",
-                                        "12.5cm平方", "250.0", "35.2", "240.0", "33.8", "1.065",
-                                        "1.352", "345.6", "―"}));
-    const std::vector<double> xs = {3,   27,  42,  55,  69,  100, 114, 140,
-                                    162, 182, 200, 219, 240, 265, 84};
-    const std::vector<Op> texts = page.Texts();
-    ASSERT_EQ(texts.size(), xs.size());
-    for (size_t i = 0; i < xs.size(); ++i) {
-        EXPECT_EQ(texts[i].x1, xs[i]) << texts[i].text;
+    RecordingPrintSurface first;
+    PrintResultRow(first, table, 1);
+    std::vector<std::string> texts;
+    for (const Op& op : first.Texts()) {
+        texts.push_back(op.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"胸部背面", "80", "2.50", "1.00", "0.10", "65",
+                                               "12.5cm平方", "250.0", "35.2", "240.0", "33.8",
+                                               "1.065", "1.352", "345.6", "―"}));
+    // One line: every cell at the same height.
+    for (const Op& op : first.Texts()) {
+        EXPECT_EQ(op.y1, first.Texts().front().y1) << op.text;
     }
 
     RecordingPrintSurface second;
     PrintResultRow(second, table, 2);
-    const std::vector<std::string> row = second.TextsAt(53);
-    EXPECT_EQ(row[1], "07");
-    EXPECT_EQ(row[7], "05.2");
-    EXPECT_EQ(row[13], "05.0");
+    const std::vector<Op> row = second.Texts();
+    ASSERT_EQ(row.size(), 15u);
+    EXPECT_EQ(row[1].text, "07");
+    EXPECT_EQ(row[7].text, "05.2");
+    EXPECT_EQ(row[13].text, "05.0");
 }
 
 TEST(PrintResultRow, CellsReadFromAFileArePrintedLikeStoredOnes) {
@@ -167,13 +293,14 @@ TEST(PrintResultRow, CellsReadFromAFileArePrintedLikeStoredOnes) {
     table.StoreRow(row);
     RecordingPrintSurface page;
     PrintResultRow(page, table, 1);
-    const std::vector<std::string> texts = page.TextsAt(43);
-    EXPECT_EQ(texts[1], "07");
-    EXPECT_EQ(texts[5], "65");
-    EXPECT_EQ(texts[13], "05.0");
+    const std::vector<Op> texts = page.Texts();
+    ASSERT_EQ(texts.size(), 15u);
+    EXPECT_EQ(texts[1].text, "07");
+    EXPECT_EQ(texts[5].text, "65");
+    EXPECT_EQ(texts[13].text, "05.0");
 }
 
-TEST(PrintResultRow, MaterialAboveAndThicknessBelowTheRowLine) {
+TEST(PrintResultRow, MaterialAboveAndThicknessBelowTheRowLineInTheBarsColumn) {
     ResultsTable table = TableOf(1);
     CalculationCase filtered = ExampleCase();
     filtered.ArbitraryFilterOn = 1;
@@ -181,54 +308,98 @@ TEST(PrintResultRow, MaterialAboveAndThicknessBelowTheRowLine) {
     filtered.ArbitraryFilterThickness = 0.05;  // cm
     AddResultRow(table, filtered);
 
+    RecordingPrintSurface plain;
+    PrintResultRow(plain, table, 1);
     RecordingPrintSurface page;
-    PrintResultRow(page, table, 1);
     PrintResultRow(page, table, 2);
-    const Op* bar = page.FindText("―");
+    const Op* bar = plain.FindText(std::string(kPrintNoMaterial));
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(std::pair(bar->x1, bar->y1), std::pair(84.0, 43.0));
+    EXPECT_EQ(page.FindText(std::string(kPrintNoMaterial)), nullptr);  // no bar on this row
     const Op* material = page.FindText("lead");
-    ASSERT_NE(material, nullptr);
-    EXPECT_EQ(std::pair(material->x1, material->y1), std::pair(80.0, 51.0));
     const Op* thickness = page.FindText("0.50");
+    ASSERT_NE(material, nullptr);
     ASSERT_NE(thickness, nullptr);
-    EXPECT_EQ(std::pair(thickness->x1, thickness->y1), std::pair(83.0, 55.0));
-    EXPECT_EQ(page.TextsAt(53).size(), 14u);  // no bar on the filtered row
+    const double row_line = page.Texts().front().y1;
+    EXPECT_LT(material->y1, row_line);
+    EXPECT_GT(thickness->y1, row_line);
+    // Both in the column of the bar: no rule of the frame between them and it.
+    RecordingPrintSurface frame;
+    PrintTableFrame(frame);
+    for (const Op& line : frame.Lines()) {
+        if (line.x1 == line.x2) {
+            for (const Op* text : {material, thickness}) {
+                const double low = std::min(text->x1, bar->x1);
+                const double high = std::max(text->x1, bar->x1);
+                EXPECT_FALSE(line.x1 > low && line.x1 < high) << text->text;
+            }
+        }
+    }
 }
 
-TEST(PrintReportPage, TitleCarriesTheUserNameAndEndsThePage) {
-    const RecordingPrintSurface page = PrintPage(TableOf(2), "テスト病院");
-    const Op* title = page.FindText("IVR 時の入射表面皮膚組織吸収線量");
-    ASSERT_NE(title, nullptr);
-    EXPECT_EQ(std::pair(title->x1, title->y1), std::pair(50.0, 12.0));
-    EXPECT_EQ(title->font_size_pt, 12);
+TEST(PrintReportPage, TitleAndUserNameShareALineAboveTheTable) {
+    RecordingPrintSurface page = PrintPage(TableOf(2), "テスト病院");
+    const Op* title = page.FindText(kReportTitle);
     const Op* signature = page.FindText("テスト病院  with  Korvex-2");
+    ASSERT_NE(title, nullptr);
     ASSERT_NE(signature, nullptr);
-    EXPECT_EQ(std::pair(signature->x1, signature->y1), std::pair(200.0, 12.0));
+    EXPECT_EQ(title->font_size_pt, 12);
     EXPECT_EQ(signature->font_size_pt, 12);
     EXPECT_EQ(signature->font_name, "ＭＳ 明朝");
+    EXPECT_EQ(signature->y1, title->y1);
+    EXPECT_GT(signature->x1, TextBox(page, *title).right);
+    EXPECT_LE(TextBox(page, *title).bottom, FullWidthRules(page).front());
 
     const std::vector<Op>& ops = page.Operations();
     EXPECT_EQ(ops.back().kind, Kind::End);
     EXPECT_EQ(ops.back().font_size_pt, 9);  // set back for the table
-    EXPECT_EQ(page.Of(Kind::End).size(), 1u);
 }
 
-TEST(PrintDoseTotal, SumOfTheRoundedDosesBelowTheDoseColumn) {
+// The texts of PrintDoseTotal alone, at the table font.
+RecordingPrintSurface TotalsOf(const ResultsTable& table) {
+    RecordingPrintSurface totals;
+    totals.SetFontName(kPrintFontName);
+    totals.SetFontSize(kPrintTableFontPt);
+    PrintDoseTotal(totals, table);
+    return totals;
+}
+
+std::vector<std::string> TextsOf(const RecordingPrintSurface& page) {
+    std::vector<std::string> texts;
+    for (const Op& op : page.Texts()) {
+        texts.push_back(op.text);
+    }
+    return texts;
+}
+
+TEST(PrintDoseTotal, SumOfTheRoundedDosesBelowTheLastRowInTheDoseColumn) {
     ResultsTable table = TableOf(1);
     CalculationCase small = ExampleCase();
     small.SkinDose = 4.96;  // stored as 5.0: the total adds what the table shows
     AddResultRow(table, small);
-    const RecordingPrintSurface page = PrintPage(table, "テスト病院");
-    EXPECT_EQ(page.TextsAt(192),
-              (std::vector<std::string>{"計算モデル：従来式", "合 計", "350.6"}));
-    EXPECT_EQ(page.FindText("350.6")->x1, 265);
-    EXPECT_EQ(page.FindText("350.6")->font_size_pt, 9);
+    RecordingPrintSurface totals = TotalsOf(table);
+    EXPECT_EQ(TextsOf(totals), (std::vector<std::string>{"計算モデル：従来式", "合 計", "350.6"}));
+    EXPECT_EQ(totals.FindText("350.6")->font_size_pt, 9);
+
+    // Under the rows' doses, below the frame and the last row.
+    RecordingPrintSurface page = PrintPage(CrowdedTable(), "");
+    RecordingPrintSurface last_row;
+    last_row.SetFontSize(kPrintTableFontPt);
+    PrintResultRow(last_row, table, 2);
+    const Op* row_dose = last_row.FindText("05.0");
+    ASSERT_NE(row_dose, nullptr);
+    EXPECT_EQ(totals.FindText("350.6")->x1, row_dose->x1);
+    RecordingPrintSurface crowded_totals = TotalsOf(CrowdedTable());
+    RecordingPrintSurface fifteenth;
+    fifteenth.SetFontSize(kPrintTableFontPt);
+    PrintResultRow(fifteenth, CrowdedTable(), 15);
+    const double totals_top = VerticalRange(TextBoxes(crowded_totals)).first;
+    EXPECT_GE(totals_top, VerticalRange(TextBoxes(fifteenth)).second);
+    EXPECT_GE(totals_top, FullWidthRules(page).back());
 
     ResultsTable one;
     small.SkinDose = 5.04;
     AddResultRow(one, small);
-    EXPECT_EQ(PrintPage(one, "").TextsAt(192).back(), "05.0");
+    EXPECT_EQ(TextsOf(TotalsOf(one)).back(), "05.0");
 
     // Values read from a file whose sum overflows: no "inf" on paper.
     ResultsTable absurd;
@@ -236,7 +407,8 @@ TEST(PrintDoseTotal, SumOfTheRoundedDosesBelowTheDoseColumn) {
     row[ResultColumn::EntranceDose] = NumberCell(1e308);
     absurd.StoreRow(row);
     absurd.StoreRow(row);
-    EXPECT_EQ(PrintPage(absurd, "").TextsAt(192).back(), "―");
+    EXPECT_EQ(TextsOf(TotalsOf(absurd)).back(), "―");
+    EXPECT_TRUE(TotalsOf(ResultsTable()).Texts().empty());
 }
 
 TEST(PrintDoseTotal, RowsOfTwoModelsAreMarkedAndTotalledApart) {
@@ -245,32 +417,43 @@ TEST(PrintDoseTotal, RowsOfTwoModelsAreMarkedAndTotalledApart) {
     validated.SkinDose = 400;
     AddResultRow(table, validated);
     AddResultRow(table, ExampleCase(DoseModel::Legacy));
-    const RecordingPrintSurface page = PrintPage(table, "");
-    // Only the legacy row carries its mark, in the dose column left of the dose.
-    EXPECT_EQ(page.TextsAt(43).size(), 15u);
-    ASSERT_EQ(page.TextsAt(53).size(), 16u);
-    EXPECT_EQ(page.FindText("従来")->x1, 256);
-    EXPECT_EQ(page.FindText("従来")->y1, 53);
-    EXPECT_EQ(page.TextsAt(192),
+    // Only the legacy row carries its mark, left of its dose.
+    RecordingPrintSurface first;
+    PrintResultRow(first, table, 1);
+    RecordingPrintSurface second;
+    PrintResultRow(second, table, 2);
+    EXPECT_EQ(first.FindText("検証"), nullptr);
+    const Op* mark = second.FindText("従来");
+    const Op* dose = second.FindText("345.6");
+    ASSERT_NE(mark, nullptr);
+    ASSERT_NE(dose, nullptr);
+    EXPECT_EQ(mark->y1, dose->y1);
+    EXPECT_LT(mark->x1, dose->x1);
+
+    EXPECT_EQ(TextsOf(TotalsOf(table)),
               (std::vector<std::string>{"計算モデル：検証済みモデル、「従来」の行は従来式",
                                         "合計（検証）", "400.0", "合計（従来）", "345.6"}));
-    EXPECT_EQ(page.FindText("合計（従来）")->x1, 240);
-    EXPECT_EQ(page.FindText("合計（検証）")->x1, 193);
+    RecordingPrintSurface page = PrintPage(table, "");
+    ExpectSoundPage(page);
 
     // One model: named below the table, no marks.
     const RecordingPrintSurface one = PrintPage(TableOf(2), "");
     EXPECT_EQ(one.FindText("従来"), nullptr);
-    EXPECT_EQ(one.TextsAt(192).front(), "計算モデル：従来式");
+    EXPECT_EQ(TextsOf(TotalsOf(TableOf(2))).front(), "計算モデル：従来式");
 }
 
-TEST(PrintReportPage, AnEmptyTablePrintsFrameHeaderAndTitle) {
-    const RecordingPrintSurface page = PrintPage(ResultsTable(), "テスト病院");
-    EXPECT_EQ(page.Lines().size(), 35u);
-    EXPECT_EQ(page.Texts().size(), 34u + 2u);
+TEST(PrintReportPage, AnEmptyTablePrintsFrameHeaderAndTitleOnly) {
+    RecordingPrintSurface page = PrintPage(ResultsTable(), "テスト病院");
+    RecordingPrintSurface frame;
+    PrintTableFrame(frame);
+    EXPECT_EQ(page.Lines().size(), frame.Lines().size());
+    const double header_bottom = FullWidthRules(frame)[1];
     for (const Op& op : page.Texts()) {
-        EXPECT_LT(op.y1, 40) << op.text;  // header and title only
+        EXPECT_LT(op.y1, header_bottom) << op.text;  // header and title only
     }
+    EXPECT_EQ(page.Texts().size(), frame.Texts().size() + 2);
     EXPECT_EQ(page.Of(Kind::End).size(), 1u);
+    ExpectSoundPage(page);
     // Without a registered name the signature stands alone.
     EXPECT_NE(PrintPage(ResultsTable(), "").FindText("  with  Korvex-2"), nullptr);
 }
@@ -285,7 +468,7 @@ TEST(PrintReportTitle, ALongUserNameStaysOnThePage) {
     EXPECT_EQ(moved->font_size_pt, 12);
     EXPECT_LT(moved->x1, 200);
     page.SetFontSize(12);
-    EXPECT_NEAR(moved->x1 + page.TextWidth(moved->text), 285, 1e-9);
+    EXPECT_NEAR(moved->x1 + page.TextWidth(moved->text), kReportWidthMm, 1e-9);
     const Op* title = page.FindText(std::string(kReportTitle));
     EXPECT_GE(moved->x1, title->x1 + page.TextWidth(title->text));  // no overlap
 
@@ -301,7 +484,7 @@ TEST(PrintReportTitle, ALongUserNameStaysOnThePage) {
     EXPECT_LT(shrunk->font_size_pt, 12);
     EXPECT_GT(shrunk->x1, 50);
     small.SetFontSize(shrunk->font_size_pt);
-    EXPECT_LE(shrunk->x1 + small.TextWidth(shrunk->text), 285 + 1e-9);
+    EXPECT_LE(shrunk->x1 + small.TextWidth(shrunk->text), kReportWidthMm + 1e-9);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class ResultsWindowTest : public ::testing::Test {
         ProcessEvents();
     }
 
-    const std::vector<CanvasOperation>& Ops() { return window_.DrawingArea()->Operations(); }
+    const std::vector<CanvasOperation>& Ops() { return Drawing()->Operations(); }
 
     // The texts drawn at height y, in drawing order.
     std::vector<QString> TextsAt(double y) {
@@ -57,6 +57,8 @@ class ResultsWindowTest : public ::testing::Test {
     }
 
     QPushButton* Button(const char* name) { return Find<QPushButton>(&window_, name); }
+    Canvas* Drawing() { return Find<Canvas>(&window_, "Picture2"); }
+    ResultsReadDialog* ReadDialog() { return Find<ResultsReadDialog>(&window_, "Form3"); }
 
     fixtures::TempFolder folder_;
     std::string user_name_ = "テスト病院";
@@ -79,7 +81,7 @@ TEST_F(ResultsWindowTest, StartsWithTheEmptyDisplay) {
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->y, 500);
     EXPECT_EQ(name->font_name, "メイリオ");
-    EXPECT_FALSE(window_.DrawingArea()->GroupVisible("grid"));
+    EXPECT_FALSE(Drawing()->GroupVisible("grid"));
     EXPECT_FALSE(Button("Command1")->isVisible());
     for (const char* button : {"Command5", "Command6", "Command4", "Command7"}) {
         EXPECT_TRUE(Button(button)->isVisible()) << button;
@@ -97,7 +99,7 @@ TEST_F(ResultsWindowTest, FirstAddDrawsHeaderThenTheRow) {
     EXPECT_EQ(ops.front().y, 40);
     EXPECT_EQ(ops.front().font_size_pt, 9);
     EXPECT_EQ(ops.front().color, QColor(Qt::black));
-    EXPECT_TRUE(window_.DrawingArea()->GroupVisible("grid"));
+    EXPECT_TRUE(Drawing()->GroupVisible("grid"));
     EXPECT_TRUE(Button("Command1")->isVisible());
 
     const std::vector<QString> row = TextsAt(120);
@@ -239,7 +241,7 @@ TEST_F(ResultsWindowTest, ClearAsksEvenWhenEmptyAndShowsTheEmptyDisplay) {
     EXPECT_EQ(cleared.count(), 1);
     EXPECT_TRUE(TextsAt(120).empty());
     EXPECT_NE(FindText("Korvex-2"), nullptr);
-    EXPECT_FALSE(window_.DrawingArea()->GroupVisible("grid"));
+    EXPECT_FALSE(Drawing()->GroupVisible("grid"));
     EXPECT_FALSE(Button("Command1")->isVisible());
     // The next add starts the table anew at row 1.
     window_.AddResult(ExampleCase());
@@ -252,13 +254,13 @@ TEST_F(ResultsWindowTest, SaveRefusesAnEmptyTableWithoutABeep) {
     EXPECT_EQ(messages_.Texts()[0], "保存するデータがありません");
     EXPECT_EQ(messages_.Events()[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(messages_.BeepCount(), 0);
-    EXPECT_FALSE(window_.SaveDialog()->isVisible());
+    EXPECT_FALSE(Find<ResultsSaveDialog>(&window_, "Form2")->isVisible());
 }
 
 TEST_F(ResultsWindowTest, SaveDialogChecksItsFieldsAndWritesTheFile) {
     window_.AddResult(ExampleCase());
     Button("Command5")->click();
-    ResultsSaveDialog* dialog = window_.SaveDialog();
+    ResultsSaveDialog* dialog = Find<ResultsSaveDialog>(&window_, "Form2");
     ASSERT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->windowTitle(), "  Data Save");
     auto* comment = Find<QLineEdit>(dialog, "Text2");
@@ -307,8 +309,8 @@ TEST_F(ResultsWindowTest, SaveDialogChecksItsFieldsAndWritesTheFile) {
 TEST_F(ResultsWindowTest, ReadAsksFirstWhenRowsWouldBeLost) {
     Button("Command6")->click();
     EXPECT_TRUE(messages_.Events().empty());
-    EXPECT_TRUE(window_.ReadDialog()->isVisible());
-    window_.ReadDialog()->hide();
+    EXPECT_TRUE(ReadDialog()->isVisible());
+    Find<QPushButton>(ReadDialog(), "Command2")->click();  // Cancel
 
     window_.AddResult(ExampleCase());
     messages_.AnswerNext(MessageAnswer::Cancel);
@@ -316,10 +318,10 @@ TEST_F(ResultsWindowTest, ReadAsksFirstWhenRowsWouldBeLost) {
     EXPECT_EQ(messages_.BeepCount(), 1);
     EXPECT_EQ(messages_.Texts().back(),
               "　ファイル読出を行うと、現在表示されている計算結果は削除されます。");
-    EXPECT_FALSE(window_.ReadDialog()->isVisible());
+    EXPECT_FALSE(ReadDialog()->isVisible());
     messages_.AnswerNext(MessageAnswer::Ok);
     Button("Command6")->click();
-    EXPECT_TRUE(window_.ReadDialog()->isVisible());
+    EXPECT_TRUE(ReadDialog()->isVisible());
     EXPECT_EQ(table_.RowCount(), 1);
 }
 
@@ -336,7 +338,7 @@ TEST_F(ResultsWindowTest, ReadReplacesTheTableOnlyWhenTheWholeFileReads) {
     const size_t drawn_before = Ops().size();
     messages_.AnswerNext(MessageAnswer::Ok);
     Button("Command6")->click();
-    ResultsReadDialog* dialog = window_.ReadDialog();
+    ResultsReadDialog* dialog = ReadDialog();
     EXPECT_EQ(dialog->windowTitle(), "  Data Read");
 
     // OK without a file.

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "report/qt_text.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/gui_support/fake_message_service.h"
 #include "tests/gui_support/gui_test_support.h"
@@ -21,7 +22,7 @@ namespace {
 using testing::ProcessEvents;
 
 void Touch(const std::filesystem::path& path) {
-    QFile(QString::fromStdString(path.string())).open(QIODevice::WriteOnly);
+    QFile(ToQString(path.string())).open(QIODevice::WriteOnly);
 }
 
 TEST(FieldEvents, EnterAndLeavingRaiseEveryTime) {
@@ -80,7 +81,7 @@ TEST(FileList, ListsMatchingBareNamesSortedAndFollowsTheFolder) {
     std::filesystem::create_directory(folder.path() / "e.kvx2");  // a folder, not a file
     FileList list;
     list.SetPatterns("*.kvx;*.kvx2");
-    list.SetFolder(QString::fromStdString(folder.path().string()));
+    list.SetFolder(ToQString(folder.path().string()));
     EXPECT_EQ(list.Names(), (QStringList{"a.kvx", "b.kvx2"}));
     EXPECT_EQ(list.SelectedName(), "");
 
@@ -103,7 +104,7 @@ TEST(FileList, SelectionByKeysAndMouseRaisesTheEvent) {
     }
     FileList list;
     list.SetPatterns("*.kvx2");
-    list.SetFolder(QString::fromStdString(folder.path().string()));
+    list.SetFolder(ToQString(folder.path().string()));
     list.show();
     QSignalSpy spy(&list, &FileList::nameSelected);
 

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <QTableWidget>
@@ -27,6 +28,7 @@
 #include "engine/working_folder.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
+#include "report/qt_text.h"
 #include "results/results_window.h"
 #include "tests/fixtures/dose_report_fixtures.h"
 #include "ui/file_list.h"
@@ -74,12 +76,12 @@ struct Exposure {
 };
 
 void Calculate(QWidget* main, const Exposure& e) {
-    Child<QComboBox>(main, "Combo1")->setEditText(QString::fromUtf8(e.site));
+    Child<QComboBox>(main, "Combo1")->setEditText(korvex::ToQString(e.site));
     for (const auto& [name, text] : {std::pair{"Text5", e.kv}, std::pair{"Text14", e.kar},
                                      std::pair{"Text15", e.pka}, std::pair{"Text9", e.fsd}}) {
         auto* field = Child<QLineEdit>(main, name);
         field->setFocus();
-        field->setText(QString::fromUtf8(text));
+        field->setText(korvex::ToQString(text));
         field->clearFocus();  // stores the value, as leaving the field does
     }
     Child<QRadioButton>(main, e.square ? "Option2" : "Option1")->click();
@@ -101,7 +103,7 @@ bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
     const std::filesystem::path report = folder / "procedure.dcm";
     korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::ProcedureReport());
     windows.SetReportFileChooser(
-        [&report](QWidget*) { return QStringList{QString::fromStdString(report.string())}; });
+        [&report](QWidget*) { return QStringList{korvex::ToQString(report.string())}; });
     Child<QPushButton>(main, "CommandDoseReport")->click();
     Settle();
     if (windows.DoseReport() == nullptr) {
@@ -115,39 +117,146 @@ bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
     return Save(windows.DoseReport(), out + "/dose-report-window.png");
 }
 
+struct Options {
+    std::filesystem::path source = "data";
+    QString device;
+    QString out = "docs/screenshots";
+};
+
+Options ReadOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--workdir") {
+            options.source = argv[i + 1];
+        } else if (option == "--device") {
+            options.device = korvex::ToQString(argv[i + 1]);
+        } else if (option == "--out") {
+            options.out = korvex::ToQString(argv[i + 1]);
+        }
+    }
+    return options;
+}
+
+// A copy of the working folder, so that the session changes nothing in the folder it
+// started from; null (with the reason printed) when it cannot be made or loaded.
+std::unique_ptr<korvex::ProgramState> CopyWorkingFolder(const std::filesystem::path& source,
+                                                        const std::filesystem::path& folder) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    try {
+        korvex::SeedWorkingFolder(source, folder, true);
+        return std::make_unique<korvex::ProgramState>(
+            korvex::EngineState(korvex::LoadReferenceTables(folder), folder));
+    } catch (const korvex::FileError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return nullptr;
+    }
+}
+
+// The bundled "Primary.dat" holds no user name: the first start welcomes the user, who
+// registers a name.
+bool SaveWelcome(QWidget* main, const QString& out) {
+    bool ok = Save(main, out + "/main-window-welcome.png");
+    Child<QPushButton>(main, "Command8")->click();
+    QWidget* welcome = Child<QWidget>(main, "Form15");
+    Child<QLineEdit>(welcome, "Text1")->setText(korvex::ToQString("IVR 線量管理室"));
+    ok = Save(welcome, out + "/welcome-window.png") && ok;
+    Child<QPushButton>(welcome, "Command1")->click();
+    // Without a window manager nothing hands the focus back to the main window.
+    main->activateWindow();
+    Settle();
+    return ok;
+}
+
+bool ChooseDevice(QWidget* main, QString device) {
+    auto* devices = Child<korvex::FileList>(main, "File1");
+    if (device.isEmpty() && !devices->Names().isEmpty()) {
+        device = devices->Names().front();
+    }
+    if (!devices->SelectName(device)) {
+        std::fprintf(stderr, "no device %s in the working folder\n", device.toUtf8().constData());
+        return false;
+    }
+    Settle();
+    return true;
+}
+
+// Combo2, as the user picks a model from the list.
+void ChooseModel(QWidget* main, const char* name) {
+    auto* models = Child<QComboBox>(main, "Combo2");
+    const int index = models->findText(korvex::ToQString(name));
+    models->setCurrentIndex(index);
+    emit models->activated(index);
+    Settle();
+}
+
+// Four rows added to the results table, the last by the legacy formula, as a physicist
+// reproducing an earlier result would add it: the table marks it and totals it apart.
+// Then one more calculation on show in the main window.
+bool SaveCalculations(QWidget* main, QWidget* results, const QString& out) {
+    const Exposure series[] = {
+        {"頭部", "75", "180", "18.5", true, "70"},
+        {"胸部背面", "80", "420.5", "62.3", true, "70"},
+        {"腹部背面", "90", "1250", "148.2", false, "68"},
+        {"腹部背面", "85", "860", "95.7", true, "68"},
+    };
+    for (const Exposure& e : series) {
+        if (&e == &series[3]) {
+            ChooseModel(main, "従来式");
+        }
+        Calculate(main, e);
+        Child<QPushButton>(main, "Command3")->click();
+    }
+    ChooseModel(main, "検証済みモデル");
+    Calculate(main, {"胸部背面", "80", "635.2", "71.8", true, "70"});
+    bool ok = Save(main, out + "/main-window.png");
+
+    // Below the main window on a 1200-pixel screen it is made lower to fit; the picture
+    // shows it at its full height.
+    results->resize(results->width(), 535);
+    Child<QPushButton>(results, "Command1")->click();
+    return Save(results, out + "/results-window.png") && ok;
+}
+
+// A new room: the device dialog, its arbitrary-filter dialog with lead chosen, and the
+// device dialog after OK.
+bool SaveDeviceDialogs(korvex::MainWindow& main, const QString& out) {
+    Child<QPushButton>(&main, "Command7")->click();
+    Settle();
+    korvex::DeviceDialog* dialog = main.DeviceDialogWindow();
+    for (const auto& [name, text] :
+         {std::pair{"Text13", "IVR室2"}, std::pair{"Text8", "120"}, std::pair{"Text5", "80"},
+          std::pair{"Text3", "1.0"}, std::pair{"Text4", "0.1"}, std::pair{"Text23", "80"},
+          std::pair{"Text14", "10.00"}, std::pair{"Text15", "8.20"},
+          std::pair{"Text16", "14.50"}}) {
+        Child<QLineEdit>(dialog, name)->setText(korvex::ToQString(text));
+    }
+    Child<QPushButton>(dialog, "Command9")->click();
+    Settle();
+    QWidget* filter = dialog->FilterDialogWindow();
+    filter->move(dialog->frameGeometry().topRight() + QPoint(8, 0));
+    auto* materials = Child<korvex::FileList>(filter, "File1");
+    materials->SelectName("lead.ele");
+    Child<QLineEdit>(filter, "Text2")->setText("0.1");
+    bool ok = Save(filter, out + "/filter-dialog.png");
+    Child<QPushButton>(filter, "Command3")->click();
+    Child<QPushButton>(dialog, "Command1")->click();
+    return Save(dialog, out + "/device-dialog.png") && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     korvex::InstallFontSubstitutions();
-    std::filesystem::path source = "data";
-    QString device;
-    QString out = "docs/screenshots";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--workdir") {
-            source = argv[i + 1];
-        } else if (option == "--device") {
-            device = QString::fromUtf8(argv[i + 1]);
-        } else if (option == "--out") {
-            out = QString::fromUtf8(argv[i + 1]);
-        }
-    }
-    QDir().mkpath(out);
-
-    // A copy, so that the session changes nothing in the folder it started from.
+    const Options options = ReadOptions(argc, argv);
+    QDir().mkpath(options.out);
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / "korvex-screenshots";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
     PrintedMessages messages;
-    std::unique_ptr<korvex::ProgramState> state;
-    try {
-        korvex::SeedWorkingFolder(source, folder, true);
-        state = std::make_unique<korvex::ProgramState>(
-            korvex::EngineState(korvex::LoadReferenceTables(folder), folder));
-    } catch (const korvex::FileError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+    const std::unique_ptr<korvex::ProgramState> state = CopyWorkingFolder(options.source, folder);
+    if (!state) {
         return 1;
     }
 
@@ -157,76 +266,13 @@ int main(int argc, char** argv) {
     QWidget* main = &windows.Main();
     main->resize(main->sizeHint().expandedTo(QSize(1180, 640)));
     Settle();
-    // The bundled "Primary.dat" holds no user name: the first start welcomes the user.
-    bool ok = Save(main, out + "/main-window-welcome.png");
-    Child<QPushButton>(main, "Command8")->click();
-    QWidget* welcome = Child<QWidget>(main, "Form15");
-    Child<QLineEdit>(welcome, "Text1")->setText(QString::fromUtf8("IVR 線量管理室"));
-    ok = Save(welcome, out + "/welcome-window.png") && ok;
-    Child<QPushButton>(welcome, "Command1")->click();
-    // Without a window manager nothing hands the focus back to the main window.
-    main->activateWindow();
-    Settle();
-    auto* devices = Child<korvex::FileList>(main, "File1");
-    if (device.isEmpty() && !devices->Names().isEmpty()) {
-        device = devices->Names().front();
-    }
-    if (!devices->SelectName(device)) {
-        std::fprintf(stderr, "no device %s in the working folder\n", device.toUtf8().constData());
+    bool ok = SaveWelcome(main, options.out);
+    if (!ChooseDevice(main, options.device)) {
         return 1;
     }
-    Settle();
-
-    const Exposure series[] = {
-        {"頭部", "75", "180", "18.5", true, "70"},
-        {"胸部背面", "80", "420.5", "62.3", true, "70"},
-        {"腹部背面", "90", "1250", "148.2", false, "68"},
-        {"腹部背面", "85", "860", "95.7", true, "68"},
-    };
-    // The last row by the legacy formula, as a physicist reproducing an earlier result
-    // would add it: the table marks it and totals it apart.
-    for (const Exposure& e : series) {
-        if (&e == &series[3]) {
-            windows.Main().ChooseModel(korvex::DoseModel::Legacy);
-        }
-        Calculate(main, e);
-        Child<QPushButton>(main, "Command3")->click();
-    }
-    windows.Main().ChooseModel(korvex::DoseModel::Validated);
-    Calculate(main, {"胸部背面", "80", "635.2", "71.8", true, "70"});
-    ok = Save(main, out + "/main-window.png") && ok;
-
-    QWidget* results = &windows.Results();
-    // Below the main window on a 1200-pixel screen it is made lower to fit; the picture
-    // shows it at its full height.
-    results->resize(results->width(), 535);
-    Child<QPushButton>(results, "Command1")->click();
-    ok = Save(results, out + "/results-window.png") && ok;
-
-    // A new room: the device dialog, its arbitrary-filter dialog with lead chosen, and the
-    // device dialog after OK.
-    Child<QPushButton>(main, "Command7")->click();
-    Settle();
-    korvex::DeviceDialog* dialog = windows.Main().DeviceDialogWindow();
-    for (const auto& [name, text] :
-         {std::pair{"Text13", "IVR室2"}, std::pair{"Text8", "120"}, std::pair{"Text5", "80"},
-          std::pair{"Text3", "1.0"}, std::pair{"Text4", "0.1"}, std::pair{"Text23", "80"},
-          std::pair{"Text14", "10.00"}, std::pair{"Text15", "8.20"},
-          std::pair{"Text16", "14.50"}}) {
-        Child<QLineEdit>(dialog, name)->setText(QString::fromUtf8(text));
-    }
-    Child<QPushButton>(dialog, "Command9")->click();
-    Settle();
-    QWidget* filter = dialog->FilterDialogWindow();
-    filter->move(dialog->frameGeometry().topRight() + QPoint(8, 0));
-    auto* materials = Child<korvex::FileList>(filter, "File1");
-    materials->SelectName("lead.ele");
-    Child<QLineEdit>(filter, "Text2")->setText("0.1");
-    ok = Save(filter, out + "/filter-dialog.png") && ok;
-    Child<QPushButton>(filter, "Command3")->click();
-    Child<QPushButton>(dialog, "Command1")->click();
-    ok = Save(dialog, out + "/device-dialog.png") && ok;
-    ok = SaveDoseReportWindow(windows, main, folder, out) && ok;
+    ok = SaveCalculations(main, &windows.Results(), options.out) && ok;
+    ok = SaveDeviceDialogs(windows.Main(), options.out) && ok;
+    ok = SaveDoseReportWindow(windows, main, folder, options.out) && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }
