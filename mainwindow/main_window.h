@@ -38,9 +38,6 @@ class MainWindow : public QWidget {
     // Opened again when the results table is cleared, closed while a result may not be added.
     void SetAddButtonEnabled(bool enabled);
 
-    // Combo2: the dose model of every calculation from now on, stored in the working
-    // folder; a result on show is calculated again by it.
-    void ChooseModel(DoseModel model);
     DoseModel Model() const { return form_.Model(); }
 
     // Start-up without a stored user name: the welcome button shows, and calculating,
@@ -66,6 +63,9 @@ class MainWindow : public QWidget {
     void userNameChangeRequested();
 
   private:
+    // Combo2: the dose model of every calculation from now on, stored in the working
+    // folder; a result on show is calculated again by it.
+    void ChooseModel(DoseModel model);
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

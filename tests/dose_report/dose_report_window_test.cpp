@@ -168,7 +168,7 @@ TEST_F(DoseReportWindowTest, TheMainWindowsModelCalculatesTheReportAndIsNamed) {
     EXPECT_GT(validated.PeakSkinDoseUncertainty, 0);
 
     // Choosing the legacy formula on the main window calculates the open report again.
-    windows_->Main().ChooseModel(DoseModel::Legacy);
+    testing::ChooseInList(windows_->Main().findChild<QComboBox*>("Combo2"), "従来式");
     const ReportCalculation& legacy = windows_->DoseReport()->Result();
     EXPECT_EQ(legacy.model, DoseModel::Legacy);
     EXPECT_EQ(legacy.events[0].calc.Model, DoseModel::Legacy);
