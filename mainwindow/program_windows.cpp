@@ -16,7 +16,7 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
                                PrinterService& printer)
     : state_(state),
       main_(std::make_unique<MainWindow>(state.engine, messages)),
-      results_(std::make_unique<ResultsWindow>(state.results, state.UserName, messages, printer,
+      results_(std::make_unique<ResultsWindow>(state.results, state.user_name, messages, printer,
                                                state.engine.WorkingFolder)),
       messages_(messages),
       choose_reports_([](QWidget* parent) {

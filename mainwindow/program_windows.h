@@ -25,7 +25,7 @@ struct ProgramState {
 
     EngineState engine;
     ResultsTable results;
-    std::string UserName;  // line 32 of "Primary.dat", or the guest name; empty until known
+    std::string user_name;  // line 32 of "Primary.dat", or the guest name; empty until known
 };
 
 // The main window and the results window, wired together: the add button fills the

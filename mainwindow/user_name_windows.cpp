@@ -123,7 +123,7 @@ void UserNameWindows::ReadAtStartUp() {
         main_.ShowWelcome();
         return;
     }
-    state_.UserName = *name;
+    state_.user_name = *name;
     results_.ShowUserNameAtStartUp();
     main_.ShowUserNameFound(ToQString(CaptionWithUserName(*name)));
 }
@@ -133,20 +133,20 @@ void UserNameWindows::OpenWelcome() {
 }
 
 void UserNameWindows::OpenChange() {
-    change_->SetName(ToQString(state_.UserName));
+    change_->SetName(ToQString(state_.user_name));
     change_->Open();
 }
 
 void UserNameWindows::Register(UserNameWindow& window) {
     const RegistrationOutcome outcome =
-        RegisterUserName(state_.engine.WorkingFolder, ToUtf8(window.Name()), state_.UserName);
+        RegisterUserName(state_.engine.WorkingFolder, ToUtf8(window.Name()), state_.user_name);
     if (!outcome.registered) {
         // The window stays open with the text, so the name can be corrected.
         messages_.Tell(outcome.refusal);
         return;
     }
     results_.ShowUserNameChanged();
-    main_.ShowUserNameChosen(ToQString(CaptionWithUserName(state_.UserName)));
+    main_.ShowUserNameChosen(ToQString(CaptionWithUserName(state_.user_name)));
     window.hide();
     // A name registered in the change window ends the welcome too: a later Cancel there
     // would otherwise turn the registered user into the guest.
@@ -154,7 +154,7 @@ void UserNameWindows::Register(UserNameWindow& window) {
 }
 
 void UserNameWindows::ContinueAsGuest() {
-    ChooseGuest(state_.UserName);
+    ChooseGuest(state_.user_name);
     results_.ShowUserNameChanged();
     main_.ShowUserNameChosen(ToQString(CaptionWithGuest(ToUtf8(main_.windowTitle()))));
     welcome_->hide();

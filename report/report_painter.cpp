@@ -19,7 +19,10 @@ constexpr double kPrinterPixelMm = 25.4 / 600;
 }  // namespace
 
 QStringList InstalledMinchoFamilies() {
-    const QStringList candidates = {"IPAPMincho", "IPAMincho", "Noto Serif CJK JP", "DejaVu Serif"};
+    return InstalledFamilies({"IPAPMincho", "IPAMincho", "Noto Serif CJK JP", "DejaVu Serif"});
+}
+
+QStringList InstalledFamilies(const QStringList& candidates) {
     const QStringList families = QFontDatabase::families();
     QStringList found;
     for (const QString& candidate : candidates) {

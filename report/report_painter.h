@@ -11,6 +11,8 @@ class QPagedPaintDevice;
 
 namespace korvex {
 
+// The installed families among the candidates, in the order of preference.
+QStringList InstalledFamilies(const QStringList& candidates);
 // The Mincho faces installed here, best first: what "ＭＳ 明朝" is printed with.
 QStringList InstalledMinchoFamilies();
 // Maps "ＭＳ 明朝" to them unless the program has mapped it already.

@@ -2,28 +2,11 @@
 
 #include <QApplication>
 #include <QFont>
-#include <QFontDatabase>
 #include <QStringList>
 
 #include "report/report_painter.h"
 
 namespace korvex {
-namespace {
-
-// The installed families among the candidates, in the order of preference.
-QStringList Installed(const QStringList& candidates) {
-    const QStringList families = QFontDatabase::families();
-    QStringList found;
-    for (const QString& candidate : candidates) {
-        if (families.contains(candidate, Qt::CaseInsensitive)) {
-            found.append(candidate);
-        }
-    }
-    return found;
-}
-
-}  // namespace
-
 void InstallFontSubstitutions() {
     const QStringList gothic = {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP", "DejaVu Sans"};
     // The same faces as the printed report, which also runs without this program.
@@ -31,11 +14,11 @@ void InstallFontSubstitutions() {
     const QStringList rounded = {"Noto Sans CJK JP", "IPAPGothic", "IPAGothic", "DejaVu Sans"};
     const QStringList serif = {"Liberation Serif", "DejaVu Serif", "Noto Serif CJK JP"};
 
-    QFont::insertSubstitutions("メイリオ", Installed(gothic));
+    QFont::insertSubstitutions("メイリオ", InstalledFamilies(gothic));
     QFont::insertSubstitutions("ＭＳ 明朝", mincho);
-    QFont::insertSubstitutions("HG丸ｺﾞｼｯｸM-PRO", Installed(rounded));
+    QFont::insertSubstitutions("HG丸ｺﾞｼｯｸM-PRO", InstalledFamilies(rounded));
     // Japanese text inside a Latin-font label still needs a Japanese face.
-    QFont::insertSubstitutions("Times New Roman", Installed(serif) + mincho);
+    QFont::insertSubstitutions("Times New Roman", InstalledFamilies(serif) + mincho);
 
     QFont font("メイリオ");
     font.setPointSize(10);

@@ -123,7 +123,7 @@ class UserNameWindowsTest : public ::testing::Test {
         }
         EXPECT_TRUE(Button("Command1")->isEnabled());
         EXPECT_EQ(ResultsLabel(), "User name");
-        EXPECT_EQ(state_->UserName, "");
+        EXPECT_EQ(state_->user_name, "");
     }
     void Enter(const char* field, const QString& text) {
         auto* edit = Find<QLineEdit>(Main(), field);
@@ -185,7 +185,7 @@ TEST_F(UserNameWindowsTest, OkWithThePresetRegistersAndTheNextStartFindsTheName)
     EXPECT_TRUE(messages_.Events().empty());
 
     Start();
-    EXPECT_EQ(state_->UserName, "ABC総合病院");
+    EXPECT_EQ(state_->user_name, "ABC総合病院");
     EXPECT_EQ(Main()->windowTitle(), "Korvex-2 ( Korvex, version 2 )  :  ABC総合病院");
     EXPECT_FALSE(Button("Command8")->isVisible());
     EXPECT_TRUE(Button("Command2")->isEnabled());
@@ -201,7 +201,7 @@ TEST_F(UserNameWindowsTest, CancelContinuesAsGuestAndWritesNothing) {
 
     EXPECT_EQ(Main()->windowTitle(), kStart + "   :   ゲストユーザー");
     EXPECT_EQ(Bytes(), reference_);
-    EXPECT_EQ(state_->UserName, "ゲストユーザー");
+    EXPECT_EQ(state_->user_name, "ゲストユーザー");
     EXPECT_FALSE(Button("Command8")->isVisible());
     EXPECT_TRUE(Button("Command2")->isEnabled());
     EXPECT_FALSE(Form("Form15")->isVisible());
@@ -232,13 +232,13 @@ TEST_F(UserNameWindowsTest, ChangeWindowOpensWithTheNameAndRefusesWhatIsNoName) 
     EXPECT_EQ(messages_.Events()[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(messages_.Texts()[1].contains("１行で入力"));
     EXPECT_TRUE(change->isVisible());
-    EXPECT_EQ(state_->UserName, "放射線科 IVR");
+    EXPECT_EQ(state_->user_name, "放射線科 IVR");
     EXPECT_EQ(Main()->windowTitle(), "Korvex-2 ( Korvex, version 2 )  :  放射線科 IVR");
     EXPECT_EQ(Bytes(), stored);
 
     Press("Form18", "Command2");
     EXPECT_FALSE(change->isVisible());
-    EXPECT_EQ(state_->UserName, "放射線科 IVR");
+    EXPECT_EQ(state_->user_name, "放射線科 IVR");
     EXPECT_EQ(Bytes(), stored);
 }
 
