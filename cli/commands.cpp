@@ -74,6 +74,8 @@ Failure FailureOf(const std::exception_ptr& thrown) {
         // Nothing may end the tool without a message (a file-system failure, no memory).
         return Failure{
             ExitCode::Internal, "korvex2-cli: " + MessageQuote(error.what()), {}, {}, {}, {}};
+    } catch (...) {
+        return Failure{ExitCode::Internal, "korvex2-cli: unknown failure", {}, {}, {}, {}};
     }
 }
 
