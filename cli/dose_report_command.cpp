@@ -1,8 +1,11 @@
 #include "cli/dose_report_command.h"
 
+#include <CLI/CLI.hpp>
 #include <ostream>
 
+#include "cli/command_options.h"
 #include "cli/exposure.h"
+#include "cli/failure.h"
 #include "dose_report/dose_report_reader.h"
 #include "dose_report/dose_thresholds.h"
 #include "engine/errors.h"
@@ -79,7 +82,7 @@ Json NotesJson(const std::vector<EventNote>& notes, bool japanese) {
 
 Json EventJson(const IrradiationEvent& event, const EventCalculation& e, bool japanese) {
     Json json;
-    json["File"] = e.report_index;
+    json["FileIndex"] = e.report_index;  // into Files: "File" is always a path
     json["Event"] = event.number;
     json["Uid"] = event.uid;
     json["DateTimeStarted"] = event.date_time;
@@ -280,6 +283,38 @@ void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
     }
 }
 
+void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& r) {
+    CLI::App* report = app.add_subcommand(
+        "report", help({"線量レポート (RDSR) の全照射イベントの皮膚線量を計算します",
+                        "estimate the skin dose of every irradiation event of dose reports "
+                        "(RDSR)"}));
+    report
+        ->add_option("files", r.files,
+                     help({"線量レポートのファイル (同じ検査の複数のファイル可)",
+                           "dose report files (several of one study allowed)"}))
+        ->required();
+    report
+        ->add_option("--device", r.device,
+                     help({"作業フォルダーの装置データファイル名 (.kvx2 または .kvx)",
+                           "device data file in the working folder (.kvx2 or .kvx)"}))
+        ->required();
+    report->add_option("--fsd", r.fsd,
+                       help({"全イベント共通の焦点-入射表面間距離 (cm)。省略時は "
+                             "焦点-アイソセンター間距離 - 15",
+                             "focus-skin distance for every event (cm); default: "
+                             "focus-isocentre distance - 15"}));
+    report->add_option("--format", r.format, help({"出力形式 json または csv", "json or csv"}))
+        ->check(CLI::IsMember({"json", "csv"}));
+    AddModelOption(report, help, r.model);
+    report->add_flag("--with-patient", r.with_patient,
+                     help({"患者氏名と ID も出力します", "include the patient's name and ID"}));
+    report->footer(
+        help({"計算できないイベントがあっても、全ファイルを読めれば終了コードは 0 です。"
+              "--format csv ではエラーを標準エラーにだけ出力します。",
+              "Events that cannot be calculated still exit with 0 when every file "
+              "was read. With --format csv errors go to standard error only."}));
+}
+
 int RunReport(EngineState& state, const ReportRequest& request, std::ostream& out,
               std::ostream& err) {
     std::vector<DoseReport> reports;
@@ -287,8 +322,7 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
         try {
             reports.push_back(ReadDoseReport(file));
         } catch (const DoseReportError& error) {
-            WriteJson(out, Json{{"error", error.what()}, {"reason", file}});
-            return 1;
+            throw InputFileFailure(error.what(), file);
         }
     }
     const LoadedThresholds thresholds = LoadDoseThresholds(state.WorkingFolder);
@@ -301,13 +335,15 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
                                       thresholds.thresholds);
     } catch (const ReportOptionError& error) {
         throw UsageError(error.what());
+    } catch (const FileError& error) {
+        throw InputFileFailure(error.what(), request.device);
     }
     if (request.format == "csv") {
         WriteReportCsv(out, reports, result, request.japanese);
     } else {
         WriteJson(out, ReportJson(reports, result, request.with_patient, request.japanese));
     }
-    return 0;
+    return ExitStatus(ExitCode::Success);
 }
 
 }  // namespace korvex::cli

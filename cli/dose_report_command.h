@@ -4,10 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/help_text.h"
 #include "cli/json_output.h"
 #include "dose_report/dose_report.h"
 #include "dose_report/report_calculation.h"
 #include "engine/engine_state.h"
+
+namespace CLI {
+class App;
+}
 
 namespace korvex::cli {
 
@@ -23,10 +28,13 @@ struct ReportRequest {
     bool japanese = true;  // reasons and notes in Japanese, else in English
 };
 
-// Reads every file, calculates every event and writes the result to `out`. Returns 0 when
-// every file was read (events that could not be calculated included), 1 when a file is no
-// dose report (a JSON {"error", "reason"} on `out`). A device that cannot be loaded throws
-// FileError, a distance that is no positive number UsageError: both exit with 2.
+void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& request);
+
+// Reads every file, calculates every event and writes the result to `out` (JSON or CSV);
+// returns 0 when every file was read, events that could not be calculated included. A file
+// that is no dose report, or a device that cannot be loaded, is an input file failure
+// naming it, a distance that is no positive number a usage error (CommandFailure). A
+// problem with the dose thresholds file is noted on `err` and the defaults are used.
 int RunReport(EngineState& state, const ReportRequest& request, std::ostream& out,
               std::ostream& err);
 

@@ -87,23 +87,35 @@ std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
         if (!header_seen) {
             if (values !=
                 std::vector<std::string>{"device", "site", "kv", "kar", "pka", "shape", "fsd"}) {
-                throw UsageError(where +
-                                 ": 見出しは device,site,kv,kar,pka,shape,fsd として下さい。");
+                throw InputFileFailure(
+                    where + ": 見出しは device,site,kv,kar,pka,shape,fsd として下さい。",
+                    file_label);
             }
             header_seen = true;
             continue;
         }
         if (values.size() != 7) {
-            throw UsageError(where + ": 7 個の値 (device,site,kv,kar,pka,shape,fsd) が必要です。");
+            throw InputFileFailure(
+                where + ": 7 個の値 (device,site,kv,kar,pka,shape,fsd) が必要です。", file_label);
         }
         exposures.push_back(
             {number,
              {values[0], values[1], values[2], values[3], values[4], values[5], values[6]}});
     }
     if (!header_seen) {
-        throw UsageError("照射の一覧「" + MessageQuote(file_label) + "」が空です。");
+        throw InputFileFailure("照射の一覧「" + MessageQuote(file_label) + "」が空です。",
+                               file_label);
     }
     return exposures;
+}
+
+Failure CalculationFailure(const CalculationOutcome& outcome, DoseModel model) {
+    return Failure{ExitCode::CalculationFailed,
+                   outcome.message ? outcome.message->text : std::string(),
+                   outcome.reason,
+                   {},
+                   {},
+                   model};
 }
 
 Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) {
@@ -146,14 +158,14 @@ Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) 
     for (size_t i = 0; i < kDisplayNames.size(); ++i) {
         display[kDisplayNames[i]] = result.outcome.displays[i].value_or("");
     }
-    json["display"] = display;
+    json["Display"] = display;
 
     const ResultRow row = FormatResultRow(calc);
     Json cells = Json::array();
     for (const ResultColumnInfo& info : kResultColumns) {
         cells.push_back(row[info.column].StoredText());
     }
-    json["row"] = cells;
+    json["Row"] = cells;
     return json;
 }
 

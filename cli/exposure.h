@@ -1,23 +1,17 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "cli/failure.h"
 #include "cli/json_output.h"
 #include "engine/calculation_driver.h"
 #include "engine/engine_state.h"
 
 namespace korvex::cli {
-
-// A wrong or missing argument: the tool prints the message and exits with 2.
-class UsageError : public std::runtime_error {
-  public:
-    explicit UsageError(const std::string& message) : std::runtime_error(message) {}
-};
 
 // One exposure as the user would enter it on the main window.
 struct Exposure {
@@ -40,20 +34,26 @@ struct ExposureResult {
 inline constexpr std::size_t kMaxExposureFileBytes = 1024 * 1024;
 
 // The exposures of a list (UTF-8 CSV; header device,site,kv,kar,pka,shape,fsd on its
-// first line that is not blank), each with its line number. Throws UsageError naming the
-// line for a wrong header or a line without seven values, and for a list without header.
+// first line that is not blank), each with its line number. A wrong header, a line without
+// seven values and a list without header are an input file failure (CommandFailure,
+// ExitCode::InputFile, File `file_label`) whose message names the line.
 std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
                                                      const std::string& file_label);
 
 // Does what the window does: loads the device (FileError when it cannot), fills the
 // fields and stores them, chooses the field shape (a shape that cannot be sized stays
-// unchosen, as the window's option would), then calculates.
+// unchosen, as the window's option would), then calculates. A shape that is none of
+// square, circle and none is a UsageError.
 ExposureResult RunExposure(EngineState& state, const Exposure& exposure);
+
+// A calculation the engine refused (any result but Succeeded and MissingInput): the
+// window's message, the engine's reason and the model.
+Failure CalculationFailure(const CalculationOutcome& outcome, DoseModel model);
 
 // The calculation's model, its numbers (with the skin dose's relative expanded uncertainty
 // and its budget, null under the legacy formula), the field size text, the seven displays
-// (keyed by the names of the values they show) and the 16 cells the results table would
-// store.
+// ("Display", keyed by the names of the values they show) and the 16 cells the results
+// table would store ("Row").
 Json CalculationJson(const CalculationCase& calc, const ExposureResult& result);
 
 }  // namespace korvex::cli

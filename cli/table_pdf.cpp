@@ -1,7 +1,7 @@
 #include <QGuiApplication>
 #include <memory>
 
-#include "cli/report_output.h"
+#include "cli/table_pdf.h"
 #include "report/report_pdf.h"
 #include "results/results_report.h"
 
@@ -34,6 +34,10 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
     WritePdfDocument(path, kReportTitle, ReportPageDrawing(table, user_name));
+}
+
+bool WritesTablePdf() {
+    return true;
 }
 
 }  // namespace korvex::cli

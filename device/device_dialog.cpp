@@ -288,8 +288,9 @@ void DeviceDialog::NewDevice() {
 
 void DeviceDialog::Ok() {
     TakeTexts();
-    if (const std::optional<UserMessage> refused = entry_.Ok()) {
-        messages_.Tell(*refused);
+    const DeviceOkOutcome ok = entry_.Ok();
+    if (!ok) {
+        messages_.Tell(ok.refusal);
         return;
     }
     ShowResults();

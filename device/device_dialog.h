@@ -30,15 +30,8 @@ class DeviceDialog : public QWidget {
 
     // The main window's Command7: resets every box and display and shows the dialog.
     void NewDevice();
-    // Command1, Command3, Command2, Command9.
-    void Ok();
-    void Save();
-    void Cancel();
-    void OpenFilterDialog();
     // The filter dialog, once Command9 has made it (a window of its own).
     FilterDialog* FilterDialogWindow() const { return filter_dialog_.get(); }
-
-    const DeviceEntry& Entry() const { return entry_; }
 
   signals:
     // Save wrote "<name>.kvx2": the main window refreshes its list.
@@ -48,6 +41,12 @@ class DeviceDialog : public QWidget {
     void filterReleased();
 
   private:
+    // Command1, Command3, Command2, Command9.
+    void Ok();
+    void Save();
+    void Cancel();
+    void OpenFilterDialog();
+
     void BuildWindow();
     QWidget* BuildDeviceBox();
     QWidget* BuildMeasurementBox();

@@ -1,5 +1,7 @@
 #include "device/device_entry.h"
 
+#include <cmath>
+#include <string>
 #include <utility>
 
 #include "engine/device_calibration.h"
@@ -14,7 +16,54 @@ size_t Index(DeviceField field) {
     return static_cast<size_t>(field);
 }
 
+UserMessage Refusal(std::string text) {
+    return UserMessage{std::move(text), MessageIcon::Exclamation, true};
+}
+
 }  // namespace
+
+const char* DeviceFieldCaption(DeviceField field) {
+    switch (field) {
+        case DeviceField::DeviceName:
+            return "Ｘ線室または装置の名称";
+        case DeviceField::FocusReceptorDistance:
+            return "焦点-受像器間距離";
+        case DeviceField::FocusIsocentreDistance:
+            return "焦点-アイソセンター間距離";
+        case DeviceField::TargetAngle:
+            return "Ｘ線管ターゲット角度";
+        case DeviceField::InherentFiltration:
+            return "固有フィルタ（Al 当量）";
+        case DeviceField::AddedAluminium:
+            return "付加フィルタ（アルミ）";
+        case DeviceField::AddedCopper:
+            return "付加フィルタ（銅）";
+        case DeviceField::TypicalTubeVoltage:
+            return "通常使用する管電圧";
+        case DeviceField::KermaNoCouch:
+            return "実測空気カーマ（天板なし）";
+        case DeviceField::KermaWithCouch:
+            return "実測空気カーマ（天板あり）";
+        case DeviceField::DisplayedKar:
+            break;
+    }
+    return "装置表示値 Ka,r";
+}
+
+std::string NotANumberMessage(const char* caption, const std::string& text) {
+    return std::string(caption) + "には数値を入力して下さい（「" + MessageQuote(text) +
+           "」は数値ではありません）。";
+}
+
+std::string StoredAsZeroMessage(const StoredCalibrationValue& stored, double value) {
+    // Three decimals more than the file keeps show how small the value is.
+    const std::string shown =
+        std::isfinite(value) ? FormatNumber(value, std::string(stored.format) + "###") : "---";
+    return std::string(stored.name) + " " + shown + " は、装置データには小数点以下 " +
+           std::to_string(StoredDecimals(stored.format)) + " 桁で「" +
+           FormatNumber(0, stored.format) +
+           "」と保存されてしまうため、保存できません。測定値を確認して下さい。";
+}
 
 std::optional<DeviceField> NextDeviceField(DeviceField field) {
     const int next = static_cast<int>(field) + 1;
@@ -88,17 +137,54 @@ void DeviceEntry::Changed() {
     save_enabled_ = false;
 }
 
-std::optional<UserMessage> DeviceEntry::Ok() {
+DeviceOkOutcome DeviceEntry::Ok() {
+    std::optional<UserMessage> refused = TextRefused();
+    if (!refused) {
+        refused = Calibrate();
+    }
+    if (refused) {
+        return {false, *refused};
+    }
+    const CalculationCase& c = state_.calc;
+    results_.CouchTransmission = FormatNumber(c.CouchTransmission, "0.000");
+    results_.CouchEquivalentThickness = FormatNumber(c.CouchEquivalentThickness, "#0.0");
+    results_.KermaCorrectionFactor = FormatNumber(c.KermaCorrectionFactor, "0.000");
+    save_enabled_ = true;
+    return {true, {}};
+}
+
+// Every box filled, and every box but the name a number.
+std::optional<UserMessage> DeviceEntry::TextRefused() const {
     for (const std::string& text : texts_) {
         if (text.empty()) {
             return UserMessage{kEmptyBoxMessage, MessageIcon::Exclamation, false};
         }
     }
+    for (int i = 0; i < kDeviceFieldCount; ++i) {
+        const auto field = static_cast<DeviceField>(i);
+        if (field != DeviceField::DeviceName && !ParseDecimal(Text(field))) {
+            return Refusal(NotANumberMessage(DeviceFieldCaption(field), Text(field)));
+        }
+    }
+    return std::nullopt;
+}
+
+// Stores the device fields and calibrates; a refusal restores the case, the spectra and
+// the transmission table as they were.
+std::optional<UserMessage> DeviceEntry::Calibrate() {
     const auto number = [this](DeviceField field) { return LeadingNumber(Text(field)); };
 
     // The beam quality and the distances go into the case first: the calibration reads
-    // them there. A refused calibration takes them back out.
+    // them there.
     const CalculationCase before = state_.calc;
+    const WorkArrays work_before = state_.work;
+    const TransmissionTable transmission_before = state_.TissueTransmission;
+    const auto refuse = [&](std::string text) {
+        state_.calc = before;
+        state_.work = work_before;
+        state_.TissueTransmission = transmission_before;
+        return Refusal(std::move(text));
+    };
     CalculationCase& c = state_.calc;
     c.TargetAngle = number(DeviceField::TargetAngle);
     c.InherentFiltration = number(DeviceField::InherentFiltration) * kMmToCm;
@@ -114,14 +200,20 @@ std::optional<UserMessage> DeviceEntry::Ok() {
                                  number(DeviceField::DisplayedKar), c.FocusIsocentreDistance,
                                  number(DeviceField::TypicalTubeVoltage));
     } catch (const CalibrationInputError& error) {
-        state_.calc = before;
-        return UserMessage{error.what(), MessageIcon::Exclamation, true};
+        return refuse(error.what());
+    }
+    // The file keeps few decimals: a value they turn into zero would be a different device.
+    const std::pair<const StoredCalibrationValue&, double> stored[] = {
+        {kStoredCouchTransmission, c.CouchTransmission},
+        {kStoredCouchThickness, c.CouchEquivalentThickness},
+        {kStoredKermaCorrection, c.KermaCorrectionFactor},
+    };
+    for (const auto& [format, value] : stored) {
+        if (StoredAsZero(value, format.format)) {
+            return refuse(StoredAsZeroMessage(format, value));
+        }
     }
     calibrated_ = c;
-    results_.CouchTransmission = FormatNumber(c.CouchTransmission, "0.000");
-    results_.CouchEquivalentThickness = FormatNumber(c.CouchEquivalentThickness, "#0.0");
-    results_.KermaCorrectionFactor = FormatNumber(c.KermaCorrectionFactor, "0.000");
-    save_enabled_ = true;
     return std::nullopt;
 }
 

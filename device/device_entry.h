@@ -41,6 +41,25 @@ inline constexpr const char* kNoArbitraryFilterThickness = "0";     // Label26, 
 // OK with a box left empty.
 inline constexpr const char* kEmptyBoxMessage = " 入力されていない箇所があります ";
 
+// The caption of a box as messages name it ("焦点-受像器間距離").
+const char* DeviceFieldCaption(DeviceField field);
+
+// A box (or the filter dialog's thickness) whose text is no number, e.g. "Ｘ線管ターゲット角度に
+// は数値を入力して下さい（「twelve」は数値ではありません）。".
+std::string NotANumberMessage(const char* caption, const std::string& text);
+
+// A calibration value that the device file would keep as zero: "校正定数 0.000003 は、装置データ
+// には小数点以下 3 桁で「0.000」と保存されてしまうため、保存できません。測定値を確認して下さい。".
+// The decimals and the stored text come from the value's file format (device_file.h).
+std::string StoredAsZeroMessage(const StoredCalibrationValue& stored, double value);
+
+// What OK did: accepted (true), or refused with the message to show.
+struct DeviceOkOutcome {
+    bool accepted = false;
+    UserMessage refusal;  // empty when accepted
+    explicit operator bool() const { return accepted; }
+};
+
 // The three calibration values as the dialog shows them, empty until OK.
 struct DeviceResultTexts {
     std::string CouchTransmission;         // Label21, "0.000"
@@ -71,6 +90,11 @@ struct DeviceSaveOutcome {
 // - Inputs that break the conditions of the calibration (a zero kerma or tube voltage, a
 //   focus-isocentre distance of 15 cm or less, a couch transmission above 1 or below the
 //   10 cm one) are refused with the engine's message; OK then stores nothing.
+// - A box other than the name whose text is no number (the description read "12度" as 12
+//   and "なし" as 0) is refused, naming the box; so is a couch transmission, couch
+//   thickness or correction factor that the device file's decimals would store as zero
+//   (every dose of the device would then be 0, or the couch would vanish). OK then
+//   stores nothing.
 // - The arbitrary-filter flag that OK stores (and Save writes) is the dialog's own: off
 //   for a new device until a filter is set in its filter dialog, so a new device never
 //   inherits the flag of the device last loaded and is never written with the flag on and
@@ -103,11 +127,13 @@ class DeviceEntry {
     void FilterReleased();
     bool FilterOn() const { return filter_on_; }
 
-    // OK: refuses an empty box (kEmptyBoxMessage) or inputs the calibration cannot take
-    // (the engine's message) and then changes nothing; otherwise stores the device fields
-    // into the case, runs ComputeDeviceCalibration, fills the result texts and opens Save.
-    // Returns the message to show when refused, nullopt when accepted.
-    std::optional<UserMessage> Ok();
+    // OK: refuses an empty box (kEmptyBoxMessage), a text that is no number
+    // (NotANumberMessage), inputs the calibration cannot take (the engine's message) and
+    // calibration values the file would store as zero (StoredAsZeroMessage), and then
+    // changes nothing; otherwise stores the device fields into the case, runs
+    // ComputeDeviceCalibration, fills the result texts and opens Save. These are the rules
+    // of both the dialog and `korvex2-cli device create`.
+    [[nodiscard]] DeviceOkOutcome Ok();
     const DeviceResultTexts& Results() const { return results_; }
     bool SaveEnabled() const { return save_enabled_; }
 
@@ -120,6 +146,8 @@ class DeviceEntry {
 
   private:
     void Changed();
+    std::optional<UserMessage> TextRefused() const;
+    std::optional<UserMessage> Calibrate();
 
     EngineState& state_;
     std::array<std::string, kDeviceFieldCount> texts_;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -102,7 +104,25 @@ std::string Formatted(double value, const char* pattern, const char* what) {
     return FormatNumber(value, pattern);
 }
 
+std::string Formatted(double value, const StoredCalibrationValue& stored) {
+    return Formatted(value, stored.format, stored.name);
+}
+
 }  // namespace
+
+bool StoredAsZero(double value, const char* format) {
+    if (!std::isfinite(value)) {
+        return false;
+    }
+    const std::optional<double> stored = ParseDecimal(FormatNumber(value, format));
+    return stored && *stored == 0;
+}
+
+int StoredDecimals(const char* format) {
+    const std::string_view pattern(format);
+    const size_t point = pattern.find('.');
+    return point == std::string_view::npos ? 0 : static_cast<int>(pattern.size() - point - 1);
+}
 
 LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
                              CalculationCase& loaded) {
@@ -205,9 +225,9 @@ std::string SaveDeviceFile(const std::filesystem::path& working_folder,
         texts.ArbitraryFilterMaterial,
         WithoutLeadingBlanks(texts.ArbitraryFilterThickness),
         WithoutLeadingBlanks(texts.TypicalTubeVoltage),
-        Formatted(calc.CouchTransmission, "0.000", "天板透過率"),
-        Formatted(calc.CouchEquivalentThickness, "#0.000", "天板の軟部組織等価厚"),
-        Formatted(calc.KermaCorrectionFactor, "0.000", "校正定数"),
+        Formatted(calc.CouchTransmission, kStoredCouchTransmission),
+        Formatted(calc.CouchEquivalentThickness, kStoredCouchThickness),
+        Formatted(calc.KermaCorrectionFactor, kStoredKermaCorrection),
     };
     WriteTextLines(working_folder / file_name, lines, file_name);
     return file_name;

@@ -60,6 +60,23 @@ struct DeviceDialogTexts {
 std::string SaveDeviceFile(const std::filesystem::path& working_folder,
                            const DeviceDialogTexts& texts, const CalculationCase& calc);
 
+// A calibration value as lines 11 to 13 of a ".kvx2" file hold it: its name in messages and
+// the format it is written with. The one place that says how many decimals the file keeps.
+struct StoredCalibrationValue {
+    const char* name;
+    const char* format;
+};
+inline constexpr StoredCalibrationValue kStoredCouchTransmission{"天板透過率", "0.000"};
+inline constexpr StoredCalibrationValue kStoredCouchThickness{"天板の軟部組織等価厚", "#0.000"};
+inline constexpr StoredCalibrationValue kStoredKermaCorrection{"校正定数", "0.000"};
+
+// Whether `value`, written with `format`, reads back as zero ("0.000" for 0.0004 with
+// "0.000"). A value that is not finite is never zero.
+bool StoredAsZero(double value, const char* format);
+
+// The decimals `format` writes: 3 for "0.000" and "#0.000".
+int StoredDecimals(const char* format);
+
 // The message shown after a save: " 基本データを " + file name + " に保存しました ".
 std::string DeviceSavedMessage(const std::string& file_name);
 

@@ -25,17 +25,18 @@ class FilterDialog : public QWidget {
     // The device dialog's Command9: empties the description and the thickness, shows the
     // dialog and reads the list of material files again.
     void Open();
-    // A click on a material file; Command1, Command2, Command3.
-    void ShowDescription();
-    void SetFilter();
-    void ReleaseFilter();
-    void Cancel();
 
   signals:
     void filterSet();
     void filterReleased();
 
   private:
+    // A click on a material file; Command1, Command2, Command3.
+    void ShowDescription();
+    void SetFilter();
+    void ReleaseFilter();
+    void Cancel();
+
     void BuildWindow(const QString& working_folder);
 
     FilterEntry& entry_;

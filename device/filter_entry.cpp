@@ -39,8 +39,15 @@ std::optional<UserMessage> FilterEntry::Set(const std::string& file_name) {
     if (file_name.empty()) {
         return Refusal(kNoMaterialChosenMessage);
     }
-    const double thickness_mm = LeadingNumber(thickness_text_);
-    if (thickness_text_.empty() || !(thickness_mm > 0) || !std::isfinite(thickness_mm)) {
+    if (Trimmed(thickness_text_).empty()) {
+        return Refusal(kNoThicknessMessage);
+    }
+    const std::optional<double> thickness = ParseDecimal(thickness_text_);
+    if (!thickness) {
+        return Refusal(NotANumberMessage(kFilterThicknessCaption, thickness_text_));
+    }
+    const double thickness_mm = *thickness;
+    if (!(thickness_mm > 0) || !std::isfinite(thickness_mm)) {
         return Refusal(kNoThicknessMessage);
     }
     try {

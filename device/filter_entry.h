@@ -13,6 +13,8 @@ struct EngineState;
 // Messages of SetArbitraryFilter (framed by ideographic spaces U+3000).
 inline constexpr const char* kNoMaterialChosenMessage = "　フィルター材質が未選択です　";
 inline constexpr const char* kNoThicknessMessage = "　フィルターの厚さを入力して下さい　";
+// The thickness box as messages name it.
+inline constexpr const char* kFilterThicknessCaption = "フィルターの厚さ";
 // The file pattern of the material files.
 inline constexpr const char* kMaterialFilePattern = "*.ele";
 
@@ -37,10 +39,10 @@ class FilterEntry {
     const std::string& ThicknessText() const { return thickness_text_; }  // Text2, mm
 
     // SetArbitraryFilter with the chosen file (empty when none is chosen): refuses, with
-    // the beep and an exclamation message, no file, a thickness that is empty or not above
-    // 0, and a material file that cannot be read (the previous table is then kept);
-    // otherwise builds ArbitraryFilterMu, sets the case's thickness (cm) and flag and the
-    // device dialog's material and thickness texts. nullopt: set, the dialog closes.
+    // the beep and an exclamation message, no file, a thickness that is empty, no number
+    // (NotANumberMessage) or not above 0, and a material file that cannot be read (the previous
+    // table is then kept); otherwise builds ArbitraryFilterMu, sets the case's thickness (cm) and
+    // flag and the device dialog's material and thickness texts. nullopt: set, the dialog closes.
     std::optional<UserMessage> Set(const std::string& file_name);
 
     // ReleaseArbitraryFilter: no description, thickness 0 and the flag off in the case.

@@ -8,7 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_output.h"
-#include "cli/report_output.h"
+#include "cli/table_pdf.h"
 #include "engine/text_file.h"
 #include "engine/text_rules.h"
 #include "results/results_csv.h"
@@ -66,8 +66,19 @@ class TablePdfTest : public CliTest {
     std::filesystem::path input_ = folder_.path() / "exposures.csv";
 };
 
+// The tests that read a PDF: only where the program writes one.
+class WrittenPdfTest : public TablePdfTest {
+  protected:
+    void SetUp() override {
+        if (!WritesTablePdf()) {
+            GTEST_SKIP() << "this korvex2-cli is built without Qt (KORVEX_GUI=OFF) and writes "
+                            "no PDF";
+        }
+    }
+};
+
 // The real program as a script runs it, checked with poppler's tools.
-TEST_F(TablePdfTest, OneLandscapeA4PageWithTheTableTheTotalAndTheUser) {
+TEST_F(WrittenPdfTest, OneLandscapeA4PageWithTheTableTheTotalAndTheUser) {
     const std::filesystem::path pdf = folder_.path() / "report.pdf";
     const std::filesystem::path csv = folder_.path() / "results.csv";
     const Finished run =
@@ -76,8 +87,8 @@ TEST_F(TablePdfTest, OneLandscapeA4PageWithTheTableTheTotalAndTheUser) {
                  Quoted(folder_.path()) + " 2>&1");
     ASSERT_EQ(run.status, 0) << run.output;
     const Json json = Json::parse(run.output);
-    EXPECT_EQ(json["pdf"], pdf.string());
-    EXPECT_EQ(json["file"], csv.string());
+    EXPECT_EQ(json["Pdf"], pdf.string());
+    EXPECT_EQ(json["File"], csv.string());
 
     const Finished info = RunShell("pdfinfo " + Quoted(pdf));
     ASSERT_EQ(info.status, 0) << "pdfinfo (poppler-utils) is needed";
@@ -121,15 +132,15 @@ TEST_F(TablePdfTest, OneLandscapeA4PageWithTheTableTheTotalAndTheUser) {
     EXPECT_NE(text.find("テスト病院 with Korvex-2"), std::string::npos) << text;
 }
 
-TEST_F(TablePdfTest, PdfAloneOrBesideTheCsvAndTheNameGiven) {
+TEST_F(WrittenPdfTest, PdfAloneOrBesideTheCsvAndTheNameGiven) {
     const std::filesystem::path pdf = folder_.path() / "only.pdf";
     ASSERT_EQ(Run({"table", "--input", input_.string(), "--pdf", pdf.string(), "--user",
                    "循環器科 IVR 室"}),
               0)
         << err_.str();
-    EXPECT_EQ(Output()["pdf"], pdf.string());
-    EXPECT_FALSE(Output().contains("file"));  // no CSV asked for, none written
-    EXPECT_EQ(Output()["rows"], 3);
+    EXPECT_EQ(Output()["Pdf"], pdf.string());
+    EXPECT_FALSE(Output().contains("File"));  // no CSV asked for, none written
+    EXPECT_EQ(Output()["Rows"], 3);
     const std::string text = Collapsed(RunShell("pdftotext -raw " + Quoted(pdf) + " -").output);
     EXPECT_NE(text.find("循環器科 IVR 室 with Korvex-2"), std::string::npos) << text;
     EXPECT_EQ(text.find("テスト病院"), std::string::npos);
@@ -149,32 +160,24 @@ TEST_F(TablePdfTest, OptionsThatMakeNoSenseAndFailedWrites) {
 
     // A file that cannot be written is a failure with a JSON error, never a success.
     const std::filesystem::path lost = folder_.path() / "missing" / "lost.pdf";
-    EXPECT_EQ(Run({"table", "--input", input_.string(), "--pdf", lost.string()}), 1);
-    EXPECT_NE(Output()["error"].get<std::string>().find("lost.pdf"), std::string::npos);
-    EXPECT_FALSE(Output().contains("pdf"));
+    EXPECT_EQ(Run({"table", "--input", input_.string(), "--pdf", lost.string()}), 4);
+    EXPECT_NE(Output()["Error"].get<std::string>().find("lost.pdf"), std::string::npos);
+    EXPECT_EQ(Output()["File"], lost.string());
+    EXPECT_FALSE(Output().contains("Pdf"));
 }
 
-TEST(RegisteredUserName, LineThirtyTwoOfPrimaryDatReadLeniently) {
-    fixtures::TempFolder folder;
-    EXPECT_EQ(RegisteredUserName(folder.path()), "");  // no file: no name
-
-    std::vector<std::string> lines(31, "0, 0");
-    fixtures::WriteCp932Lines(folder.path() / "Primary.dat", lines);
-    EXPECT_EQ(RegisteredUserName(folder.path()), "");  // reference lines only
-
-    lines.push_back("ＡＢＣ総合病院  放射線科 ");  // the whole line, blanks kept
-    lines.push_back("a line after the name");
-    fixtures::WriteCp932Lines(folder.path() / "Primary.dat", lines);
-    EXPECT_EQ(RegisteredUserName(folder.path()), "ＡＢＣ総合病院  放射線科 ");
-
-    // Written by another editor: LF line ends and a byte that is no code page 932 text.
-    std::string content;
-    for (int i = 0; i < 31; ++i) {
-        content += "0, 0\n";
+// Without Qt the table is calculated and its CSV written, but --pdf is an output that could
+// not be written, saying why.
+TEST_F(TablePdfTest, WithoutQtAPdfIsAnOutputThatCannotBeWritten) {
+    if (WritesTablePdf()) {
+        GTEST_SKIP() << "this korvex2-cli writes PDFs; the test is for a build without Qt";
     }
-    content += "Clinic \x80 7";
-    std::ofstream(folder.path() / "Primary.dat", std::ios::binary) << content;
-    EXPECT_EQ(RegisteredUserName(folder.path()), "Clinic \xEF\xBF\xBD 7");
+    const std::filesystem::path pdf = folder_.path() / "report.pdf";
+    EXPECT_EQ(Run({"table", "--input", input_.string(), "--pdf", pdf.string()}), 4);
+    EXPECT_EQ(Output()["Error"],
+              "この korvex2-cli は Qt なしでビルドされているため、PDF「report.pdf」を書けません。");
+    EXPECT_EQ(Output()["File"], pdf.string());
+    EXPECT_FALSE(std::filesystem::exists(pdf));
 }
 
 }  // namespace

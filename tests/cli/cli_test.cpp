@@ -10,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_output.h"
+#include "device/device_entry.h"
 #include "device/device_file.h"
 #include "engine/calculation_driver.h"
 #include "engine/engine_state.h"
@@ -53,14 +54,14 @@ TEST_F(CommandLineTest, CalcPrintsWhatTheWindowWouldShow) {
     const fixtures::DirectCalculation direct = fixtures::CalculateTypicalExposure(folder_.path());
     const CalculationOutcome& expected = direct.outcome;
     ASSERT_EQ(expected.result, CalculationOutcome::Result::Succeeded);
-    ASSERT_EQ(json["display"].size(), 7u);
+    ASSERT_EQ(json["Display"].size(), 7u);
     for (size_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(json["display"][kDisplayNames[i]], *expected.displays[i]) << kDisplayNames[i];
+        EXPECT_EQ(json["Display"][kDisplayNames[i]], *expected.displays[i]) << kDisplayNames[i];
     }
     EXPECT_EQ(json["SkinDose"].get<double>(), direct.calc.SkinDose);
     EXPECT_EQ(json["ReferenceFieldSize"], "10.00");
     EXPECT_EQ(json["EffectiveSurfaceDistance"].get<double>(), 85 - 1.234);
-    const std::vector<std::string> row = json["row"];
+    const std::vector<std::string> row = json["Row"];
     ASSERT_EQ(row.size(), 16u);
     EXPECT_EQ(std::vector<std::string>(row.begin(), row.begin() + 11),
               (std::vector<std::string>{"胸部背面", "80", "2.50", "1.00", "0.10", "-", "0", "85",
@@ -72,15 +73,16 @@ TEST_F(CommandLineTest, CalcReportsFailuresWithTheirExitCodes) {
     EXPECT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",
                    "circle", "--kv", "150"}),
               1);
-    EXPECT_EQ(Output()["error"], "　???  正しく計算できませんでした  ???   ");
-    EXPECT_FALSE(Output()["reason"].get<std::string>().empty());
+    EXPECT_EQ(Output()["Error"], "　???  正しく計算できませんでした  ???   ");
+    EXPECT_FALSE(Output()["Reason"].get<std::string>().empty());
+    EXPECT_EQ(err_.str().rfind("　???  正しく計算できませんでした  ???    (", 0), 0) << err_.str();
 
     // A missing kernel file stops the depth step with its own message.
     std::filesystem::remove(folder_.path() / fixtures::ScatterKernelFileName(45));
     EXPECT_EQ(
         Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape", "square"}),
         1);
-    EXPECT_EQ(Output()["error"], " 正しく計算できません ");
+    EXPECT_EQ(Output()["Error"], " 正しく計算できません ");
     EXPECT_EQ(Output()["Model"], "validated");
     EXPECT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape",
                    "square", "--model", "legacy"}),
@@ -90,12 +92,14 @@ TEST_F(CommandLineTest, CalcReportsFailuresWithTheirExitCodes) {
     // Missing input, a missing option, an unreadable device, a wrong shape.
     EXPECT_EQ(
         Run({"calc", "--device", "room1.kvx2", "--kar", "0", "--pka", "1", "--shape", "none"}), 2);
+    EXPECT_TRUE(out_.str().empty());  // a usage error is said on stderr only
     EXPECT_NE(err_.str().find("未入力の項目があります"), std::string::npos);
     EXPECT_EQ(Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--shape", "none"}), 2);
     EXPECT_NE(err_.str().find("--pka is required"), std::string::npos) << err_.str();
     EXPECT_EQ(
-        Run({"calc", "--device", "none.kvx2", "--kar", "10", "--pka", "1", "--shape", "none"}), 2);
+        Run({"calc", "--device", "none.kvx2", "--kar", "10", "--pka", "1", "--shape", "none"}), 3);
     EXPECT_NE(err_.str().find("none.kvx2"), std::string::npos);
+    EXPECT_EQ(Output()["File"], "none.kvx2");
     EXPECT_EQ(
         Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape", "oval"}), 2);
     EXPECT_EQ(Run({"frobnicate"}), 2);
@@ -147,7 +151,7 @@ TEST_F(CommandLineTest, DeviceCreateCalibratesAndWritesTheFile) {
     const Json json = Output();
     EXPECT_EQ(json["CouchTransmission"].get<double>(), 1.7 / 2.0);
     EXPECT_EQ(json["KermaCorrectionFactor"].get<double>(), 2.0 * (100.0 / 85) * (100.0 / 85));
-    EXPECT_EQ(json["file"], "Room 7.kvx2");
+    EXPECT_EQ(json["File"], "Room 7.kvx2");
 
     EngineState state(LoadReferenceTables(folder_.path()), folder_.path());
     const LoadedDevice device = LoadDeviceFile(state, "Room 7.kvx2");
@@ -194,7 +198,7 @@ TEST_F(CommandLineTest, DeviceCreateChecksAsTheDialogDoes) {
     EXPECT_EQ(err_.str(), " 入力されていない箇所があります \n");
     EXPECT_EQ(create("Thin", "1.0", "lead:0"), 2);
     EXPECT_EQ(err_.str(), "　フィルターの厚さを入力して下さい　\n");
-    EXPECT_EQ(create("Nothing", "1.0", "nothing:0.1"), 2);
+    EXPECT_EQ(create("Nothing", "1.0", "nothing:0.1"), 3);  // a material file that is not there
     EXPECT_NE(err_.str().find("nothing.ele"), std::string::npos) << err_.str();
     EXPECT_EQ(create("a/b", "1.0", ""), 2);
     EXPECT_NE(err_.str().find("a/b"), std::string::npos) << err_.str();
@@ -249,18 +253,21 @@ TEST_F(CommandLineTest, TableRefusesTooManyOrFailingExposuresAndWritesNothing) {
     EXPECT_EQ(
         Run({"table", "--input", input.string(), "--comment", "c", "--output", output.string()}),
         1);
-    EXPECT_NE(err_.str().find("3 行目"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("many.csv の 3 行目"), std::string::npos) << err_.str();
     EXPECT_FALSE(std::filesystem::exists(output));
 
+    // A list that is not in its format is an input file that cannot be read.
     std::ofstream(input, std::ios::binary) << "device,kv\nroom1.kvx2,80\n";
     EXPECT_EQ(
         Run({"table", "--input", input.string(), "--comment", "c", "--output", output.string()}),
-        2);
+        3);
+    EXPECT_EQ(Output()["File"], input.string());
     EXPECT_NE(err_.str().find("1 行目"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 TEST_F(CommandLineTest, DeviceCreateRefusesWhatItCouldNotStoreAsGiven) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
     const std::vector<std::string> good{"device", "create", "--name",  "R",   "--frd",      "120",
                                         "--fid",  "100",    "--angle", "12",  "--inherent", "2.5",
                                         "--al",   "0",      "--cu",    "0",   "--kv",       "80",
@@ -292,7 +299,44 @@ TEST_F(CommandLineTest, DeviceCreateRefusesWhatItCouldNotStoreAsGiven) {
     EXPECT_EQ(Run(good), 0) << err_.str();
 }
 
-TEST_F(CommandLineTest, AFailedWriteExitsOneWithAJsonError) {
+// The device dialog's guards, through DeviceEntry: the same refusal, word for word, a usage
+// error (2) on stderr alone, and no file.
+TEST_F(CommandLineTest, DeviceCreateRefusesWhatTheDialogRefusesWithItsMessage) {
+    const auto create = [&](const std::string& option, const std::string& value) {
+        std::vector<std::string> args{"device", "create", "--name",  "R",   "--frd",      "120",
+                                      "--fid",  "100",    "--angle", "12",  "--inherent", "2.5",
+                                      "--al",   "1.0",    "--cu",    "0.1", "--kv",       "80",
+                                      "--k0",   "2",      "--k1",    "1.7", "--kd",       "1"};
+        for (size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == option) {
+                args[i + 1] = value;
+            }
+        }
+        return Run(args);
+    };
+    const double factor = 2.0 / 1000000 * (100.0 / 85) * (100.0 / 85);
+    EXPECT_EQ(create("--kd", "1000000"), 2);
+    EXPECT_EQ(err_.str(), StoredAsZeroMessage(kStoredKermaCorrection, factor) + "\n");
+    EXPECT_NE(err_.str().find("「0.000」と保存されてしまう"), std::string::npos);
+    EXPECT_TRUE(out_.str().empty());
+
+    EXPECT_EQ(create("--k1", "2"), 2);  // no couch: a thickness of 0.000
+    EXPECT_EQ(err_.str(), StoredAsZeroMessage(kStoredCouchThickness, 0) + "\n");
+
+    EXPECT_EQ(create("--angle", "twelve"), 2);
+    EXPECT_EQ(err_.str(),
+              NotANumberMessage(DeviceFieldCaption(DeviceField::TargetAngle), "twelve") + "\n");
+    EXPECT_EQ(create("--kv", "80kV"), 2);
+    EXPECT_EQ(err_.str(),
+              "通常使用する管電圧には数値を入力して下さい（「80kV」は数値ではありません）。\n");
+    EXPECT_TRUE(out_.str().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "R.kvx2"));
+
+    EXPECT_EQ(create("--kd", "2700"), 0) << err_.str();  // 0.001 is kept
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "R.kvx2"));
+}
+
+TEST_F(CommandLineTest, AFailedWriteExitsFourWithAJsonError) {
     const auto input = folder_.path() / "series.csv";
     // The header is the first line that is not blank.
     std::ofstream(input, std::ios::binary) << "\n\ndevice,site,kv,kar,pka,shape,fsd\n"
@@ -301,16 +345,18 @@ TEST_F(CommandLineTest, AFailedWriteExitsOneWithAJsonError) {
     std::filesystem::create_directory(blocked);
     EXPECT_EQ(
         Run({"table", "--input", input.string(), "--comment", "c", "--output", blocked.string()}),
-        1);
-    EXPECT_TRUE(Output().contains("error")) << out_.str();
+        4);
+    EXPECT_TRUE(Output().contains("Error")) << out_.str();
+    EXPECT_EQ(Output()["File"], blocked.string());
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
 
     std::filesystem::create_directory(folder_.path() / "R.kvx2");
     EXPECT_EQ(Run({"device",  "create", "--name",     "R",   "--frd", "120", "--fid", "100",
                    "--angle", "12",     "--inherent", "2.5", "--al",  "0",   "--cu",  "0",
                    "--kv",    "80",     "--k0",       "2",   "--k1",  "1.7", "--kd",  "1"}),
-              1);
-    EXPECT_TRUE(Output().contains("error")) << out_.str();
+              4);
+    EXPECT_TRUE(Output().contains("Error")) << out_.str();
+    EXPECT_EQ(Output()["File"], "R.kvx2");
 }
 
 TEST_F(CommandLineTest, AFailedExposureOfATablePrintsJsonAndForeignFilesAreNotEchoed) {
@@ -321,20 +367,23 @@ TEST_F(CommandLineTest, AFailedExposureOfATablePrintsJsonAndForeignFilesAreNotEc
                    (folder_.path() / "r.csv").string()}),
               1);
     const Json failure = Output();
-    EXPECT_TRUE(failure.contains("error"));
-    EXPECT_EQ(failure["line"], 2);
+    EXPECT_TRUE(failure.contains("Error"));
+    EXPECT_EQ(failure["Line"], 2);
+    EXPECT_EQ(failure["File"], input.string());
+    EXPECT_EQ(failure["Model"], "validated");
 
     fixtures::TempFolder outside;
     std::ofstream(outside.path() / "secret.kvx2", std::ios::binary)
         << "root:x:0:0:secret first line\n";
     EXPECT_EQ(Run({"calc", "--device", (outside.path() / "secret.kvx2").string(), "--kar", "10",
                    "--pka", "1", "--shape", "none"}),
-              2);
+              3);
     EXPECT_EQ(err_.str().find("root:x"), std::string::npos) << err_.str();
+    EXPECT_EQ(out_.str().find("root:x"), std::string::npos) << out_.str();
     // An exposure list that is a FIFO is refused at once.
     const auto fifo = folder_.path() / "fifo.csv";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(Run({"table", "--input", fifo.string(), "--comment", "c", "--output", "x.csv"}), 2);
+    EXPECT_EQ(Run({"table", "--input", fifo.string(), "--comment", "c", "--output", "x.csv"}), 3);
 }
 
 // The real program, as a script would run it.
@@ -357,7 +406,7 @@ TEST(CommandLineProgram, RunsEndToEnd) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     const Json json = Json::parse(output);
     EXPECT_GT(json["SkinDose"].get<double>(), 0);
-    EXPECT_EQ(json["display"]["SkinDose"].get<std::string>().empty(), false);
+    EXPECT_EQ(json["Display"]["SkinDose"].get<std::string>().empty(), false);
 }
 
 }  // namespace

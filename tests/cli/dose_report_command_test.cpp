@@ -43,7 +43,7 @@ TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
     EXPECT_FALSE(json["Files"][0].contains("PatientName"));
     const Json& event = json["Events"][0];
     const std::vector<std::string> keys = Keys(event);
-    const std::vector<std::string> inputs = {"File",         "Event",
+    const std::vector<std::string> inputs = {"FileIndex",    "Event",
                                              "Uid",          "DateTimeStarted",
                                              "EventType",    "EventTypeCode",
                                              "Plane",        "TubeVoltage",
@@ -60,7 +60,7 @@ TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
     EXPECT_EQ(event["DistanceSourceToIsocenter"], 100);
     EXPECT_EQ(event["CollimatedFieldArea"], 100);
     EXPECT_TRUE(event.contains("SkinDose"));
-    EXPECT_TRUE(event["display"].contains("SkinDose"));
+    EXPECT_TRUE(event["Display"].contains("SkinDose"));
     EXPECT_EQ(json["Groups"][0]["Label"], "LAO 30 CRA 10");
     EXPECT_EQ(json["Groups"][0]["Events"], Json::array({0, 1}));
     EXPECT_EQ(json["Summary"]["KarCalculated"], 35);
@@ -180,7 +180,7 @@ TEST_F(ReportCommandTest, EveryEventEqualsCalcWithItsOwnInputs) {
             << err_.str();
         const Json calc = Output();
         ASSERT_TRUE(calc.contains("SkinDose"));
-        ASSERT_TRUE(calc.contains("display"));
+        ASSERT_TRUE(calc.contains("Display"));
         for (const auto& [key, value] : calc.items()) {
             ASSERT_TRUE(event.contains(key)) << key;
             EXPECT_EQ(event.at(key), value) << key;
@@ -191,18 +191,29 @@ TEST_F(ReportCommandTest, EveryEventEqualsCalcWithItsOwnInputs) {
 TEST_F(ReportCommandTest, ExitCodesForUnreadableFilesAndWrongInput) {
     const std::string standard = Fixture("standard", fixtures::StandardReport());
     const std::string other = Fixture("other", fixtures::NotDoseReport());
-    EXPECT_EQ(Run({"report", standard, other, "--device", "room1.kvx2"}), 1);
-    EXPECT_EQ(Output()["error"], "「other.dcm」は X 線線量構造化レポート（RDSR）ではありません。");
-    EXPECT_EQ(Output()["reason"], other);
+    EXPECT_EQ(Run({"report", standard, other, "--device", "room1.kvx2"}), 3);
+    EXPECT_EQ(Output()["Error"], "「other.dcm」は X 線線量構造化レポート（RDSR）ではありません。");
+    EXPECT_EQ(Output()["File"], other);
+    EXPECT_FALSE(Output().contains("Reason"));  // a reason is never a path
+    EXPECT_EQ(err_.str(), "「other.dcm」は X 線線量構造化レポート（RDSR）ではありません。\n");
     EXPECT_EQ(Run({"report", (folder_.path() / "absent.dcm").string(), "--device", "room1.kvx2"}),
-              1);
-    EXPECT_EQ(Output()["error"], "ファイル「absent.dcm」が見つかりません。");
+              3);
+    EXPECT_EQ(Output()["Error"], "ファイル「absent.dcm」が見つかりません。");
+    // Under --format csv the data stream holds data only: the error is on stderr alone.
+    EXPECT_EQ(Run({"report", standard, other, "--device", "room1.kvx2", "--format", "csv"}), 3);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(err_.str(), "「other.dcm」は X 線線量構造化レポート（RDSR）ではありません。\n");
+    EXPECT_EQ(Run({"report", standard, "--device", "absent.kvx2", "--format", "csv"}), 3);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_NE(err_.str().find("absent.kvx2"), std::string::npos);
 
     EXPECT_EQ(Run({"report", "--device", "room1.kvx2"}), 2);
     EXPECT_EQ(Run({"report", standard}), 2);
     EXPECT_EQ(Run({"report", standard, "--device", "room1.kvx2", "--format", "xml"}), 2);
-    EXPECT_EQ(Run({"report", standard, "--device", "absent.kvx2"}), 2);
+    // A device file that cannot be read is the same failure as a dose report that cannot.
+    EXPECT_EQ(Run({"report", standard, "--device", "absent.kvx2"}), 3);
     EXPECT_NE(err_.str().find("absent.kvx2"), std::string::npos);
+    EXPECT_EQ(Output()["File"], "absent.kvx2");
     EXPECT_EQ(Run({"report", standard, "--device", "room1.kvx2", "--fsd", "0"}), 2);
     EXPECT_EQ(err_.str(), "焦点-入射表面間距離「0」は正の数 (cm) で指定して下さい。\n");
 

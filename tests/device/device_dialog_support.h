@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -97,6 +99,32 @@ class DeviceDialogTest : public ::testing::Test {
     void ClickSave() {
         Get<QPushButton>("Command3")->click();
         ProcessEvents();
+    }
+
+    // The names in the working folder.
+    std::set<std::string> FolderNames() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    // OK refuses with `message`, shown once as an exclamation, leaves the results empty
+    // and Save closed; a click on Save then writes nothing into the working folder.
+    void ExpectOkRefusedAndNothingSaved(const std::string& message) {
+        const std::set<std::string> before = FolderNames();
+        ClickOk();
+        ASSERT_EQ(messages_.Texts().size(), 1u);
+        EXPECT_EQ(messages_.Texts()[0].toStdString(), message);
+        EXPECT_EQ(messages_.Events().back().icon, MessageIcon::Exclamation);
+        EXPECT_EQ(Text("Label21"), "");
+        EXPECT_EQ(Text("Label27"), "");
+        EXPECT_FALSE(Get("Command3")->isEnabled());
+        ClickSave();
+        EXPECT_EQ(messages_.Texts().size(), 1u);
+        EXPECT_EQ(FolderNames(), before);
+        EXPECT_TRUE(Dialog()->isVisible());
     }
 
     std::vector<std::string> Lines(const std::string& name) const {

@@ -272,6 +272,47 @@ TEST_F(DeviceDialogTest, InputsTheCalibrationCannotTakeAreRefusedAndStoreNothing
     EXPECT_EQ(state_->calc.FocusIsocentreDistance, before.FocusIsocentreDistance);
 }
 
+// A factor below 0.0005 was once saved as "0.000" without a word, and every dose of the
+// device was then 0.
+TEST_F(DeviceDialogTest, AFactorTheFileWouldStoreAsZeroIsRefusedAndNothingSaved) {
+    OpenDialog();
+    FillExample();
+    Type("Text16", "1000000");
+    const double factor = 2.0 / 1000000 * (100.0 / 85) * (100.0 / 85);
+    ExpectOkRefusedAndNothingSaved(StoredAsZeroMessage(kStoredKermaCorrection, factor));
+    EXPECT_NE(messages_.Texts()[0].toStdString().find("校正定数 0.000003"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+}
+
+TEST_F(DeviceDialogTest, ACouchThicknessTheFileWouldStoreAsZeroIsRefusedAndNothingSaved) {
+    OpenDialog();
+    FillExample();
+    Type("Text15", "2.000");  // as much with the couch as without: no thickness
+    ExpectOkRefusedAndNothingSaved(StoredAsZeroMessage(kStoredCouchThickness, 0));
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+}
+
+TEST_F(DeviceDialogTest, ATextThatIsNoNumberIsRefusedAndNothingSaved) {
+    OpenDialog();
+    FillExample();
+    Box("Text1")->setText("12度");  // OK takes every box's text
+    ExpectOkRefusedAndNothingSaved(
+        "Ｘ線管ターゲット角度には数値を入力して下さい（「12度」は数値ではありません）。");
+    messages_.Forget();
+    Type("Text1", "12");
+    Box("Text3")->setText("なし");
+    ExpectOkRefusedAndNothingSaved(
+        NotANumberMessage(DeviceFieldCaption(DeviceField::AddedAluminium), "なし"));
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+
+    // Mended, the same dialog saves.
+    messages_.Forget();
+    Type("Text3", "1.0");
+    ClickOk();
+    ClickSave();
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+}
+
 TEST_F(DeviceDialogTest, AFileThatCannotBeCreatedIsReportedAndTheDialogStaysOpen) {
     QWidget* dialog = OpenDialog();
     FillExample("x/y");
@@ -338,7 +379,7 @@ TEST_F(DeviceDialogTest, TheDialogsDeviceCalculatesAsTheCommandLinesDevice) {
     const cli::Json from_cli = dose("Cli.kvx2");
     EXPECT_GT(from_dialog["SkinDose"].get<double>(), 0);
     EXPECT_EQ(from_dialog["SkinDose"], from_cli["SkinDose"]);
-    EXPECT_EQ(from_dialog["display"], from_cli["display"]);
+    EXPECT_EQ(from_dialog["Display"], from_cli["Display"]);
 }
 
 // A new user commissions a room without the command line: the program on a fresh working
@@ -407,7 +448,7 @@ TEST(NewUser, CommissionsARoomOnAFreshWorkingFolderAndCalculates) {
         << err.str();
     const cli::Json printed = cli::Json::parse(out.str());
     EXPECT_EQ(Find<QLabel>(&window, "Label74")->text().toStdString(),
-              printed["display"]["SkinDose"].get<std::string>());
+              printed["Display"]["SkinDose"].get<std::string>());
     EXPECT_FALSE(Find<QLabel>(&window, "Label74")->text().isEmpty());
 }
 

@@ -56,7 +56,7 @@ class DeviceEntryTest : public ::testing::Test {
 
 TEST_F(DeviceEntryTest, NewDeviceHasTheDefaults) {
     FillExample(entry_);
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     entry_.NewDevice();
     EXPECT_EQ(entry_.Text(DeviceField::TargetAngle), "12");
     EXPECT_EQ(entry_.Text(DeviceField::InherentFiltration), "2.5");
@@ -94,28 +94,28 @@ TEST_F(DeviceEntryTest, AnEmptyBoxIsRefusedAndNothingIsStored) {
     state_.calc.FocusIsocentreDistance = 77;
     const CalculationCase before = state_.calc;
 
-    const auto refused = entry_.Ok();
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->text, " 入力されていない箇所があります ");
-    EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
+    const DeviceOkOutcome refused = entry_.Ok();
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.refusal.text, " 入力されていない箇所があります ");
+    EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
     EXPECT_EQ(state_.calc.CouchTransmission, before.CouchTransmission);
     EXPECT_EQ(state_.calc.FocusIsocentreDistance, 77);
     EXPECT_EQ(state_.calc.TargetAngle, before.TargetAngle);
     EXPECT_EQ(entry_.Results().CouchTransmission, "");
     EXPECT_FALSE(entry_.SaveEnabled());
 
-    // "0" and other text are not empty.
+    // "0" is no empty box.
     entry_.SetText(DeviceField::TypicalTubeVoltage, "80");
     entry_.SetText(DeviceField::AddedCopper, "0");
-    entry_.SetText(DeviceField::AddedAluminium, "なし");
-    EXPECT_FALSE(entry_.Ok());
-    EXPECT_EQ(state_.calc.AddedAluminium, 0);
+    EXPECT_TRUE(entry_.Ok());
+    EXPECT_EQ(state_.calc.AddedCopper, 0);
 }
 
 TEST_F(DeviceEntryTest, OkStoresCalibratesAndShowsTheThreeValues) {
     FillExample(entry_);
-    const auto refused = entry_.Ok();
-    ASSERT_FALSE(refused) << refused->text;
+    const DeviceOkOutcome accepted = entry_.Ok();
+    ASSERT_TRUE(accepted) << accepted.refusal.text;
+    EXPECT_TRUE(accepted.refusal.text.empty());
     const CalculationCase& c = state_.calc;
     EXPECT_EQ(c.TargetAngle, 12);
     EXPECT_DOUBLE_EQ(c.InherentFiltration, 0.25);
@@ -163,7 +163,7 @@ TEST_F(DeviceEntryTest, SaveWritesTheFileAndSavingAgainReplacesIt) {
     FillExample(entry_);
     EXPECT_FALSE(entry_.Save().saved);  // closed before OK
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     const DeviceSaveOutcome outcome = entry_.Save();
     ASSERT_TRUE(outcome.saved) << outcome.message.text;
     EXPECT_EQ(outcome.file_name, "Room1.kvx2");
@@ -186,14 +186,14 @@ TEST_F(DeviceEntryTest, SaveWritesTheFileAndSavingAgainReplacesIt) {
     EXPECT_EQ(lines[12], "2.768");
 
     entry_.SetText(DeviceField::KermaWithCouch, "1.600");
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     ASSERT_TRUE(entry_.Save().saved);
     EXPECT_EQ(Lines("Room1.kvx2")[10], "0.800");
 }
 
 TEST_F(DeviceEntryTest, AnyChangeAfterOkClosesSaveUntilOkAgain) {
     FillExample(entry_);
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     entry_.SetText(DeviceField::AddedCopper, "0.1");  // the same text: no change
     EXPECT_TRUE(entry_.SaveEnabled());
     entry_.SetText(DeviceField::InherentFiltration, "3.0");
@@ -202,7 +202,7 @@ TEST_F(DeviceEntryTest, AnyChangeAfterOkClosesSaveUntilOkAgain) {
     EXPECT_FALSE(entry_.SaveEnabled());
     EXPECT_FALSE(entry_.Save().saved);
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     EXPECT_TRUE(entry_.SaveEnabled());
 
     // The name counts as a box too.
@@ -212,7 +212,7 @@ TEST_F(DeviceEntryTest, AnyChangeAfterOkClosesSaveUntilOkAgain) {
 
 TEST_F(DeviceEntryTest, InputsTheCalibrationCannotTakeAreRefusedWithTheEnginesMessage) {
     FillExample(entry_);
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     const CalculationCase calibrated = state_.calc;
 
     struct Case {
@@ -221,16 +221,16 @@ TEST_F(DeviceEntryTest, InputsTheCalibrationCannotTakeAreRefusedWithTheEnginesMe
     };
     for (const Case& bad :
          {Case{DeviceField::KermaWithCouch, "2.5"},  // couch amplifies
-          Case{DeviceField::KermaNoCouch, "0"}, Case{DeviceField::DisplayedKar, "abc"},
+          Case{DeviceField::KermaNoCouch, "0"}, Case{DeviceField::DisplayedKar, "0"},
           Case{DeviceField::FocusIsocentreDistance, "15"},
           Case{DeviceField::TypicalTubeVoltage, "0"}}) {
         FillExample(entry_);
         entry_.SetText(DeviceField::InherentFiltration, "4.0");
         entry_.SetText(bad.field, bad.text);
-        const auto refused = entry_.Ok();
-        ASSERT_TRUE(refused) << bad.text;
-        EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
-        EXPECT_FALSE(refused->text.empty());
+        const DeviceOkOutcome refused = entry_.Ok();
+        ASSERT_FALSE(refused) << bad.text;
+        EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
+        EXPECT_FALSE(refused.refusal.text.empty());
         // Nothing stored: not even the beam quality that OK writes before it calibrates.
         EXPECT_EQ(state_.calc.InherentFiltration, calibrated.InherentFiltration) << bad.text;
         EXPECT_EQ(state_.calc.CouchTransmission, calibrated.CouchTransmission) << bad.text;
@@ -247,15 +247,15 @@ TEST_F(DeviceEntryTest, InputsTheCalibrationCannotTakeAreRefusedWithTheEnginesMe
         ComputeDeviceCalibration(direct, 2, 2.5, 1, 100, 80);
         FAIL() << "the engine took a couch transmission above 1";
     } catch (const CalibrationInputError& error) {
-        const auto refused = entry_.Ok();
-        ASSERT_TRUE(refused);
-        EXPECT_EQ(refused->text, error.what());
+        const DeviceOkOutcome refused = entry_.Ok();
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.refusal.text, error.what());
     }
 }
 
 TEST_F(DeviceEntryTest, AFileThatCannotBeCreatedIsReportedAndSaveStaysOpen) {
     FillExample(entry_, "a/b");
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     DeviceSaveOutcome outcome = entry_.Save();
     EXPECT_FALSE(outcome.saved);
     EXPECT_EQ(outcome.message.icon, MessageIcon::Exclamation);
@@ -265,7 +265,7 @@ TEST_F(DeviceEntryTest, AFileThatCannotBeCreatedIsReportedAndSaveStaysOpen) {
     // A folder of that name stands in the way (as root, a read-only folder is no obstacle).
     FillExample(entry_, "Room1");
     std::filesystem::create_directory(folder_.path() / "Room1.kvx2");
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     outcome = entry_.Save();
     EXPECT_FALSE(outcome.saved);
     EXPECT_NE(outcome.message.text.find("Room1.kvx2"), std::string::npos) << outcome.message.text;
@@ -282,7 +282,7 @@ TEST_F(DeviceEntryTest, ANewDeviceDoesNotInheritTheLoadedFilterFlag) {
     entry_.NewDevice();
     EXPECT_EQ(state_.calc.ArbitraryFilterOn, 1);  // opening changes nothing
     FillExample(entry_);
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     EXPECT_EQ(state_.calc.ArbitraryFilterOn, 0);
     EXPECT_EQ(state_.calc.ArbitraryFilterThickness, 0);
     ASSERT_TRUE(entry_.Save().saved);
@@ -292,7 +292,7 @@ TEST_F(DeviceEntryTest, ANewDeviceDoesNotInheritTheLoadedFilterFlag) {
 // The dialog is modeless: the main window may load another device between OK and Save.
 TEST_F(DeviceEntryTest, SaveWritesTheValuesOfTheLastOk) {
     FillExample(entry_);
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     const CalculationCase calibrated = state_.calc;
     state_.calc.FocusIsocentreDistance = 65.2;
     state_.calc.CouchTransmission = 0.5;
@@ -313,11 +313,22 @@ TEST_F(DeviceEntryTest, FilterChecksTheChoiceAndTheThickness) {
     EXPECT_EQ(refused->text, "　フィルター材質が未選択です　");
     EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
     EXPECT_TRUE(refused->beep);
-    for (const char* thickness : {"", "0", "abc", "-1", " ", "1e999"}) {
+    for (const char* thickness : {"", "0", "-1", " "}) {
         filter_.SetThicknessText(thickness);
         refused = filter_.Set("lead.ele");
         ASSERT_TRUE(refused) << thickness;
         EXPECT_EQ(refused->text, "　フィルターの厚さを入力して下さい　") << thickness;
+        EXPECT_TRUE(refused->beep);
+    }
+    // A text that is no number (or none a double holds), as in the device dialog's boxes:
+    // the thickness is written to the device file as typed.
+    for (const char* thickness : {"abc", "0.1mm", "1e999"}) {
+        filter_.SetThicknessText(thickness);
+        refused = filter_.Set("lead.ele");
+        ASSERT_TRUE(refused) << thickness;
+        EXPECT_EQ(refused->text, NotANumberMessage("フィルターの厚さ", thickness));
+        EXPECT_EQ(refused->text, std::string("フィルターの厚さには数値を入力して下さい（「") +
+                                     thickness + "」は数値ではありません）。");
         EXPECT_TRUE(refused->beep);
     }
     EXPECT_EQ(state_.ArbitraryFilterMu[10], 3);
@@ -349,7 +360,7 @@ TEST_F(DeviceEntryTest, SettingLeadWritesTheNameAndTheTypedThicknessIntoTheDevic
 
     // OK uses the filter; the saved device names it and loads again with it.
     FillExample(entry_);
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
     EXPECT_DOUBLE_EQ(state_.calc.ArbitraryFilterThickness, 0.01);
     ASSERT_TRUE(entry_.Save().saved);
     const std::vector<std::string> lines = Lines("Room1.kvx2");
@@ -374,7 +385,7 @@ TEST_F(DeviceEntryTest, ReleaseClearsTheFlagAndKeepsTheDevicesTexts) {
     ASSERT_FALSE(filter_.Set("lead.ele"));
     const double mu = state_.ArbitraryFilterMu[100];
     FillExample(entry_);
-    ASSERT_FALSE(entry_.Ok());
+    ASSERT_TRUE(entry_.Ok());
 
     filter_.Release();
     EXPECT_EQ(filter_.Description(), "");
@@ -413,6 +424,97 @@ TEST_F(DeviceEntryTest, AMaterialFileThatCannotBeReadIsReportedAndTheTableKept) 
     ASSERT_TRUE(gone);
     EXPECT_NE(gone->text.find("gone.ele"), std::string::npos);
     EXPECT_EQ(filter_.Description(), "");
+}
+
+// A text that is no number was once read by its leading digits ("12度" as 12, "なし" as 0)
+// and saved as typed; every box but the name now refuses it, naming the box.
+TEST_F(DeviceEntryTest, ATextThatIsNoNumberIsRefusedNamingItsBox) {
+    FillExample(entry_);
+    ASSERT_TRUE(entry_.Ok());
+    const CalculationCase calibrated = state_.calc;
+    for (int i = 1; i < kDeviceFieldCount; ++i) {
+        const auto field = static_cast<DeviceField>(i);
+        for (const char* text : {"12度", "なし", "1,5"}) {
+            FillExample(entry_);
+            entry_.SetText(DeviceField::TargetAngle, "12");
+            entry_.SetText(DeviceField::InherentFiltration, "4.0");
+            entry_.SetText(field, text);
+            const DeviceOkOutcome refused = entry_.Ok();
+            ASSERT_FALSE(refused) << i << " " << text;
+            EXPECT_EQ(refused.refusal.text, NotANumberMessage(DeviceFieldCaption(field), text));
+            EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
+            EXPECT_FALSE(entry_.SaveEnabled());
+            EXPECT_EQ(state_.calc.InherentFiltration, calibrated.InherentFiltration);
+            EXPECT_EQ(entry_.Save().file_name, "");
+        }
+    }
+    entry_.SetText(DeviceField::TargetAngle, "12度");
+    EXPECT_EQ(entry_.Ok().refusal.text,
+              "Ｘ線管ターゲット角度には数値を入力して下さい（「12度」は数値ではありません）。");
+    // Blanks around a number are no part of it; the name is no number.
+    FillExample(entry_, "12度");
+    entry_.SetText(DeviceField::TargetAngle, "12");
+    entry_.SetText(DeviceField::TypicalTubeVoltage, " 80 ");
+    EXPECT_TRUE(entry_.Ok());
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+}
+
+// The device file keeps three decimals of the correction factor: one below 0.0005 was
+// saved as 0.000, and every dose of the device was then 0.
+TEST_F(DeviceEntryTest, ACorrectionFactorTheFileWouldStoreAsZeroIsRefused) {
+    FillExample(entry_);
+    entry_.SetText(DeviceField::DisplayedKar, "1000000");  // factor 2.8e-6
+    const CalculationCase before = state_.calc;
+    const DeviceOkOutcome refused = entry_.Ok();
+    ASSERT_FALSE(refused);
+    const double factor = 2.0 / 1000000 * (100.0 / 85) * (100.0 / 85);
+    EXPECT_EQ(refused.refusal.text, StoredAsZeroMessage(kStoredKermaCorrection, factor));
+    EXPECT_EQ(
+        refused.refusal.text,
+        "校正定数 0.000003 は、装置データには小数点以下 3 桁で「0.000」と保存されてしまうため、"
+        "保存できません。測定値を確認して下さい。");
+    EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
+    EXPECT_EQ(state_.calc.KermaCorrectionFactor, before.KermaCorrectionFactor);
+    EXPECT_EQ(state_.calc.FocusIsocentreDistance, before.FocusIsocentreDistance);
+    EXPECT_EQ(entry_.Results().KermaCorrectionFactor, "");
+    EXPECT_FALSE(entry_.SaveEnabled());
+    EXPECT_FALSE(entry_.Save().saved);
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+
+    // The smallest factor the file keeps as 0.001 is taken.
+    entry_.SetText(DeviceField::DisplayedKar, "2700");  // factor 0.001025
+    ASSERT_TRUE(entry_.Ok());
+    EXPECT_EQ(entry_.Results().KermaCorrectionFactor, "0.001");
+}
+
+// A couch that lets everything through has no thickness: "0.000" in the file.
+TEST_F(DeviceEntryTest, ACouchThicknessOrTransmissionTheFileWouldStoreAsZeroIsRefused) {
+    FillExample(entry_);
+    entry_.SetText(DeviceField::KermaWithCouch, "2.000");  // transmission 1
+    const CalculationCase before = state_.calc;
+    DeviceOkOutcome refused = entry_.Ok();
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.refusal.text,
+              "天板の軟部組織等価厚 0.000 は、装置データには小数点以下 3 桁で「0.000」と保存されて"
+              "しまうため、保存できません。測定値を確認して下さい。");
+    EXPECT_EQ(state_.calc.CouchTransmission, before.CouchTransmission);
+    EXPECT_EQ(state_.calc.CouchEquivalentThickness, before.CouchEquivalentThickness);
+    EXPECT_FALSE(entry_.SaveEnabled());
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+
+    // A transmission of 0.0004 is refused too: by the calibration's own bound (at or below
+    // the 10 cm transmission) or else by the file's decimals.
+    entry_.SetText(DeviceField::KermaWithCouch, "0.0008");
+    refused = entry_.Ok();
+    ASSERT_FALSE(refused);
+    EXPECT_FALSE(refused.refusal.text.empty());
+    EXPECT_FALSE(entry_.SaveEnabled());
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+    // The message the file's decimals would give.
+    EXPECT_EQ(
+        StoredAsZeroMessage(kStoredCouchTransmission, 0.0004),
+        "天板透過率 0.0004 は、装置データには小数点以下 3 桁で「0.000」と保存されてしまうため、"
+        "保存できません。測定値を確認して下さい。");
 }
 
 }  // namespace

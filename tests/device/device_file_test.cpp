@@ -384,5 +384,24 @@ TEST_F(DeviceFiles, NamesAndMaterialsStayInsideTheWorkingFolder) {
     EXPECT_EQ(state.calc.FocusReceptorDistance, before.FocusReceptorDistance);
 }
 
+// How small a calibration value the file keeps, derived from the format it is written with.
+TEST(StoredCalibrationValues, ZeroAndTheDecimalsComeFromTheFormat) {
+    EXPECT_EQ(StoredDecimals(kStoredCouchTransmission.format), 3);
+    EXPECT_EQ(StoredDecimals(kStoredCouchThickness.format), 3);
+    EXPECT_EQ(StoredDecimals(kStoredKermaCorrection.format), 3);
+    EXPECT_EQ(StoredDecimals("#00.0"), 1);
+    EXPECT_EQ(StoredDecimals("#0"), 0);
+    for (const StoredCalibrationValue& stored :
+         {kStoredCouchTransmission, kStoredCouchThickness, kStoredKermaCorrection}) {
+        EXPECT_TRUE(StoredAsZero(0, stored.format));
+        EXPECT_TRUE(StoredAsZero(0.0004999, stored.format));
+        EXPECT_TRUE(StoredAsZero(-0.0004, stored.format));
+        EXPECT_FALSE(StoredAsZero(0.0005, stored.format));
+        EXPECT_FALSE(StoredAsZero(2.768, stored.format));
+        EXPECT_FALSE(StoredAsZero(std::nan(""), stored.format));
+    }
+    EXPECT_TRUE(StoredAsZero(0.04, "#0.0"));
+}
+
 }  // namespace
 }  // namespace korvex

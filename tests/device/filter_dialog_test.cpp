@@ -113,13 +113,24 @@ TEST_F(FilterDialogTest, SetRefusesNoFileAndAThicknessThatIsNoPositiveNumber) {
     EXPECT_EQ(messages_.Events()[1].icon, MessageIcon::Exclamation);
 
     Choose("lead.ele");
-    for (const char* thickness : {"", "0", "abc"}) {
+    for (const char* thickness : {"", "0"}) {
         messages_.Forget();
         Thickness(thickness);
         Click("Command1");
         ASSERT_EQ(messages_.Events().size(), 2u) << thickness;
         EXPECT_TRUE(messages_.Events()[0].beep);
         EXPECT_EQ(messages_.Events()[1].text, "　フィルターの厚さを入力して下さい　") << thickness;
+        EXPECT_EQ(messages_.Events()[1].icon, MessageIcon::Exclamation);
+    }
+    // A text that is no number is refused as in the device dialog's boxes.
+    for (const char* thickness : {"abc", "0.1mm"}) {
+        messages_.Forget();
+        Thickness(thickness);
+        Click("Command1");
+        ASSERT_EQ(messages_.Events().size(), 2u) << thickness;
+        EXPECT_EQ(messages_.Events()[1].text.toStdString(),
+                  std::string("フィルターの厚さには数値を入力して下さい（「") + thickness +
+                      "」は数値ではありません）。");
         EXPECT_EQ(messages_.Events()[1].icon, MessageIcon::Exclamation);
     }
     EXPECT_TRUE(Filter()->isVisible());

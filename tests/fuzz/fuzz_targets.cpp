@@ -273,7 +273,7 @@ void Exposures(const std::uint8_t* data, std::size_t size) {
                 Violated("an exposure on the header's line");
             }
         }
-    } catch (const cli::UsageError&) {
+    } catch (const cli::CommandFailure&) {
     }
 }
 

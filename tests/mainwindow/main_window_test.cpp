@@ -319,7 +319,7 @@ TEST_F(MainWindowTest, CalculationShowsWhatTheEngineAndTheCommandLineGive) {
         << errors.str();
     const cli::Json printed = cli::Json::parse(json.str());
     for (size_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(printed["display"][kDisplayNames[i]], shown[i].toStdString()) << kDisplayNames[i];
+        EXPECT_EQ(printed["Display"][kDisplayNames[i]], shown[i].toStdString()) << kDisplayNames[i];
     }
     EXPECT_EQ(state_->calc.BodySite, "胸部背面");
     EXPECT_TRUE(Get("Command3")->isEnabled());
@@ -358,7 +358,7 @@ TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) 
     PrepareExposure();
     Get<QPushButton>("Command2")->click();
     const cli::Json validated = CalcJson(folder_.path(), "validated");
-    EXPECT_EQ(Text("Label74").toStdString(), validated["display"]["SkinDose"]);
+    EXPECT_EQ(Text("Label74").toStdString(), validated["Display"]["SkinDose"]);
     const double uncertainty = validated["SkinDoseUncertainty"].get<double>();
     EXPECT_EQ(Text("Label75").toStdString(), "± " + FormatNumber(100 * uncertainty, "#0") + " %");
 
@@ -366,8 +366,8 @@ TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) 
     testing::ChooseInList(models, "従来式");
     ProcessEvents();
     const cli::Json legacy = CalcJson(folder_.path(), "legacy");
-    EXPECT_EQ(Text("Label74").toStdString(), legacy["display"]["SkinDose"]);
-    EXPECT_EQ(Text("Label71").toStdString(), legacy["display"]["PrimaryAirKerma"]);
+    EXPECT_EQ(Text("Label74").toStdString(), legacy["Display"]["SkinDose"]);
+    EXPECT_EQ(Text("Label71").toStdString(), legacy["Display"]["PrimaryAirKerma"]);
     EXPECT_EQ(Text("Label75"), "");
     EXPECT_NE(Text("Label76").indexOf("以前のプログラム"), -1);
     // The captions stay; the tooltips say what the two changed values are.
