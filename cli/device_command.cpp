@@ -37,8 +37,8 @@ void SetFilterFromOption(EngineState& state, FilterEntry& filter, const std::str
         throw InputFileFailure(error.what(), file_name);
     }
     filter.SetThicknessText(option.substr(colon + 1));
-    if (const std::optional<UserMessage> refused = filter.Set(file_name)) {
-        throw UsageError(refused->text);
+    if (const RuleOutcome set = filter.Set(file_name); !set) {
+        throw UsageError(set.refusal.text);
     }
 }
 
@@ -115,7 +115,7 @@ int RunDeviceCreate(const DeviceOptions& o, const CommonOptions& common, std::os
         FilterEntry filter(state, entry);
         SetFilterFromOption(state, filter, o.filter);
     }
-    const DeviceOkOutcome ok = entry.Ok();
+    const RuleOutcome ok = entry.Ok();
     if (!ok) {
         throw UsageError(ok.refusal.text);
     }

@@ -10,6 +10,7 @@
 
 #include "device/filter_dialog.h"
 #include "engine/engine_state.h"
+#include "report/qt_text.h"
 #include "ui/field_events.h"
 #include "ui/message_service.h"
 #include "ui/owned_window.h"
@@ -27,10 +28,6 @@ const char* const kFilterCombinationNote =
 const char* const kBoxNames[kDeviceFieldCount] = {"Text13", "Text8",  "Text5", "Text1",
                                                   "Text2",  "Text3",  "Text4", "Text23",
                                                   "Text14", "Text15", "Text16"};
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QLabel* Caption(const QString& text, const char* role = "caption") {
     auto* label = new QLabel(text);
@@ -89,7 +86,7 @@ DeviceDialog::DeviceDialog(EngineState& state, MessageService& messages, QWidget
 DeviceDialog::~DeviceDialog() = default;
 
 void DeviceDialog::BuildWindow() {
-    setWindowTitle(QString::fromUtf8(kCaption));
+    setWindowTitle(ToQString(kCaption));
     setStyleSheet(kStyleSheet);
     for (int i = 0; i < kDeviceFieldCount; ++i) {
         auto* box = new QLineEdit;
@@ -103,7 +100,7 @@ void DeviceDialog::BuildWindow() {
     Box(DeviceField::DeviceName)->setMinimumWidth(220);
 
     auto* root = new QVBoxLayout(this);
-    auto* heading = Caption(QString::fromUtf8(kHeading), "heading");
+    auto* heading = Caption(ToQString(kHeading), "heading");
     heading->setObjectName("Label1");
     root->addWidget(heading);
     auto* name_row = new QHBoxLayout;
@@ -114,7 +111,7 @@ void DeviceDialog::BuildWindow() {
     columns->addWidget(BuildDeviceBox());
     columns->addWidget(BuildMeasurementBox());
     root->addLayout(columns, 1);
-    auto* note = Caption(QString::fromUtf8(kFilterCombinationNote), "note");
+    auto* note = Caption(ToQString(kFilterCombinationNote), "note");
     note->setObjectName("Label40");
     note->setWordWrap(true);
     root->addWidget(note);
@@ -175,7 +172,7 @@ QWidget* DeviceDialog::BuildMeasurementBox() {
     for (const char* instruction :
          {"・線量計でアイソセンターにおける空気カーマを測定", "・通常使用する管電圧に設定",
           "・mAs 値は適当な値に設定", "・照射野は K<sub>a,r</sub> 検出器の大きさに絞る"}) {
-        column->addWidget(Caption(QString::fromUtf8(instruction), "instruction"));
+        column->addWidget(Caption(ToQString(instruction), "instruction"));
     }
 
     auto* grid = new QGridLayout;
@@ -237,7 +234,7 @@ void DeviceDialog::ConnectEvents() {
             [this, field] { entry_.Leave(field); });
         // Only the user's typing: texts the dialog puts in itself are no edit.
         connect(box, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-            entry_.SetText(field, text.toStdString());
+            entry_.SetText(field, ToUtf8(text));
             save_button_->setEnabled(entry_.SaveEnabled());
         });
     }
@@ -250,30 +247,30 @@ void DeviceDialog::ConnectEvents() {
 void DeviceDialog::ShowEntry() {
     for (int i = 0; i < kDeviceFieldCount; ++i) {
         const auto field = static_cast<DeviceField>(i);
-        Box(field)->setText(FromUtf8(entry_.Text(field)));
+        Box(field)->setText(ToQString(entry_.Text(field)));
     }
     ShowFilter();
     ShowResults();
 }
 
 void DeviceDialog::ShowFilter() {
-    filter_material_->setText(FromUtf8(entry_.FilterMaterialText()));
-    filter_thickness_->setText(FromUtf8(entry_.FilterThicknessText()));
+    filter_material_->setText(ToQString(entry_.FilterMaterialText()));
+    filter_thickness_->setText(ToQString(entry_.FilterThicknessText()));
     save_button_->setEnabled(entry_.SaveEnabled());
 }
 
 void DeviceDialog::ShowResults() {
     const DeviceResultTexts& results = entry_.Results();
-    couch_transmission_->setText(FromUtf8(results.CouchTransmission));
-    couch_thickness_->setText(FromUtf8(results.CouchEquivalentThickness));
-    correction_factor_->setText(FromUtf8(results.KermaCorrectionFactor));
+    couch_transmission_->setText(ToQString(results.CouchTransmission));
+    couch_thickness_->setText(ToQString(results.CouchEquivalentThickness));
+    correction_factor_->setText(ToQString(results.KermaCorrectionFactor));
     save_button_->setEnabled(entry_.SaveEnabled());
 }
 
 void DeviceDialog::TakeTexts() {
     for (int i = 0; i < kDeviceFieldCount; ++i) {
         const auto field = static_cast<DeviceField>(i);
-        entry_.SetText(field, Box(field)->text().toStdString());
+        entry_.SetText(field, ToUtf8(Box(field)->text()));
     }
 }
 
@@ -288,7 +285,7 @@ void DeviceDialog::NewDevice() {
 
 void DeviceDialog::Ok() {
     TakeTexts();
-    const DeviceOkOutcome ok = entry_.Ok();
+    const RuleOutcome ok = entry_.Ok();
     if (!ok) {
         messages_.Tell(ok.refusal);
         return;
@@ -307,7 +304,7 @@ void DeviceDialog::Save() {
     if (!outcome.saved) {
         return;  // the dialog stays open, the boxes as they are
     }
-    emit deviceSaved(FromUtf8(outcome.file_name));
+    emit deviceSaved(ToQString(outcome.file_name));
     hide();
 }
 
@@ -317,8 +314,8 @@ void DeviceDialog::Cancel() {
 
 void DeviceDialog::OpenFilterDialog() {
     if (!filter_dialog_) {
-        filter_dialog_ = std::make_unique<FilterDialog>(
-            filter_entry_, messages_, QString::fromStdString(state_.WorkingFolder.string()));
+        filter_dialog_ = std::make_unique<FilterDialog>(filter_entry_, messages_,
+                                                        ToQString(state_.WorkingFolder.string()));
         StayAboveOwner(filter_dialog_.get(), this);
         connect(filter_dialog_.get(), &FilterDialog::filterSet, this, [this] { ShowFilter(); });
         connect(filter_dialog_.get(), &FilterDialog::filterReleased, this, [this] {

@@ -137,7 +137,7 @@ void DeviceEntry::Changed() {
     save_enabled_ = false;
 }
 
-DeviceOkOutcome DeviceEntry::Ok() {
+RuleOutcome DeviceEntry::Ok() {
     std::optional<UserMessage> refused = TextRefused();
     if (!refused) {
         refused = Calibrate();
@@ -202,10 +202,11 @@ std::optional<UserMessage> DeviceEntry::Calibrate() {
     } catch (const CalibrationInputError& error) {
         return refuse(error.what());
     }
-    // The file keeps few decimals: a value they turn into zero would be a different device.
+    // The file keeps few decimals: a factor or transmission they turn into zero would make
+    // every dose zero. A thickness of 0.000 is a couch that lets everything through (the
+    // transmission stores as 1.000), which both dose models calculate: it stays allowed.
     const std::pair<const StoredCalibrationValue&, double> stored[] = {
         {kStoredCouchTransmission, c.CouchTransmission},
-        {kStoredCouchThickness, c.CouchEquivalentThickness},
         {kStoredKermaCorrection, c.KermaCorrectionFactor},
     };
     for (const auto& [format, value] : stored) {

@@ -53,13 +53,6 @@ std::string NotANumberMessage(const char* caption, const std::string& text);
 // The decimals and the stored text come from the value's file format (device_file.h).
 std::string StoredAsZeroMessage(const StoredCalibrationValue& stored, double value);
 
-// What OK did: accepted (true), or refused with the message to show.
-struct DeviceOkOutcome {
-    bool accepted = false;
-    UserMessage refusal;  // empty when accepted
-    explicit operator bool() const { return accepted; }
-};
-
 // The three calibration values as the dialog shows them, empty until OK.
 struct DeviceResultTexts {
     std::string CouchTransmission;         // Label21, "0.000"
@@ -133,7 +126,7 @@ class DeviceEntry {
     // changes nothing; otherwise stores the device fields into the case, runs
     // ComputeDeviceCalibration, fills the result texts and opens Save. These are the rules
     // of both the dialog and `korvex2-cli device create`.
-    [[nodiscard]] DeviceOkOutcome Ok();
+    [[nodiscard]] RuleOutcome Ok();
     const DeviceResultTexts& Results() const { return results_; }
     bool SaveEnabled() const { return save_enabled_; }
 

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "device/filter_entry.h"
+#include "report/qt_text.h"
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/message_service.h"
@@ -59,7 +60,7 @@ FilterDialog::FilterDialog(FilterEntry& entry, MessageService& messages,
 }
 
 void FilterDialog::BuildWindow(const QString& working_folder) {
-    setWindowTitle(QString::fromUtf8(kCaption));
+    setWindowTitle(ToQString(kCaption));
     setStyleSheet(kStyleSheet);
     auto* root = new QHBoxLayout(this);
 
@@ -74,7 +75,7 @@ void FilterDialog::BuildWindow(const QString& working_folder) {
     root->addLayout(list_column);
 
     auto* right = new QVBoxLayout;
-    auto* read_me = Caption(QString::fromUtf8(kReadMeText), "note");
+    auto* read_me = Caption(ToQString(kReadMeText), "note");
     read_me->setObjectName("Label3");
     right->addWidget(read_me);
     auto* grid = new QGridLayout;
@@ -112,8 +113,8 @@ void FilterDialog::BuildWindow(const QString& working_folder) {
 
 void FilterDialog::Open() {
     entry_.Open();
-    description_->setText(QString::fromStdString(entry_.Description()));
-    thickness_->setText(QString::fromStdString(entry_.ThicknessText()));
+    description_->setText(ToQString(entry_.Description()));
+    thickness_->setText(ToQString(entry_.ThicknessText()));
     show();
     raise();
     activateWindow();
@@ -125,8 +126,8 @@ void FilterDialog::ShowDescription() {
     if (name.isEmpty()) {
         return;
     }
-    const std::optional<UserMessage> refused = entry_.ShowDescription(name.toStdString());
-    description_->setText(QString::fromStdString(entry_.Description()));
+    const std::optional<UserMessage> refused = entry_.ShowDescription(ToUtf8(name));
+    description_->setText(ToQString(entry_.Description()));
     if (refused) {
         messages_.Tell(*refused);
         return;
@@ -138,11 +139,11 @@ void FilterDialog::ShowDescription() {
 }
 
 void FilterDialog::SetFilter() {
-    entry_.SetThicknessText(thickness_->text().toStdString());
-    const std::optional<UserMessage> refused = entry_.Set(materials_->SelectedName().toStdString());
-    description_->setText(QString::fromStdString(entry_.Description()));
-    if (refused) {
-        messages_.Tell(*refused);
+    entry_.SetThicknessText(ToUtf8(thickness_->text()));
+    const RuleOutcome set = entry_.Set(ToUtf8(materials_->SelectedName()));
+    description_->setText(ToQString(entry_.Description()));
+    if (!set) {
+        messages_.Tell(set.refusal);
         return;
     }
     emit filterSet();

@@ -15,6 +15,10 @@ UserMessage Refusal(const std::string& text) {
     return UserMessage{text, MessageIcon::Exclamation, true};
 }
 
+RuleOutcome Refused(const std::string& text) {
+    return {false, Refusal(text)};
+}
+
 }  // namespace
 
 FilterEntry::FilterEntry(EngineState& state, DeviceEntry& device)
@@ -35,30 +39,30 @@ std::optional<UserMessage> FilterEntry::ShowDescription(const std::string& file_
     return std::nullopt;
 }
 
-std::optional<UserMessage> FilterEntry::Set(const std::string& file_name) {
+RuleOutcome FilterEntry::Set(const std::string& file_name) {
     if (file_name.empty()) {
-        return Refusal(kNoMaterialChosenMessage);
+        return Refused(kNoMaterialChosenMessage);
     }
     if (Trimmed(thickness_text_).empty()) {
-        return Refusal(kNoThicknessMessage);
+        return Refused(kNoThicknessMessage);
     }
     const std::optional<double> thickness = ParseDecimal(thickness_text_);
     if (!thickness) {
-        return Refusal(NotANumberMessage(kFilterThicknessCaption, thickness_text_));
+        return Refused(NotANumberMessage(kFilterThicknessCaption, thickness_text_));
     }
     const double thickness_mm = *thickness;
     if (!(thickness_mm > 0) || !std::isfinite(thickness_mm)) {
-        return Refusal(kNoThicknessMessage);
+        return Refused(kNoThicknessMessage);
     }
     try {
         description_ = BuildFilterAttenuation(state_, file_name);
     } catch (const FileError& error) {
-        return Refusal(error.what());  // the previous table is kept
+        return Refused(error.what());  // the previous table is kept
     }
     state_.calc.ArbitraryFilterThickness = thickness_mm * kMmToCm;
     state_.calc.ArbitraryFilterOn = 1;
     device_.FilterSet(MaterialNameOf(file_name), thickness_text_);
-    return std::nullopt;
+    return {true, {}};
 }
 
 void FilterEntry::Release() {

@@ -42,8 +42,8 @@ class FilterEntry {
     // the beep and an exclamation message, no file, a thickness that is empty, no number
     // (NotANumberMessage) or not above 0, and a material file that cannot be read (the previous
     // table is then kept); otherwise builds ArbitraryFilterMu, sets the case's thickness (cm) and
-    // flag and the device dialog's material and thickness texts. nullopt: set, the dialog closes.
-    std::optional<UserMessage> Set(const std::string& file_name);
+    // flag and the device dialog's material and thickness texts. Accepted: the dialog closes.
+    [[nodiscard]] RuleOutcome Set(const std::string& file_name);
 
     // ReleaseArbitraryFilter: no description, thickness 0 and the flag off in the case.
     // The device dialog's texts and ArbitraryFilterMu stay; the window empties the main

@@ -177,7 +177,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
     thresholds_ = thresholds.thresholds;
     fsd_typed_ = false;
     std::swap(reports_, reports);
-    if (!Calculate(device_->currentText().toStdString(), "")) {
+    if (!Calculate(ToUtf8(device_->currentText()), "")) {
         std::swap(reports_, reports);
         return false;
     }
@@ -214,8 +214,8 @@ void DoseReportWindow::Recalculate() {
     }
     // A distance the user typed stays with the patient when the device changes; otherwise
     // each device brings its own default.
-    const std::string fsd = fsd_typed_ ? fsd_->text().trimmed().toStdString() : std::string();
-    if (!Calculate(device_->currentText().toStdString(), fsd)) {
+    const std::string fsd = fsd_typed_ ? ToUtf8(fsd_->text().trimmed()) : std::string();
+    if (!Calculate(ToUtf8(device_->currentText()), fsd)) {
         fsd_->setText(ToQString(result_.fsd_text));
         device_->setCurrentIndex(std::max(0, device_->findText(ToQString(result_.device_file))));
         return;

@@ -13,4 +13,12 @@ struct UserMessage {
     bool beep = false;  // sound the system beep before showing it
 };
 
+// What a dialog's rule did with the user's input: accepted (true), or refused with the
+// message to show.
+struct RuleOutcome {
+    bool accepted = false;
+    UserMessage refusal;  // empty when accepted
+    explicit operator bool() const { return accepted; }
+};
+
 }  // namespace korvex

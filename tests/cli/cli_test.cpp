@@ -320,8 +320,9 @@ TEST_F(CommandLineTest, DeviceCreateRefusesWhatTheDialogRefusesWithItsMessage) {
     EXPECT_NE(err_.str().find("「0.000」と保存されてしまう"), std::string::npos);
     EXPECT_TRUE(out_.str().empty());
 
-    EXPECT_EQ(create("--k1", "2"), 2);  // no couch: a thickness of 0.000
-    EXPECT_EQ(err_.str(), StoredAsZeroMessage(kStoredCouchThickness, 0) + "\n");
+    EXPECT_EQ(create("--k1", "0.0008"), 2);  // a transmission of 0.0004
+    EXPECT_FALSE(err_.str().empty());
+    EXPECT_TRUE(out_.str().empty());
 
     EXPECT_EQ(create("--angle", "twelve"), 2);
     EXPECT_EQ(err_.str(),

@@ -284,12 +284,17 @@ TEST_F(DeviceDialogTest, AFactorTheFileWouldStoreAsZeroIsRefusedAndNothingSaved)
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
 }
 
-TEST_F(DeviceDialogTest, ACouchThicknessTheFileWouldStoreAsZeroIsRefusedAndNothingSaved) {
+TEST_F(DeviceDialogTest, ARoomWithoutCouchIsSavedWithNoThickness) {
     OpenDialog();
     FillExample();
-    Type("Text15", "2.000");  // as much with the couch as without: no thickness
-    ExpectOkRefusedAndNothingSaved(StoredAsZeroMessage(kStoredCouchThickness, 0));
-    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+    Type("Text15", "2.000");  // as much with the couch as without
+    ClickOk();
+    EXPECT_TRUE(messages_.Texts().empty());
+    ClickSave();
+    const std::vector<std::string> lines = Lines("Room1.kvx2");
+    ASSERT_GE(lines.size(), 12u);
+    EXPECT_EQ(lines[10], "1.000");  // transmission
+    EXPECT_EQ(lines[11], "0.000");  // couch-equivalent thickness
 }
 
 TEST_F(DeviceDialogTest, ATextThatIsNoNumberIsRefusedAndNothingSaved) {

@@ -94,7 +94,7 @@ TEST_F(DeviceEntryTest, AnEmptyBoxIsRefusedAndNothingIsStored) {
     state_.calc.FocusIsocentreDistance = 77;
     const CalculationCase before = state_.calc;
 
-    const DeviceOkOutcome refused = entry_.Ok();
+    const RuleOutcome refused = entry_.Ok();
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.refusal.text, " 入力されていない箇所があります ");
     EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
@@ -113,7 +113,7 @@ TEST_F(DeviceEntryTest, AnEmptyBoxIsRefusedAndNothingIsStored) {
 
 TEST_F(DeviceEntryTest, OkStoresCalibratesAndShowsTheThreeValues) {
     FillExample(entry_);
-    const DeviceOkOutcome accepted = entry_.Ok();
+    const RuleOutcome accepted = entry_.Ok();
     ASSERT_TRUE(accepted) << accepted.refusal.text;
     EXPECT_TRUE(accepted.refusal.text.empty());
     const CalculationCase& c = state_.calc;
@@ -227,7 +227,7 @@ TEST_F(DeviceEntryTest, InputsTheCalibrationCannotTakeAreRefusedWithTheEnginesMe
         FillExample(entry_);
         entry_.SetText(DeviceField::InherentFiltration, "4.0");
         entry_.SetText(bad.field, bad.text);
-        const DeviceOkOutcome refused = entry_.Ok();
+        const RuleOutcome refused = entry_.Ok();
         ASSERT_FALSE(refused) << bad.text;
         EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
         EXPECT_FALSE(refused.refusal.text.empty());
@@ -247,7 +247,7 @@ TEST_F(DeviceEntryTest, InputsTheCalibrationCannotTakeAreRefusedWithTheEnginesMe
         ComputeDeviceCalibration(direct, 2, 2.5, 1, 100, 80);
         FAIL() << "the engine took a couch transmission above 1";
     } catch (const CalibrationInputError& error) {
-        const DeviceOkOutcome refused = entry_.Ok();
+        const RuleOutcome refused = entry_.Ok();
         ASSERT_FALSE(refused);
         EXPECT_EQ(refused.refusal.text, error.what());
     }
@@ -308,35 +308,36 @@ TEST_F(DeviceEntryTest, FilterChecksTheChoiceAndTheThickness) {
     state_.ArbitraryFilterMu[10] = 3;
     const CalculationCase before = state_.calc;
 
-    auto refused = filter_.Set("");
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->text, "　フィルター材質が未選択です　");
-    EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
-    EXPECT_TRUE(refused->beep);
+    RuleOutcome refused = filter_.Set("");
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.refusal.text, "　フィルター材質が未選択です　");
+    EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(refused.refusal.beep);
     for (const char* thickness : {"", "0", "-1", " "}) {
         filter_.SetThicknessText(thickness);
         refused = filter_.Set("lead.ele");
-        ASSERT_TRUE(refused) << thickness;
-        EXPECT_EQ(refused->text, "　フィルターの厚さを入力して下さい　") << thickness;
-        EXPECT_TRUE(refused->beep);
+        ASSERT_FALSE(refused) << thickness;
+        EXPECT_EQ(refused.refusal.text, "　フィルターの厚さを入力して下さい　") << thickness;
+        EXPECT_TRUE(refused.refusal.beep);
     }
     // A text that is no number (or none a double holds), as in the device dialog's boxes:
     // the thickness is written to the device file as typed.
     for (const char* thickness : {"abc", "0.1mm", "1e999"}) {
         filter_.SetThicknessText(thickness);
         refused = filter_.Set("lead.ele");
-        ASSERT_TRUE(refused) << thickness;
-        EXPECT_EQ(refused->text, NotANumberMessage("フィルターの厚さ", thickness));
-        EXPECT_EQ(refused->text, std::string("フィルターの厚さには数値を入力して下さい（「") +
-                                     thickness + "」は数値ではありません）。");
-        EXPECT_TRUE(refused->beep);
+        ASSERT_FALSE(refused) << thickness;
+        EXPECT_EQ(refused.refusal.text, NotANumberMessage("フィルターの厚さ", thickness));
+        EXPECT_EQ(refused.refusal.text,
+                  std::string("フィルターの厚さには数値を入力して下さい（「") + thickness +
+                      "」は数値ではありません）。");
+        EXPECT_TRUE(refused.refusal.beep);
     }
     EXPECT_EQ(state_.ArbitraryFilterMu[10], 3);
     EXPECT_EQ(state_.calc.ArbitraryFilterOn, before.ArbitraryFilterOn);
     EXPECT_EQ(entry_.FilterMaterialText(), "---");
 
     filter_.SetThicknessText("0.5");
-    ASSERT_FALSE(filter_.Set("lead.ele"));
+    ASSERT_TRUE(filter_.Set("lead.ele"));
     EXPECT_DOUBLE_EQ(state_.calc.ArbitraryFilterThickness, 0.05);
     EXPECT_EQ(filter_.Description(), description);
 }
@@ -345,7 +346,7 @@ TEST_F(DeviceEntryTest, SettingLeadWritesTheNameAndTheTypedThicknessIntoTheDevic
     fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
     EXPECT_FALSE(filter_.ShowDescription("lead.ele"));
     filter_.SetThicknessText("0.1");
-    ASSERT_FALSE(filter_.Set("lead.ele"));
+    ASSERT_TRUE(filter_.Set("lead.ele"));
     EXPECT_EQ(entry_.FilterMaterialText(), "lead");
     EXPECT_EQ(entry_.FilterThicknessText(), "0.1");
     EXPECT_TRUE(entry_.FilterOn());
@@ -375,14 +376,14 @@ TEST_F(DeviceEntryTest, SettingLeadWritesTheNameAndTheTypedThicknessIntoTheDevic
 
     // A filter set after OK closes Save, as an edited box does.
     filter_.SetThicknessText("0.2");
-    ASSERT_FALSE(filter_.Set("lead.ele"));
+    ASSERT_TRUE(filter_.Set("lead.ele"));
     EXPECT_FALSE(entry_.SaveEnabled());
 }
 
 TEST_F(DeviceEntryTest, ReleaseClearsTheFlagAndKeepsTheDevicesTexts) {
     fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
     filter_.SetThicknessText("0.1");
-    ASSERT_FALSE(filter_.Set("lead.ele"));
+    ASSERT_TRUE(filter_.Set("lead.ele"));
     const double mu = state_.ArbitraryFilterMu[100];
     FillExample(entry_);
     ASSERT_TRUE(entry_.Ok());
@@ -402,16 +403,16 @@ TEST_F(DeviceEntryTest, AMaterialFileThatCannotBeReadIsReportedAndTheTableKept) 
     fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
     fixtures::WriteSyntheticMaterial(folder_.path() / "broken.ele", MaterialBreakage::TextInRow);
     filter_.SetThicknessText("0.1");
-    ASSERT_FALSE(filter_.Set("lead.ele"));
+    ASSERT_TRUE(filter_.Set("lead.ele"));
     const FineArray lead = state_.ArbitraryFilterMu;
     const CalculationCase before = state_.calc;
 
     EXPECT_FALSE(filter_.ShowDescription("broken.ele"));  // line 1 is fine
     filter_.SetThicknessText("0.3");
-    const auto refused = filter_.Set("broken.ele");
-    ASSERT_TRUE(refused);
-    EXPECT_NE(refused->text.find("broken.ele"), std::string::npos) << refused->text;
-    EXPECT_EQ(refused->icon, MessageIcon::Exclamation);
+    const RuleOutcome refused = filter_.Set("broken.ele");
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.refusal.text.find("broken.ele"), std::string::npos) << refused.refusal.text;
+    EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
     for (int n = 1; n <= kFineGridSize; ++n) {
         ASSERT_EQ(state_.ArbitraryFilterMu[n], lead[n]) << n;
     }
@@ -439,7 +440,7 @@ TEST_F(DeviceEntryTest, ATextThatIsNoNumberIsRefusedNamingItsBox) {
             entry_.SetText(DeviceField::TargetAngle, "12");
             entry_.SetText(DeviceField::InherentFiltration, "4.0");
             entry_.SetText(field, text);
-            const DeviceOkOutcome refused = entry_.Ok();
+            const RuleOutcome refused = entry_.Ok();
             ASSERT_FALSE(refused) << i << " " << text;
             EXPECT_EQ(refused.refusal.text, NotANumberMessage(DeviceFieldCaption(field), text));
             EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
@@ -465,7 +466,7 @@ TEST_F(DeviceEntryTest, ACorrectionFactorTheFileWouldStoreAsZeroIsRefused) {
     FillExample(entry_);
     entry_.SetText(DeviceField::DisplayedKar, "1000000");  // factor 2.8e-6
     const CalculationCase before = state_.calc;
-    const DeviceOkOutcome refused = entry_.Ok();
+    const RuleOutcome refused = entry_.Ok();
     ASSERT_FALSE(refused);
     const double factor = 2.0 / 1000000 * (100.0 / 85) * (100.0 / 85);
     EXPECT_EQ(refused.refusal.text, StoredAsZeroMessage(kStoredKermaCorrection, factor));
@@ -487,27 +488,25 @@ TEST_F(DeviceEntryTest, ACorrectionFactorTheFileWouldStoreAsZeroIsRefused) {
     EXPECT_EQ(entry_.Results().KermaCorrectionFactor, "0.001");
 }
 
-// A couch that lets everything through has no thickness: "0.000" in the file.
-TEST_F(DeviceEntryTest, ACouchThicknessOrTransmissionTheFileWouldStoreAsZeroIsRefused) {
+// A couch that lets everything through has no thickness: "0.000" in the file, a room
+// both dose models calculate. A transmission the file would store as 0.000 is refused.
+TEST_F(DeviceEntryTest, NoCouchIsARoomButATransmissionStoredAsZeroIsRefused) {
     FillExample(entry_);
     entry_.SetText(DeviceField::KermaWithCouch, "2.000");  // transmission 1
-    const CalculationCase before = state_.calc;
-    DeviceOkOutcome refused = entry_.Ok();
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.refusal.text,
-              "天板の軟部組織等価厚 0.000 は、装置データには小数点以下 3 桁で「0.000」と保存されて"
-              "しまうため、保存できません。測定値を確認して下さい。");
-    EXPECT_EQ(state_.calc.CouchTransmission, before.CouchTransmission);
-    EXPECT_EQ(state_.calc.CouchEquivalentThickness, before.CouchEquivalentThickness);
-    EXPECT_FALSE(entry_.SaveEnabled());
-    EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+    ASSERT_TRUE(entry_.Ok());
+    EXPECT_EQ(entry_.Results().CouchTransmission, "1.000");
+    EXPECT_EQ(state_.calc.CouchEquivalentThickness, 0);
+    EXPECT_TRUE(entry_.SaveEnabled());
 
     // A transmission of 0.0004 is refused too: by the calibration's own bound (at or below
     // the 10 cm transmission) or else by the file's decimals.
     entry_.SetText(DeviceField::KermaWithCouch, "0.0008");
-    refused = entry_.Ok();
+    const CalculationCase before = state_.calc;
+    RuleOutcome refused = entry_.Ok();
     ASSERT_FALSE(refused);
     EXPECT_FALSE(refused.refusal.text.empty());
+    EXPECT_EQ(state_.calc.CouchTransmission, before.CouchTransmission);
+    EXPECT_EQ(state_.calc.CouchEquivalentThickness, before.CouchEquivalentThickness);
     EXPECT_FALSE(entry_.SaveEnabled());
     EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
     // The message the file's decimals would give.
