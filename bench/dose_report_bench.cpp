@@ -37,7 +37,7 @@ void ReadAndCalculate(benchmark::State& bench, EngineState& state) {
     if (result.summary.calculated != 100) {
         bench.SkipWithError("not every event was calculated");
     }
-    benchmark::DoNotOptimize(result.summary.PeakSkinDose);
+    benchmark::DoNotOptimize(result.summary.peak_skin_dose_mgy);
 }
 
 void BM_ReadDoseReport(benchmark::State& bench) {

@@ -32,7 +32,7 @@ void SetFilterFromOption(EngineState& state, FilterEntry& filter, const std::str
     // The material file is an input file: one that cannot be read is that kind of failure,
     // not a refused value. The rules on the thickness are the filter dialog's.
     try {
-        ReadMaterialFile(FileInFolder(state.WorkingFolder, file_name), file_name);
+        ReadMaterialFile(FileInFolder(state.working_folder, file_name), file_name);
     } catch (const FileError& error) {
         throw InputFileFailure(error.what(), file_name);
     }

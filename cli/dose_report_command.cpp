@@ -89,15 +89,15 @@ Json EventJson(const IrradiationEvent& event, const EventCalculation& e, bool ja
     json["EventType"] = event.event_type;
     json["EventTypeCode"] = event.event_type_code;
     json["Plane"] = PlaneWord(event.plane);
-    json["TubeVoltage"] = Optional(e.TubeVoltage);
-    json["Kar"] = Optional(e.Kar);
-    json["Pka"] = Optional(e.Pka);
-    json["AddedAl"] = Optional(e.AddedAluminium);
-    json["AddedCu"] = Optional(e.AddedCopper);
+    json["TubeVoltage"] = Optional(e.tube_voltage_kv);
+    json["Kar"] = Optional(e.kar_mgy);
+    json["Pka"] = Optional(e.pka_gycm2);
+    json["AddedAl"] = Optional(e.added_aluminium_mm);
+    json["AddedCu"] = Optional(e.added_copper_mm);
     json["FiltersFrom"] = e.filters_from_event ? "event" : "device";
-    json["FocusSkinDistance"] = JsonNumber(e.FocusSkinDistance);
-    json["PrimaryAngle"] = Optional(e.PrimaryAngle);
-    json["SecondaryAngle"] = Optional(e.SecondaryAngle);
+    json["FocusSkinDistance"] = JsonNumber(e.focus_skin_distance_cm);
+    json["PrimaryAngle"] = Optional(e.primary_angle_deg);
+    json["SecondaryAngle"] = Optional(e.secondary_angle_deg);
     if (e.status == EventStatus::Calculated) {
         json["Group"] = e.group;
         ExposureResult shown;
@@ -124,13 +124,13 @@ Json EventJson(const IrradiationEvent& event, const EventCalculation& e, bool ja
 Json GroupJson(const ProjectionGroup& group) {
     return {{"Plane", PlaneWord(group.plane)},
             {"Label", group.label},
-            {"PrimaryAngle", Optional(group.PrimaryAngle)},
-            {"SecondaryAngle", Optional(group.SecondaryAngle)},
+            {"PrimaryAngle", Optional(group.primary_angle_deg)},
+            {"SecondaryAngle", Optional(group.secondary_angle_deg)},
             {"Events", group.events},
-            {"Kar", JsonNumber(group.Kar)},
-            {"Pka", JsonNumber(group.Pka)},
-            {"SkinDose", JsonNumber(group.SkinDose)},
-            {"SkinDoseUncertainty", Uncertainty(group.SkinDoseUncertainty)}};
+            {"Kar", JsonNumber(group.kar_mgy)},
+            {"Pka", JsonNumber(group.pka_gycm2)},
+            {"SkinDose", JsonNumber(group.skin_dose_mgy)},
+            {"SkinDoseUncertainty", Uncertainty(group.skin_dose_uncertainty)}};
 }
 
 Json SummaryJson(const ReportSummary& s) {
@@ -138,23 +138,23 @@ Json SummaryJson(const ReportSummary& s) {
     json["Calculated"] = s.calculated;
     json["NotCalculated"] = s.not_calculated;
     json["Duplicates"] = s.duplicates;
-    json["PeakSkinDose"] = JsonNumber(s.PeakSkinDose);
-    json["PeakSkinDoseUncertainty"] = Uncertainty(s.PeakSkinDoseUncertainty);
+    json["PeakSkinDose"] = JsonNumber(s.peak_skin_dose_mgy);
+    json["PeakSkinDoseUncertainty"] = Uncertainty(s.peak_skin_dose_uncertainty);
     json["PeakGroup"] = s.peak_group < 0 ? Json(nullptr) : Json(s.peak_group);
-    json["SkinDoseSum"] = JsonNumber(s.SkinDoseSum);
-    json["KarCalculated"] = JsonNumber(s.KarCalculated);
-    json["PkaCalculated"] = JsonNumber(s.PkaCalculated);
-    json["KarNotIncluded"] = JsonNumber(s.KarNotIncluded);
-    json["PkaNotIncluded"] = JsonNumber(s.PkaNotIncluded);
-    json["ReportKar"] = Optional(s.ReportKar);
-    json["ReportPka"] = Optional(s.ReportPka);
+    json["SkinDoseSum"] = JsonNumber(s.skin_dose_sum_mgy);
+    json["KarCalculated"] = JsonNumber(s.kar_calculated_mgy);
+    json["PkaCalculated"] = JsonNumber(s.pka_calculated_gycm2);
+    json["KarNotIncluded"] = JsonNumber(s.kar_not_included_mgy);
+    json["PkaNotIncluded"] = JsonNumber(s.pka_not_included_gycm2);
+    json["ReportKar"] = Optional(s.report_kar_mgy);
+    json["ReportPka"] = Optional(s.report_pka_gycm2);
     Json planes = Json::array();
     for (const PlaneCrossCheck& plane : s.planes) {
         planes.push_back({{"Plane", PlaneWord(plane.plane)},
-                          {"Kar", JsonNumber(plane.Kar)},
-                          {"Pka", JsonNumber(plane.Pka)},
-                          {"ReportKar", Optional(plane.ReportKar)},
-                          {"ReportPka", Optional(plane.ReportPka)}});
+                          {"Kar", JsonNumber(plane.kar_mgy)},
+                          {"Pka", JsonNumber(plane.pka_gycm2)},
+                          {"ReportKar", Optional(plane.report_kar_mgy)},
+                          {"ReportPka", Optional(plane.report_pka_gycm2)}});
     }
     json["Planes"] = planes;
     Json flags = Json::array();
@@ -255,14 +255,14 @@ void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
             event.date_time,
             event.event_type,
             PlaneWord(event.plane),
-            CsvNumber(e.TubeVoltage),
-            CsvNumber(e.Kar),
-            CsvNumber(e.Pka),
-            CsvNumber(e.AddedAluminium),
-            CsvNumber(e.AddedCopper),
-            ShortestNumberText(e.FocusSkinDistance),
-            CsvNumber(e.PrimaryAngle),
-            CsvNumber(e.SecondaryAngle),
+            CsvNumber(e.tube_voltage_kv),
+            CsvNumber(e.kar_mgy),
+            CsvNumber(e.pka_gycm2),
+            CsvNumber(e.added_aluminium_mm),
+            CsvNumber(e.added_copper_mm),
+            ShortestNumberText(e.focus_skin_distance_cm),
+            CsvNumber(e.primary_angle_deg),
+            CsvNumber(e.secondary_angle_deg),
             StatusWord(e.status),
             e.reason.In(japanese),
             done ? std::to_string(e.group) : std::string(),
@@ -325,7 +325,7 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
             throw InputFileFailure(error.what(), file);
         }
     }
-    const LoadedThresholds thresholds = LoadDoseThresholds(state.WorkingFolder);
+    const LoadedThresholds thresholds = LoadDoseThresholds(state.working_folder);
     if (!thresholds.problem.empty()) {
         err << thresholds.problem << '\n';
     }

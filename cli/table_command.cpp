@@ -156,7 +156,7 @@ int RunTable(const TableOptions& o, const CommonOptions& common, std::ostream& o
     for (const auto& [line, exposure] : exposures) {
         AddExposure(state, table, o, line, exposure);
     }
-    Json json = WriteTableFiles(o, table, state.WorkingFolder);
+    Json json = WriteTableFiles(o, table, state.working_folder);
     json["Model"] = DoseModelKey(o.model);
     json["Rows"] = table.RowCount();
     json["DoseTotal"] = JsonNumber(table.DoseTotal());

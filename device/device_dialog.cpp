@@ -315,7 +315,7 @@ void DeviceDialog::Cancel() {
 void DeviceDialog::OpenFilterDialog() {
     if (!filter_dialog_) {
         filter_dialog_ = std::make_unique<FilterDialog>(filter_entry_, messages_,
-                                                        ToQString(state_.WorkingFolder.string()));
+                                                        ToQString(state_.working_folder.string()));
         StayAboveOwner(filter_dialog_.get(), this);
         connect(filter_dialog_.get(), &FilterDialog::filterSet, this, [this] { ShowFilter(); });
         connect(filter_dialog_.get(), &FilterDialog::filterReleased, this, [this] {

@@ -178,11 +178,11 @@ std::optional<UserMessage> DeviceEntry::Calibrate() {
     // them there.
     const CalculationCase before = state_.calc;
     const WorkArrays work_before = state_.work;
-    const TransmissionTable transmission_before = state_.TissueTransmission;
+    const TransmissionTable transmission_before = state_.work.TissueTransmission;
     const auto refuse = [&](std::string text) {
         state_.calc = before;
         state_.work = work_before;
-        state_.TissueTransmission = transmission_before;
+        state_.work.TissueTransmission = transmission_before;
         return Refusal(std::move(text));
     };
     CalculationCase& c = state_.calc;
@@ -236,7 +236,7 @@ DeviceSaveOutcome DeviceEntry::Save() {
         return outcome;
     }
     try {
-        outcome.file_name = SaveDeviceFile(state_.WorkingFolder, SaveTexts(), calibrated_);
+        outcome.file_name = SaveDeviceFile(state_.working_folder, SaveTexts(), calibrated_);
     } catch (const DeviceDataRefused& error) {
         outcome.refused = true;
         outcome.message = {error.what(), MessageIcon::Exclamation, true};

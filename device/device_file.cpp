@@ -172,7 +172,7 @@ LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
 LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
     CalculationCase loaded = state.calc;
     const LoadedDevice device =
-        ParseDeviceFile(ReadTextFile(FileInFolder(state.WorkingFolder, file_name), file_name,
+        ParseDeviceFile(ReadTextFile(FileInFolder(state.working_folder, file_name), file_name,
                                      Decoding::Strict, kMaxDeviceFileBytes),
                         file_name, loaded);
 
@@ -182,14 +182,14 @@ LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name) {
         MaterialAttenuation material;
         try {
             material =
-                ReadMaterialFile(FileInFolder(state.WorkingFolder, material_file), material_file);
+                ReadMaterialFile(FileInFolder(state.working_folder, material_file), material_file);
         } catch (const FileError& error) {
             throw FileError("装置データ「" + MessageQuote(file_name) + "」の付加フィルタ「" +
                             MessageQuote(loaded.ArbitraryFilterMaterial) + "」を読み込めません。" +
                             error.what());
         }
         for (int n = 1; n <= kFineGridSize; ++n) {
-            state.ArbitraryFilterMu[n] = material.Mu[n];
+            state.work.ArbitraryFilterMu[n] = material.Mu[n];
         }
     }
     state.calc = loaded;

@@ -31,7 +31,7 @@ void FilterEntry::Open() {
 
 std::optional<UserMessage> FilterEntry::ShowDescription(const std::string& file_name) {
     try {
-        description_ = ReadMaterialDescription(state_.WorkingFolder / file_name, file_name);
+        description_ = ReadMaterialDescription(state_.working_folder / file_name, file_name);
     } catch (const FileError& error) {
         description_.clear();
         return Refusal(error.what());

@@ -135,9 +135,9 @@ std::string ReadMaterialDescription(const std::filesystem::path& path,
 
 std::string BuildFilterAttenuation(EngineState& state, const std::string& file_name) {
     const MaterialAttenuation material =
-        ReadMaterialFile(FileInFolder(state.WorkingFolder, file_name), file_name);
+        ReadMaterialFile(FileInFolder(state.working_folder, file_name), file_name);
     for (int n = 1; n <= kFineGridSize; ++n) {
-        state.ArbitraryFilterMu[n] = material.Mu[n];
+        state.work.ArbitraryFilterMu[n] = material.Mu[n];
     }
     return material.FilterDescription;
 }

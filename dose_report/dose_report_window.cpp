@@ -145,7 +145,7 @@ void DoseReportWindow::BuildWindow() {
 }
 
 void DoseReportWindow::FillDevices(const std::string& preferred) {
-    const QDir folder(ToQString(state_->WorkingFolder.string()));
+    const QDir folder(ToQString(state_->working_folder.string()));
     const QStringList names =
         folder.entryList({"*.kvx2", "*.kvx"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
     device_->clear();
@@ -170,7 +170,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
         messages_.Tell(kNoDeviceMessage, MessageIcon::Exclamation);
         return false;
     }
-    const LoadedThresholds thresholds = LoadDoseThresholds(state_->WorkingFolder);
+    const LoadedThresholds thresholds = LoadDoseThresholds(state_->working_folder);
     if (!thresholds.problem.empty()) {
         messages_.Tell(ToQString(thresholds.problem), MessageIcon::Exclamation);
     }

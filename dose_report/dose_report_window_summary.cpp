@@ -62,14 +62,14 @@ void DoseReportWindow::ShowSummary() {
         s.peak_group >= 0 ? Html(result_.groups[static_cast<size_t>(s.peak_group)].label) : "―";
     // The legacy formula states no uncertainty.
     const QString uncertainty =
-        s.PeakSkinDoseUncertainty > 0
-            ? " " + ToQString(UncertaintyText(s.PeakSkinDoseUncertainty)) + "（k = 2）"
+        s.peak_skin_dose_uncertainty > 0
+            ? " " + ToQString(UncertaintyText(s.peak_skin_dose_uncertainty)) + "（k = 2）"
             : QString();
     lines << QString("推定最大皮膚線量: <b>%1</b>%2（%3。同じ投影の照射野が重なると仮定）")
-                 .arg(Kerma(s.PeakSkinDose), uncertainty, peak_group)
+                 .arg(Kerma(s.peak_skin_dose_mgy), uncertainty, peak_group)
           << QString("計算モデル: %1").arg(ToQString(std::string(DoseModelName(result_.model))))
           << QString("全イベントの皮膚線量の和: %1（すべての照射野が重なる場合の上限）")
-                 .arg(Kerma(s.SkinDoseSum))
+                 .arg(Kerma(s.skin_dose_sum_mgy))
           << QString("イベント: 計算 %1 件、計算しなかった %2 件、重複 %3 件")
                  .arg(s.calculated)
                  .arg(s.not_calculated)
@@ -78,15 +78,16 @@ void DoseReportWindow::ShowSummary() {
                  .arg(s.event_notes)
                  .arg(s.events_with_notes)
           << QString("Ka,r: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")
-                 .arg(Kerma(s.KarCalculated), Kerma(s.KarNotIncluded), Optional(s.ReportKar, Kerma))
+                 .arg(Kerma(s.kar_calculated_mgy), Kerma(s.kar_not_included_mgy),
+                      Optional(s.report_kar_mgy, Kerma))
           << QString("P_KA: 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3")
-                 .arg(KermaArea(s.PkaCalculated), KermaArea(s.PkaNotIncluded),
-                      Optional(s.ReportPka, KermaArea));
+                 .arg(KermaArea(s.pka_calculated_gycm2), KermaArea(s.pka_not_included_gycm2),
+                      Optional(s.report_pka_gycm2, KermaArea));
     for (const PlaneCrossCheck& plane : s.planes) {
         lines << QString("面 %1: イベントの和 %2・%3 ／ レポート %4・%5")
-                     .arg(ToQString(PlaneLabel(plane.plane)), Kerma(plane.Kar),
-                          KermaArea(plane.Pka), Optional(plane.ReportKar, Kerma),
-                          Optional(plane.ReportPka, KermaArea));
+                     .arg(ToQString(PlaneLabel(plane.plane)), Kerma(plane.kar_mgy),
+                          KermaArea(plane.pka_gycm2), Optional(plane.report_kar_mgy, Kerma),
+                          Optional(plane.report_pka_gycm2, KermaArea));
     }
     summary_->setText(lines.join("<br>"));
 

@@ -72,13 +72,13 @@ void DoseReportWindow::ShowEvents() {
             TimeOf(event.date_time),
             ToQString(event.event_type),
             plane,
-            Number(e.TubeVoltage, "#0.0"),
-            Number(e.AddedCopper, "0.00"),
-            Number(e.AddedAluminium, "0.00"),
-            Number(e.Kar, "###0.00"),
-            Number(e.Pka, "###0.000"),
-            Number(e.PrimaryAngle, "#0"),
-            Number(e.SecondaryAngle, "#0"),
+            Number(e.tube_voltage_kv, "#0.0"),
+            Number(e.added_copper_mm, "0.00"),
+            Number(e.added_aluminium_mm, "0.00"),
+            Number(e.kar_mgy, "###0.00"),
+            Number(e.pka_gycm2, "###0.000"),
+            Number(e.primary_angle_deg, "#0"),
+            Number(e.secondary_angle_deg, "#0"),
             e.group >= 0 ? ToQString(result_.groups[static_cast<size_t>(e.group)].label)
                          : QString(),
         };
@@ -114,9 +114,10 @@ void DoseReportWindow::ShowGroups() {
         groups_->setItem(row, 1, Cell(ToQString(PlaneLabel(group.plane))));
         groups_->setItem(row, 2, Cell(ToQString(group.label)));
         groups_->setItem(row, 3, Cell(QString::number(group.events.size()), true));
-        groups_->setItem(row, 4, Cell(ToQString(FormatNumber(group.Kar, "###0.0")), true));
-        groups_->setItem(row, 5, Cell(ToQString(FormatNumber(group.Pka, "###0.00")), true));
-        groups_->setItem(row, 6, Cell(ToQString(FormatNumber(group.SkinDose, "####0.0")), true));
+        groups_->setItem(row, 4, Cell(ToQString(FormatNumber(group.kar_mgy, "###0.0")), true));
+        groups_->setItem(row, 5, Cell(ToQString(FormatNumber(group.pka_gycm2, "###0.00")), true));
+        groups_->setItem(row, 6,
+                         Cell(ToQString(FormatNumber(group.skin_dose_mgy, "####0.0")), true));
         if (static_cast<int>(g) == result_.summary.peak_group) {
             for (int column = 1; column < 7; ++column) {
                 QFont font = groups_->item(row, column)->font();

@@ -18,10 +18,10 @@ struct Entry {
 };
 
 constexpr Entry kEntries[] = {
-    {"PeakSkinDoseFollowUp_Gy", &DoseThresholds::PeakSkinDoseFollowUpGy},
-    {"TotalKarFollowUp_Gy", &DoseThresholds::TotalKarFollowUpGy},
-    {"TotalPkaFollowUp_Gycm2", &DoseThresholds::TotalPkaFollowUpGycm2},
-    {"PeakSkinDoseErythema_Gy", &DoseThresholds::PeakSkinDoseErythemaGy},
+    {"PeakSkinDoseFollowUp_Gy", &DoseThresholds::peak_skin_dose_follow_up_gy},
+    {"TotalKarFollowUp_Gy", &DoseThresholds::total_kar_follow_up_gy},
+    {"TotalPkaFollowUp_Gycm2", &DoseThresholds::total_pka_follow_up_gycm2},
+    {"PeakSkinDoseErythema_Gy", &DoseThresholds::peak_skin_dose_erythema_gy},
 };
 
 // Throws FileError naming the line for anything that is not a comment, a blank line or a

@@ -10,10 +10,10 @@ namespace korvex {
 // levels for patient follow-up of the SIR guidelines (2009) and NCRP Report No. 168 (2010),
 // and the threshold of transient erythema of ICRP Publication 85 (2000).
 struct DoseThresholds {
-    double PeakSkinDoseFollowUpGy = 3;
-    double TotalKarFollowUpGy = 5;
-    double TotalPkaFollowUpGycm2 = 500;
-    double PeakSkinDoseErythemaGy = 2;
+    double peak_skin_dose_follow_up_gy = 3;
+    double total_kar_follow_up_gy = 5;
+    double total_pka_follow_up_gycm2 = 500;
+    double peak_skin_dose_erythema_gy = 2;
 
     bool operator==(const DoseThresholds&) const = default;
 };

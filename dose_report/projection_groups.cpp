@@ -11,18 +11,18 @@ bool WithinTolerance(double a, double b) {
 }
 
 bool HasAngles(const EventCalculation& event) {
-    return event.PrimaryAngle.has_value() && event.SecondaryAngle.has_value();
+    return event.primary_angle_deg.has_value() && event.secondary_angle_deg.has_value();
 }
 
 bool Joins(const ProjectionGroup& group, const EventCalculation& event) {
     if (group.plane != event.plane) {
         return false;
     }
-    if (!HasAngles(event) || !group.PrimaryAngle || !group.SecondaryAngle) {
-        return !HasAngles(event) && !(group.PrimaryAngle && group.SecondaryAngle);
+    if (!HasAngles(event) || !group.primary_angle_deg || !group.secondary_angle_deg) {
+        return !HasAngles(event) && !(group.primary_angle_deg && group.secondary_angle_deg);
     }
-    return WithinTolerance(*group.PrimaryAngle, *event.PrimaryAngle) &&
-           WithinTolerance(*group.SecondaryAngle, *event.SecondaryAngle);
+    return WithinTolerance(*group.primary_angle_deg, *event.primary_angle_deg) &&
+           WithinTolerance(*group.secondary_angle_deg, *event.secondary_angle_deg);
 }
 
 // Whole degrees, half away from zero; -0 becomes 0.
@@ -71,26 +71,26 @@ std::vector<ProjectionGroup> GroupProjections(std::vector<EventCalculation>& eve
             ProjectionGroup group;
             group.plane = event.plane;
             if (HasAngles(event)) {
-                group.PrimaryAngle = event.PrimaryAngle;
-                group.SecondaryAngle = event.SecondaryAngle;
+                group.primary_angle_deg = event.primary_angle_deg;
+                group.secondary_angle_deg = event.secondary_angle_deg;
             }
-            group.label = ProjectionLabel(group.PrimaryAngle, group.SecondaryAngle);
+            group.label = ProjectionLabel(group.primary_angle_deg, group.secondary_angle_deg);
             groups.push_back(group);
         }
         ProjectionGroup& group = groups[g];
         group.events.push_back(i);
-        group.Kar += event.calc.DisplayedKar;
-        group.Pka += event.calc.DisplayedPka;
-        group.SkinDose += event.calc.SkinDose;
-        group.SkinDoseUncertainty += event.calc.SkinDoseUncertainty * event.calc.SkinDose;
+        group.kar_mgy += event.calc.DisplayedKar;
+        group.pka_gycm2 += event.calc.DisplayedPka;
+        group.skin_dose_mgy += event.calc.SkinDose;
+        group.skin_dose_uncertainty += event.calc.SkinDoseUncertainty * event.calc.SkinDose;
         event.group = static_cast<int>(g);
     }
     // The events of a report share the device, the distance and the method, the parts that
     // dominate their budgets: taken as fully correlated, the relative uncertainty of their
     // sum is the dose-weighted mean of theirs.
     for (ProjectionGroup& group : groups) {
-        group.SkinDoseUncertainty =
-            group.SkinDose > 0 ? group.SkinDoseUncertainty / group.SkinDose : 0.0;
+        group.skin_dose_uncertainty =
+            group.skin_dose_mgy > 0 ? group.skin_dose_uncertainty / group.skin_dose_mgy : 0.0;
     }
     return groups;
 }

@@ -93,8 +93,8 @@ std::string Millimetres(double mm) {
 void TakeFilters(const IrradiationEvent& event, const LoadedDevice& device, EventCalculation& out,
                  UserText& reasons) {
     if (!event.has_filter_container) {
-        out.AddedAluminium = device.AddedAluminiumMm;
-        out.AddedCopper = device.AddedCopperMm;
+        out.added_aluminium_mm = device.AddedAluminiumMm;
+        out.added_copper_mm = device.AddedCopperMm;
         const std::string used = "Al " + Millimetres(device.AddedAluminiumMm) + "、Cu " +
                                  Millimetres(device.AddedCopperMm);
         out.notes.push_back(
@@ -147,21 +147,22 @@ void TakeFilters(const IrradiationEvent& event, const LoadedDevice& device, Even
         }
     }
     if (known) {
-        out.AddedAluminium = aluminium;
-        out.AddedCopper = copper;
+        out.added_aluminium_mm = aluminium;
+        out.added_copper_mm = copper;
     }
 }
 
 EventCalculation TakeInputs(const IrradiationEvent& event, const LoadedDevice& device) {
     EventCalculation out;
     out.plane = event.plane;
-    out.PrimaryAngle = event.primary_angle_deg.value;
-    out.SecondaryAngle = event.secondary_angle_deg.value;
+    out.primary_angle_deg = event.primary_angle_deg.value;
+    out.secondary_angle_deg = event.secondary_angle_deg.value;
     out.notes = event.notes;
     UserText reasons;
-    out.Kar = Required(event.kar_mgy, {"Ka,r（線量(RP)）", "Ka,r (Dose (RP))"}, reasons);
-    out.Pka = Required(event.pka_gycm2, {"P_KA（面積線量）", "P_KA (Dose Area Product)"}, reasons);
-    out.TubeVoltage = Required(event.tube_voltage_kv, {"管電圧", "the tube voltage"}, reasons);
+    out.kar_mgy = Required(event.kar_mgy, {"Ka,r（線量(RP)）", "Ka,r (Dose (RP))"}, reasons);
+    out.pka_gycm2 =
+        Required(event.pka_gycm2, {"P_KA（面積線量）", "P_KA (Dose Area Product)"}, reasons);
+    out.tube_voltage_kv = Required(event.tube_voltage_kv, {"管電圧", "the tube voltage"}, reasons);
     TakeFilters(event, device, out, reasons);
     out.reason = reasons;
     return out;
@@ -179,7 +180,7 @@ std::vector<EventCalculation> CollectEvents(const std::vector<DoseReport>& repor
             EventCalculation out = TakeInputs(event, device);
             out.report_index = r;
             out.event_index = e;
-            out.FocusSkinDistance = fsd_cm;
+            out.focus_skin_distance_cm = fsd_cm;
             if (!event.uid.empty()) {
                 const auto [first, inserted] = seen.emplace(event.uid, std::pair(r, event.number));
                 if (!inserted) {
@@ -211,11 +212,11 @@ std::vector<EventCalculation> CollectEvents(const std::vector<DoseReport>& repor
 
 void CalculateEvent(EngineState& state, ExposureForm& form, const std::string& fsd_text,
                     EventCalculation& out) {
-    form.UseAddedFilters(*out.AddedAluminium, *out.AddedCopper);
+    form.UseAddedFilters(*out.added_aluminium_mm, *out.added_copper_mm);
     form.Enter(ExposureField::BodySite, "");
-    form.Enter(ExposureField::TubeVoltage, ShortestNumberText(*out.TubeVoltage));
-    form.Enter(ExposureField::Kar, ShortestNumberText(*out.Kar));
-    form.Enter(ExposureField::Pka, ShortestNumberText(*out.Pka));
+    form.Enter(ExposureField::TubeVoltage, ShortestNumberText(*out.tube_voltage_kv));
+    form.Enter(ExposureField::Kar, ShortestNumberText(*out.kar_mgy));
+    form.Enter(ExposureField::Pka, ShortestNumberText(*out.pka_gycm2));
     form.Enter(ExposureField::FocusSkinDistance, fsd_text);
     if (!form.ChooseShape(FieldShapeKind::Square)) {
         out.reason = {"照射野の大きさを求められません", "the field size cannot be found"};
@@ -249,15 +250,15 @@ void CountEvents(const std::vector<EventCalculation>& events, ReportSummary& s) 
             ++s.duplicates;
         } else if (event.status == EventStatus::Calculated) {
             ++s.calculated;
-            s.KarCalculated += event.calc.DisplayedKar;
-            s.PkaCalculated += event.calc.DisplayedPka;
-            s.SkinDoseSum += event.calc.SkinDose;
+            s.kar_calculated_mgy += event.calc.DisplayedKar;
+            s.pka_calculated_gycm2 += event.calc.DisplayedPka;
+            s.skin_dose_sum_mgy += event.calc.SkinDose;
         } else {
             ++s.not_calculated;
-            s.KarNotIncluded += event.Kar.value_or(0);
-            s.PkaNotIncluded += event.Pka.value_or(0);
-            s.not_included_without_kar += event.Kar ? 0 : 1;
-            s.not_included_without_pka += event.Pka ? 0 : 1;
+            s.kar_not_included_mgy += event.kar_mgy.value_or(0);
+            s.pka_not_included_gycm2 += event.pka_gycm2.value_or(0);
+            s.not_included_without_kar += event.kar_mgy ? 0 : 1;
+            s.not_included_without_pka += event.pka_gycm2 ? 0 : 1;
         }
     }
 }
@@ -286,16 +287,16 @@ void CrossCheck(const std::vector<DoseReport>& reports, const std::vector<EventC
             continue;
         }
         PlaneCrossCheck& entry = PlaneEntry(s.planes, event.plane);
-        entry.Kar += event.Kar.value_or(0);
-        entry.Pka += event.Pka.value_or(0);
+        entry.kar_mgy += event.kar_mgy.value_or(0);
+        entry.pka_gycm2 += event.pka_gycm2.value_or(0);
     }
     for (const DoseReport& report : reports) {
         for (const AccumulatedTotals& totals : report.totals) {
             PlaneCrossCheck& entry = PlaneEntry(s.planes, totals.plane);
-            Accumulate(entry.ReportKar, totals.kar_mgy);
-            Accumulate(entry.ReportPka, totals.pka_gycm2);
-            Accumulate(s.ReportKar, totals.kar_mgy);
-            Accumulate(s.ReportPka, totals.pka_gycm2);
+            Accumulate(entry.report_kar_mgy, totals.kar_mgy);
+            Accumulate(entry.report_pka_gycm2, totals.pka_gycm2);
+            Accumulate(s.report_kar_mgy, totals.kar_mgy);
+            Accumulate(s.report_pka_gycm2, totals.pka_gycm2);
             for (const ReportValue* value : {&totals.kar_mgy, &totals.pka_gycm2}) {
                 if (value->present && !value->Usable()) {
                     s.notes.push_back("「" + report.path.filename().string() +
@@ -310,14 +311,16 @@ std::vector<DoseFlag> Flags(const ReportSummary& s, const DoseThresholds& t) {
     // Follow-up looks at the larger of the event sum and the report's own total, so that
     // events the calculation could not use never hide a high total.
     const double kar_gy =
-        std::max(s.KarCalculated + s.KarNotIncluded, s.ReportKar.value_or(0)) / 1000;
-    const double pka = std::max(s.PkaCalculated + s.PkaNotIncluded, s.ReportPka.value_or(0));
-    const double peak_gy = s.PeakSkinDose / 1000;
+        std::max(s.kar_calculated_mgy + s.kar_not_included_mgy, s.report_kar_mgy.value_or(0)) /
+        1000;
+    const double pka =
+        std::max(s.pka_calculated_gycm2 + s.pka_not_included_gycm2, s.report_pka_gycm2.value_or(0));
+    const double peak_gy = s.peak_skin_dose_mgy / 1000;
     std::vector<DoseFlag> flags = {
-        {"推定最大皮膚線量", peak_gy, t.PeakSkinDoseFollowUpGy, "Gy", kFollowUpSource, false},
-        {"総 Ka,r", kar_gy, t.TotalKarFollowUpGy, "Gy", kFollowUpSource, false},
-        {"総 P_KA", pka, t.TotalPkaFollowUpGycm2, "Gy·cm²", kFollowUpSource, false},
-        {"推定最大皮膚線量", peak_gy, t.PeakSkinDoseErythemaGy, "Gy", kErythemaSource, false},
+        {"推定最大皮膚線量", peak_gy, t.peak_skin_dose_follow_up_gy, "Gy", kFollowUpSource, false},
+        {"総 Ka,r", kar_gy, t.total_kar_follow_up_gy, "Gy", kFollowUpSource, false},
+        {"総 P_KA", pka, t.total_pka_follow_up_gycm2, "Gy·cm²", kFollowUpSource, false},
+        {"推定最大皮膚線量", peak_gy, t.peak_skin_dose_erythema_gy, "Gy", kErythemaSource, false},
     };
     for (DoseFlag& flag : flags) {
         flag.raised = flag.value >= flag.threshold;
@@ -331,9 +334,9 @@ ReportSummary Summarise(const std::vector<DoseReport>& reports,
     ReportSummary s;
     CountEvents(events, s);
     for (size_t g = 0; g < groups.size(); ++g) {
-        if (s.peak_group < 0 || groups[g].SkinDose > s.PeakSkinDose) {
-            s.PeakSkinDose = groups[g].SkinDose;
-            s.PeakSkinDoseUncertainty = groups[g].SkinDoseUncertainty;
+        if (s.peak_group < 0 || groups[g].skin_dose_mgy > s.peak_skin_dose_mgy) {
+            s.peak_skin_dose_mgy = groups[g].skin_dose_mgy;
+            s.peak_skin_dose_uncertainty = groups[g].skin_dose_uncertainty;
             s.peak_group = static_cast<int>(g);
         }
     }

@@ -37,15 +37,15 @@ struct EventCalculation {
     std::vector<EventNote> notes;
 
     // Inputs; those the report gives are set even when the event is not calculated.
-    std::optional<double> TubeVoltage;     // kV
-    std::optional<double> Kar;             // mGy
-    std::optional<double> Pka;             // Gy*cm^2
-    std::optional<double> AddedAluminium;  // mm
-    std::optional<double> AddedCopper;     // mm
-    bool filters_from_event = false;       // else the device's
-    double FocusSkinDistance = 0;          // cm
-    std::optional<double> PrimaryAngle;    // degrees
-    std::optional<double> SecondaryAngle;  // degrees
+    std::optional<double> tube_voltage_kv;      // kV
+    std::optional<double> kar_mgy;              // mGy
+    std::optional<double> pka_gycm2;            // Gy*cm^2
+    std::optional<double> added_aluminium_mm;   // mm
+    std::optional<double> added_copper_mm;      // mm
+    bool filters_from_event = false;            // else the device's
+    double focus_skin_distance_cm = 0;          // cm
+    std::optional<double> primary_angle_deg;    // degrees
+    std::optional<double> secondary_angle_deg;  // degrees
 
     // Results of a calculated event: the case after the calculation, the seven displays
     // and the field size at the reference point as shown ("#0.00", square).
@@ -58,14 +58,14 @@ struct EventCalculation {
 // Calculated events of one plane and beam direction.
 struct ProjectionGroup {
     AcquisitionPlane plane = AcquisitionPlane::Unknown;
-    std::string label;                     // "LAO 30 CRA 10", "AP", "角度不明"
-    std::optional<double> PrimaryAngle;    // of its first event, degrees
-    std::optional<double> SecondaryAngle;  // of its first event, degrees
-    std::vector<size_t> events;            // indices into ReportCalculation::events
-    double Kar = 0;                        // sum, mGy
-    double Pka = 0;                        // sum, Gy*cm^2
-    double SkinDose = 0;                   // sum, mGy: all its fields overlapping
-    double SkinDoseUncertainty = 0;        // relative, k = 2; 0 under the legacy formula
+    std::string label;                          // "LAO 30 CRA 10", "AP", "角度不明"
+    std::optional<double> primary_angle_deg;    // of its first event, degrees
+    std::optional<double> secondary_angle_deg;  // of its first event, degrees
+    std::vector<size_t> events;                 // indices into ReportCalculation::events
+    double kar_mgy = 0;                         // sum, mGy
+    double pka_gycm2 = 0;                       // sum, Gy*cm^2
+    double skin_dose_mgy = 0;                   // sum, mGy: all its fields overlapping
+    double skin_dose_uncertainty = 0;           // relative, k = 2; 0 under the legacy formula
 };
 
 struct DoseFlag {
@@ -80,30 +80,30 @@ struct DoseFlag {
 // Event sums against the report's own accumulated totals, per plane.
 struct PlaneCrossCheck {
     AcquisitionPlane plane = AcquisitionPlane::Unknown;
-    double Kar = 0;                   // all events read, calculated or not, mGy
-    double Pka = 0;                   // Gy*cm^2
-    std::optional<double> ReportKar;  // the reports' totals, mGy
-    std::optional<double> ReportPka;  // Gy*cm^2
+    double kar_mgy = 0;                      // all events read, calculated or not, mGy
+    double pka_gycm2 = 0;                    // Gy*cm^2
+    std::optional<double> report_kar_mgy;    // the reports' totals, mGy
+    std::optional<double> report_pka_gycm2;  // Gy*cm^2
 };
 
 struct ReportSummary {
     int calculated = 0;
     int not_calculated = 0;
     int duplicates = 0;
-    double PeakSkinDose = 0;             // largest group sum, mGy (estimate of the peak skin dose)
-    double PeakSkinDoseUncertainty = 0;  // relative, k = 2; 0 under the legacy formula
+    double peak_skin_dose_mgy = 0;  // largest group sum, mGy (estimate of the peak skin dose)
+    double peak_skin_dose_uncertainty = 0;  // relative, k = 2; 0 under the legacy formula
     int peak_group = -1;
-    double SkinDoseSum = 0;            // all calculated events, mGy (upper bound)
-    double KarCalculated = 0;          // mGy
-    double PkaCalculated = 0;          // Gy*cm^2
-    double KarNotIncluded = 0;         // not calculated events whose Ka,r is known, mGy
-    double PkaNotIncluded = 0;         // Gy*cm^2
-    int not_included_without_kar = 0;  // not calculated events whose Ka,r is unknown
+    double skin_dose_sum_mgy = 0;       // all calculated events, mGy (upper bound)
+    double kar_calculated_mgy = 0;      // mGy
+    double pka_calculated_gycm2 = 0;    // Gy*cm^2
+    double kar_not_included_mgy = 0;    // not calculated events whose Ka,r is known, mGy
+    double pka_not_included_gycm2 = 0;  // Gy*cm^2
+    int not_included_without_kar = 0;   // not calculated events whose Ka,r is unknown
     int not_included_without_pka = 0;
-    int event_notes = 0;              // notes of all events
-    int events_with_notes = 0;        // events with at least one note
-    std::optional<double> ReportKar;  // sum of the reports' own totals, mGy
-    std::optional<double> ReportPka;  // Gy*cm^2
+    int event_notes = 0;                     // notes of all events
+    int events_with_notes = 0;               // events with at least one note
+    std::optional<double> report_kar_mgy;    // sum of the reports' own totals, mGy
+    std::optional<double> report_pka_gycm2;  // Gy*cm^2
     std::vector<PlaneCrossCheck> planes;
     std::vector<DoseFlag> flags;
     std::vector<std::string> notes;

@@ -322,7 +322,7 @@ void RunDepthStep(EngineState& state, const ScatterKernelSource& kernels) {
 }  // namespace
 
 DepthStepResult ComputeDepthFactor(EngineState& state) {
-    const std::filesystem::path folder = state.WorkingFolder;
+    const std::filesystem::path folder = state.working_folder;
     return ComputeDepthFactor(state, [&state, &folder](int energy_kev) -> const ScatterKernel& {
         return state.kernel_cache.Kernel(folder, energy_kev);
     });

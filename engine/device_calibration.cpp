@@ -31,10 +31,10 @@ double SearchCouchThickness(EngineState& state, double tc, double kvn) {
                                     " が 1 を超えています。測定値を確認して下さい。");
     }
     const WorkArrays saved_work = state.work;
-    const TransmissionTable saved_transmission = state.TissueTransmission;
+    const TransmissionTable saved_transmission = state.work.TissueTransmission;
     const auto restore = [&] {
         state.work = saved_work;
-        state.TissueTransmission = saved_transmission;
+        state.work.TissueTransmission = saved_transmission;
     };
     try {
         // The room's beam: normalised air-kerma spectrum w(e) at kVn.
@@ -55,7 +55,7 @@ double SearchCouchThickness(EngineState& state, double tc, double kvn) {
                                    std::to_string(w0));
         }
 
-        TransmissionTable& t = state.TissueTransmission;
+        TransmissionTable& t = state.work.TissueTransmission;
         const FineArray& mu = state.tables.MuPhantom;
         t[0] = 1;
         long i = 0;

@@ -13,6 +13,10 @@ namespace korvex {
 
 // Spectra and factors on the program's grids. They keep their contents between
 // calculations; a calculation overwrites only the indices it uses.
+// Air-kerma transmission of the room's beam through i = 0..100 steps of 0.1 cm of phantom
+// material (device calibration); entry 0 is 1.
+using TransmissionTable = GridArray<101>;
+
 struct WorkArrays {
     FineArray RawSpectrum;         // unfiltered energy spectrum per 0.5 keV bin, arbitrary units
     FineArray PhotonSpectrum;      // filtered photon spectrum, normalised to sum 1
@@ -20,27 +24,23 @@ struct WorkArrays {
     FineArray TissueDoseSpectrum;  // filtered spectrum x MuEnTissue, not normalised
     FineArray DoseSpectrum;        // tissue-dose spectrum of the photon spectrum, normalised
     KernelArray FieldBackscatter;  // backscatter factor of the field per kernel energy
+    FineArray ArbitraryFilterMu;   // filter of a chosen material, 1/cm on the fine grid
+    TransmissionTable TissueTransmission;
 };
-
-// Air-kerma transmission of the room's beam through i = 0..100 steps of 0.1 cm of phantom
-// material (device calibration); entry 0 is 1.
-using TransmissionTable = GridArray<101>;
 
 // The state the calculation steps work on. It can only be made from loaded reference
 // tables, so nothing calculates before start-up has succeeded.
 struct EngineState {
     explicit EngineState(ReferenceTables loaded, std::filesystem::path working_folder = {})
-        : tables(std::move(loaded)), WorkingFolder(std::move(working_folder)) {}
+        : tables(std::move(loaded)), working_folder(std::move(working_folder)) {}
 
     ReferenceTables tables;  // read-only after loading
     // Folder of the reference data, "PDS-data", the material files and the device files.
-    std::filesystem::path WorkingFolder;
+    std::filesystem::path working_folder;
     CalculationCase calc;
-    FineArray ArbitraryFilterMu;  // filter of a chosen material, 1/cm on the fine grid
     WorkArrays work;
     DepthTables depth;
-    TransmissionTable TissueTransmission;
-    ScatterKernelCache kernel_cache;  // kernel files of WorkingFolder, checked on every use
+    ScatterKernelCache kernel_cache;  // kernel files of working_folder, checked on every use
     SpectrumCache spectrum_cache;     // spectra by tube voltage, filtration and tables
 };
 

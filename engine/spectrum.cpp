@@ -106,7 +106,7 @@ void ApplyFiltration(EngineState& state, long last_bin) {
                               w.RawSpectrum[i] / e;
         if (arbitrary_filter) {
             const double filter =
-                std::exp(-c.ArbitraryFilterThickness * state.ArbitraryFilterMu[i]);
+                std::exp(-c.ArbitraryFilterThickness * state.work.ArbitraryFilterMu[i]);
             w.AirKermaSpectrum[i] *= filter;
             w.TissueDoseSpectrum[i] *= filter;
             w.PhotonSpectrum[i] *= filter;
@@ -187,7 +187,7 @@ SpectrumKey KeyOf(const EngineState& state, double tube_voltage_kv) {
     key.ArbitraryFilterOn = c.ArbitraryFilterOn;
     if (c.ArbitraryFilterOn == 1) {
         key.ArbitraryFilterThickness = c.ArbitraryFilterThickness;
-        key.ArbitraryFilterMu = state.ArbitraryFilterMu;
+        key.ArbitraryFilterMu = state.work.ArbitraryFilterMu;
     }
     return key;
 }

@@ -88,7 +88,7 @@ void MainWindow::ConnectExitConfirmation() {
 void MainWindow::StartUp() {
     form_.Reset();
     ShowDevice();
-    const DoseModelSetting setting = ReadDoseModelSetting(state_.WorkingFolder);
+    const DoseModelSetting setting = ReadDoseModelSetting(state_.working_folder);
     form_.SetModel(setting.model);
     ShowModel();
     if (!setting.problem.empty()) {
@@ -111,7 +111,7 @@ void MainWindow::StartUp() {
     add_button_->setEnabled(false);
 
     device_list_->SetPatterns("*.kvx;*.kvx2");
-    device_list_->SetFolder(ToQString(state_.WorkingFolder.string()));
+    device_list_->SetFolder(ToQString(state_.working_folder.string()));
 }
 
 void MainWindow::ShowWelcome() {

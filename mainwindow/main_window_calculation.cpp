@@ -137,7 +137,7 @@ void MainWindow::ChooseModel(DoseModel model) {
     form_.SetModel(model);
     ShowModel();
     try {
-        WriteDoseModelSetting(state_.WorkingFolder, model);
+        WriteDoseModelSetting(state_.working_folder, model);
     } catch (const FileError& error) {
         // The choice holds for this run; the next start cannot know it.
         messages_.Tell(ToQString(std::string(error.what()) +

@@ -17,7 +17,7 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
     : state_(state),
       main_(std::make_unique<MainWindow>(state.engine, messages)),
       results_(std::make_unique<ResultsWindow>(state.results, state.user_name, messages, printer,
-                                               state.engine.WorkingFolder)),
+                                               state.engine.working_folder)),
       messages_(messages),
       choose_reports_([](QWidget* parent) {
           return QFileDialog::getOpenFileNames(parent, "線量レポートを開く", QString(),
@@ -49,7 +49,7 @@ void ProgramWindows::OpenDoseReports(const QString& device_file) {
     if (!dose_report_) {
         // The report's own engine state: reading a report leaves the main window's case.
         dose_report_ =
-            std::make_unique<DoseReportWindow>(state_.engine.tables, state_.engine.WorkingFolder,
+            std::make_unique<DoseReportWindow>(state_.engine.tables, state_.engine.working_folder,
                                                state_.results, *results_, messages_);
     }
     dose_report_->SetModel(main_->Model());

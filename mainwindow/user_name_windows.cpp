@@ -118,7 +118,7 @@ UserNameWindows::UserNameWindows(ProgramState& state, MainWindow& main, ResultsW
 }
 
 void UserNameWindows::ReadAtStartUp() {
-    const std::optional<std::string> name = ReadUserName(state_.engine.WorkingFolder);
+    const std::optional<std::string> name = ReadUserName(state_.engine.working_folder);
     if (!name) {
         main_.ShowWelcome();
         return;
@@ -139,7 +139,7 @@ void UserNameWindows::OpenChange() {
 
 void UserNameWindows::Register(UserNameWindow& window) {
     const RegistrationOutcome outcome =
-        RegisterUserName(state_.engine.WorkingFolder, ToUtf8(window.Name()), state_.user_name);
+        RegisterUserName(state_.engine.working_folder, ToUtf8(window.Name()), state_.user_name);
     if (!outcome.registered) {
         // The window stays open with the text, so the name can be corrected.
         messages_.Tell(outcome.refusal);

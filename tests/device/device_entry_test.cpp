@@ -305,7 +305,7 @@ TEST_F(DeviceEntryTest, SaveWritesTheValuesOfTheLastOk) {
 
 TEST_F(DeviceEntryTest, FilterChecksTheChoiceAndTheThickness) {
     const std::string description = fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
-    state_.ArbitraryFilterMu[10] = 3;
+    state_.work.ArbitraryFilterMu[10] = 3;
     const CalculationCase before = state_.calc;
 
     RuleOutcome refused = filter_.Set("");
@@ -332,7 +332,7 @@ TEST_F(DeviceEntryTest, FilterChecksTheChoiceAndTheThickness) {
                       "」は数値ではありません）。");
         EXPECT_TRUE(refused.refusal.beep);
     }
-    EXPECT_EQ(state_.ArbitraryFilterMu[10], 3);
+    EXPECT_EQ(state_.work.ArbitraryFilterMu[10], 3);
     EXPECT_EQ(state_.calc.ArbitraryFilterOn, before.ArbitraryFilterOn);
     EXPECT_EQ(entry_.FilterMaterialText(), "---");
 
@@ -356,7 +356,7 @@ TEST_F(DeviceEntryTest, SettingLeadWritesTheNameAndTheTypedThicknessIntoTheDevic
     EngineState direct(testing::SyntheticTables(), folder_.path());
     BuildFilterAttenuation(direct, "lead.ele");
     for (int n : {1, 2, 3, 100, 300}) {
-        EXPECT_EQ(state_.ArbitraryFilterMu[n], direct.ArbitraryFilterMu[n]) << n;
+        EXPECT_EQ(state_.work.ArbitraryFilterMu[n], direct.work.ArbitraryFilterMu[n]) << n;
     }
 
     // OK uses the filter; the saved device names it and loads again with it.
@@ -384,7 +384,7 @@ TEST_F(DeviceEntryTest, ReleaseClearsTheFlagAndKeepsTheDevicesTexts) {
     fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
     filter_.SetThicknessText("0.1");
     ASSERT_TRUE(filter_.Set("lead.ele"));
-    const double mu = state_.ArbitraryFilterMu[100];
+    const double mu = state_.work.ArbitraryFilterMu[100];
     FillExample(entry_);
     ASSERT_TRUE(entry_.Ok());
 
@@ -392,7 +392,7 @@ TEST_F(DeviceEntryTest, ReleaseClearsTheFlagAndKeepsTheDevicesTexts) {
     EXPECT_EQ(filter_.Description(), "");
     EXPECT_EQ(state_.calc.ArbitraryFilterOn, 0);
     EXPECT_EQ(state_.calc.ArbitraryFilterThickness, 0);
-    EXPECT_EQ(state_.ArbitraryFilterMu[100], mu);
+    EXPECT_EQ(state_.work.ArbitraryFilterMu[100], mu);
     EXPECT_EQ(entry_.FilterMaterialText(), "lead");
     EXPECT_EQ(entry_.FilterThicknessText(), "0.1");
     EXPECT_FALSE(entry_.FilterOn());
@@ -404,7 +404,7 @@ TEST_F(DeviceEntryTest, AMaterialFileThatCannotBeReadIsReportedAndTheTableKept) 
     fixtures::WriteSyntheticMaterial(folder_.path() / "broken.ele", MaterialBreakage::TextInRow);
     filter_.SetThicknessText("0.1");
     ASSERT_TRUE(filter_.Set("lead.ele"));
-    const FineArray lead = state_.ArbitraryFilterMu;
+    const FineArray lead = state_.work.ArbitraryFilterMu;
     const CalculationCase before = state_.calc;
 
     EXPECT_FALSE(filter_.ShowDescription("broken.ele"));  // line 1 is fine
@@ -414,7 +414,7 @@ TEST_F(DeviceEntryTest, AMaterialFileThatCannotBeReadIsReportedAndTheTableKept) 
     EXPECT_NE(refused.refusal.text.find("broken.ele"), std::string::npos) << refused.refusal.text;
     EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
     for (int n = 1; n <= kFineGridSize; ++n) {
-        ASSERT_EQ(state_.ArbitraryFilterMu[n], lead[n]) << n;
+        ASSERT_EQ(state_.work.ArbitraryFilterMu[n], lead[n]) << n;
     }
     EXPECT_EQ(state_.calc.ArbitraryFilterThickness, before.ArbitraryFilterThickness);
     EXPECT_EQ(entry_.FilterMaterialText(), "lead");

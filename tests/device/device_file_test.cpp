@@ -85,8 +85,8 @@ TEST_F(DeviceFiles, NewerVersionFillsTheDeviceFields) {
     EXPECT_EQ(c.CouchEquivalentThickness, 1.234);
     EXPECT_EQ(c.KermaCorrectionFactor, 1.05);
     // The filter's attenuation comes with the device.
-    EXPECT_NEAR(state.ArbitraryFilterMu[20] / (fixtures::kSyntheticMaterialDensity *
-                                               fixtures::SyntheticMaterialCoefficient(0.010)),
+    EXPECT_NEAR(state.work.ArbitraryFilterMu[20] / (fixtures::kSyntheticMaterialDensity *
+                                                    fixtures::SyntheticMaterialCoefficient(0.010)),
                 1, 1e-12);
     // Inputs and results are not the device's.
     EXPECT_EQ(c.DisplayedKar, 33);
@@ -97,7 +97,7 @@ TEST_F(DeviceFiles, NewerVersionFillsTheDeviceFields) {
 TEST_F(DeviceFiles, OlderVersionTakesTheEightyKilovoltValues) {
     Write("Old room.kvx", OlderLines());
     EngineState state = State();
-    state.ArbitraryFilterMu[40] = 3.5;
+    state.work.ArbitraryFilterMu[40] = 3.5;
     const LoadedDevice device = LoadDeviceFile(state, "Old room.kvx");
     EXPECT_EQ(device.TypicalTubeVoltage, "80");
     EXPECT_EQ(state.calc.FocusReceptorDistance, 110);
@@ -110,7 +110,7 @@ TEST_F(DeviceFiles, OlderVersionTakesTheEightyKilovoltValues) {
     EXPECT_EQ(state.calc.ArbitraryFilterOn, 0);
     EXPECT_EQ(state.calc.ArbitraryFilterMaterial, "---");
     EXPECT_EQ(state.calc.ArbitraryFilterThickness, 0);
-    EXPECT_EQ(state.ArbitraryFilterMu[40], 3.5);
+    EXPECT_EQ(state.work.ArbitraryFilterMu[40], 3.5);
 }
 
 TEST_F(DeviceFiles, TheNameAloneDecidesTheVersion) {
@@ -151,7 +151,7 @@ TEST_F(DeviceFiles, RefusedLoadLeavesTheStateAsItWas) {
     LoadDeviceFile(state, "Room1.kvx2");
     state.calc.ArbitraryFilterOn = 0;  // as after a release in the filter dialog
     const CalculationCase before = state.calc;
-    const FineArray mu_before = state.ArbitraryFilterMu;
+    const FineArray mu_before = state.work.ArbitraryFilterMu;
 
     struct Broken {
         int line;  // 0-based; -1: drop the last line
@@ -185,7 +185,7 @@ TEST_F(DeviceFiles, RefusedLoadLeavesTheStateAsItWas) {
         EXPECT_EQ(state.calc.CouchTransmission, before.CouchTransmission) << what;
         EXPECT_EQ(state.calc.KermaCorrectionFactor, before.KermaCorrectionFactor) << what;
         for (int n = 0; n <= 300; ++n) {
-            ASSERT_EQ(state.ArbitraryFilterMu[n], mu_before[n]) << what;
+            ASSERT_EQ(state.work.ArbitraryFilterMu[n], mu_before[n]) << what;
         }
     }
     EXPECT_THROW(LoadDeviceFile(state, "gone.kvx2"), FileError);
@@ -259,7 +259,7 @@ TEST_F(DeviceFiles, SaveAndLoadAgree) {
     EXPECT_EQ(state.calc.CouchTransmission, 0.771);
     EXPECT_EQ(state.calc.CouchEquivalentThickness, 1.235);
     EXPECT_EQ(state.calc.KermaCorrectionFactor, 1.1);
-    EXPECT_GT(state.ArbitraryFilterMu[100], 0.0);
+    EXPECT_GT(state.work.ArbitraryFilterMu[100], 0.0);
 }
 
 TEST_F(DeviceFiles, SaveRefusesWhatWouldNotComeBack) {

@@ -151,7 +151,7 @@ TEST_F(FilterDialogTest, LeadWithATenthOfAMillimetreGoesIntoTheDeviceDialog) {
     EXPECT_EQ(Text("Label26"), "0.1");
     EXPECT_EQ(state_->calc.ArbitraryFilterOn, 1);
     EXPECT_DOUBLE_EQ(state_->calc.ArbitraryFilterThickness, 0.01);
-    EXPECT_GT(state_->ArbitraryFilterMu[100], 0);
+    EXPECT_GT(state_->work.ArbitraryFilterMu[100], 0);
     // The main window's labels are not the dialog's business when a filter is set.
     EXPECT_EQ(MainLabel("Label29"), "―");
 
@@ -194,7 +194,7 @@ TEST_F(FilterDialogTest, ReleaseEmptiesTheMainWindowsLabelsAndClearsTheFlag) {
     ASSERT_EQ(MainLabel("Label29"), "lead");
     ASSERT_EQ(MainLabel("Label26"), "0.10");
     ASSERT_EQ(state_->calc.ArbitraryFilterOn, 1);
-    const double mu = state_->ArbitraryFilterMu[100];
+    const double mu = state_->work.ArbitraryFilterMu[100];
 
     OpenDialog();
     OpenFilter();
@@ -209,7 +209,7 @@ TEST_F(FilterDialogTest, ReleaseEmptiesTheMainWindowsLabelsAndClearsTheFlag) {
     EXPECT_EQ(MainLabel("Label26"), "");
     EXPECT_EQ(state_->calc.ArbitraryFilterOn, 0);
     EXPECT_EQ(state_->calc.ArbitraryFilterThickness, 0);
-    EXPECT_EQ(state_->ArbitraryFilterMu[100], mu);
+    EXPECT_EQ(state_->work.ArbitraryFilterMu[100], mu);
     // The device dialog keeps its texts.
     EXPECT_EQ(Text("Label29"), "lead");
     EXPECT_EQ(Text("Label26"), "0.3");
@@ -224,7 +224,7 @@ TEST_F(FilterDialogTest, ReleaseEmptiesTheMainWindowsLabelsAndClearsTheFlag) {
 
 TEST_F(FilterDialogTest, CancelChangesNothingButTheDescription) {
     OpenDialog();
-    state_->ArbitraryFilterMu[100] = 7;
+    state_->work.ArbitraryFilterMu[100] = 7;
     state_->calc.ArbitraryFilterThickness = 0.02;
     const CalculationCase before = state_->calc;
     OpenFilter();
@@ -232,7 +232,7 @@ TEST_F(FilterDialogTest, CancelChangesNothingButTheDescription) {
     Thickness("0.5");
     Click("Command3");
     EXPECT_FALSE(Filter()->isVisible());
-    EXPECT_EQ(state_->ArbitraryFilterMu[100], 7);
+    EXPECT_EQ(state_->work.ArbitraryFilterMu[100], 7);
     EXPECT_EQ(state_->calc.ArbitraryFilterOn, before.ArbitraryFilterOn);
     EXPECT_EQ(state_->calc.ArbitraryFilterThickness, 0.02);
     EXPECT_EQ(Text("Label29"), "---");
@@ -253,7 +253,7 @@ TEST_F(FilterDialogTest, AMaterialFileThatCannotBeReadIsReportedAndTheTableKept)
     Choose("lead.ele");
     Thickness("0.1");
     Click("Command1");
-    const double lead_mu = state_->ArbitraryFilterMu[100];
+    const double lead_mu = state_->work.ArbitraryFilterMu[100];
 
     OpenFilter();
     Choose("broken.ele");
@@ -263,7 +263,7 @@ TEST_F(FilterDialogTest, AMaterialFileThatCannotBeReadIsReportedAndTheTableKept)
     EXPECT_TRUE(messages_.Texts()[0].contains("broken.ele")) << messages_.Texts()[0].toStdString();
     EXPECT_EQ(messages_.Events().back().icon, MessageIcon::Exclamation);
     EXPECT_TRUE(Filter()->isVisible());
-    EXPECT_EQ(state_->ArbitraryFilterMu[100], lead_mu);
+    EXPECT_EQ(state_->work.ArbitraryFilterMu[100], lead_mu);
     EXPECT_DOUBLE_EQ(state_->calc.ArbitraryFilterThickness, 0.01);
     EXPECT_EQ(Text("Label29"), "lead");
     EXPECT_EQ(Text("Label26"), "0.1");

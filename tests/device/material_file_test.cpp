@@ -30,9 +30,9 @@ class MaterialFiles : public ::testing::Test {
 TEST_F(MaterialFiles, CoefficientsOnTheFineGrid) {
     const std::string description = Write("lead.ele");
     EngineState state = State();
-    state.ArbitraryFilterMu[0] = -7;
+    state.work.ArbitraryFilterMu[0] = -7;
     EXPECT_EQ(BuildFilterAttenuation(state, "lead.ele"), description);
-    const FineArray& mu = state.ArbitraryFilterMu;
+    const FineArray& mu = state.work.ArbitraryFilterMu;
 
     // The material follows a power law on each side of its edge at 88.5 keV, so log-log
     // interpolation between its rows gives the law itself at every whole keV.
@@ -50,22 +50,22 @@ TEST_F(MaterialFiles, RowExactlyAtOneKev) {
     Write("tin.ele", MaterialBreakage::FirstRowAtOneKev);
     EngineState state = State();
     BuildFilterAttenuation(state, "tin.ele");
-    EXPECT_NEAR(state.ArbitraryFilterMu[2] / Mu(0.001), 1, 1e-14);
-    EXPECT_NEAR(state.ArbitraryFilterMu[20] / Mu(0.010), 1, 1e-12);
+    EXPECT_NEAR(state.work.ArbitraryFilterMu[2] / Mu(0.001), 1, 1e-14);
+    EXPECT_NEAR(state.work.ArbitraryFilterMu[20] / Mu(0.010), 1, 1e-12);
 }
 
 TEST_F(MaterialFiles, HundredRowsEndingAtTenMevAreAccepted) {
     Write("long.ele", MaterialBreakage::Exactly100Rows);
     EngineState state = State();
     EXPECT_NO_THROW(BuildFilterAttenuation(state, "long.ele"));
-    EXPECT_NEAR(state.ArbitraryFilterMu[20] / Mu(0.010), 1, 1e-12);
+    EXPECT_NEAR(state.work.ArbitraryFilterMu[20] / Mu(0.010), 1, 1e-12);
 }
 
 TEST_F(MaterialFiles, BrokenFileIsRefusedAndTheTableKept) {
     Write("lead.ele");
     EngineState state = State();
     BuildFilterAttenuation(state, "lead.ele");
-    const FineArray before = state.ArbitraryFilterMu;
+    const FineArray before = state.work.ArbitraryFilterMu;
 
     const MaterialBreakage broken[] = {
         MaterialBreakage::ShortFile,
@@ -84,14 +84,14 @@ TEST_F(MaterialFiles, BrokenFileIsRefusedAndTheTableKept) {
             EXPECT_NE(std::string(error.what()).find("bad.ele"), std::string::npos) << error.what();
         }
         for (int n = 0; n <= 300; ++n) {
-            ASSERT_EQ(state.ArbitraryFilterMu[n], before[n]) << static_cast<int>(breakage);
+            ASSERT_EQ(state.work.ArbitraryFilterMu[n], before[n]) << static_cast<int>(breakage);
         }
     }
 
     fixtures::WriteCp932Lines(folder_.path() / "empty.ele", {"only a description"});
     EXPECT_THROW(BuildFilterAttenuation(state, "empty.ele"), FileError);
     EXPECT_THROW(BuildFilterAttenuation(state, "missing.ele"), FileError);
-    EXPECT_EQ(state.ArbitraryFilterMu[100], before[100]);
+    EXPECT_EQ(state.work.ArbitraryFilterMu[100], before[100]);
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ TEST_F(DoseReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
     fsd->setFocus();
     fsd->setText("70");
     QTest::keyClick(fsd, Qt::Key_Return);
-    EXPECT_EQ(windows_->DoseReport()->Result().events[0].FocusSkinDistance, 70);
+    EXPECT_EQ(windows_->DoseReport()->Result().events[0].focus_skin_distance_cm, 70);
     EXPECT_NE(EventCell(0, 12), at_85);
 
     // The typed distance stays when the device changes.
@@ -163,16 +163,16 @@ TEST_F(DoseReportWindowTest, TheMainWindowsModelCalculatesTheReportAndIsNamed) {
     const ReportSummary validated = windows_->DoseReport()->Result().summary;
     EXPECT_NE(summary->text().indexOf("計算モデル: 検証済みモデル"), -1);
     EXPECT_NE(summary->text().indexOf(QString::fromStdString(
-                  UncertaintyText(validated.PeakSkinDoseUncertainty) + "（k = 2）")),
+                  UncertaintyText(validated.peak_skin_dose_uncertainty) + "（k = 2）")),
               -1);
-    EXPECT_GT(validated.PeakSkinDoseUncertainty, 0);
+    EXPECT_GT(validated.peak_skin_dose_uncertainty, 0);
 
     // Choosing the legacy formula on the main window calculates the open report again.
     testing::ChooseInList(windows_->Main().findChild<QComboBox*>("Combo2"), "従来式");
     const ReportCalculation& legacy = windows_->DoseReport()->Result();
     EXPECT_EQ(legacy.model, DoseModel::Legacy);
     EXPECT_EQ(legacy.events[0].calc.Model, DoseModel::Legacy);
-    EXPECT_NE(legacy.summary.PeakSkinDose, validated.PeakSkinDose);
+    EXPECT_NE(legacy.summary.peak_skin_dose_mgy, validated.peak_skin_dose_mgy);
     EXPECT_NE(summary->text().indexOf("計算モデル: 従来式"), -1);
     EXPECT_EQ(summary->text().indexOf("k = 2"), -1);
 

@@ -43,15 +43,15 @@ class ReportCalculationTest : public ::testing::Test {
     // are those the event used: what the main window or the command line would give.
     void ExpectSameAsOneExposure(const EventCalculation& event, const std::string& fsd) {
         std::vector<std::string> lines = fixtures::TypicalDeviceLines();
-        lines[4] = ShortestNumberText(*event.AddedAluminium);
-        lines[5] = ShortestNumberText(*event.AddedCopper);
+        lines[4] = ShortestNumberText(*event.added_aluminium_mm);
+        lines[5] = ShortestNumberText(*event.added_copper_mm);
         fixtures::WriteCp932Lines(folder_.path() / "event.kvx2", lines);
         EngineState state(LoadReferenceTables(folder_.path()), folder_.path());
         ExposureForm form(state);
         form.ChooseDevice("event.kvx2");
-        form.Enter(ExposureField::TubeVoltage, ShortestNumberText(*event.TubeVoltage));
-        form.Enter(ExposureField::Kar, ShortestNumberText(*event.Kar));
-        form.Enter(ExposureField::Pka, ShortestNumberText(*event.Pka));
+        form.Enter(ExposureField::TubeVoltage, ShortestNumberText(*event.tube_voltage_kv));
+        form.Enter(ExposureField::Kar, ShortestNumberText(*event.kar_mgy));
+        form.Enter(ExposureField::Pka, ShortestNumberText(*event.pka_gycm2));
         form.Enter(ExposureField::FocusSkinDistance, fsd);
         ASSERT_TRUE(form.ChooseShape(FieldShapeKind::Square));
         const CalculationOutcome outcome = form.Calculate();
@@ -80,16 +80,16 @@ TEST_F(ReportCalculationTest, EachEventIsTheExposureOfItsOwnInputs) {
     const ReportCalculation standard = Calculate({Read("standard", fixtures::StandardReport())});
     ASSERT_EQ(Statuses(standard), (std::vector<EventStatus>{kCalc, kCalc, kCalc}));
     const EventCalculation& first = standard.events[0];
-    EXPECT_EQ(first.TubeVoltage, 80);
-    EXPECT_EQ(first.Kar, 10);
-    EXPECT_EQ(first.Pka, 1);
-    EXPECT_EQ(first.AddedCopper, 0.2);
-    EXPECT_EQ(first.AddedAluminium, 1.0);
+    EXPECT_EQ(first.tube_voltage_kv, 80);
+    EXPECT_EQ(first.kar_mgy, 10);
+    EXPECT_EQ(first.pka_gycm2, 1);
+    EXPECT_EQ(first.added_copper_mm, 0.2);
+    EXPECT_EQ(first.added_aluminium_mm, 1.0);
     EXPECT_TRUE(first.filters_from_event);
-    EXPECT_EQ(first.FocusSkinDistance, 85);  // the device's default, isocentre - 15 cm
+    EXPECT_EQ(first.focus_skin_distance_cm, 85);  // the device's default, isocentre - 15 cm
     EXPECT_EQ(standard.fsd_text, "85");
     EXPECT_EQ(first.field_size_text, "10.00");
-    EXPECT_EQ(standard.events[2].AddedAluminium, 0.0);  // copper only: no aluminium
+    EXPECT_EQ(standard.events[2].added_aluminium_mm, 0.0);  // copper only: no aluminium
     for (const EventCalculation& event : standard.events) {
         ExpectSameAsOneExposure(event, "85");
     }
@@ -97,15 +97,15 @@ TEST_F(ReportCalculationTest, EachEventIsTheExposureOfItsOwnInputs) {
     // Without filter containers the device's added filters count.
     const ReportCalculation none = Calculate({Read("none", fixtures::NoFilterReport())}, "70");
     ASSERT_EQ(Statuses(none), (std::vector<EventStatus>{kCalc, kCalc}));
-    EXPECT_EQ(none.events[0].AddedAluminium, 1.0);
-    EXPECT_EQ(none.events[0].AddedCopper, 0.1);
+    EXPECT_EQ(none.events[0].added_aluminium_mm, 1.0);
+    EXPECT_EQ(none.events[0].added_copper_mm, 0.1);
     EXPECT_FALSE(none.events[0].filters_from_event);
-    EXPECT_EQ(none.events[0].FocusSkinDistance, 70);
+    EXPECT_EQ(none.events[0].focus_skin_distance_cm, 70);
     ExpectSameAsOneExposure(none.events[1], "70");
 
     const ReportCalculation range = Calculate({Read("range", fixtures::FilterRangeReport())});
-    EXPECT_DOUBLE_EQ(*range.events[0].AddedCopper, 0.2);
-    EXPECT_DOUBLE_EQ(*range.events[0].AddedAluminium, 1.0);
+    EXPECT_DOUBLE_EQ(*range.events[0].added_copper_mm, 0.2);
+    EXPECT_DOUBLE_EQ(*range.events[0].added_aluminium_mm, 1.0);
     ExpectSameAsOneExposure(range.events[0], "85");
 
     // Later events of a long report do not depend on what the earlier ones left behind.
@@ -134,9 +134,9 @@ TEST_F(ReportCalculationTest, RealEventsOnceRefusedAreCalculated) {
     // leaves the event without one, beside a copper filter it adds nothing.
     const ReportCalculation none = Calculate({Read("none", fixtures::NoFilterTypeReport())});
     ASSERT_EQ(Statuses(none), (std::vector<EventStatus>{kCalc, kCalc}));
-    EXPECT_EQ(*none.events[0].AddedCopper, 0);
-    EXPECT_EQ(*none.events[0].AddedAluminium, 0);
-    EXPECT_EQ(*none.events[1].AddedCopper, 0.3);
+    EXPECT_EQ(*none.events[0].added_copper_mm, 0);
+    EXPECT_EQ(*none.events[0].added_aluminium_mm, 0);
+    EXPECT_EQ(*none.events[1].added_copper_mm, 0.3);
     EXPECT_EQ(Codes(none.events[0]), Strings{"no-filter"});
     ExpectSameAsOneExposure(none.events[0], "85");
 
@@ -163,8 +163,8 @@ TEST_F(ReportCalculationTest, EveryNoteSaysWhatWasReadAndWhatWasDone) {
     // the event is of unknown projection, and says so.
     EXPECT_EQ(Codes(e[0]), (Strings{"unit-converted", "unit-converted"}));
     EXPECT_EQ(e[0].notes[0].value, "30 °");
-    EXPECT_EQ(*e[0].PrimaryAngle, 30);
-    EXPECT_NEAR(*e[1].PrimaryAngle, 28.6479, 1e-4);
+    EXPECT_EQ(*e[0].primary_angle_deg, 30);
+    EXPECT_NEAR(*e[1].primary_angle_deg, 28.6479, 1e-4);
     EXPECT_EQ(Codes(e[6]), Strings{"value-not-used"});
     EXPECT_EQ(e[6].notes[0].value, "30 gon");
     EXPECT_EQ(e[6].notes[0].text.japanese,
@@ -173,7 +173,7 @@ TEST_F(ReportCalculationTest, EveryNoteSaysWhatWasReadAndWhatWasDone) {
     // A per-pulse list, the distances missing, a plane not known, an angle missing.
     EXPECT_EQ(Codes(e[2]), Strings{"kv-mean"});
     EXPECT_EQ(e[2].notes[0].value, "70\\72\\0\\74 kV");
-    EXPECT_EQ(*e[2].TubeVoltage, 72);
+    EXPECT_EQ(*e[2].tube_voltage_kv, 72);
     EXPECT_EQ(Codes(e[3]), (Strings{"distance-missing", "distance-missing"}));
     EXPECT_EQ(e[3].status, kCalc);
     EXPECT_EQ(Codes(e[4]), Strings{"plane-unknown"});
@@ -223,22 +223,22 @@ TEST_F(ReportCalculationTest, EventsThatCannotBeCalculatedSayWhyAndCountAsNotInc
     EXPECT_EQ(empty.events[0].reason.japanese, "Ka,r（線量(RP)）: 値が空です（Value unknown）");
     EXPECT_EQ(empty.events[1].reason.japanese, "P_KA（面積線量）: 値が空です");
     EXPECT_EQ(empty.events[2].reason.japanese, "管電圧: 値が空です");
-    EXPECT_EQ(empty.summary.KarNotIncluded, 20);  // events 2 and 3: 10 mGy each
-    EXPECT_EQ(empty.summary.PkaNotIncluded, 3);
+    EXPECT_EQ(empty.summary.kar_not_included_mgy, 20);  // events 2 and 3: 10 mGy each
+    EXPECT_EQ(empty.summary.pka_not_included_gycm2, 3);
     EXPECT_EQ(empty.summary.not_included_without_kar, 2);
     EXPECT_EQ(empty.summary.not_included_without_pka, 1);
-    EXPECT_EQ(empty.summary.KarCalculated, 10);
+    EXPECT_EQ(empty.summary.kar_calculated_mgy, 10);
 
     const ReportCalculation zero = Calculate({Read("zero", fixtures::ZeroValuesReport())});
     ASSERT_EQ(Statuses(zero), (std::vector<EventStatus>{kNot, kNot, kNot, kCalc, kCalc}));
     EXPECT_EQ(zero.events[0].reason.japanese, "Ka,r（線量(RP)）が 0 です");
     EXPECT_EQ(zero.events[1].reason.japanese, "P_KA（面積線量）が 0 です");
     EXPECT_EQ(zero.events[2].reason.japanese, "管電圧が 0 です");
-    EXPECT_EQ(zero.events[3].TubeVoltage, 81);
+    EXPECT_EQ(zero.events[3].tube_voltage_kv, 81);
 
     const ReportCalculation other = Calculate({Read("other", fixtures::OtherMaterialReport())});
     ASSERT_EQ(Statuses(other), (std::vector<EventStatus>{kCalc, kNot, kNot, kNot}));
-    EXPECT_EQ(other.events[0].AddedCopper, 0.1);  // molybdenum at 0 mm counts nothing
+    EXPECT_EQ(other.events[0].added_copper_mm, 0.1);  // molybdenum at 0 mm counts nothing
     EXPECT_EQ(other.events[1].reason.japanese,
               "フィルター「Molybdenum or Molybdenum compound」が 0.03 mm あります"
               "（銅とアルミ以外は計算に入れられません）");
@@ -268,7 +268,7 @@ TEST_F(ReportCalculationTest, EventsThatCannotBeCalculatedSayWhyAndCountAsNotInc
     EXPECT_EQ(refused.events[0].reason.english, "cannot be calculated (the calculation failed)");
     EXPECT_NE(refused.events[0].detail.find("kernel energy"), std::string::npos)
         << refused.events[0].detail;
-    EXPECT_EQ(refused.summary.KarNotIncluded, 10);
+    EXPECT_EQ(refused.summary.kar_not_included_mgy, 10);
 }
 
 TEST_F(ReportCalculationTest, TheSameEventInTwoReportsCountsOnce) {
@@ -278,7 +278,7 @@ TEST_F(ReportCalculationTest, TheSameEventInTwoReportsCountsOnce) {
     const ReportCalculation result = Calculate({first, Read("second", later)});
     EXPECT_EQ(result.summary.calculated, 4);
     EXPECT_EQ(result.summary.duplicates, 3);
-    EXPECT_EQ(result.summary.KarCalculated, 45);
+    EXPECT_EQ(result.summary.kar_calculated_mgy, 45);
     // In time order each duplicate stands right after the event it repeats.
     ASSERT_EQ(result.events.size(), 7u);
     EXPECT_EQ(result.events[1].status, EventStatus::Duplicate);
@@ -315,7 +315,7 @@ TEST_F(ReportCalculationTest, NotesStayWithTheirEventOnceEach) {
         // The reader's notes first, in order, then those of the calculation.
         ASSERT_GE(event.notes.size(), read.notes.size());
         EXPECT_TRUE(std::equal(read.notes.begin(), read.notes.end(), event.notes.begin()));
-        EXPECT_EQ(event.TubeVoltage, read.tube_voltage_kv.value);
+        EXPECT_EQ(event.tube_voltage_kv, read.tube_voltage_kv.value);
         const auto duplicates =
             std::count_if(event.notes.begin(), event.notes.end(),
                           [](const EventNote& n) { return n.code == "duplicate"; });
@@ -338,8 +338,8 @@ EventCalculation HandMade(AcquisitionPlane plane, std::optional<double> primary,
     EventCalculation event;
     event.status = EventStatus::Calculated;
     event.plane = plane;
-    event.PrimaryAngle = primary;
-    event.SecondaryAngle = secondary;
+    event.primary_angle_deg = primary;
+    event.secondary_angle_deg = secondary;
     event.calc.DisplayedKar = 2 * skin_dose;
     event.calc.DisplayedPka = skin_dose / 10;
     event.calc.SkinDose = skin_dose;
@@ -379,9 +379,9 @@ TEST(ProjectionGroupsTest, EventsJoinTheFirstGroupWithinTenDegreesOfItsFirstEven
     ASSERT_EQ(groups.size(), 6u);
     EXPECT_EQ(groups[0].label, "LAO 30 CRA 10");
     EXPECT_EQ(groups[0].events, (std::vector<size_t>{0, 2, 4, 8}));
-    EXPECT_DOUBLE_EQ(groups[0].SkinDose, 156);
-    EXPECT_DOUBLE_EQ(groups[0].Kar, 312);
-    EXPECT_DOUBLE_EQ(groups[0].Pka, 15.6);
+    EXPECT_DOUBLE_EQ(groups[0].skin_dose_mgy, 156);
+    EXPECT_DOUBLE_EQ(groups[0].kar_mgy, 312);
+    EXPECT_DOUBLE_EQ(groups[0].pka_gycm2, 15.6);
     EXPECT_EQ(groups[1].label, "LAO 41 CRA 10");
     EXPECT_EQ(groups[2].label, "LAO 30 CRA 10");
     EXPECT_EQ(groups[2].plane, P::B);
@@ -398,12 +398,13 @@ TEST_F(ReportCalculationTest, SummaryBesideTheReportsOwnTotalsWithItsFlags) {
     const ReportSummary& s = standard.summary;
     ASSERT_EQ(standard.groups.size(), 2u);  // LAO 30 CRA 10 (two events), RAO 30 CAU 20
     EXPECT_EQ(s.peak_group, 0);
-    EXPECT_EQ(s.PeakSkinDose, standard.groups[0].SkinDose);
-    EXPECT_DOUBLE_EQ(s.SkinDoseSum, standard.groups[0].SkinDose + standard.groups[1].SkinDose);
-    EXPECT_DOUBLE_EQ(s.KarCalculated, 35);
-    EXPECT_DOUBLE_EQ(*s.ReportKar, 35);
-    EXPECT_DOUBLE_EQ(s.PkaCalculated, 3);
-    EXPECT_DOUBLE_EQ(*s.ReportPka, 3);
+    EXPECT_EQ(s.peak_skin_dose_mgy, standard.groups[0].skin_dose_mgy);
+    EXPECT_DOUBLE_EQ(s.skin_dose_sum_mgy,
+                     standard.groups[0].skin_dose_mgy + standard.groups[1].skin_dose_mgy);
+    EXPECT_DOUBLE_EQ(s.kar_calculated_mgy, 35);
+    EXPECT_DOUBLE_EQ(*s.report_kar_mgy, 35);
+    EXPECT_DOUBLE_EQ(s.pka_calculated_gycm2, 3);
+    EXPECT_DOUBLE_EQ(*s.report_pka_gycm2, 3);
     ASSERT_EQ(s.flags.size(), 4u);
     for (const DoseFlag& flag : s.flags) {
         EXPECT_FALSE(flag.raised) << flag.name;
@@ -413,7 +414,7 @@ TEST_F(ReportCalculationTest, SummaryBesideTheReportsOwnTotalsWithItsFlags) {
     EXPECT_NE(s.flags[3].source.find("ICRP Publication 85"), std::string::npos);
 
     // Levels from the settings; the report's own total counts when it is the larger.
-    const DoseThresholds low{s.PeakSkinDose / 1000, 0.035, 3.5, 1e6};
+    const DoseThresholds low{s.peak_skin_dose_mgy / 1000, 0.035, 3.5, 1e6};
     const ReportSummary flagged =
         Calculate({Read("again", fixtures::StandardReport())}, "", low).summary;
     EXPECT_TRUE(flagged.flags[0].raised);
@@ -425,8 +426,10 @@ TEST_F(ReportCalculationTest, SummaryBesideTheReportsOwnTotalsWithItsFlags) {
         Calculate({Read("hundred", fixtures::HundredEventBiplaneReport())});
     ASSERT_EQ(biplane.summary.planes.size(), 2u);
     for (const PlaneCrossCheck& plane : biplane.summary.planes) {
-        EXPECT_NEAR(plane.Kar, *plane.ReportKar, 1e-9 * plane.Kar) << PlaneLabel(plane.plane);
-        EXPECT_NEAR(plane.Pka, *plane.ReportPka, 1e-9 * plane.Pka) << PlaneLabel(plane.plane);
+        EXPECT_NEAR(plane.kar_mgy, *plane.report_kar_mgy, 1e-9 * plane.kar_mgy)
+            << PlaneLabel(plane.plane);
+        EXPECT_NEAR(plane.pka_gycm2, *plane.report_pka_gycm2, 1e-9 * plane.pka_gycm2)
+            << PlaneLabel(plane.plane);
     }
     EXPECT_EQ(biplane.groups.size(), 5u);
 }
@@ -443,8 +446,8 @@ TEST_F(ReportCalculationTest, DeviceAndDistanceThatCannotBeUsedStopTheWholeRepor
         state, {Read("none", fixtures::NoEventsReport())}, {"room1.kvx2", ""}, {});
     EXPECT_TRUE(nothing.events.empty());
     EXPECT_TRUE(nothing.groups.empty());
-    EXPECT_EQ(nothing.summary.PeakSkinDose, 0);
-    EXPECT_EQ(nothing.summary.ReportKar, 0.0);
+    EXPECT_EQ(nothing.summary.peak_skin_dose_mgy, 0);
+    EXPECT_EQ(nothing.summary.report_kar_mgy, 0.0);
 }
 
 // A group's row: what the results table shows for all its events together.
@@ -495,9 +498,9 @@ TEST(DoseThresholdsTest, MadeWithDefaultsReadBackAndBrokenFilesKept) {
         {"# 施設の基準", "TotalKarFollowUp_Gy, 4", "", "PeakSkinDoseErythema_Gy,1.5"});
     const LoadedThresholds edited = LoadDoseThresholds(folder.path());
     EXPECT_TRUE(edited.problem.empty()) << edited.problem;
-    EXPECT_EQ(edited.thresholds.TotalKarFollowUpGy, 4);
-    EXPECT_EQ(edited.thresholds.PeakSkinDoseErythemaGy, 1.5);
-    EXPECT_EQ(edited.thresholds.PeakSkinDoseFollowUpGy, 3);
+    EXPECT_EQ(edited.thresholds.total_kar_follow_up_gy, 4);
+    EXPECT_EQ(edited.thresholds.peak_skin_dose_erythema_gy, 1.5);
+    EXPECT_EQ(edited.thresholds.peak_skin_dose_follow_up_gy, 3);
 
     for (const char* broken : {"TotalKarFollowUp_Gy,-1", "Unknown_Gy,2", "no comma"}) {
         fixtures::WriteCp932Lines(folder.path() / kDoseThresholdsFile, {"# x", broken});

@@ -68,26 +68,26 @@ TEST(DeviceCalibration, CouchWithoutAttenuationHasNoThickness) {
     ComputeDeviceCalibration(state, 1.5, 1.5, 1.2, 80, 70);
     EXPECT_EQ(state.calc.CouchTransmission, 1.0);
     EXPECT_EQ(state.calc.CouchEquivalentThickness, 0.0);
-    EXPECT_EQ(state.TissueTransmission[0], 1.0);
-    EXPECT_LT(state.TissueTransmission[1], 1.0);
+    EXPECT_EQ(state.work.TissueTransmission[0], 1.0);
+    EXPECT_LT(state.work.TissueTransmission[1], 1.0);
 }
 
 TEST(DeviceCalibration, TransmissionEqualToAStepGoesOneStepFurther) {
     EngineState state = TypicalState();
     state.calc.CouchTransmission = 0.7;
     ComputeCouchEquivalentThickness(state, 80);
-    const double at_three_steps = state.TissueTransmission[3];
+    const double at_three_steps = state.work.TissueTransmission[3];
     ASSERT_GT(at_three_steps, 0.7);
 
     state.calc.CouchTransmission = at_three_steps;
-    state.TissueTransmission[4] = -1;
-    state.TissueTransmission[5] = -1;
+    state.work.TissueTransmission[4] = -1;
+    state.work.TissueTransmission[5] = -1;
     ComputeCouchEquivalentThickness(state, 80);
     EXPECT_NEAR(state.calc.CouchEquivalentThickness, 0.3, 1e-12);
     // T(3) >= Tc keeps the search going: step 4 is computed, step 5 is not.
-    EXPECT_GT(state.TissueTransmission[4], 0.0);
-    EXPECT_LT(state.TissueTransmission[4], at_three_steps);
-    EXPECT_EQ(state.TissueTransmission[5], -1);
+    EXPECT_GT(state.work.TissueTransmission[4], 0.0);
+    EXPECT_LT(state.work.TissueTransmission[4], at_three_steps);
+    EXPECT_EQ(state.work.TissueTransmission[5], -1);
 }
 
 TEST(DeviceCalibration, TransmissionNearTheTenCentimetreLimit) {
@@ -128,7 +128,7 @@ TEST(DeviceCalibration, RefusedInputsChangeNothing) {
         state.calc.KermaCorrectionFactor = 1.05;
         state.calc.CouchEquivalentThickness = 0.42;
         state.work.PhotonSpectrum[50] = 0.25;
-        state.TissueTransmission[1] = 0.5;
+        state.work.TissueTransmission[1] = 0.5;
         try {
             ComputeDeviceCalibration(state, in.k0, in.k1, in.kd, in.fid, in.kv);
             ADD_FAILURE() << "accepted: " << in.what;
@@ -139,7 +139,7 @@ TEST(DeviceCalibration, RefusedInputsChangeNothing) {
         EXPECT_EQ(state.calc.KermaCorrectionFactor, 1.05) << in.what;
         EXPECT_EQ(state.calc.CouchEquivalentThickness, 0.42) << in.what;
         EXPECT_EQ(state.work.PhotonSpectrum[50], 0.25) << in.what;
-        EXPECT_EQ(state.TissueTransmission[1], 0.5) << in.what;
+        EXPECT_EQ(state.work.TissueTransmission[1], 0.5) << in.what;
     }
 
     // A target angle of 0 gives no spectrum either.

@@ -156,7 +156,7 @@ TEST(SpectrumModel, ArbitraryFilterOfZeroThicknessChangesNothing) {
     with.calc.ArbitraryFilterOn = 1;
     with.calc.ArbitraryFilterThickness = 0;
     for (long i = 1; i <= 300; ++i) {
-        with.ArbitraryFilterMu[i] = 50.0;
+        with.work.ArbitraryFilterMu[i] = 50.0;
     }
     ComputeSpectrum(with, 80);
     EXPECT_EQ(with.calc.DoseToKermaRatio, without.calc.DoseToKermaRatio);
@@ -174,7 +174,7 @@ TEST(SpectrumModel, ArbitraryFilterActsLikeTheSameMaterialAsAddedFilter) {
     arbitrary.calc.ArbitraryFilterOn = 1;
     arbitrary.calc.ArbitraryFilterThickness = 0.02;
     for (long i = 1; i <= 300; ++i) {
-        arbitrary.ArbitraryFilterMu[i] = arbitrary.tables.MuCopper[i];
+        arbitrary.work.ArbitraryFilterMu[i] = arbitrary.tables.MuCopper[i];
     }
     ComputeSpectrum(arbitrary, 90);
     EXPECT_NEAR(arbitrary.calc.DoseToKermaRatio, copper.calc.DoseToKermaRatio, 1e-12);
@@ -283,10 +283,10 @@ TEST(SpectrumCache, AnyChangedInputIsComputedAgain) {
     state.calc.TargetAngle = 12;
     state.calc.ArbitraryFilterOn = 1;
     state.calc.ArbitraryFilterThickness = 0.01;
-    state.ArbitraryFilterMu.Fill(5.0);
+    state.work.ArbitraryFilterMu.Fill(5.0);
     const double filtered = ratio();
     EXPECT_NE(filtered, plain);
-    state.ArbitraryFilterMu.Fill(50.0);  // another material at the same thickness
+    state.work.ArbitraryFilterMu.Fill(50.0);  // another material at the same thickness
     EXPECT_NE(ratio(), filtered);
     state.calc.ArbitraryFilterOn = 0;
     EXPECT_EQ(ratio(), plain);
