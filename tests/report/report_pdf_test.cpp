@@ -114,6 +114,23 @@ TEST_F(ReportPdfTest, TextsSitWhereTheLayoutPutsThemOnA4) {
     }
 }
 
+// A session saves many PDFs: the second must carry every glyph the first did.
+TEST_F(ReportPdfTest, EveryPdfOfASessionHasEveryText) {
+    std::vector<std::vector<QString>> texts;
+    for (const char* name : {"first.pdf", "second.pdf", "third.pdf"}) {
+        const std::filesystem::path pdf = folder_.path() / name;
+        WritePdfDocument(pdf, kReportTitle, ReportPageDrawing(FullTable(), "テスト病院"));
+        std::vector<QString> words;
+        for (const Word& word : Words(pdf)) {
+            words.push_back(word.text);
+        }
+        texts.push_back(words);
+    }
+    ASSERT_NE(FindWord(Words(folder_.path() / "first.pdf"), "Korvex-2"), nullptr);
+    EXPECT_EQ(texts[1], texts[0]);
+    EXPECT_EQ(texts[2], texts[0]);
+}
+
 TEST_F(ReportPdfTest, ALongUserNameEndsInsideTheFrameWidth) {
     const std::filesystem::path pdf = folder_.path() / "long.pdf";
     WritePdfDocument(
