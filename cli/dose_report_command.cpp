@@ -14,21 +14,6 @@
 namespace korvex::cli {
 namespace {
 
-// Plane names in the output: stable words for scripts.
-const char* PlaneWord(AcquisitionPlane plane) {
-    switch (plane) {
-        case AcquisitionPlane::Single:
-            return "Single";
-        case AcquisitionPlane::A:
-            return "A";
-        case AcquisitionPlane::B:
-            return "B";
-        case AcquisitionPlane::Unknown:
-            break;
-    }
-    return "Unknown";
-}
-
 Json Optional(const std::optional<double>& value) {
     return value ? Json(JsonNumber(*value)) : Json(nullptr);
 }

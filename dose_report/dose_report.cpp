@@ -1,19 +1,35 @@
 #include "dose_report/dose_report.h"
 
 namespace korvex {
+namespace {
 
-std::string PlaneLabel(AcquisitionPlane plane) {
+struct PlaneNames {
+    const char* label;  // for the user
+    const char* word;   // for scripts
+};
+
+PlaneNames NamesOf(AcquisitionPlane plane) {
     switch (plane) {
         case AcquisitionPlane::Single:
-            return "単一";
+            return {"単一", "Single"};
         case AcquisitionPlane::A:
-            return "A";
+            return {"A", "A"};
         case AcquisitionPlane::B:
-            return "B";
+            return {"B", "B"};
         case AcquisitionPlane::Unknown:
             break;
     }
-    return "不明";
+    return {"不明", "Unknown"};
+}
+
+}  // namespace
+
+std::string PlaneLabel(AcquisitionPlane plane) {
+    return NamesOf(plane).label;
+}
+
+std::string PlaneWord(AcquisitionPlane plane) {
+    return NamesOf(plane).word;
 }
 
 }  // namespace korvex

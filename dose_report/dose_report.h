@@ -109,5 +109,7 @@ struct DoseReport {
 
 // Short labels of a plane for tables ("A", "B", "単一", "不明").
 std::string PlaneLabel(AcquisitionPlane plane);
+// The same in stable English words for scripts ("A", "B", "Single", "Unknown").
+std::string PlaneWord(AcquisitionPlane plane);
 
 }  // namespace korvex
