@@ -77,7 +77,7 @@ std::vector<std::pair<int, Exposure>> ParseExposures(std::string_view text,
         if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) {
             line.erase(0, 3);  // a byte-order mark some editors write
         }
-        if (line.find_first_not_of(" \t") == std::string::npos) {
+        if (Trimmed(line).empty()) {
             continue;
         }
         const std::vector<std::string> values = ExposureFields(line, file_label);

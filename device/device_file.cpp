@@ -83,10 +83,9 @@ void CheckLineText(const std::string& text, const char* what) {
 }
 
 // The reader skips the blanks before a field, so a text written with them would not come
-// back as saved. Before a number they mean nothing and are dropped.
-std::string WithoutLeadingBlanks(const std::string& text) {
-    const size_t start = text.find_first_not_of(" \t");
-    return start == std::string::npos ? std::string() : text.substr(start);
+// back as saved. Around a number they mean nothing and are dropped.
+std::string WithoutBlanks(const std::string& text) {
+    return std::string(Trimmed(text));
 }
 
 // The circular field is scaled by this distance: zero, negative or absurd values give a
@@ -223,8 +222,8 @@ std::string SaveDeviceFile(const std::filesystem::path& working_folder,
         FormatNumber(LeadingNumber(texts.AddedCopper), "0.00"),
         calc.ArbitraryFilterOn == 1 ? " 1 " : " 0 ",
         texts.ArbitraryFilterMaterial,
-        WithoutLeadingBlanks(texts.ArbitraryFilterThickness),
-        WithoutLeadingBlanks(texts.TypicalTubeVoltage),
+        WithoutBlanks(texts.ArbitraryFilterThickness),
+        WithoutBlanks(texts.TypicalTubeVoltage),
         Formatted(calc.CouchTransmission, kStoredCouchTransmission),
         Formatted(calc.CouchEquivalentThickness, kStoredCouchThickness),
         Formatted(calc.KermaCorrectionFactor, kStoredKermaCorrection),
