@@ -143,7 +143,8 @@ TEST(Charset, Utf8IsCheckedAsRfc3629DefinesIt) {
     EXPECT_EQ(Utf8SequenceLength("\xE7\x9A\xAE", 0), 3U);
     EXPECT_EQ(Utf8SequenceLength("\xE7\x9A", 0), 0U);
     // A message quote replaces what is no UTF-8 instead of passing it on.
-    EXPECT_EQ(MessageQuote("a\xC0\xAF" "b"),
+    EXPECT_EQ(MessageQuote("a\xC0\xAF"
+                           "b"),
               "a\xEF\xBF\xBD\xEF\xBF\xBD"
               "b");
 }
