@@ -18,7 +18,7 @@ namespace {
 constexpr char kEscape = 0x1B;
 
 // DICOM pads values with blanks, and some writers with NUL bytes.
-constexpr std::string_view kNul("\0", 1);
+constexpr std::string_view kDicomPadding(" \0", 2);
 
 bool IsPlainAscii(std::string_view bytes) {
     for (char c : bytes) {
@@ -174,13 +174,13 @@ std::string WithoutControls(std::string_view text) {
 
 std::vector<std::string> CharacterSetTerms(std::string_view value) {
     std::vector<std::string> terms;
-    if (Trimmed(value, kNul).empty()) {
+    if (Trimmed(value, kDicomPadding).empty()) {
         return terms;
     }
     size_t start = 0;
     while (true) {
         const size_t end = value.find('\\', start);
-        terms.emplace_back(Trimmed(value.substr(start, end - start), kNul));
+        terms.emplace_back(Trimmed(value.substr(start, end - start), kDicomPadding));
         if (end == std::string_view::npos) {
             break;
         }
@@ -204,7 +204,8 @@ std::string EscapeBytes(std::string_view bytes) {
 
 std::optional<std::string> TryDecodeDicomText(std::string_view bytes,
                                               const std::vector<std::string>& terms) {
-    if (const std::optional<std::string> decoded = Decode(TrimmedRight(bytes, kNul), terms)) {
+    if (const std::optional<std::string> decoded =
+            Decode(TrimmedRight(bytes, kDicomPadding), terms)) {
         return WithoutControls(*decoded);
     }
     return std::nullopt;
@@ -214,7 +215,7 @@ std::string DecodeDicomText(std::string_view bytes, const std::vector<std::strin
     if (std::optional<std::string> decoded = TryDecodeDicomText(bytes, terms)) {
         return std::move(*decoded);
     }
-    return EscapeBytes(TrimmedRight(bytes, kNul));
+    return EscapeBytes(TrimmedRight(bytes, kDicomPadding));
 }
 
 }  // namespace korvex

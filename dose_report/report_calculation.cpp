@@ -225,7 +225,8 @@ void CalculateEvent(EngineState& state, ExposureForm& form, const std::string& f
     const CalculationOutcome outcome = form.Calculate();
     if (outcome.result != CalculationOutcome::Result::Succeeded) {
         // The program's own message for the user; the engine's words are the detail.
-        const std::string message(outcome.message ? Trimmed(outcome.message->text) : "");
+        const std::string message(
+            outcome.message ? Trimmed(outcome.message->text, kBlanksAndIdeographicSpace) : "");
         const char* english = outcome.result == CalculationOutcome::Result::DepthStepFailed
                                   ? "the depth dose cannot be calculated"
                               : outcome.result == CalculationOutcome::Result::MissingInput

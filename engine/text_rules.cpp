@@ -165,7 +165,7 @@ double LeadingNumber(std::string_view text) {
 }
 
 std::optional<double> ParseDecimal(std::string_view text) {
-    text = Trimmed(text);
+    text = Trimmed(text);  // the blanks LeadingNumber skips, no more
     const size_t length = NumberPrefixLength(text);
     if (length == 0 || length != text.size()) {
         return std::nullopt;
@@ -275,46 +275,34 @@ std::string MessageQuote(std::string_view text) {
 
 namespace {
 
-constexpr std::string_view kIdeographicSpace = "\u3000";
-
-// Length of the blank `text` begins (or ends) with; 0 when it does not.
-size_t LeadingBlank(std::string_view text, std::string_view also) {
-    if (text.starts_with(kIdeographicSpace)) {
-        return kIdeographicSpace.size();
+// Length of the character of `blanks` that `text` begins with (or ends with, when
+// `at_end`); 0 when none.
+size_t BlankLength(std::string_view text, std::string_view blanks, bool at_end) {
+    for (size_t pos = 0; pos < blanks.size();) {
+        const size_t length = std::max<size_t>(1, Utf8SequenceLength(blanks, pos));
+        const std::string_view blank = blanks.substr(pos, length);
+        if (at_end ? text.ends_with(blank) : text.starts_with(blank)) {
+            return length;
+        }
+        pos += length;
     }
-    const char c = text.front();
-    return IsBlank(c) || also.find(c) != std::string_view::npos ? 1 : 0;
-}
-
-size_t TrailingBlank(std::string_view text, std::string_view also) {
-    if (text.ends_with(kIdeographicSpace)) {
-        return kIdeographicSpace.size();
-    }
-    return LeadingBlank(text.substr(text.size() - 1), also);
+    return 0;
 }
 
 }  // namespace
 
-std::string_view TrimmedRight(std::string_view text, std::string_view also) {
-    while (!text.empty()) {
-        const size_t blank = TrailingBlank(text, also);
-        if (blank == 0) {
-            break;
-        }
+std::string_view TrimmedRight(std::string_view text, std::string_view blanks) {
+    while (const size_t blank = text.empty() ? 0 : BlankLength(text, blanks, true)) {
         text.remove_suffix(blank);
     }
     return text;
 }
 
-std::string_view Trimmed(std::string_view text, std::string_view also) {
-    while (!text.empty()) {
-        const size_t blank = LeadingBlank(text, also);
-        if (blank == 0) {
-            break;
-        }
+std::string_view Trimmed(std::string_view text, std::string_view blanks) {
+    while (const size_t blank = text.empty() ? 0 : BlankLength(text, blanks, false)) {
         text.remove_prefix(blank);
     }
-    return TrimmedRight(text, also);
+    return TrimmedRight(text, blanks);
 }
 
 std::string ShortestNumberText(double value) {

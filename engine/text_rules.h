@@ -31,10 +31,16 @@ inline constexpr size_t kMessageQuoteCharacters = 60;
 // foreign or binary file never lands whole, or malformed, in a message.
 std::string MessageQuote(std::string_view text);
 
-// `text` without the blanks around it (or after it): spaces, tabs, line ends, ideographic
-// spaces (U+3000) and any byte of `also` (a DICOM value's NUL padding, for one).
-std::string_view Trimmed(std::string_view text, std::string_view also = {});
-std::string_view TrimmedRight(std::string_view text, std::string_view also = {});
+// Blank characters (UTF-8) for Trimmed: those the number rules skip, and with them the
+// ideographic space (U+3000) of Japanese messages and typed texts.
+inline constexpr std::string_view kBlanks = " \t\r\n";
+inline constexpr std::string_view kBlanksAndIdeographicSpace = " \t\r\n\u3000";
+
+// `text` without the characters of `blanks` around it (or after it). `blanks` is UTF-8, so
+// a blank of several bytes is only ever removed whole; a DICOM value's padding is
+// std::string_view(" \0", 2).
+std::string_view Trimmed(std::string_view text, std::string_view blanks = kBlanks);
+std::string_view TrimmedRight(std::string_view text, std::string_view blanks = kBlanks);
 
 // Shortest decimal text that reads back as the same double ("2.5", "15", "0").
 std::string ShortestNumberText(double value);

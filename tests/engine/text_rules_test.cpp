@@ -119,19 +119,24 @@ TEST(ShortestNumberText, WritesTheShortestTextThatReadsBack) {
     EXPECT_THROW(ShortestNumberText(std::nan("")), std::invalid_argument);
 }
 
-TEST(Trimmed, DropsAsciiBlanksIdeographicSpacesAndWhatTheCallerAdds) {
-    EXPECT_EQ(Trimmed(" \t\u3000 透視 撮影\u3000\r\n"), "透視 撮影");  // inner blanks stay
-    EXPECT_EQ(Trimmed("\u3000\u3000"), "");
+TEST(Trimmed, DropsTheBlanksTheCallerNamesAndNothingElse) {
+    EXPECT_EQ(Trimmed(" \t 透視 撮影\r\n"), "透視 撮影");  // inner blanks stay
     EXPECT_EQ(Trimmed(""), "");
-    // A DICOM value padded with NUL bytes: only where the caller says so.
+    EXPECT_EQ(TrimmedRight("  x  "), "  x");
+    // The ideographic space only where the caller names it: a message's padding.
+    const std::string message = "\u3000 正しく計算できません \u3000";
+    EXPECT_EQ(Trimmed(message), message);
+    EXPECT_EQ(Trimmed(message, kBlanksAndIdeographicSpace), "正しく計算できません");
+    // A DICOM value padded with NUL bytes.
     const std::string padded("ABC \0", 5);
     EXPECT_EQ(TrimmedRight(padded), padded);
-    EXPECT_EQ(TrimmedRight(padded, std::string_view("\0", 1)), "ABC");
-    EXPECT_EQ(TrimmedRight("  x  "), "  x");
+    EXPECT_EQ(TrimmedRight(padded, std::string_view(" \0", 2)), "ABC");
     // Half of an ideographic space is no blank: a text is never cut inside a character.
-    EXPECT_EQ(Trimmed("x\xE3\x80"), "x\xE3\x80");
-    // Around a stored number the full-width blank a Japanese keyboard types is a blank too.
-    EXPECT_EQ(ParseDecimal("\u3000 12.5\u3000"), 12.5);
+    EXPECT_EQ(Trimmed("x\xE3\x80", kBlanksAndIdeographicSpace), "x\xE3\x80");
+    // A stored number and a typed one skip the same blanks: "　80" is no number for either.
+    EXPECT_FALSE(ParseDecimal("\u3000 12.5"));
+    EXPECT_EQ(LeadingNumber("\u3000 12.5"), 0);
+    EXPECT_EQ(ParseDecimal(" \t12.5\r\n"), 12.5);
 }
 
 TEST(Charset, Utf8IsCheckedAsRfc3629DefinesIt) {
