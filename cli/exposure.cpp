@@ -127,6 +127,8 @@ Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) 
         {"CouchTransmission", calc.CouchTransmission},
         {"PrimaryAirKerma", calc.PrimaryAirKerma},
         {"DoseToKermaRatio", calc.DoseToKermaRatio},
+        {"HalfValueLayer", calc.HalfValueLayer},
+        {"MeanEnergy", calc.MeanEnergy},
         {"MeanBackscatterFactor", calc.MeanBackscatterFactor},
         {"DepthFactor", calc.DepthFactor},
         {"LayerSurfaceDose", calc.LayerSurfaceDose},

@@ -54,6 +54,8 @@ struct CalculationCase {
     // distance in the validated model, the corrected Ka,r times T in the legacy one.
     double PrimaryAirKerma = 0;
     double DoseToKermaRatio = 0;       // primary tissue dose / air kerma
+    double HalfValueLayer = 0;         // first HVL of the beam, mm Al (engine/beam_quality.h)
+    double MeanEnergy = 0;             // mean photon energy of the beam, keV
     double MeanBackscatterFactor = 0;  // weighted by the tissue-dose spectrum
     double CouchDepth = 0;             // copy of CouchEquivalentThickness, cm
     // Dose at the couch depth as a fraction of the dose at the phantom surface (validated)

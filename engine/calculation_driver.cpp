@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/backscatter.h"
+#include "engine/beam_quality.h"
 #include "engine/checked_math.h"
 #include "engine/depth_dose.h"
 #include "engine/dose_uncertainty.h"
@@ -187,6 +188,10 @@ bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationO
     ScaleFieldToSurface(c, inputs);
     ComputeSpectrum(state, c.TubeVoltage);
     Show(outcome, kDoseToKermaRatioDisplay, c.DoseToKermaRatio, "0.000");
+    const BeamQuality quality = ComputeBeamQuality(state, c.TubeVoltage);
+    c.HalfValueLayer = quality.half_value_layer_mm;
+    c.MeanEnergy = quality.mean_energy_kev;
+    outcome.beam_quality_display = BeamQualityText(quality);
     const FieldSizeBounds bounds =
         c.Model == DoseModel::Legacy ? FieldSizeBounds{} : CarryKermaToSkin(state, outcome);
     ComputeBackscatterFactor(state);

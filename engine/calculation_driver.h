@@ -55,6 +55,9 @@ struct CalculationOutcome {
     // Beside the skin dose: "± 10 %" (validated), empty (legacy, or no budget could be
     // formed); nullopt leaves it as it was.
     std::optional<std::string> uncertainty_display;
+    // Under the displays, the beam's quality once its spectrum is modelled:
+    // "線質：第１半価層 3.01 mmAl、平均エネルギー 44.7 keV"; nullopt leaves it as it was.
+    std::optional<std::string> beam_quality_display;
     std::optional<UserMessage> message;
     bool enable_add_and_clear = false;  // enable Command3 and Command6, focus Command3
     std::string reason;                 // detail of a failure, for logs, tests and the CLI

@@ -142,6 +142,7 @@ class MainWindow : public QWidget {
     QPushButton* report_button_ = nullptr;     // CommandDoseReport
     std::array<QLabel*, 7> result_labels_{};   // Label68 .. Label74
     QLabel* uncertainty_ = nullptr;            // Label75, beside the skin dose
+    QLabel* beam_quality_ = nullptr;           // Label77
     QComboBox* model_choice_ = nullptr;        // Combo2
     QLabel* model_note_ = nullptr;             // Label76: what the model is, in two lines
     bool showing_result_ = false;              // the displays hold a successful calculation

@@ -108,6 +108,9 @@ void MainWindow::ShowOutcome(const CalculationOutcome& outcome) {
     } else if (outcome.displays[kSkinDoseDisplay]) {
         uncertainty_->clear();  // "---": no dose, no uncertainty
     }
+    if (outcome.beam_quality_display) {
+        beam_quality_->setText(ToQString(*outcome.beam_quality_display));
+    }
     showing_result_ = outcome.result == CalculationOutcome::Result::Succeeded;
     if (outcome.message) {
         messages_.Tell(*outcome.message);
@@ -124,6 +127,7 @@ void MainWindow::ClearResults() {
         label->clear();
     }
     uncertainty_->clear();
+    beam_quality_->clear();
     showing_result_ = false;
     add_button_->setEnabled(false);
     calculate_button_->setEnabled(true);

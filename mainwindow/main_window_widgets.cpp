@@ -331,6 +331,12 @@ QWidget* MainWindow::BuildResultBox() {
     results->addWidget(uncertainty_, 6, 3);
     results->setColumnStretch(0, 1);
     result->addLayout(results);
+    beam_quality_ = NamedLabel("Label77");
+    beam_quality_->setProperty("role", "note");
+    beam_quality_->setToolTip(
+        " 第１半価層：細いビームの空気カーマを半分にするアルミニウムの厚さ。"
+        "平均エネルギー：光子数スペクトルの平均 ");
+    result->addWidget(beam_quality_);
     auto* result_buttons = new QHBoxLayout;
     add_button_ = new QPushButton("結果を表に追加する");
     add_button_->setObjectName("Command3");

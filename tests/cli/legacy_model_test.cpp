@@ -52,15 +52,17 @@ TEST_F(LegacyModelTest, CalcPrintsTheNumbersAndTextsOfEarlierPrograms) {
         args.insert(args.end(), {"--model", "legacy"});
         ASSERT_EQ(Run(args), 0) << err_.str();
         const Json printed = Json::parse(out_.str());
-        // Every value printed before is printed again, exactly; the model is named and
-        // states no uncertainty.
+        // Every value printed before is printed again, exactly; the model is named, states
+        // no uncertainty, and the beam's quality is new beside them.
         for (const auto& [key, value] : stored["output"].items()) {
             ASSERT_TRUE(printed.contains(key)) << key;
             EXPECT_EQ(printed[key], value) << key << " of " << line;
         }
         EXPECT_EQ(printed["Model"], "legacy");
         EXPECT_TRUE(printed["SkinDoseUncertainty"].is_null());
-        EXPECT_EQ(printed.size(), stored["output"].size() + 2);
+        EXPECT_GT(printed["HalfValueLayer"].get<double>(), 0);
+        EXPECT_GT(printed["MeanEnergy"].get<double>(), 0);
+        EXPECT_EQ(printed.size(), stored["output"].size() + 4);
 
         // The default model computes otherwise, and says so.
         args.resize(args.size() - 2);

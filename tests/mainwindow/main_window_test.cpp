@@ -361,6 +361,12 @@ TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) 
     EXPECT_EQ(Text("Label74").toStdString(), validated["Display"]["SkinDose"]);
     const double uncertainty = validated["SkinDoseUncertainty"].get<double>();
     EXPECT_EQ(Text("Label75").toStdString(), "± " + FormatNumber(100 * uncertainty, "#0") + " %");
+    // The beam's quality under the displays, as the command line states it.
+    EXPECT_EQ(Text("Label77").toStdString(),
+              "線質：第１半価層 " +
+                  FormatNumber(validated["HalfValueLayer"].get<double>(), "#0.00") +
+                  " mmAl、平均エネルギー " +
+                  FormatNumber(validated["MeanEnergy"].get<double>(), "##0.0") + " keV");
 
     // Choosing the legacy formula calculates the result on show again, by it.
     testing::ChooseInList(models, "従来式");
@@ -369,6 +375,7 @@ TEST_F(MainWindowTest, TheChosenModelCalculatesIsShownAndIsKeptForTheNextStart) 
     EXPECT_EQ(Text("Label74").toStdString(), legacy["Display"]["SkinDose"]);
     EXPECT_EQ(Text("Label71").toStdString(), legacy["Display"]["PrimaryAirKerma"]);
     EXPECT_EQ(Text("Label75"), "");
+    EXPECT_NE(Text("Label77").indexOf("第１半価層"), -1);  // the same beam, either model
     EXPECT_NE(Text("Label76").indexOf("以前のプログラム"), -1);
     // The captions stay; the tooltips say what the two changed values are.
     EXPECT_NE(Get<QLabel>("Label71")->toolTip().indexOf("基準点の値"), -1);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/backscatter.h"
+#include "engine/beam_quality.h"
 #include "engine/depth_dose.h"
 #include "engine/engine_state.h"
 #include "engine/reference_tables.h"
@@ -303,26 +304,6 @@ std::string EngineDepthFactorText(EngineState& state, double side_cm, double dis
     return result.succeeded ? Fixed(c.DepthFactor, "0.000") : "failed (" + result.reason + ")";
 }
 
-// Air-kerma half-value layer of the engine's filtered spectrum, mm Al.
-double HalfValueLayer(const EngineState& state, double tube_voltage) {
-    const long last = LastSpectrumBin(tube_voltage);
-    auto kerma = [&](double t_cm) {
-        double sum = 0.0;
-        for (long i = 2; i <= last; ++i) {
-            sum += state.work.AirKermaSpectrum[i] * std::exp(-state.tables.MuAluminium[i] * t_cm);
-        }
-        return sum;
-    };
-    const double half = 0.5 * kerma(0.0);
-    double lo = 0.0;
-    double hi = 5.0;
-    for (int n = 0; n < 60; ++n) {
-        const double mid = 0.5 * (lo + hi);
-        (kerma(mid) > half ? lo : hi) = mid;
-    }
-    return 10.0 * 0.5 * (lo + hi);
-}
-
 }  // namespace
 
 std::int64_t PlannedHistories(double energy_kev) {
@@ -394,8 +375,9 @@ void RunEngineCheck(const std::filesystem::path& folder, std::ostream& log) {
             state.calc.TubeVoltage = v;
             ComputeSpectrum(state, v);
             log << "  " << Fixed(v, "0") << " kV, " << Fixed(filtration_mm, "0.0") << " mm Al: HVL "
-                << Fixed(HalfValueLayer(state, v), "0.00") << " mm Al, dose-to-kerma ratio "
-                << Fixed(state.calc.DoseToKermaRatio, "0.0000") << ", BSF at 100 cm";
+                << Fixed(ComputeBeamQuality(state, v).half_value_layer_mm, "0.00")
+                << " mm Al, dose-to-kerma ratio " << Fixed(state.calc.DoseToKermaRatio, "0.0000")
+                << ", BSF at 100 cm";
             for (double side : {10.0, 20.0, 30.0}) {
                 state.calc.FieldShape = FieldShapeKind::Square;
                 state.calc.SurfaceFieldSizeA = side;
