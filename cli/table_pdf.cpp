@@ -1,5 +1,4 @@
 #include <QGuiApplication>
-#include <memory>
 
 #include "cli/table_pdf.h"
 #include "report/report_pdf.h"
@@ -19,20 +18,28 @@ void KeepQtNotesOffStderr(QtMsgType type, const QMessageLogContext& context,
     }
 }
 
+// The application the fonts need, made once and kept until the process ends: Qt expects
+// one per process, and a second would install the message handler over itself, so that a
+// critical message called itself without end.
+void EnsureGuiApplication() {
+    if (QGuiApplication::instance() != nullptr) {
+        return;
+    }
+    previous_handler = qInstallMessageHandler(KeepQtNotesOffStderr);
+    // A command-line tool must not need a display, whatever the session's platform.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "korvex2-cli";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* const application = new QGuiApplication(argc, argv);
+    (void)application;
+}
+
 }  // namespace
 
 void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
                    const std::string& user_name) {
-    std::unique_ptr<QGuiApplication> app;
-    if (QGuiApplication::instance() == nullptr) {
-        previous_handler = qInstallMessageHandler(KeepQtNotesOffStderr);
-        // A command-line tool must not need a display, whatever the session's platform.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "korvex2-cli";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    EnsureGuiApplication();
     WritePdfDocument(path, kReportTitle, ReportPageDrawing(table, user_name));
 }
 
