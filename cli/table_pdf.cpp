@@ -1,4 +1,5 @@
 #include <QGuiApplication>
+#include <memory>
 
 #include "cli/table_pdf.h"
 #include "report/report_pdf.h"
@@ -18,28 +19,32 @@ void KeepQtNotesOffStderr(QtMsgType type, const QMessageLogContext& context,
     }
 }
 
-// The application the fonts need, made once and kept until the process ends: Qt expects
-// one per process, and a second would install the message handler over itself, so that a
-// critical message called itself without end.
-void EnsureGuiApplication() {
-    if (QGuiApplication::instance() != nullptr) {
-        return;
-    }
-    previous_handler = qInstallMessageHandler(KeepQtNotesOffStderr);
-    // A command-line tool must not need a display, whatever the session's platform.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "korvex2-cli";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* const application = new QGuiApplication(argc, argv);
-    (void)application;
+// Qt's notes go to the handler above from the first PDF on; installed again, the handler
+// would take itself for the previous one and call itself without end.
+void KeepQtNotesOffStderrOnce() {
+    static const bool installed = [] {
+        previous_handler = qInstallMessageHandler(KeepQtNotesOffStderr);
+        return true;
+    }();
+    (void)installed;
 }
 
 }  // namespace
 
 void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
                    const std::string& user_name) {
-    EnsureGuiApplication();
+    // The fonts need an application; one made here ends with the PDF, so that everything
+    // Qt and fontconfig hold is given back before the program ends.
+    std::unique_ptr<QGuiApplication> app;
+    if (QGuiApplication::instance() == nullptr) {
+        KeepQtNotesOffStderrOnce();
+        // A command-line tool must not need a display, whatever the session's platform.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "korvex2-cli";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
     WritePdfDocument(path, kReportTitle, ReportPageDrawing(table, user_name));
 }
 

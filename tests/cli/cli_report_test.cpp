@@ -145,8 +145,8 @@ TEST_F(WrittenPdfTest, PdfAloneOrBesideTheCsvAndTheNameGiven) {
     EXPECT_NE(text.find("循環器科 IVR 室 with Korvex-2"), std::string::npos) << text;
     EXPECT_EQ(text.find("テスト病院"), std::string::npos);
 
-    // Again in the same process, with the registered name: the one application serves
-    // every PDF, and each carries every text.
+    // Again in the same process, with the registered name: a new application for the new
+    // PDF, which carries every text again.
     ASSERT_EQ(Run({"table", "--input", input_.string(), "--pdf", pdf.string()}), 0);
     const std::string again = Collapsed(RunShell("pdftotext -raw " + Quoted(pdf) + " -").output);
     EXPECT_NE(again.find("テスト病院 with Korvex-2"), std::string::npos) << again;
