@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/couch_model.h"
 #include "engine/dose_model.h"
 #include "engine/dose_uncertainty.h"
 
@@ -31,6 +32,8 @@ struct CalculationCase {
     double CouchTransmission = 0;         // primary transmission of the couch
     double KermaCorrectionFactor = 0;     // applied to the displayed Ka,r and P_KA
     double CouchEquivalentThickness = 0;  // phantom thickness equivalent to the couch, cm
+    CouchModel Couch = kDefaultCouchModel;
+    double MattressThickness = 0;  // table-top model: mattress between table top and skin, cm
 
     // Exposure conditions from the main window.
     double TubeVoltage = 0;        // kV
@@ -65,6 +68,10 @@ struct CalculationCase {
     double SkinDose = 0;                  // entrance-surface skin absorbed dose, mGy
     double PrimarySurfaceDose = 0;        // DoseToKermaRatio * PrimaryAirKerma, mGy
     double ForwardBackscatterFactor = 0;  // SkinDose / PrimarySurfaceDose
+    // Table-top model: the couch-scatter-to-primary ratio at the skin's centre (S_c) and the
+    // beam's transmission through table top and mattress (T_n); 0 otherwise.
+    double CouchScatterRatio = 0;
+    double TableTopTransmission = 0;
     // Relative expanded uncertainty (k = 2) of SkinDose and its parts; 0 and empty parts
     // when none is stated (the legacy formula).
     double SkinDoseUncertainty = 0;
