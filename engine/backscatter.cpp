@@ -122,7 +122,7 @@ void CircleFieldFactors(EngineState& state, long top_column, double inverse_squa
 
 }  // namespace
 
-void ComputeBackscatterFactor(EngineState& state) {
+void ComputeBackscatterFactor(EngineState& state, double hardening_cm) {
     const ReferenceTables& t = state.tables;
     CalculationCase& c = state.calc;
     WorkArrays& w = state.work;
@@ -133,6 +133,9 @@ void ComputeBackscatterFactor(EngineState& state) {
     double dose_sum = 0.0;
     for (long i = 2; i <= last; ++i) {
         w.DoseSpectrum[i] = 0.5 * static_cast<double>(i) * w.PhotonSpectrum[i] * t.MuEnTissue[i];
+        if (hardening_cm != 0) {
+            w.DoseSpectrum[i] *= std::exp(-t.MuPhantom[i] * hardening_cm);
+        }
         dose_sum += w.DoseSpectrum[i];
     }
     if (!(dose_sum != 0.0) || !std::isfinite(dose_sum)) {

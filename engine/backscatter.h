@@ -11,7 +11,9 @@ namespace korvex {
 // surface (legacy: the diameter times L over the focus-receptor distance). Sets DoseSpectrum,
 // FieldHalfLong, FieldHalfShort, FieldBackscatter[1..n] and MeanBackscatterFactor. Runs after
 // ComputeSpectrum. Throws CalculationError for a circle of more than 300 rings, a tube
-// voltage of 150 kV or more, or an all-zero spectrum.
-void ComputeBackscatterFactor(EngineState& state);
+// voltage of 150 kV or more, or an all-zero spectrum. `hardening_cm` of phantom material in
+// front of the surface weights the spectrum by its transmission (a table top under a
+// mattress hardens the beam that reaches the skin); with 0 nothing is weighted.
+void ComputeBackscatterFactor(EngineState& state, double hardening_cm = 0);
 
 }  // namespace korvex

@@ -1,6 +1,7 @@
 #include "engine/calculation_driver.h"
 
 #include <cmath>
+#include <numbers>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -8,6 +9,7 @@
 #include "engine/backscatter.h"
 #include "engine/beam_quality.h"
 #include "engine/checked_math.h"
+#include "engine/couch_scatter_table.h"
 #include "engine/depth_dose.h"
 #include "engine/dose_uncertainty.h"
 #include "engine/engine_state.h"
@@ -32,8 +34,47 @@ double ReferenceDistance(const CalculationCase& c) {
     return distance;
 }
 
+// The validated model with a table top under a mattress: no tissue layer, the phantom
+// surface at the skin, the table top's transmission and scatter instead.
+bool UsesTableTop(const CalculationCase& c) {
+    return c.Model == DoseModel::Validated && c.Couch == CouchModel::TableTop;
+}
+
+// S_c for the case's beam, field at the skin, couch and mattress; reads the table once.
+double CouchScatterRatioOfCase(EngineState& state) {
+    const CalculationCase& c = state.calc;
+    if (!state.couch_scatter) {
+        try {
+            state.couch_scatter = ReadCouchScatterTable(state.working_folder);
+        } catch (const FileError& error) {
+            throw CalculationError(std::string("couch-scatter table: ") + error.what());
+        }
+    }
+    CouchScatterQuery query;
+    query.tube_voltage_kv = c.TubeVoltage;
+    query.half_value_layer_mm = c.HalfValueLayer;
+    // A circle enters as the square of its area.
+    query.field_side_cm = c.FieldShape == FieldShapeKind::Circle
+                              ? c.SurfaceFieldSizeA * std::sqrt(std::numbers::pi) / 2
+                              : std::sqrt(c.SurfaceFieldSizeA * c.SurfaceFieldSizeB);
+    query.transmission = c.CouchTransmission;
+    query.mattress_cm = c.MattressThickness;
+    return Finite(LookUpCouchScatter(*state.couch_scatter, query).ratio, "couch scatter ratio");
+}
+
+// The table-top model's dose at the skin per unit primary air kerma there, before the
+// couch: B of the beam behind the couch times 1 + S_c.
+double TableTopDosePerKerma(EngineState& state) {
+    CalculationCase& c = state.calc;
+    ComputeBackscatterFactor(state, c.CouchDepth);
+    c.CouchScatterRatio = CouchScatterRatioOfCase(state);
+    c.DepthFactor = 1;
+    return c.MeanBackscatterFactor * (1 + c.CouchScatterRatio);
+}
+
 // The backscatter and depth steps with the field side scaled by `scale`: the skin dose per
-// unit air kerma at the layer's surface, B G; nullopt when the steps fail for that field.
+// unit air kerma at the layer's surface, B G (B (1 + S_c) behind a table top); nullopt
+// when the steps fail for that field.
 std::optional<double> DosePerKermaForField(EngineState& state, double scale) {
     CalculationCase& c = state.calc;
     const double a = c.SurfaceFieldSizeA;
@@ -42,9 +83,13 @@ std::optional<double> DosePerKermaForField(EngineState& state, double scale) {
     c.SurfaceFieldSizeB = b * scale;
     std::optional<double> result;
     try {
-        ComputeBackscatterFactor(state);
-        if (ComputeDepthFactor(state).succeeded) {
-            result = c.MeanBackscatterFactor * c.DepthFactor;
+        if (UsesTableTop(c)) {
+            result = TableTopDosePerKerma(state);
+        } else {
+            ComputeBackscatterFactor(state);
+            if (ComputeDepthFactor(state).succeeded) {
+                result = c.MeanBackscatterFactor * c.DepthFactor;
+            }
         }
     } catch (const CalculationError&) {
     }
@@ -70,23 +115,32 @@ void StoreSkinDose(CalculationCase& c, double layer_surface_dose) {
 // The validated model's skin dose and its budget, after the depth step. The field-size part
 // compares the doses of the two scaled fields, computed before the nominal one so that the
 // steps leave their tables as the nominal field made them.
-void CombineValidated(CalculationCase& c, const std::optional<double>& smaller,
+void CombineValidated(EngineState& state, const std::optional<double>& smaller,
                       const std::optional<double>& larger, CalculationOutcome& outcome) {
+    CalculationCase& c = state.calc;
     const double d = c.DoseToKermaRatio;
     const double b = c.MeanBackscatterFactor;
-    const double g = c.DepthFactor;
     const double to_layer =
         Divide(ReferenceDistance(c), c.EffectiveSurfaceDistance, "inverse square to the layer");
     const double layer_kerma =
         Finite(c.CorrectedKar * (to_layer * to_layer), "air kerma at the layer surface");
-    StoreSkinDose(c, Finite(b * d * layer_kerma, "layer surface dose"));
+    // Behind a table top the layer's surface is the skin: the primary dose there is D T_n
+    // of the transmitted beam's own dose-to-kerma ratio, and the table top adds S_c.
+    const bool table_top = UsesTableTop(c);
+    const double behind_couch = table_top
+                                    ? PhantomDoseTransmission(state, c.TubeVoltage, c.CouchDepth) *
+                                          (1 + c.CouchScatterRatio)
+                                    : 1.0;
+    StoreSkinDose(c, Finite(b * d * behind_couch * layer_kerma, "layer surface dose"));
 
     c.SkinDoseUncertainty = 0;
     c.UncertaintyBudget = {};
     outcome.uncertainty_display = "";
-    if (const std::optional<double> field = FieldSizePart(smaller, b * g, larger)) {
+    const double nominal = table_top ? b * (1 + c.CouchScatterRatio) : b * c.DepthFactor;
+    if (const std::optional<double> field = FieldSizePart(smaller, nominal, larger)) {
         c.UncertaintyBudget =
-            ValidatedSkinDoseBudget(c.FocusSkinDistance, c.FocusIsocentreDistance, *field);
+            ValidatedSkinDoseBudget(c.FocusSkinDistance, c.FocusIsocentreDistance, *field,
+                                    table_top ? budget::kTableTopModel : budget::kModel);
         c.SkinDoseUncertainty = Finite(c.UncertaintyBudget.Expanded(), "uncertainty");
         outcome.uncertainty_display = UncertaintyText(c.SkinDoseUncertainty);
     } else {
@@ -112,6 +166,8 @@ void ReadCase(CalculationCase& c, const CalculationInputs& inputs) {
     c.TubeVoltage = LeadingNumber(inputs.TubeVoltageText);
     c.FocusSkinDistance = LeadingNumber(inputs.FocusSkinDistanceText);
     c.CouchDepth = c.CouchEquivalentThickness;
+    c.TableTopTransmission = 0;
+    c.CouchScatterRatio = 0;
 }
 
 // The displayed readings times the device's correction factor; the legacy formula takes
@@ -132,8 +188,9 @@ void CorrectReadings(CalculationCase& c, CalculationOutcome& outcome) {
 
 // The field, given at the reference point, scaled to the effective surface.
 void ScaleFieldToSurface(CalculationCase& c, const CalculationInputs& inputs) {
-    c.EffectiveSurfaceDistance =
-        Finite(c.FocusSkinDistance - c.CouchDepth, "effective surface distance");
+    // Behind a table top the phantom's surface is the skin; a layer's surface lies d_c nearer.
+    c.EffectiveSurfaceDistance = Finite(c.FocusSkinDistance - (UsesTableTop(c) ? 0 : c.CouchDepth),
+                                        "effective surface distance");
     const double field_size = LeadingNumber(inputs.FieldSizeText);
     c.ReferenceFieldSize = field_size;
     c.SurfaceFieldSizeA =
@@ -155,9 +212,10 @@ FieldSizeBounds CarryKermaToSkin(EngineState& state, CalculationOutcome& outcome
     CalculationCase& c = state.calc;
     const double to_skin =
         Divide(ReferenceDistance(c), c.FocusSkinDistance, "inverse square to the skin");
-    c.PrimaryAirKerma = Finite(c.CorrectedKar * (to_skin * to_skin) *
-                                   PhantomTransmission(state, c.TubeVoltage, c.CouchDepth),
-                               "primary air kerma");
+    const double transmission = PhantomTransmission(state, c.TubeVoltage, c.CouchDepth);
+    c.TableTopTransmission = UsesTableTop(c) ? transmission : 0;
+    c.PrimaryAirKerma =
+        Finite(c.CorrectedKar * (to_skin * to_skin) * transmission, "primary air kerma");
     Show(outcome, kPrimaryAirKermaDisplay, c.PrimaryAirKerma, "###0.0");
     const double depth_factor = c.DepthFactor;
     const double backscatter = c.MeanBackscatterFactor;
@@ -168,12 +226,13 @@ FieldSizeBounds CarryKermaToSkin(EngineState& state, CalculationOutcome& outcome
     return bounds;
 }
 
-void CombineSkinDose(CalculationCase& c, const FieldSizeBounds& bounds,
+void CombineSkinDose(EngineState& state, const FieldSizeBounds& bounds,
                      CalculationOutcome& outcome) {
+    CalculationCase& c = state.calc;
     if (c.Model == DoseModel::Legacy) {
         CombineLegacy(c, outcome);
     } else {
-        CombineValidated(c, bounds.smaller, bounds.larger, outcome);
+        CombineValidated(state, bounds.smaller, bounds.larger, outcome);
     }
     Show(outcome, kForwardBackscatterDisplay, c.ForwardBackscatterFactor, "0.000");
     Show(outcome, kSkinDoseDisplay, c.SkinDose, "####0.0");
@@ -194,13 +253,17 @@ bool Calculate(EngineState& state, const CalculationInputs& inputs, CalculationO
     outcome.beam_quality_display = BeamQualityText(quality);
     const FieldSizeBounds bounds =
         c.Model == DoseModel::Legacy ? FieldSizeBounds{} : CarryKermaToSkin(state, outcome);
-    ComputeBackscatterFactor(state);
-    const DepthStepResult depth = ComputeDepthFactor(state);
-    if (!depth.succeeded) {
-        depth_reason = depth.reason;
-        return false;
+    if (UsesTableTop(c)) {
+        TableTopDosePerKerma(state);
+    } else {
+        ComputeBackscatterFactor(state);
+        const DepthStepResult depth = ComputeDepthFactor(state);
+        if (!depth.succeeded) {
+            depth_reason = depth.reason;
+            return false;
+        }
     }
-    CombineSkinDose(c, bounds, outcome);
+    CombineSkinDose(state, bounds, outcome);
     return true;
 }
 

@@ -26,7 +26,8 @@ double SkinDoseBudget::Expanded() const {
 }
 
 SkinDoseBudget ValidatedSkinDoseBudget(double focus_skin_distance_cm,
-                                       double focus_isocentre_distance_cm, double field_size_part) {
+                                       double focus_isocentre_distance_cm, double field_size_part,
+                                       double model_part) {
     if (!(focus_skin_distance_cm > 0.0) || !(focus_isocentre_distance_cm > 0.0)) {
         throw CalculationError("distances of the uncertainty budget are not positive");
     }
@@ -35,7 +36,7 @@ SkinDoseBudget ValidatedSkinDoseBudget(double focus_skin_distance_cm,
         2 * RectangularUncertainty(budget::kChamberPositionLimitCm) / focus_isocentre_distance_cm;
     const double energy = RectangularUncertainty(budget::kDosimeterEnergyLimit);
     SkinDoseBudget parts;
-    parts.Model = budget::kModel;
+    parts.Model = model_part;
     parts.Data = budget::kData;
     parts.Calibration = std::sqrt(budget::kDosimeterCalibration * budget::kDosimeterCalibration +
                                   energy * energy + position * position);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "engine/calculation_case.h"
+#include "engine/couch_scatter_table.h"
 #include "engine/depth_dose.h"
 #include "engine/grid_array.h"
 #include "engine/reference_tables.h"
@@ -42,6 +44,8 @@ struct EngineState {
     DepthTables depth;
     ScatterKernelCache kernel_cache;  // kernel files of working_folder, checked on every use
     SpectrumCache spectrum_cache;     // spectra by tube voltage, filtration and tables
+    // "CouchScatter.dat" of working_folder, read by the first table-top calculation.
+    std::optional<CouchScatterTable> couch_scatter;
 };
 
 }  // namespace korvex

@@ -246,16 +246,30 @@ void ComputeSpectrum(EngineState& state, double tube_voltage_kv) {
     NormaliseAirKermaSpectrum(state, tube_voltage_kv, sums.AirKerma);
 }
 
-double PhantomTransmission(const EngineState& state, double tube_voltage_kv, double thickness_cm) {
-    const FineArray& air_kerma = state.work.AirKermaSpectrum;
-    const FineArray& mu = state.tables.MuPhantom;
+namespace {
+
+double Transmission(const FineArray& spectrum, const FineArray& mu, double tube_voltage_kv,
+                    double thickness_cm) {
     double transmitted = 0;
     double total = 0;
     for (long i = 2; i <= LastSpectrumBin(tube_voltage_kv); ++i) {
-        transmitted += air_kerma[i] * std::exp(-mu[i] * thickness_cm);
-        total += air_kerma[i];
+        transmitted += spectrum[i] * std::exp(-mu[i] * thickness_cm);
+        total += spectrum[i];
     }
     return Divide(transmitted, total, "couch transmission of the beam");
+}
+
+}  // namespace
+
+double PhantomTransmission(const EngineState& state, double tube_voltage_kv, double thickness_cm) {
+    return Transmission(state.work.AirKermaSpectrum, state.tables.MuPhantom, tube_voltage_kv,
+                        thickness_cm);
+}
+
+double PhantomDoseTransmission(const EngineState& state, double tube_voltage_kv,
+                               double thickness_cm) {
+    return Transmission(state.work.TissueDoseSpectrum, state.tables.MuPhantom, tube_voltage_kv,
+                        thickness_cm);
 }
 
 }  // namespace korvex

@@ -33,6 +33,11 @@ void ComputeSpectrum(EngineState& state, double tube_voltage_kv);
 // CalculationError when the spectrum sums to zero or the result is not finite.
 double PhantomTransmission(const EngineState& state, double tube_voltage_kv, double thickness_cm);
 
+// The same for the primary tissue dose (TissueDoseSpectrum): DoseToKermaRatio times this
+// over PhantomTransmission is the dose-to-kerma ratio of the transmitted beam.
+double PhantomDoseTransmission(const EngineState& state, double tube_voltage_kv,
+                               double thickness_cm);
+
 // Thomson-Whiddington constant C(V) of the anode model, from the tube voltage in kV.
 double ThomsonWhiddingtonConstant(double tube_voltage_kv);
 
