@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/material_file.h"
+#include "engine/couch_model.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
 #include "engine/field_stream.h"
@@ -18,8 +19,10 @@
 namespace korvex {
 namespace {
 
-// A device file is 13 short lines; anything near this size is no device file.
+// A device file is 13 to 15 short lines; anything near this size is no device file.
 constexpr std::size_t kMaxDeviceFileBytes = 1024 * 1024;
+// Lines of a newer-version file as earlier programs write and read it: one value each.
+constexpr int kNewerVersionLines = 13;
 // Focus-receptor distances beyond this are no X-ray room's; a value like 1e308 would
 // shrink the circular field to nothing and give a backscatter factor of 1 without a word.
 constexpr double kMaxFocusReceptorDistanceCm = 1000;
@@ -30,7 +33,8 @@ bool IsNewerVersion(const std::string& file_name) {
     return file_name.size() >= 4 && file_name.compare(file_name.size() - 4, 4, "kvx2") == 0;
 }
 
-int ReadFilterFlag(FieldStream& stream) {
+// A flag line: 0 or 1, read as a plain number (" 1 " as the filter flag is written).
+int ReadFlag(FieldStream& stream, const std::string& what) {
     const int line = stream.LineNumber();
     const std::string field = stream.RequireField();
     const auto value = ParseDecimal(field);
@@ -38,10 +42,45 @@ int ReadFilterFlag(FieldStream& stream) {
         stream.FailNotNumber(field, line);
     }
     if (*value != 0.0 && *value != 1.0) {
-        stream.Fail(std::to_string(line) + " 行目の付加フィルタの有無「" + field +
+        stream.Fail(std::to_string(line) + " 行目の" + what + "「" + MessageQuote(field) +
                     "」は 0 か 1 でなければなりません。");
     }
     return static_cast<int>(*value);
+}
+
+// Whether nothing but blanks and line ends is left: a newer-version file with an empty
+// line after line 13 loaded before there were lines 14 and 15, and still does.
+bool RestIsBlank(FieldStream stream) {
+    while (const std::optional<std::string> line = stream.ReadLine()) {
+        if (!Trimmed(*line).empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Lines 14 and 15 of a ".kvx2" file: the couch model and, for a table top, the mattress.
+// Earlier programs read the first 13 values and nothing after them, so they load a
+// table-top file as a layer device. A file whose 13 values do not end with line 13 (a
+// line holding several values) is read as earlier programs read it: the layer.
+void ReadCouchModel(FieldStream& stream, CalculationCase& loaded) {
+    loaded.Couch = CouchModel::Layer;
+    loaded.MattressThickness = 0;
+    if (stream.LineNumber() != kNewerVersionLines + 1 || RestIsBlank(stream)) {
+        return;
+    }
+    const std::string what = "天板モデル（0：" + std::string(CouchModelName(CouchModel::Layer)) +
+                             "、1：" + std::string(CouchModelName(CouchModel::TableTop)) + "）";
+    if (ReadFlag(stream, what) == 0) {
+        return;
+    }
+    const int line = stream.LineNumber();
+    const double mattress = stream.RequireNumberField();
+    if (!IsMattressThickness(mattress)) {
+        stream.Fail(std::to_string(line) + " 行目の" + MattressThicknessRefusal(mattress));
+    }
+    loaded.Couch = CouchModel::TableTop;
+    loaded.MattressThickness = mattress;
 }
 
 void SkipFields(FieldStream& stream, int count) {
@@ -109,6 +148,19 @@ std::string Formatted(double value, const StoredCalibrationValue& stored) {
 
 }  // namespace
 
+bool IsMattressThickness(double cm) {
+    return cm >= 0 && cm <= kMaxMattressThicknessCm;
+}
+
+std::string MattressThicknessRefusal(double cm) {
+    const std::string name = kStoredMattressThickness.name;
+    if (!std::isfinite(cm)) {
+        return name + "が数値ではありません。";
+    }
+    return name + " " + ShortestNumberText(cm) + " cm は 0 cm 以上 " +
+           ShortestNumberText(kMaxMattressThicknessCm) + " cm 以下でなければなりません。";
+}
+
 bool StoredAsZero(double value, const char* format) {
     if (!std::isfinite(value)) {
         return false;
@@ -138,7 +190,7 @@ LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
     device.InherentFiltrationMm = stream.RequireNumberField();
     device.AddedAluminiumMm = stream.RequireNumberField();
     device.AddedCopperMm = stream.RequireNumberField();
-    loaded.ArbitraryFilterOn = ReadFilterFlag(stream);
+    loaded.ArbitraryFilterOn = ReadFlag(stream, "付加フィルタの有無");
     loaded.ArbitraryFilterMaterial = stream.RequireField();
     // The thickness as typed in the filter dialog: the number it begins with.
     device.ArbitraryFilterThicknessMm = LeadingNumber(stream.RequireField());
@@ -148,6 +200,7 @@ LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
         loaded.CouchTransmission = stream.RequireNumberField();
         loaded.CouchEquivalentThickness = stream.RequireNumberField();
         loaded.KermaCorrectionFactor = stream.RequireNumberField();
+        ReadCouchModel(stream, loaded);
     } else {
         // Groups of five values at 60, 70, 80, 90 and 100 kV; the 80 kV ones are used.
         SkipFields(stream, 2);
@@ -158,6 +211,8 @@ LoadedDevice ParseDeviceFile(std::string text, const std::string& file_name,
         loaded.KermaCorrectionFactor = stream.RequireNumberField();
         SkipFields(stream, 2);
         device.TypicalTubeVoltage = kOldDeviceTubeVoltage;
+        loaded.Couch = CouchModel::Layer;
+        loaded.MattressThickness = 0;
     }
 
     loaded.InherentFiltration = device.InherentFiltrationMm * kMmToCm;
@@ -211,9 +266,12 @@ std::string SaveDeviceFile(const std::filesystem::path& working_folder,
         RefuseName("焦点-受像器間距離 " + ShortestNumberText(calc.FocusReceptorDistance) + " cm " +
                    kFocusReceptorRule);
     }
+    if (calc.Couch == CouchModel::TableTop && !IsMattressThickness(calc.MattressThickness)) {
+        RefuseName(MattressThicknessRefusal(calc.MattressThickness));
+    }
     const std::string file_name = texts.DeviceName + kDeviceFileExtension;
 
-    const std::vector<std::string> lines{
+    std::vector<std::string> lines{
         Formatted(calc.FocusReceptorDistance, "#00.0", "焦点-受像器間距離"),
         Formatted(calc.FocusIsocentreDistance, "#00.0", "焦点-アイソセンター間距離"),
         Formatted(calc.TargetAngle, "#0.0", "ターゲット角度"),
@@ -228,6 +286,11 @@ std::string SaveDeviceFile(const std::filesystem::path& working_folder,
         Formatted(calc.CouchEquivalentThickness, kStoredCouchThickness),
         Formatted(calc.KermaCorrectionFactor, kStoredKermaCorrection),
     };
+    // A layer device stays the 13 lines earlier programs write, byte for byte.
+    if (calc.Couch == CouchModel::TableTop) {
+        lines.push_back(kTableTopFlag);
+        lines.push_back(Formatted(calc.MattressThickness, kStoredMattressThickness));
+    }
     WriteTextLines(working_folder / file_name, lines, file_name);
     return file_name;
 }

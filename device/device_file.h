@@ -30,7 +30,8 @@ struct LoadedDevice {
 // Loads `file_name` (bare name) from the working folder into the device fields of the
 // case (thicknesses converted to cm) and, when the flag is 1, builds ArbitraryFilterMu
 // from the material file "<material>.ele". A name ending in "kvx2" is the newer version
-// (13 lines), any other the older one (24 fields, the 80 kV values taken). Throws
+// (13 lines, and for a table-top device line 14 "1" and line 15 the mattress in cm), any
+// other the older one (24 fields, the 80 kV values taken; the layer model). Throws
 // FileError with a Japanese message naming the file; the state is then unchanged.
 LoadedDevice LoadDeviceFile(EngineState& state, const std::string& file_name);
 
@@ -53,15 +54,19 @@ struct DeviceDialogTexts {
 };
 
 // Writes "<DeviceName>.kvx2" atomically in the working folder, replacing a file of that
-// name; returns the file name. Refuses, with a FileError, a device name that is empty,
-// holds "/", "\" or a control character, starts with "." or is too long for a file name,
-// texts for lines 8 to 10 that would not read back as one field (comma, quote, line
-// break), and case values that are not finite. A failed write leaves the old file intact.
+// name; returns the file name. A layer device is the 13 lines earlier programs write; a
+// table-top device (calc.Couch) adds line 14 "1" and line 15 calc.MattressThickness.
+// Refuses, with a FileError, a device name that is empty, holds "/", "\" or a control
+// character, starts with "." or is too long for a file name, texts for lines 8 to 10 that
+// would not read back as one field (comma, quote, line break), case values that are not
+// finite and a mattress outside IsMattressThickness. A failed write leaves the old file
+// intact.
 std::string SaveDeviceFile(const std::filesystem::path& working_folder,
                            const DeviceDialogTexts& texts, const CalculationCase& calc);
 
-// A calibration value as lines 11 to 13 of a ".kvx2" file hold it: its name in messages and
-// the format it is written with. The one place that says how many decimals the file keeps.
+// A value as a ".kvx2" file holds it (the calibration on lines 11 to 13, the mattress on
+// line 15): its name in messages and the format it is written with. The one place that
+// says how many decimals the file keeps.
 struct StoredCalibrationValue {
     const char* name;
     const char* format;
@@ -69,6 +74,17 @@ struct StoredCalibrationValue {
 inline constexpr StoredCalibrationValue kStoredCouchTransmission{"天板透過率", "0.000"};
 inline constexpr StoredCalibrationValue kStoredCouchThickness{"天板の軟部組織等価厚", "#0.000"};
 inline constexpr StoredCalibrationValue kStoredKermaCorrection{"校正定数", "0.000"};
+// A millimetre is finer than any mattress is known or the couch-scatter table resolves.
+inline constexpr StoredCalibrationValue kStoredMattressThickness{"マットの厚さ", "#0.0"};
+
+// Line 14 of a table-top device; a layer device has none (or "0").
+inline constexpr const char* kTableTopFlag = "1";
+
+// A mattress the table-top model takes: 0 to kMaxMattressThicknessCm, the range of the
+// couch-scatter table.
+bool IsMattressThickness(double cm);
+// Why a mattress is refused: "マットの厚さ 12 cm は 0 cm 以上 10 cm 以下でなければなりません。"
+std::string MattressThicknessRefusal(double cm);
 
 // Whether `value`, written with `format`, reads back as zero ("0.000" for 0.0004 with
 // "0.000"). A value that is not finite is never zero.

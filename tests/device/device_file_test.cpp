@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "device/material_file.h"
 #include "engine/engine_state.h"
 #include "engine/errors.h"
+#include "engine/text_rules.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/fixtures/synthetic_workdir.h"
+#include "tests/fixtures/typical_device.h"
 
 namespace korvex {
 namespace {
@@ -382,6 +386,202 @@ TEST_F(DeviceFiles, NamesAndMaterialsStayInsideTheWorkingFolder) {
     std::filesystem::create_symlink(outside.path() / "x.kvx2", folder_.path() / "link.kvx2");
     EXPECT_THROW(LoadDeviceFile(state, "link.kvx2"), FileError);
     EXPECT_EQ(state.calc.FocusReceptorDistance, before.FocusReceptorDistance);
+}
+
+// What a saved device's texts were, from the device as loaded: the texts the dialog would
+// hand to Save for the same device.
+DeviceDialogTexts TextsOf(const std::string& name, const LoadedDevice& device,
+                          const CalculationCase& calc) {
+    return {.DeviceName = name,
+            .InherentFiltration = ShortestNumberText(device.InherentFiltrationMm),
+            .AddedAluminium = ShortestNumberText(device.AddedAluminiumMm),
+            .AddedCopper = ShortestNumberText(device.AddedCopperMm),
+            .ArbitraryFilterMaterial = calc.ArbitraryFilterMaterial,
+            .ArbitraryFilterThickness = ShortestNumberText(device.ArbitraryFilterThicknessMm),
+            .TypicalTubeVoltage = device.TypicalTubeVoltage};
+}
+
+// Files of earlier programs hold no couch model: they are the layer, whatever device was
+// loaded before, and a layer device is saved as those programs save it, byte for byte.
+TEST_F(DeviceFiles, FilesOfEarlierProgramsAreTheLayerModelAndSaveByteForByte) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    const std::string bundled = "サンプル_IVR室1.kvx2";
+    std::filesystem::copy_file(std::filesystem::path(KORVEX_BUNDLED_DATA_DIR) / bundled,
+                               folder_.path() / bundled);
+    Write("Room1.kvx2", NewerLines());
+    Write("Old room.kvx", OlderLines());
+    EngineState state = State();
+    for (const std::string& name : {bundled, std::string("Room1.kvx2")}) {
+        state.calc.Couch = CouchModel::TableTop;  // as after a table-top device
+        state.calc.MattressThickness = 7;
+        const std::string before = Bytes(name);
+        const LoadedDevice device = LoadDeviceFile(state, name);
+        EXPECT_EQ(state.calc.Couch, CouchModel::Layer) << name;
+        EXPECT_EQ(state.calc.MattressThickness, 0) << name;
+
+        std::filesystem::remove(folder_.path() / name);
+        const std::string stem = name.substr(0, name.size() - 5);
+        EXPECT_EQ(SaveDeviceFile(folder_.path(), TextsOf(stem, device, state.calc), state.calc),
+                  name);
+        EXPECT_EQ(Bytes(name), before) << name;
+    }
+    state.calc.Couch = CouchModel::TableTop;
+    LoadDeviceFile(state, "Old room.kvx");
+    EXPECT_EQ(state.calc.Couch, CouchModel::Layer);
+    EXPECT_EQ(state.calc.MattressThickness, 0);
+
+    // Empty lines after line 13 loaded before lines 14 and 15 existed, and still do; so does
+    // an explicit "0" on line 14, with nothing read after it.
+    for (const std::vector<std::string>& after :
+         {std::vector<std::string>{""}, std::vector<std::string>{"", " \t", ""},
+          std::vector<std::string>{"0"}, std::vector<std::string>{" 0 ", "4.0"}}) {
+        std::vector<std::string> lines = NewerLines();
+        lines.insert(lines.end(), after.begin(), after.end());
+        Write("more.kvx2", lines);
+        state.calc.Couch = CouchModel::TableTop;
+        LoadDeviceFile(state, "more.kvx2");
+        EXPECT_EQ(state.calc.Couch, CouchModel::Layer) << after.size();
+        EXPECT_EQ(state.calc.MattressThickness, 0) << after.size();
+        EXPECT_EQ(state.calc.KermaCorrectionFactor, 1.05);
+    }
+}
+
+// Lines 14 and 15 follow the 13 lines earlier programs read, which stay as they were: those
+// programs load the file as the same device on a tissue layer.
+TEST_F(DeviceFiles, ATableTopDeviceKeepsItsMattressOnLinesFourteenAndFifteen) {
+    CalculationCase c;
+    c.FocusReceptorDistance = 120;
+    c.FocusIsocentreDistance = 100;
+    c.TargetAngle = 12;
+    c.CouchTransmission = 0.85;
+    c.CouchEquivalentThickness = 1.234;
+    c.KermaCorrectionFactor = 1.05;
+    c.Couch = CouchModel::TableTop;
+    c.MattressThickness = 4;
+    const DeviceDialogTexts texts{.DeviceName = "Table",
+                                  .InherentFiltration = "2.5",
+                                  .AddedAluminium = "1",
+                                  .AddedCopper = "0.1",
+                                  .ArbitraryFilterMaterial = "---",
+                                  .ArbitraryFilterThickness = "0",
+                                  .TypicalTubeVoltage = "80"};
+    SaveDeviceFile(folder_.path(), texts, c);
+    EXPECT_EQ(Bytes("Table.kvx2"),
+              "120.0\r\n100.0\r\n12.0\r\n2.50\r\n1.00\r\n0.10\r\n 0 \r\n---\r\n0\r\n80\r\n"
+              "0.850\r\n1.234\r\n1.050\r\n1\r\n4.0\r\n");
+    c.Couch = CouchModel::Layer;
+    SaveDeviceFile(folder_.path(),
+                   {.DeviceName = "Layer",
+                    .InherentFiltration = "2.5",
+                    .AddedAluminium = "1",
+                    .AddedCopper = "0.1",
+                    .ArbitraryFilterMaterial = "---",
+                    .ArbitraryFilterThickness = "0",
+                    .TypicalTubeVoltage = "80"},
+                   c);
+    EXPECT_EQ(Bytes("Table.kvx2").substr(0, Bytes("Layer.kvx2").size()), Bytes("Layer.kvx2"));
+
+    // The mattress keeps one decimal; the ends of the table's range are mattresses too.
+    EngineState state = State();
+    c.Couch = CouchModel::TableTop;
+    for (const auto& [saved, read] :
+         {std::pair{4.0, 4.0}, std::pair{7.25, 7.3}, std::pair{0.0, 0.0}, std::pair{10.0, 10.0}}) {
+        c.MattressThickness = saved;
+        SaveDeviceFile(folder_.path(), texts, c);
+        state.calc.Couch = CouchModel::Layer;
+        const LoadedDevice device = LoadDeviceFile(state, "Table.kvx2");
+        EXPECT_EQ(state.calc.Couch, CouchModel::TableTop) << saved;
+        EXPECT_EQ(state.calc.MattressThickness, read) << saved;
+        EXPECT_EQ(state.calc.CouchTransmission, 0.85);
+        EXPECT_EQ(state.calc.KermaCorrectionFactor, 1.05);
+        EXPECT_EQ(device.TypicalTubeVoltage, "80");
+    }
+    // A layer device keeps no mattress, whatever the case holds.
+    c.Couch = CouchModel::Layer;
+    c.MattressThickness = std::nan("");
+    SaveDeviceFile(folder_.path(), texts, c);
+    EXPECT_EQ(Bytes("Table.kvx2"), Bytes("Layer.kvx2"));
+}
+
+TEST_F(DeviceFiles, CouchLinesThatAreNoModelOrMattressAreRefusedNamingTheLine) {
+    Write("Room1.kvx2", fixtures::TypicalTableTopDeviceLines("5.5"));
+    EngineState state = State();
+    LoadDeviceFile(state, "Room1.kvx2");
+    ASSERT_EQ(state.calc.Couch, CouchModel::TableTop);
+    ASSERT_EQ(state.calc.MattressThickness, 5.5);
+
+    const std::pair<std::vector<std::string>, const char*> variants[] = {
+        {{"2"}, "14 行目"},         {{"yes"}, "14 行目"},        {{"-1"}, "14 行目"},
+        {{"0.5"}, "14 行目"},       {{"", "1"}, "14 行目"},      {{"1"}, "15 行目"},
+        {{"1", ""}, "15 行目"},     {{"1", "thin"}, "15 行目"},  {{"1", "-0.1"}, "15 行目"},
+        {{"1", "10.1"}, "15 行目"}, {{"1", "1e308"}, "15 行目"}, {{"1", "4cm"}, "15 行目"},
+    };
+    for (const auto& [after, line] : variants) {
+        std::vector<std::string> lines = fixtures::TypicalDeviceLines();
+        lines.insert(lines.end(), after.begin(), after.end());
+        Write("bad.kvx2", lines);
+        const std::string what = after.front() + (after.size() > 1 ? " / " + after[1] : "");
+        try {
+            LoadDeviceFile(state, "bad.kvx2");
+            ADD_FAILURE() << "loaded: " << what;
+        } catch (const FileError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find("bad.kvx2"), std::string::npos) << message;
+            EXPECT_NE(message.find(line), std::string::npos) << what << ": " << message;
+        }
+        EXPECT_EQ(state.calc.Couch, CouchModel::TableTop) << what;
+        EXPECT_EQ(state.calc.MattressThickness, 5.5) << what;
+    }
+    // The messages say what the line should hold.
+    std::vector<std::string> lines = fixtures::TypicalTableTopDeviceLines("12");
+    Write("bad.kvx2", lines);
+    try {
+        LoadDeviceFile(state, "bad.kvx2");
+        ADD_FAILURE() << "a mattress of 12 cm was loaded";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "ファイル「bad.kvx2」を読み込めません：15 行目のマットの厚さ 12 cm は 0 cm "
+                  "以上 10 cm 以下でなければなりません。");
+    }
+    lines[13] = "2";
+    Write("bad.kvx2", lines);
+    try {
+        LoadDeviceFile(state, "bad.kvx2");
+        ADD_FAILURE() << "line 14 \"2\" was loaded";
+    } catch (const FileError& error) {
+        EXPECT_EQ(
+            std::string(error.what()),
+            "ファイル「bad.kvx2」を読み込めません：14 行目の天板モデル（0：組織等価層、1：天板"
+            "＋マット）「2」は 0 か 1 でなければなりません。");
+    }
+}
+
+TEST_F(DeviceFiles, SaveRefusesAMattressTheTableTopModelCannotTake) {
+    CalculationCase c;
+    c.FocusReceptorDistance = 120;
+    c.FocusIsocentreDistance = 100;
+    c.Couch = CouchModel::TableTop;
+    const DeviceDialogTexts texts{.DeviceName = "Table",
+                                  .InherentFiltration = "2.5",
+                                  .AddedAluminium = "0",
+                                  .AddedCopper = "0",
+                                  .ArbitraryFilterMaterial = "---",
+                                  .ArbitraryFilterThickness = "0",
+                                  .TypicalTubeVoltage = "80"};
+    for (const double mattress : {-0.1, 10.01, 1e308, std::nan(""), HUGE_VAL}) {
+        c.MattressThickness = mattress;
+        try {
+            SaveDeviceFile(folder_.path(), texts, c);
+            ADD_FAILURE() << mattress << " was saved";
+        } catch (const DeviceDataRefused& error) {
+            EXPECT_NE(std::string(error.what()).find("マットの厚さ"), std::string::npos)
+                << error.what();
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Table.kvx2"));
+    EXPECT_FALSE(IsMattressThickness(-0.001));
+    EXPECT_TRUE(IsMattressThickness(kMaxMattressThicknessCm));
+    EXPECT_EQ(MattressThicknessRefusal(std::nan("")), "マットの厚さが数値ではありません。");
 }
 
 // How small a calibration value the file keeps, derived from the format it is written with.

@@ -113,6 +113,11 @@ void ReadDevice(const std::string& bytes, const char* name) {
     if (!(loaded.FocusReceptorDistance > 0)) {
         Violated("device accepted with a focus-receptor distance that is not positive");
     }
+    // The layer has no mattress; a table top's lies within the couch-scatter table.
+    if (loaded.Couch == CouchModel::TableTop ? !IsMattressThickness(loaded.MattressThickness)
+                                             : loaded.MattressThickness != 0) {
+        Violated("device accepted with a mattress its couch model cannot have");
+    }
 }
 
 // The version follows from the name: every input is read as both.
