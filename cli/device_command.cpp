@@ -1,6 +1,7 @@
 #include "cli/device_command.h"
 
 #include <CLI/CLI.hpp>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <utility>
@@ -42,13 +43,53 @@ void SetFilterFromOption(EngineState& state, FilterEntry& filter, const std::str
     }
 }
 
+// The dialog's mattress box is closed for the layer model: a mattress given for it is a
+// mistake on the command line, said before anything is read.
+void RefuseMattressWithoutTableTop(const DeviceOptions& o) {
+    if (o.mattress_given && o.couch != CouchModel::TableTop) {
+        throw UsageError("--mattress は --couch table-top と共に指定して下さい。");
+    }
+}
+
+// The couch choice as the dialog's: the model, and the mattress box when given.
+void SetCouch(DeviceEntry& entry, const DeviceOptions& o) {
+    entry.SetCouchModel(o.couch);
+    if (o.mattress_given) {
+        entry.SetMattressText(o.mattress);
+    }
+}
+
 Json CreatedJson(const CalculationCase& calc, const std::string& file_name) {
     Json json;
     json["CouchTransmission"] = JsonNumber(calc.CouchTransmission);
     json["KermaCorrectionFactor"] = JsonNumber(calc.KermaCorrectionFactor);
     json["CouchEquivalentThickness"] = JsonNumber(calc.CouchEquivalentThickness);
+    json["CouchModel"] = CouchModelKey(calc.Couch);
+    if (calc.Couch == CouchModel::TableTop) {
+        json["MattressThickness"] = JsonNumber(calc.MattressThickness);
+    }
     json["File"] = file_name;
     return json;
+}
+
+void AddCouchOptions(CLI::App* create, const Help& help, DeviceOptions& o) {
+    std::map<std::string, CouchModel> keys;
+    for (const CouchModel model : kCouchModels) {
+        keys.emplace(std::string(CouchModelKey(model)), model);
+    }
+    create
+        ->add_option("--couch", o.couch,
+                     help({"天板モデル: layer (組織等価層、既定: 天板に密着させて透過率を測定) "
+                           "または table-top (天板＋マット: マットの上で透過率を測定)",
+                           "couch model: layer (a tissue layer, the default: transmission "
+                           "measured on the couch top) or table-top (table top and mattress: "
+                           "transmission measured on the mattress)"}))
+        ->transform(CLI::CheckedTransformer(keys));
+    create
+        ->add_option("--mattress", o.mattress,
+                     help({"マットの厚さ (cm、--couch table-top のみ、既定 4)",
+                           "mattress thickness (cm, --couch table-top only, default 4)"}))
+        ->each([&o](const std::string&) { o.mattress_given = true; });
 }
 
 }  // namespace
@@ -90,9 +131,11 @@ void AddDeviceCommand(CLI::App& app, const Help& help, DeviceOptions& o) {
     AddRequired(create, help, "--kd", o.kd,
                 {"同じ照射で装置に表示された Ka,r (mGy)",
                  "Ka,r the unit displayed for the same exposure (mGy)"});
+    AddCouchOptions(create, help, o);
 }
 
 int RunDeviceCreate(const DeviceOptions& o, const CommonOptions& common, std::ostream& out) {
+    RefuseMattressWithoutTableTop(o);
     EngineState state = LoadState(common);
     DeviceEntry entry(state);
     const std::pair<DeviceField, const std::string&> typed[] = {
@@ -111,6 +154,7 @@ int RunDeviceCreate(const DeviceOptions& o, const CommonOptions& common, std::os
     for (const auto& [field, text] : typed) {
         entry.SetText(field, text);
     }
+    SetCouch(entry, o);
     if (!o.filter.empty()) {
         FilterEntry filter(state, entry);
         SetFilterFromOption(state, filter, o.filter);

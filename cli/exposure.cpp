@@ -121,6 +121,12 @@ Failure CalculationFailure(const CalculationOutcome& outcome, DoseModel model) {
 Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) {
     Json json;
     json["Model"] = DoseModelKey(calc.Model);
+    json["CouchModel"] = CouchModelKey(calc.Couch);
+    if (calc.Couch == CouchModel::TableTop) {
+        json["MattressThickness"] = JsonNumber(calc.MattressThickness);
+        json["CouchScatterRatio"] = JsonNumber(calc.CouchScatterRatio);
+        json["TableTopTransmission"] = JsonNumber(calc.TableTopTransmission);
+    }
     const std::pair<const char*, double> numbers[] = {
         {"CorrectedKar", calc.CorrectedKar},
         {"CorrectedPka", calc.CorrectedPka},

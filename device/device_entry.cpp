@@ -84,6 +84,8 @@ void DeviceEntry::NewDevice() {
     filter_material_ = kNoArbitraryFilterMaterial;
     filter_thickness_ = kNoArbitraryFilterThickness;
     filter_on_ = false;
+    couch_ = kDefaultCouchModel;
+    mattress_ = FormatNumber(kDefaultMattressThicknessCm, kStoredMattressThickness.format);
     results_ = {};
     save_enabled_ = false;
 }
@@ -98,6 +100,20 @@ void DeviceEntry::SetText(DeviceField field, std::string text) {
 
 const std::string& DeviceEntry::Text(DeviceField field) const {
     return texts_[Index(field)];
+}
+
+void DeviceEntry::SetCouchModel(CouchModel model) {
+    if (couch_ != model) {
+        couch_ = model;
+        Changed();
+    }
+}
+
+void DeviceEntry::SetMattressText(std::string text) {
+    if (mattress_ != text) {
+        mattress_ = std::move(text);
+        Changed();
+    }
 }
 
 void DeviceEntry::Leave(DeviceField field) {
@@ -166,6 +182,24 @@ std::optional<UserMessage> DeviceEntry::TextRefused() const {
             return Refusal(NotANumberMessage(DeviceFieldCaption(field), Text(field)));
         }
     }
+    return MattressRefused();
+}
+
+// The mattress box counts for the table-top model only; the layer has none.
+std::optional<UserMessage> DeviceEntry::MattressRefused() const {
+    if (couch_ != CouchModel::TableTop) {
+        return std::nullopt;
+    }
+    if (mattress_.empty()) {
+        return UserMessage{kEmptyBoxMessage, MessageIcon::Exclamation, false};
+    }
+    const std::optional<double> cm = ParseDecimal(mattress_);
+    if (!cm) {
+        return Refusal(NotANumberMessage(kStoredMattressThickness.name, mattress_));
+    }
+    if (!IsMattressThickness(*cm)) {
+        return Refusal(MattressThicknessRefusal(*cm));
+    }
     return std::nullopt;
 }
 
@@ -194,6 +228,10 @@ std::optional<UserMessage> DeviceEntry::Calibrate() {
     c.ArbitraryFilterOn = filter_on_ ? 1 : 0;
     c.FocusReceptorDistance = number(DeviceField::FocusReceptorDistance);
     c.FocusIsocentreDistance = number(DeviceField::FocusIsocentreDistance);
+    c.Couch = couch_;
+    // TextRefused has checked the number; adding 0 turns a typed "-0" into 0.
+    c.MattressThickness =
+        couch_ == CouchModel::TableTop ? ParseDecimal(mattress_).value_or(0) + 0.0 : 0;
     try {
         ComputeDeviceCalibration(state_, number(DeviceField::KermaNoCouch),
                                  number(DeviceField::KermaWithCouch),

@@ -94,18 +94,28 @@ struct DeviceSaveOutcome {
 //   no material ("---"), which could not be loaded again.
 // - Save writes the case values as OK left them, also when the main window has loaded
 //   another device into the case meanwhile (the dialog is modeless).
+// - The couch model and, for a table top, the mattress thickness are part of the device:
+//   OK stores them into the case (a layer device with mattress 0) and Save writes them.
 class DeviceEntry {
   public:
     explicit DeviceEntry(EngineState& state);
 
-    // NewDevice: target angle "12", inherent filtration "2.5", every other box empty, the
-    // filter displays "---" and "0", the results empty, Save closed. The case is not
-    // touched (its arbitrary-filter flag neither).
+    // NewDevice: target angle "12", inherent filtration "2.5", the layer model with the
+    // mattress box at kDefaultMattressThicknessCm as the file writes it ("4.0"), every other
+    // box empty, the filter displays "---" and "0", the results empty, Save closed. The
+    // case is not touched (its arbitrary-filter flag neither).
     void NewDevice();
 
     // Typing changes the text only; a changed text after OK closes Save.
     void SetText(DeviceField field, std::string text);
     const std::string& Text(DeviceField field) const;
+
+    // The couch model and the mattress box (cm, used by the table-top model only); a change
+    // after OK closes Save, as a box's does.
+    void SetCouchModel(CouchModel model);
+    CouchModel Couch() const { return couch_; }
+    void SetMattressText(std::string text);
+    const std::string& MattressText() const { return mattress_; }
 
     // Leaving a box: the target angle and the three filter thicknesses (mm, stored in cm)
     // go into the case at once; the other boxes wait for OK.
@@ -121,8 +131,9 @@ class DeviceEntry {
     bool FilterOn() const { return filter_on_; }
 
     // OK: refuses an empty box (kEmptyBoxMessage), a text that is no number
-    // (NotANumberMessage), inputs the calibration cannot take (the engine's message) and
-    // calibration values the file would store as zero (StoredAsZeroMessage), and then
+    // (NotANumberMessage), for the table-top model a mattress outside 0 to 10 cm
+    // (MattressThicknessRefusal), inputs the calibration cannot take (the engine's message)
+    // and calibration values the file would store as zero (StoredAsZeroMessage), and then
     // changes nothing; otherwise stores the device fields into the case, runs
     // ComputeDeviceCalibration, fills the result texts and opens Save. These are the rules
     // of both the dialog and `korvex2-cli device create`.
@@ -140,6 +151,7 @@ class DeviceEntry {
   private:
     void Changed();
     std::optional<UserMessage> TextRefused() const;
+    std::optional<UserMessage> MattressRefused() const;
     std::optional<UserMessage> Calibrate();
 
     EngineState& state_;
@@ -147,6 +159,8 @@ class DeviceEntry {
     std::string filter_material_;
     std::string filter_thickness_;
     bool filter_on_ = false;
+    CouchModel couch_ = kDefaultCouchModel;
+    std::string mattress_;
     DeviceResultTexts results_;
     bool save_enabled_ = false;
     CalculationCase calibrated_;  // the case as OK left it: what Save writes

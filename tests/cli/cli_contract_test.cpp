@@ -68,6 +68,7 @@ class CliContractTest : public CliTest {
   protected:
     CliContractTest() {
         fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+        fixtures::WriteTypicalTableTopDevice(folder_.path());
         std::ofstream(list_, std::ios::binary) << "device,site,kv,kar,pka,shape,fsd\n"
                                                << "room1.kvx2,頭部,,10,1,square,\n"
                                                << "room1.kvx2,胸部背面,90,20,3,circle,80\n";
@@ -130,6 +131,11 @@ TEST_F(CliContractTest, EveryKeyOfEveryCommandIsPascalCaseAndDocumented) {
     std::vector<std::string> filtered = Device("Leaded");
     filtered.insert(filtered.end(), {"--filter", "lead:0.1"});
     Walk(filtered, ExitCode::Success);
+    std::vector<std::string> table_top = Device("TableTop");
+    table_top.insert(table_top.end(), {"--couch", "table-top"});
+    Walk(table_top, ExitCode::Success);
+    Walk({"calc", "--device", "table.kvx2", "--kar", "10", "--pka", "1", "--shape", "square"},
+         ExitCode::Success);
     Walk({"table", "--input", list_.string(), "--output", (folder_.path() / "out.csv").string(),
           "--comment", "c"},
          ExitCode::Success);
@@ -145,6 +151,7 @@ TEST_F(CliContractTest, EveryKeyOfEveryCommandIsPascalCaseAndDocumented) {
     Walk({"report", standard, Report("biplane", fixtures::BiplaneReport()), "--device",
           "room1.kvx2", "--with-patient"},
          ExitCode::Success);
+    Walk({"report", standard, "--device", "table.kvx2"}, ExitCode::Success);
     fixtures::FixtureReport notes = fixtures::RealWorldNotesReport();
     notes.events[2].kvp = {{"150", "kV"}};
     Walk({"report", Report("notes", notes), Report("empty", fixtures::EmptyValuesReport()),
@@ -171,9 +178,10 @@ TEST_F(CliContractTest, EveryKeyOfEveryCommandIsPascalCaseAndDocumented) {
     const std::string docs = DocsText();
     ASSERT_FALSE(docs.empty()) << kDocs;
     // The walk met every kind of object: successes, each optional key, error objects.
-    for (const char* key : {"Display", "Row", "SkinDoseUncertaintyBudget", "Rows", "File",
-                            "PatientName", "Totals", "Duplicate", "NotCalculatedDetail", "Flags",
-                            "Planes", "Error", "Reason", "Line", "Model"}) {
+    for (const char* key :
+         {"Display", "Row", "SkinDoseUncertaintyBudget", "Rows", "File", "PatientName", "Totals",
+          "Duplicate", "NotCalculatedDetail", "Flags", "Planes", "Error", "Reason", "Line", "Model",
+          "CouchModel", "MattressThickness", "CouchScatterRatio", "TableTopTransmission"}) {
         EXPECT_TRUE(keys_.count(key)) << key;
     }
     for (const auto& [key, where] : keys_) {
@@ -197,6 +205,9 @@ TEST_F(CliContractTest, EachKindOfFailureExitsWithItsOneCode) {
     refused[refused.size() - 1] = "1000000";  // --kd: a factor stored as 0.000
     Usage(refused);
     Usage({"table", "--input", list_.string()});
+    std::vector<std::string> mattress_alone = Device("M");
+    mattress_alone.insert(mattress_alone.end(), {"--mattress", "4"});
+    Usage(mattress_alone);
     Usage({"report", standard, "--device", "room1.kvx2", "--fsd", "0"});
     Usage({"report", standard, "--device", "room1.kvx2", "--format", "xml"});
 

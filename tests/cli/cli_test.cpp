@@ -207,6 +207,106 @@ TEST_F(CommandLineTest, DeviceCreateChecksAsTheDialogDoes) {
     }
 }
 
+// The couch choice of `device create` is the dialog's: the layer unless a table top is asked
+// for, a mattress only with the table top (4 cm unless given), checked by the same rules.
+TEST_F(CommandLineTest, DeviceCreateTakesTheCouchModelAsTheDialogDoes) {
+    const auto create = [&](const std::string& name, const std::vector<std::string>& couch) {
+        std::vector<std::string> args{
+            "device",  "create", "--name",     name,    "--frd", "120",   "--fid", "100",
+            "--angle", "12",     "--inherent", "2.5",   "--al",  "1.0",   "--cu",  "0.1",
+            "--kv",    "80",     "--k0",       "2.000", "--k1",  "1.700", "--kd",  "1.000"};
+        args.insert(args.end(), couch.begin(), couch.end());
+        return Run(args);
+    };
+    const auto lines = [&](const std::string& name) {
+        std::ifstream in(folder_.path() / name, std::ios::binary);
+        std::vector<std::string> read;
+        for (std::string line; std::getline(in, line);) {
+            read.push_back(line.substr(0, line.find('\r')));
+        }
+        return read;
+    };
+
+    ASSERT_EQ(create("Layer", {}), 0) << err_.str();
+    Json json = Output();
+    EXPECT_EQ(json["CouchModel"], "layer");
+    EXPECT_FALSE(json.contains("MattressThickness"));
+    EXPECT_EQ(lines("Layer.kvx2").size(), 13u);
+    ASSERT_EQ(create("Layer2", {"--couch", "layer"}), 0) << err_.str();
+    EXPECT_EQ(lines("Layer2.kvx2"), lines("Layer.kvx2"));
+
+    ASSERT_EQ(create("Table", {"--couch", "table-top"}), 0) << err_.str();
+    json = Output();
+    EXPECT_EQ(json["CouchModel"], "table-top");
+    EXPECT_EQ(json["MattressThickness"], kDefaultMattressThicknessCm);
+    std::vector<std::string> table = lines("Table.kvx2");
+    ASSERT_EQ(table.size(), 15u);
+    EXPECT_EQ(std::vector<std::string>(table.begin(), table.begin() + 13), lines("Layer.kvx2"));
+    EXPECT_EQ(table[13], "1");
+    EXPECT_EQ(table[14], "4.0");
+    ASSERT_EQ(create("Thin", {"--couch", "table-top", "--mattress", "2.5"}), 0) << err_.str();
+    EXPECT_EQ(Output()["MattressThickness"], 2.5);
+    EXPECT_EQ(lines("Thin.kvx2")[14], "2.5");
+
+    // Refused: a usage error on standard error, nothing written.
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--mattress", "4"}, "--mattress は --couch table-top と共に指定して下さい。\n"},
+        {{"--couch", "layer", "--mattress", "4"},
+         "--mattress は --couch table-top と共に指定して下さい。\n"},
+        {{"--couch", "table-top", "--mattress", "11"}, MattressThicknessRefusal(11) + "\n"},
+        {{"--couch", "table-top", "--mattress", "thick"},
+         NotANumberMessage("マットの厚さ", "thick") + "\n"},
+        {{"--couch", "table-top", "--mattress", ""}, std::string(kEmptyBoxMessage) + "\n"},
+        {{"--couch", "sofa"}, ""},
+    };
+    for (const auto& [couch, message] : refused) {
+        EXPECT_EQ(create("Refused", couch), 2) << couch.back();
+        if (!message.empty()) {
+            EXPECT_EQ(err_.str(), message);
+        }
+        EXPECT_TRUE(out_.str().empty()) << couch.back();
+        EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Refused.kvx2")) << couch.back();
+    }
+}
+
+// `calc` names the device's couch model; a table top adds its mattress and the two couch
+// values the calculation used.
+TEST_F(CommandLineTest, CalcNamesTheCouchModelAndTheTableTopsValues) {
+    ASSERT_EQ(
+        Run({"calc", "--device", "room1.kvx2", "--kar", "10", "--pka", "1", "--shape", "square"}),
+        0);
+    Json json = Output();
+    EXPECT_EQ(json["CouchModel"], "layer");
+    for (const char* key : {"MattressThickness", "CouchScatterRatio", "TableTopTransmission"}) {
+        EXPECT_FALSE(json.contains(key)) << key;
+    }
+
+    fixtures::WriteTypicalTableTopDevice(folder_.path(), "table.kvx2", "5.0");
+    ASSERT_EQ(Run({"calc", "--device", "table.kvx2", "--kar", "10", "--pka", "1", "--shape",
+                   "square", "--site", "胸部背面"}),
+              0)
+        << err_.str();
+    json = Output();
+    EXPECT_EQ(json["CouchModel"], "table-top");
+    EXPECT_EQ(json["MattressThickness"], 5);
+    // The values the engine left in the case, as a direct calculation leaves them.
+    const fixtures::DirectCalculation direct =
+        fixtures::CalculateTypicalExposure(folder_.path(), "table.kvx2");
+    ASSERT_EQ(direct.calc.Couch, CouchModel::TableTop);
+    EXPECT_EQ(json["CouchScatterRatio"].get<double>(), direct.calc.CouchScatterRatio);
+    EXPECT_EQ(json["TableTopTransmission"].get<double>(), direct.calc.TableTopTransmission);
+    EXPECT_EQ(json["SkinDose"].get<double>(), direct.calc.SkinDose);
+
+    // The legacy formula knows only the layer, but the device is still named as it is.
+    ASSERT_EQ(Run({"calc", "--device", "table.kvx2", "--kar", "10", "--pka", "1", "--shape",
+                   "square", "--model", "legacy"}),
+              0);
+    json = Output();
+    EXPECT_EQ(json["CouchModel"], "table-top");
+    EXPECT_TRUE(json["CouchScatterRatio"].is_number());
+    EXPECT_TRUE(json["TableTopTransmission"].is_number());
+}
+
 TEST_F(CommandLineTest, TableCalculatesASeriesIntoAResultsFile) {
     const auto input = folder_.path() / "series.csv";
     std::ofstream(input, std::ios::binary) << "device,site,kv,kar,pka,shape,fsd\n"

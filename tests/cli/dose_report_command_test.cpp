@@ -188,6 +188,39 @@ TEST_F(ReportCommandTest, EveryEventEqualsCalcWithItsOwnInputs) {
     }
 }
 
+// Every event of a table-top device says so, with its mattress and the two couch values the
+// calculation used, as `calc` prints them for the same exposure.
+TEST_F(ReportCommandTest, EventsOfATableTopDeviceCarryItsCouch) {
+    fixtures::WriteTypicalTableTopDevice(folder_.path(), "table.kvx2", "6.0");
+    ASSERT_EQ(
+        Run({"report", Fixture("standard", fixtures::StandardReport()), "--device", "table.kvx2"}),
+        0)
+        << err_.str();
+    const Json events = Output()["Events"];
+    ASSERT_FALSE(events.empty());
+    for (const Json& event : events) {
+        SCOPED_TRACE(event["Event"].get<int>());
+        EXPECT_EQ(event["CouchModel"], "table-top");
+        EXPECT_EQ(event["MattressThickness"], 6);
+        std::vector<std::string> lines = fixtures::TypicalTableTopDeviceLines("6.0");
+        lines[4] = ShortestNumberText(event["AddedAl"].get<double>());
+        lines[5] = ShortestNumberText(event["AddedCu"].get<double>());
+        fixtures::WriteCp932Lines(folder_.path() / "event.kvx2", lines);
+        ASSERT_EQ(Run({"calc", "--device", "event.kvx2", "--shape", "square", "--kv",
+                       ShortestNumberText(event["TubeVoltage"].get<double>()), "--kar",
+                       ShortestNumberText(event["Kar"].get<double>()), "--pka",
+                       ShortestNumberText(event["Pka"].get<double>())}),
+                  0)
+            << err_.str();
+        const Json calc = Output();
+        for (const char* key : {"CouchModel", "MattressThickness", "CouchScatterRatio",
+                                "TableTopTransmission", "SkinDose"}) {
+            ASSERT_TRUE(calc.contains(key)) << key;
+            EXPECT_EQ(event.at(key), calc.at(key)) << key;
+        }
+    }
+}
+
 TEST_F(ReportCommandTest, ExitCodesForUnreadableFilesAndWrongInput) {
     const std::string standard = Fixture("standard", fixtures::StandardReport());
     const std::string other = Fixture("other", fixtures::NotDoseReport());

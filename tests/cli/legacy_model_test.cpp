@@ -53,7 +53,8 @@ TEST_F(LegacyModelTest, CalcPrintsTheNumbersAndTextsOfEarlierPrograms) {
         ASSERT_EQ(Run(args), 0) << err_.str();
         const Json printed = Json::parse(out_.str());
         // Every value printed before is printed again, exactly; the model is named, states
-        // no uncertainty, and the beam's quality is new beside them.
+        // no uncertainty, and the beam's quality and the device's couch model (the bundled
+        // device is a layer: no table-top keys) are new beside them.
         for (const auto& [key, value] : stored["output"].items()) {
             ASSERT_TRUE(printed.contains(key)) << key;
             EXPECT_EQ(printed[key], value) << key << " of " << line;
@@ -62,7 +63,8 @@ TEST_F(LegacyModelTest, CalcPrintsTheNumbersAndTextsOfEarlierPrograms) {
         EXPECT_TRUE(printed["SkinDoseUncertainty"].is_null());
         EXPECT_GT(printed["HalfValueLayer"].get<double>(), 0);
         EXPECT_GT(printed["MeanEnergy"].get<double>(), 0);
-        EXPECT_EQ(printed.size(), stored["output"].size() + 4);
+        EXPECT_EQ(printed["CouchModel"], "layer");
+        EXPECT_EQ(printed.size(), stored["output"].size() + 5);
 
         // The default model computes otherwise, and says so.
         args.resize(args.size() - 2);

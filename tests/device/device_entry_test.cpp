@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "device/filter_entry.h"
 #include "device/material_file.h"
@@ -301,6 +303,104 @@ TEST_F(DeviceEntryTest, SaveWritesTheValuesOfTheLastOk) {
     EXPECT_EQ(lines[1], "100.0");
     EXPECT_EQ(lines[10], "0.850");
     EXPECT_EQ(lines[11], FormatNumber(calibrated.CouchEquivalentThickness, "#0.000"));
+}
+
+// The couch model is a choice of the device: a new device is the layer with the mattress
+// box at its default; the box counts only for the table top, and OK stores the model with
+// the mattress into the case, which Save writes.
+TEST_F(DeviceEntryTest, TheMattressCountsForTheTableTopOnlyAndSaveWritesIt) {
+    entry_.SetCouchModel(CouchModel::TableTop);
+    entry_.SetMattressText("7");
+    entry_.NewDevice();
+    EXPECT_EQ(entry_.Couch(), CouchModel::Layer);
+    EXPECT_EQ(entry_.MattressText(), "4.0");
+    EXPECT_EQ(ParseDecimal(entry_.MattressText()), kDefaultMattressThicknessCm);
+
+    // The layer has no mattress: whatever the box holds, none is checked, stored or written.
+    state_.calc.Couch = CouchModel::TableTop;
+    state_.calc.MattressThickness = 6;
+    FillExample(entry_);
+    entry_.SetMattressText("soft");
+    ASSERT_TRUE(entry_.Ok());
+    EXPECT_EQ(state_.calc.Couch, CouchModel::Layer);
+    EXPECT_EQ(state_.calc.MattressThickness, 0);
+    ASSERT_TRUE(entry_.Save().saved);
+    EXPECT_EQ(Lines("Room1.kvx2").size(), 13u);
+
+    // For the table top the box is checked like the others, and OK then stores nothing.
+    entry_.SetCouchModel(CouchModel::TableTop);
+    const CalculationCase before = state_.calc;
+    const std::pair<const char*, std::string> refusals[] = {
+        {"", kEmptyBoxMessage},
+        {"soft", NotANumberMessage("マットの厚さ", "soft")},
+        {"4cm", NotANumberMessage("マットの厚さ", "4cm")},
+        {"-0.5", MattressThicknessRefusal(-0.5)},
+        {"10.5", MattressThicknessRefusal(10.5)},
+    };
+    for (const auto& [text, message] : refusals) {
+        entry_.SetMattressText(text);
+        const RuleOutcome refused = entry_.Ok();
+        ASSERT_FALSE(refused) << text;
+        EXPECT_EQ(refused.refusal.text, message) << text;
+        EXPECT_EQ(refused.refusal.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(state_.calc.Couch, before.Couch) << text;
+        EXPECT_EQ(state_.calc.MattressThickness, before.MattressThickness) << text;
+        EXPECT_EQ(state_.calc.CouchTransmission, before.CouchTransmission) << text;
+        EXPECT_FALSE(entry_.SaveEnabled()) << text;
+    }
+    EXPECT_NE(MattressThicknessRefusal(10.5).find("マットの厚さ 10.5 cm"), std::string::npos);
+
+    entry_.SetMattressText(" 3.5 ");
+    ASSERT_TRUE(entry_.Ok());
+    EXPECT_EQ(state_.calc.Couch, CouchModel::TableTop);
+    EXPECT_EQ(state_.calc.MattressThickness, 3.5);
+    // The calibration does not depend on the couch model.
+    EXPECT_EQ(state_.calc.CouchTransmission, before.CouchTransmission);
+    EXPECT_EQ(state_.calc.CouchEquivalentThickness, before.CouchEquivalentThickness);
+    ASSERT_TRUE(entry_.Save().saved);
+    std::vector<std::string> lines = Lines("Room1.kvx2");
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_EQ(lines[13], "1");
+    EXPECT_EQ(lines[14], "3.5");
+
+    // The ends of the table's range, and a typed "-0" that is 0.
+    for (const auto& [text, stored] :
+         {std::pair{"0", "0.0"}, std::pair{"10", "10.0"}, std::pair{"-0", "0.0"}}) {
+        entry_.SetMattressText(text);
+        ASSERT_TRUE(entry_.Ok()) << text;
+        EXPECT_FALSE(std::signbit(state_.calc.MattressThickness)) << text;
+        ASSERT_TRUE(entry_.Save().saved);
+        EXPECT_EQ(Lines("Room1.kvx2")[14], stored) << text;
+    }
+
+    // Save writes the model of the last OK, whatever the case holds meanwhile.
+    entry_.SetMattressText("4.0");
+    ASSERT_TRUE(entry_.Ok());
+    state_.calc.Couch = CouchModel::Layer;
+    state_.calc.MattressThickness = 0;
+    ASSERT_TRUE(entry_.Save().saved);
+    lines = Lines("Room1.kvx2");
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_EQ(lines[14], "4.0");
+}
+
+TEST_F(DeviceEntryTest, ACouchModelOrMattressChangedAfterOkClosesSave) {
+    FillExample(entry_);
+    ASSERT_TRUE(entry_.Ok());
+    entry_.SetCouchModel(CouchModel::Layer);  // the same choice: no change
+    entry_.SetMattressText("4.0");
+    EXPECT_TRUE(entry_.SaveEnabled());
+    entry_.SetCouchModel(CouchModel::TableTop);
+    EXPECT_FALSE(entry_.SaveEnabled());
+    ASSERT_TRUE(entry_.Ok());
+    EXPECT_TRUE(entry_.SaveEnabled());
+    entry_.SetMattressText("5.0");
+    EXPECT_FALSE(entry_.SaveEnabled());
+    EXPECT_FALSE(entry_.Save().saved);
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "Room1.kvx2"));
+    ASSERT_TRUE(entry_.Ok());
+    entry_.SetCouchModel(CouchModel::Layer);
+    EXPECT_FALSE(entry_.SaveEnabled());
 }
 
 TEST_F(DeviceEntryTest, FilterChecksTheChoiceAndTheThickness) {
