@@ -1,5 +1,6 @@
 #include "device/device_dialog.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,6 +29,30 @@ const char* const kFilterCombinationNote =
 const char* const kBoxNames[kDeviceFieldCount] = {"Text13", "Text8",  "Text5", "Text1",
                                                   "Text2",  "Text3",  "Text4", "Text23",
                                                   "Text14", "Text15", "Text16"};
+
+// The couch models as the choice offers them, and how the couch transmission is measured
+// for each: the device's T means what the model makes of it.
+struct CouchChoice {
+    CouchModel model;
+    const char* text;
+    const char* note;
+};
+const CouchChoice kCouchChoices[] = {
+    {CouchModel::Layer, "組織等価層（天板に密着）",
+     "天板あり：線量計を天板の上面に密着させ、マットを敷かずに測定します。"},
+    {CouchModel::TableTop, "天板＋マット",
+     "天板あり：患者が寝る位置のマットの上に線量計を置いて測定し、天板なし：同じ位置で天板とマット"
+     "を外して測定します（その比が透過率）。マットの厚さは患者の下に敷いた状態の厚さです。"},
+};
+
+const CouchChoice& ChoiceOf(CouchModel model) {
+    for (const CouchChoice& choice : kCouchChoices) {
+        if (choice.model == model) {
+            return choice;
+        }
+    }
+    return kCouchChoices[0];
+}
 
 QLabel* Caption(const QString& text, const char* role = "caption") {
     auto* label = new QLabel(text);
@@ -116,10 +141,14 @@ void DeviceDialog::BuildWindow() {
     note->setWordWrap(true);
     root->addWidget(note);
 
-    // Tab follows Enter.
+    // Tab follows Enter, and passes the couch choice on its way from the device's column to
+    // the measurements.
     for (int i = 0; i + 1 < kDeviceFieldCount; ++i) {
         setTabOrder(boxes_[static_cast<size_t>(i)], boxes_[static_cast<size_t>(i + 1)]);
     }
+    setTabOrder(Box(DeviceField::TypicalTubeVoltage), couch_model_);
+    setTabOrder(couch_model_, mattress_);
+    setTabOrder(mattress_, Box(DeviceField::KermaNoCouch));
     setTabOrder(Box(DeviceField::DisplayedKar), ok_button_);
     setTabOrder(ok_button_, save_button_);
     setTabOrder(save_button_, cancel_button_);
@@ -159,8 +188,36 @@ QWidget* DeviceDialog::BuildDeviceBox() {
     grid->addWidget(Unit("mm"), row, 3);
     ++row;
     add_box("通常使用する管電圧", DeviceField::TypicalTubeVoltage, "kV");
+    AddCouchRows(grid, row);
     grid->setRowStretch(row, 1);
     return device_box;
+}
+
+// The couch model, the mattress (table top only) and how T is measured for the model.
+void DeviceDialog::AddCouchRows(QGridLayout* grid, int& row) {
+    couch_model_ = new QComboBox;
+    couch_model_->setObjectName("CouchModelCombo");
+    for (const CouchChoice& choice : kCouchChoices) {
+        couch_model_->addItem(ToQString(choice.text), static_cast<int>(choice.model));
+    }
+    mattress_ = new QLineEdit;
+    mattress_->setObjectName("MattressEdit");
+    mattress_->setAlignment(Qt::AlignRight);
+    mattress_->setMaximumWidth(100);
+    couch_note_ = Caption({}, "note");
+    couch_note_->setObjectName("CouchModelNote");
+    couch_note_->setWordWrap(true);
+    couch_note_->setMaximumWidth(330);
+
+    grid->addWidget(Caption("天板モデル"), row, 0);
+    grid->addWidget(couch_model_, row, 1, 1, 3);
+    ++row;
+    grid->addWidget(Caption(ToQString(kStoredMattressThickness.name)), row, 0);
+    grid->addWidget(mattress_, row, 1, 1, 2);
+    grid->addWidget(Unit("cm"), row, 3);
+    ++row;
+    grid->addWidget(couch_note_, row, 0, 1, 4);
+    ++row;
 }
 
 // The measurements, OK, the three results, Save and Cancel.
@@ -238,6 +295,15 @@ void DeviceDialog::ConnectEvents() {
             save_button_->setEnabled(entry_.SaveEnabled());
         });
     }
+    connect(couch_model_, &QComboBox::currentIndexChanged, this, [this] {
+        entry_.SetCouchModel(static_cast<CouchModel>(couch_model_->currentData().toInt()));
+        ShowCouch();
+    });
+    FieldEvents::Watch(mattress_, [this] { Box(DeviceField::KermaNoCouch)->setFocus(); });
+    connect(mattress_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        entry_.SetMattressText(ToUtf8(text));
+        save_button_->setEnabled(entry_.SaveEnabled());
+    });
     connect(filter_button_, &QPushButton::clicked, this, [this] { OpenFilterDialog(); });
     connect(ok_button_, &QPushButton::clicked, this, [this] { Ok(); });
     connect(save_button_, &QPushButton::clicked, this, [this] { Save(); });
@@ -250,12 +316,22 @@ void DeviceDialog::ShowEntry() {
         Box(field)->setText(ToQString(entry_.Text(field)));
     }
     ShowFilter();
+    ShowCouch();
     ShowResults();
 }
 
 void DeviceDialog::ShowFilter() {
     filter_material_->setText(ToQString(entry_.FilterMaterialText()));
     filter_thickness_->setText(ToQString(entry_.FilterThicknessText()));
+    save_button_->setEnabled(entry_.SaveEnabled());
+}
+
+void DeviceDialog::ShowCouch() {
+    const CouchChoice& choice = ChoiceOf(entry_.Couch());
+    couch_model_->setCurrentIndex(couch_model_->findData(static_cast<int>(choice.model)));
+    mattress_->setText(ToQString(entry_.MattressText()));
+    mattress_->setEnabled(choice.model == CouchModel::TableTop);
+    couch_note_->setText(ToQString(choice.note));
     save_button_->setEnabled(entry_.SaveEnabled());
 }
 
@@ -272,6 +348,7 @@ void DeviceDialog::TakeTexts() {
         const auto field = static_cast<DeviceField>(i);
         entry_.SetText(field, ToUtf8(Box(field)->text()));
     }
+    entry_.SetMattressText(ToUtf8(mattress_->text()));
 }
 
 void DeviceDialog::NewDevice() {

@@ -7,6 +7,8 @@
 #include "device/device_entry.h"
 #include "device/filter_entry.h"
 
+class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -49,11 +51,13 @@ class DeviceDialog : public QWidget {
 
     void BuildWindow();
     QWidget* BuildDeviceBox();
+    void AddCouchRows(QGridLayout* grid, int& row);
     QWidget* BuildMeasurementBox();
     void ConnectEvents();
     QLineEdit* Box(DeviceField field) const { return boxes_[static_cast<size_t>(field)]; }
     void ShowEntry();
     void ShowFilter();
+    void ShowCouch();
     void ShowResults();
     void TakeTexts();
 
@@ -67,6 +71,9 @@ class DeviceDialog : public QWidget {
     QPushButton* filter_button_ = nullptr;               // Command9
     QLabel* filter_material_ = nullptr;                  // Label29
     QLabel* filter_thickness_ = nullptr;                 // Label26
+    QComboBox* couch_model_ = nullptr;                   // CouchModelCombo
+    QLineEdit* mattress_ = nullptr;                      // MattressEdit, cm
+    QLabel* couch_note_ = nullptr;                       // CouchModelNote: how T is measured
     QLabel* couch_transmission_ = nullptr;               // Label21
     QLabel* couch_thickness_ = nullptr;                  // Label38
     QLabel* correction_factor_ = nullptr;                // Label27

@@ -13,9 +13,18 @@ namespace {
 const char* const kSquareSizeName = "正方形 一辺長";
 const char* const kCircleSizeName = "直 径";
 const char* const kStartSizeName = "正 方 形";
+const char* const kCouchModelCaption = "天板モデル：";
 
 size_t Index(ExposureField field) {
     return static_cast<size_t>(field);
+}
+
+std::string CouchModelText(const CalculationCase& c) {
+    std::string text = kCouchModelCaption + std::string(CouchModelName(c.Couch));
+    if (c.Couch == CouchModel::TableTop) {
+        text += " " + FormatNumber(c.MattressThickness, kStoredMattressThickness.format) + " cm";
+    }
+    return text;
 }
 
 DeviceDisplay DisplayOf(const CalculationCase& c, const LoadedDevice& device) {
@@ -30,6 +39,7 @@ DeviceDisplay DisplayOf(const CalculationCase& c, const LoadedDevice& device) {
         with_filter ? FormatNumber(device.ArbitraryFilterThicknessMm, "0.00") : "-";
     shown.FocusReceptorDistance = FormatNumber(c.FocusReceptorDistance, "#00.0");
     shown.FocusIsocentreDistance = FormatNumber(c.FocusIsocentreDistance, "#00.0");
+    shown.CouchModel = CouchModelText(c);
     return shown;
 }
 

@@ -124,6 +124,7 @@ class MainWindow : public QWidget {
     QLabel* filter_thickness_ = nullptr;        // Label26
     QLabel* receptor_distance_ = nullptr;       // Label62
     QLabel* isocentre_distance_ = nullptr;      // Label64
+    QLabel* couch_model_ = nullptr;             // CouchModelLabel
 
     QComboBox* body_site_ = nullptr;         // Combo1
     QLineEdit* tube_voltage_ = nullptr;      // Text5

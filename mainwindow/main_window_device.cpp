@@ -30,6 +30,7 @@ void MainWindow::ShowDevice() {
     filter_thickness_->setText(ToQString(shown.FilterThickness));
     receptor_distance_->setText(ToQString(shown.FocusReceptorDistance));
     isocentre_distance_->setText(ToQString(shown.FocusIsocentreDistance));
+    couch_model_->setText(ToQString(shown.CouchModel));
 }
 
 void MainWindow::SelectDevice() {

@@ -206,6 +206,11 @@ QWidget* MainWindow::BuildDeviceBox() {
     ++row;
     add_value("　焦点-受像器間距離", receptor_distance_, "cm");
     add_value("焦点-アイソセンター間距離", isocentre_distance_, "cm");
+    couch_model_ = NamedLabel("CouchModelLabel");
+    couch_model_->setProperty("role", "caption");
+    couch_model_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    values->addWidget(couch_model_, row, 0, 1, 4);
+    ++row;
     device->addLayout(values);
     device->addStretch();
     return device_box;

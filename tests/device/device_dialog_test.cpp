@@ -350,6 +350,77 @@ TEST_F(DeviceDialogTest, AFileThatCannotBeCreatedIsReportedAndTheDialogStaysOpen
     EXPECT_FALSE(dialog->isVisible());
 }
 
+// The couch model is chosen beside the device's values: the mattress box opens for the table
+// top only, the note says how the couch transmission is measured for the model chosen, and
+// the file keeps the choice.
+TEST_F(DeviceDialogTest, TheCouchChoiceOpensTheMattressBoxAndSaysHowToMeasure) {
+    OpenDialog();
+    auto* couch = Get<QComboBox>("CouchModelCombo");
+    QLineEdit* mattress = Box("MattressEdit");
+    ASSERT_EQ(couch->count(), 2);
+    EXPECT_EQ(couch->itemText(0), "組織等価層（天板に密着）");
+    EXPECT_EQ(couch->itemText(1), "天板＋マット");
+    EXPECT_EQ(couch->currentIndex(), 0);
+    EXPECT_EQ(mattress->text(), "4.0");
+    EXPECT_FALSE(mattress->isEnabled());
+    const QString layer_note = Text("CouchModelNote");
+    EXPECT_TRUE(layer_note.contains("天板の上面")) << layer_note.toStdString();
+
+    couch->setCurrentIndex(1);
+    ProcessEvents();
+    EXPECT_TRUE(mattress->isEnabled());
+    const QString table_note = Text("CouchModelNote");
+    EXPECT_TRUE(table_note.contains("マットの上に線量計")) << table_note.toStdString();
+    EXPECT_TRUE(table_note.contains("マットの厚さ")) << table_note.toStdString();
+
+    FillExample("Table");
+    Type("MattressEdit", "12");
+    ExpectOkRefusedAndNothingSaved(MattressThicknessRefusal(12));
+    messages_.Forget();
+    Type("MattressEdit", "3.5");
+    ClickOk();
+    ASSERT_TRUE(messages_.Texts().empty()) << messages_.Texts()[0].toStdString();
+    ASSERT_TRUE(Get("Command3")->isEnabled());
+    // A change of the choice or the mattress after OK closes Save, as a box's does.
+    couch->setCurrentIndex(0);
+    ProcessEvents();
+    EXPECT_FALSE(Get("Command3")->isEnabled());
+    EXPECT_FALSE(mattress->isEnabled());
+    EXPECT_EQ(Text("CouchModelNote"), layer_note);
+    couch->setCurrentIndex(1);
+    ClickOk();
+    Type("MattressEdit", "3.6");
+    EXPECT_FALSE(Get("Command3")->isEnabled());
+    Type("MattressEdit", "3.5");
+    ClickOk();
+    ClickSave();
+    std::vector<std::string> lines = Lines("Table.kvx2");
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_EQ(lines[13], "1");
+    EXPECT_EQ(lines[14], "3.5");
+
+    // The same device from the command line is the same file.
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(
+        cli::RunCommandLine(
+            {"device",  "create",    "--name",     "Cli",   "--frd",      "120",
+             "--fid",   "100",       "--angle",    "12",    "--inherent", "2.5",
+             "--al",    "1.0",       "--cu",       "0.1",   "--kv",       "80",
+             "--k0",    "2.000",     "--k1",       "1.700", "--kd",       "1.000",
+             "--couch", "table-top", "--mattress", "3.5",   "--workdir",  folder_.path().string()},
+            "korvex2-cli", out, err),
+        0)
+        << err.str();
+    EXPECT_EQ(Lines("Cli.kvx2"), lines);
+
+    // A new device starts again from the layer.
+    OpenDialog();
+    EXPECT_EQ(Get<QComboBox>("CouchModelCombo")->currentIndex(), 0);
+    EXPECT_EQ(Box("MattressEdit")->text(), "4.0");
+    EXPECT_FALSE(Box("MattressEdit")->isEnabled());
+}
+
 // One set of rules for both ways of making a device: the device made in the dialog and the
 // same device made by `korvex2-cli device create` give the same file and, through
 // `korvex2-cli calc`, the same skin dose.

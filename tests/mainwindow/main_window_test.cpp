@@ -151,6 +151,41 @@ TEST_F(MainWindowTest, SelectingADeviceShowsItsValuesAndOpensTheInputs) {
     EXPECT_DOUBLE_EQ(state_->calc.CouchTransmission, 0.85);
 }
 
+// The device's couch model is shown under its values and goes into the case with them; a
+// device of earlier programs is the layer and every other display stays as it was.
+TEST_F(MainWindowTest, TheChosenDevicesCouchModelIsShownAndGoesIntoTheCase) {
+    EXPECT_EQ(Text("CouchModelLabel"), "");
+    WriteDevice("table.kvx2", fixtures::TypicalTableTopDeviceLines("4.0"));
+    Select("table.kvx2");
+    EXPECT_EQ(Text("CouchModelLabel"), "天板モデル：天板＋マット 4.0 cm");
+    EXPECT_EQ(state_->calc.Couch, CouchModel::TableTop);
+    EXPECT_EQ(state_->calc.MattressThickness, 4);
+    EXPECT_EQ(Text("Label64"), "100.0");
+    EXPECT_EQ(Text("Label26"), "-");
+
+    Select("room1.kvx2");
+    EXPECT_EQ(Text("CouchModelLabel"), "天板モデル：組織等価層");
+    EXPECT_EQ(state_->calc.Couch, CouchModel::Layer);
+    EXPECT_EQ(state_->calc.MattressThickness, 0);
+
+    // A broken couch line loads nothing: the shown device and the case stay.
+    Select("table.kvx2");
+    WriteDevice("broken.kvx2", fixtures::TypicalTableTopDeviceLines("40"));
+    messages_.Forget();
+    Select("broken.kvx2");
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_TRUE(messages_.Texts()[0].contains("15 行目")) << messages_.Texts()[0].toStdString();
+    EXPECT_EQ(Text("CouchModelLabel"), "天板モデル：天板＋マット 4.0 cm");
+    EXPECT_EQ(state_->calc.MattressThickness, 4);
+
+    // A deleted device is no longer shown; the case keeps it for the next calculation.
+    Select("table.kvx2");
+    messages_.AnswerNext(MessageAnswer::Ok);
+    Get<QPushButton>("Command4")->click();
+    EXPECT_EQ(Text("CouchModelLabel"), "");
+    EXPECT_EQ(state_->calc.Couch, CouchModel::TableTop);
+}
+
 TEST_F(MainWindowTest, ArrowKeysLoadEachDevicePassedOver) {
     WriteDevice("room2.kvx2", fixtures::TypicalDeviceLines("90.0"));
     WriteDevice("room3.kvx2", fixtures::TypicalDeviceLines("110.0"));
