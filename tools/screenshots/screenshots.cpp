@@ -219,8 +219,8 @@ bool SaveCalculations(QWidget* main, QWidget* results, const QString& out) {
     return Save(results, out + "/results-window.png") && ok;
 }
 
-// A new room: the device dialog, its arbitrary-filter dialog with lead chosen, and the
-// device dialog after OK.
+// A new room on a table top under a mattress: the device dialog, its arbitrary-filter
+// dialog with lead chosen, and the device dialog after OK.
 bool SaveDeviceDialogs(korvex::MainWindow& main, const QString& out) {
     Child<QPushButton>(&main, "Command7")->click();
     Settle();
@@ -232,6 +232,8 @@ bool SaveDeviceDialogs(korvex::MainWindow& main, const QString& out) {
           std::pair{"Text16", "14.50"}}) {
         Child<QLineEdit>(dialog, name)->setText(korvex::ToQString(text));
     }
+    auto* couch = Child<QComboBox>(dialog, "CouchModelCombo");
+    couch->setCurrentIndex(couch->findText(korvex::ToQString("天板＋マット")));
     Child<QPushButton>(dialog, "Command9")->click();
     Settle();
     QWidget* filter = dialog->FilterDialogWindow();
