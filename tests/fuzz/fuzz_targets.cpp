@@ -17,6 +17,7 @@
 #include "dose_report/dose_report_reader.h"
 #include "engine/calculation_case.h"
 #include "engine/charset.h"
+#include "engine/couch_scatter_table.h"
 #include "engine/depth_dose.h"
 #include "engine/errors.h"
 #include "engine/field_stream.h"
@@ -89,6 +90,26 @@ void Primary(const std::uint8_t* data, std::size_t size) {
             }
         }
         InterpolatePrimaryFine(*tables);
+    });
+}
+
+// An accepted table must interpolate to a finite value wherever it is asked, beyond its
+// edges and between nodes alike.
+void CouchScatter(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        const CouchScatterTable table =
+            ParseCouchScatterTable(DecodeCp932Lenient(Bytes(data, size)), "CouchScatter.dat");
+        if (table.values.size() != table.Count() || table.uncertainties.size() != table.Count()) {
+            Violated("couch-scatter table accepted with missing nodes");
+        }
+        for (const CouchScatterQuery& query :
+             {CouchScatterQuery{80, 3, 10, 0.8, 4}, CouchScatterQuery{0, 0, 0, 0, 0},
+              CouchScatterQuery{1e9, 1e9, 1e9, 2, 1e9}}) {
+            const double ratio = LookUpCouchScatter(table, query).ratio;
+            if (!std::isfinite(ratio) || ratio < 0) {
+                Violated("couch-scatter lookup not finite or negative");
+            }
+        }
     });
 }
 
@@ -357,6 +378,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
         {"attenuation", Attenuation},
         {"primary", Primary},
         {"kernel", Kernel},
+        {"couch_scatter", CouchScatter},
         {"device", Device},
         {"material", Material},
         {"results", Results},

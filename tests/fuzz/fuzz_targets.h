@@ -15,7 +15,7 @@ struct FuzzTarget {
     void (*run)(const std::uint8_t* data, std::size_t size);
 };
 
-// Every target: backscatter, attenuation, primary, kernel, device, material, results,
+// Every target: backscatter, attenuation, primary, kernel, couch_scatter, device, material, results,
 // exposures, numbers, fields, dose_report.
 const std::vector<FuzzTarget>& FuzzTargets();
 
