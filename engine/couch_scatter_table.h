@@ -52,9 +52,10 @@ struct CouchScatterLookup {
     std::vector<std::string> clamped;
 };
 
-// Multilinear interpolation between the 32 nodes around the query: tube voltage, HVL (at
-// the query's voltage, each voltage node's HVLs interpolated), mattress linear; field side
-// and transmission by their logarithms, in which S_c runs nearly straight. Exact at nodes.
+// Multilinear interpolation between the 32 nodes around the query: tube voltage and HVL
+// (at the query's voltage, each voltage node's HVLs interpolated) linearly, field side and
+// transmission by their logarithms, the mattress m by 1 / (m + 3 cm): the coordinates in
+// which S_c runs nearly straight. Exact at nodes.
 CouchScatterLookup LookUpCouchScatter(const CouchScatterTable& table,
                                       const CouchScatterQuery& query);
 

@@ -14,11 +14,11 @@ namespace korvex {
 namespace {
 
 // A small table whose values are linear in the interpolation's coordinates: tube voltage,
-// copper (found by HVL), log field, log transmission, mattress. Multilinear interpolation
-// reproduces such a function exactly anywhere inside.
+// copper (found by HVL), log field, log transmission, 1 / (mattress + 3 cm). Multilinear
+// interpolation reproduces such a function exactly anywhere inside.
 double Linear(double kv, double copper, double field, double t, double mattress) {
     return 0.2 + 0.001 * kv + 0.05 * copper + 0.03 * std::log(field) - 0.1 * std::log(t) +
-           0.004 * mattress;
+           0.4 / (mattress + 3);
 }
 
 CouchScatterTable LinearTable() {
