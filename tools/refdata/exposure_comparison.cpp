@@ -82,8 +82,9 @@ LoadedExposure LoadExposure(const ExposureRequest& request) {
     return loaded;
 }
 
-// The photon spectrum of the exposure from the engine's own model.
-void FillSpectrum(EngineState& state, double tube_voltage_kv, ExposureBeam& beam) {
+}  // namespace
+
+void AddEngineSpectrum(EngineState& state, double tube_voltage_kv, ExposureBeam& beam) {
     ComputeSpectrum(state, tube_voltage_kv);
     for (long i = 2; i <= LastSpectrumBin(tube_voltage_kv); ++i) {
         if (state.work.PhotonSpectrum[i] > 0) {
@@ -93,36 +94,63 @@ void FillSpectrum(EngineState& state, double tube_voltage_kv, ExposureBeam& beam
     }
 }
 
+namespace {
+
 // The couch's plate thickness for the device's calibration beam (its usual voltage).
-double DevicePlateThickness(EngineState& state, const ExposureForm& form) {
+double DevicePlateThickness(EngineState& state, const ExposureForm& form, double mattress_cm) {
     const double kvn = LeadingNumber(form.Device().TypicalTubeVoltage);
     const SpectrumSums sums = ComputeSpectrumShape(state, kvn);
     NormaliseAirKermaSpectrum(state, kvn, sums.AirKerma);
     return CarbonPlateThickness(state.work.AirKermaSpectrum, LastSpectrumBin(kvn),
-                                state.calc.CouchTransmission);
+                                state.calc.CouchTransmission, mattress_cm);
 }
 
-std::vector<Block> Geometry(const ExposureRequest& request, const Media& media, double couch_cm) {
-    const double fsd = request.focus_skin_distance_cm;
-    const bool large = request.patient == PatientModel::Large;
+// The mattress of a carbon couch: the request's, else a table-top device's own, else 4 cm.
+double MattressOf(const ExposureRequest& request, const CalculationCase& calc) {
+    if (request.mattress_cm) {
+        return *request.mattress_cm;
+    }
+    return calc.Couch == korvex::CouchModel::TableTop ? calc.MattressThickness
+                                                      : kMattressThicknessCm;
+}
+
+// Patient, and the couch under it: the tissue layer in contact, or the carbon-fibre plate
+// under the mattress. Couch blocks are marked so that their scatter is scored apart.
+std::vector<Block> Geometry(const CouchGeometry& g, const Media& media) {
+    const bool large = g.patient == PatientModel::Large;
     const double px = large ? kLargeHalfSizeCm : kPatientSlabHalfWidthCm;
     const double py = large ? kLargeHalfSizeCm : kPatientSlabHalfLengthCm;
     const double pz = large ? kLargeThicknessCm : kPatientSlabThicknessCm;
     const double cx = large ? kLargeHalfSizeCm : kCouchHalfWidthCm;
     const double cy = large ? kLargeHalfSizeCm : kCouchHalfLengthCm;
-    std::vector<Block> blocks{{{-px, px, -py, py, fsd, fsd + pz}, &media.tissue}};
-    if (request.couch == CouchModel::Tissue) {
-        if (couch_cm > 0) {
-            blocks.push_back({{-cx, cx, -cy, cy, fsd - couch_cm, fsd}, &media.tissue});
+    const double fsd = g.skin_distance_cm;
+    std::vector<Block> blocks{{{-px, px, -py, py, fsd, fsd + pz}, &media.tissue, false}};
+    if (g.couch == CouchModel::Tissue) {
+        if (g.couch_cm > 0) {
+            blocks.push_back({{-cx, cx, -cy, cy, fsd - g.couch_cm, fsd}, &media.tissue, true});
         }
     } else {
-        const double top = fsd - kMattressThicknessCm;
-        blocks.push_back({{-cx, cx, -cy, cy, top, fsd}, &media.foam});
-        if (couch_cm > 0) {
-            blocks.push_back({{-cx, cx, -cy, cy, top - couch_cm, top}, &media.carbon});
+        const double top = fsd - g.mattress_cm;
+        if (g.mattress_cm > 0) {
+            blocks.push_back({{-cx, cx, -cy, cy, top, fsd}, &media.foam, true});
+        }
+        if (g.couch_cm > 0) {
+            blocks.push_back({{-cx, cx, -cy, cy, top - g.couch_cm, top}, &media.carbon, true});
         }
     }
     return blocks;
+}
+
+ExposureModel ModelOf(const ExposureBeam& beam, const CouchGeometry& geometry,
+                      const ScoringDisc& disc) {
+    const Media& media = SharedMedia();
+    ExposureModel model;
+    model.beam = beam;
+    model.disc = disc;
+    model.disc.skin_distance_cm = geometry.skin_distance_cm;
+    model.dose_medium = &media.tissue;
+    model.blocks = Geometry(geometry, media);
+    return model;
 }
 
 nlohmann::json Simulate(const ExposureRequest& request, LoadedExposure& loaded) {
@@ -131,27 +159,26 @@ nlohmann::json Simulate(const ExposureRequest& request, LoadedExposure& loaded) 
     }
     EngineState& state = *loaded.state;
     const CalculationCase& calc = state.calc;
-    const Media& media = SharedMedia();
     nlohmann::json out;
-    double couch_cm = calc.CouchEquivalentThickness;
+    CouchGeometry geometry{request.couch, request.patient, request.focus_skin_distance_cm,
+                           calc.CouchEquivalentThickness, MattressOf(request, calc)};
     if (request.couch == CouchModel::CarbonFibre) {
-        couch_cm = DevicePlateThickness(state, *loaded.form);
-        out["CarbonPlateThickness"] = couch_cm;
+        geometry.couch_cm = DevicePlateThickness(state, *loaded.form, geometry.mattress_cm);
+        out["CarbonPlateThickness"] = geometry.couch_cm;
+        out["MattressThickness"] = geometry.mattress_cm;
     }
-    ExposureModel model;
-    model.beam.shape = request.shape;
-    model.beam.field_size_cm = loaded.field_size_cm;
-    model.beam.reference_distance_cm = calc.FocusIsocentreDistance - kReferencePointOffset;
-    model.beam.divergence = request.divergence;
-    FillSpectrum(state, request.tube_voltage_kv, model.beam);
-    model.disc = request.disc;
-    model.disc.skin_distance_cm = request.focus_skin_distance_cm;
-    model.dose_medium = &media.tissue;
-    model.blocks = Geometry(request, media, couch_cm);
-    const ExposureSimulation simulation(model);
+    ExposureBeam beam;
+    beam.shape = request.shape;
+    beam.field_size_cm = loaded.field_size_cm;
+    beam.reference_distance_cm = calc.FocusIsocentreDistance - kReferencePointOffset;
+    beam.divergence = request.divergence;
+    AddEngineSpectrum(state, request.tube_voltage_kv, beam);
+    ScoringDisc disc = request.disc;
+    disc.skin_distance_cm = request.focus_skin_distance_cm;
 
     const auto start = std::chrono::steady_clock::now();
-    const ExposureResult result = simulation.Run(
+    const ExposureResult result = SimulateGeometry(
+        beam, geometry, disc,
         {request.histories / request.batches, request.batches, request.seed, request.threads});
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -161,13 +188,15 @@ nlohmann::json Simulate(const ExposureRequest& request, LoadedExposure& loaded) 
               << " threads)\n";
 
     const ExposureTally& t = result.total;
-    out["ReferenceDistance"] = model.beam.reference_distance_cm;
+    out["ReferenceDistance"] = beam.reference_distance_cm;
     out["FieldSize"] = loaded.field_size_cm;
     out["SimulationRatio"] = result.ratio.mean;
     out["SimulationUncertainty"] = result.ratio.Relative();
     out["SimulationPrimaryFraction"] = t.tissue_primary / t.TissueKerma();
     out["SimulationTrackFraction"] = t.tissue_track / t.TissueKerma();
-    out["AirKermaAnalytic"] = simulation.AnalyticAirKerma();
+    out["CouchScatterRatio"] = result.couch_scatter_ratio.mean;
+    out["CouchScatterRatioUncertainty"] = result.couch_scatter_ratio.standard_error;
+    out["AirKermaAnalytic"] = ExposureSimulation(ModelOf(beam, geometry, disc)).AnalyticAirKerma();
     out["AirKermaPoint"] = result.air_kerma.mean;
     out["AirKermaCrossing"] = result.air_kerma_crossing.mean;
     out["AirKermaCrossingUncertainty"] = result.air_kerma_crossing.Relative();
@@ -195,7 +224,25 @@ nlohmann::json RequestJson(const ExposureRequest& request) {
 
 }  // namespace
 
-double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double transmission) {
+ExposureResult SimulateGeometry(const ExposureBeam& beam, const CouchGeometry& geometry,
+                                const ScoringDisc& disc, const ExposureRunSettings& run) {
+    return ExposureSimulation(ModelOf(beam, geometry, disc)).Run(run);
+}
+
+double MattressTransmission(const FineArray& air_kerma, long last_bin, double mattress_cm) {
+    const Material foam = PolyurethaneFoam(kMattressDensity);
+    double transmitted = 0.0;
+    double total = 0.0;
+    for (long i = 2; i <= last_bin; ++i) {
+        const double e = 0.5 * static_cast<double>(i);
+        transmitted += air_kerma[i] * std::exp(-LinearAttenuation(foam, e) * mattress_cm);
+        total += air_kerma[i];
+    }
+    return transmitted / total;
+}
+
+double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double transmission,
+                            double mattress_cm) {
     const Material carbon = CarbonFibreComposite();
     const Material foam = PolyurethaneFoam(kMattressDensity);
     std::vector<double> weight;
@@ -206,7 +253,7 @@ double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double tr
         const double e = 0.5 * static_cast<double>(i);
         weight.push_back(air_kerma[i]);
         mu_carbon.push_back(LinearAttenuation(carbon, e));
-        mattress.push_back(std::exp(-LinearAttenuation(foam, e) * kMattressThicknessCm));
+        mattress.push_back(std::exp(-LinearAttenuation(foam, e) * mattress_cm));
         total += air_kerma[i];
     }
     auto transmitted = [&](double plate_cm) {
@@ -231,7 +278,8 @@ double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double tr
 }
 
 std::string WriteValidationDevice(const std::filesystem::path& folder, const std::string& name,
-                                  double copper_mm, double couch_cm) {
+                                  double copper_mm, double couch_cm, korvex::CouchModel couch,
+                                  double mattress_cm) {
     constexpr double kCalibrationKv = 80;
     EngineState state(LoadReferenceTables(folder), folder);
     CalculationCase& calc = state.calc;
@@ -254,6 +302,8 @@ std::string WriteValidationDevice(const std::filesystem::path& folder, const std
     calc.CouchTransmission = transmitted / total;
     calc.CouchEquivalentThickness = couch_cm;
     calc.KermaCorrectionFactor = 1;
+    calc.Couch = couch;
+    calc.MattressThickness = couch == korvex::CouchModel::TableTop ? mattress_cm : 0;
     const DeviceDialogTexts texts{name,
                                   "2.50",
                                   "0.00",
@@ -326,26 +376,55 @@ std::optional<SurfaceScatterVariants> SurfaceScatterRatios(const EngineState& st
 
 nlohmann::json CompareExposure(const ExposureRequest& request) {
     LoadedExposure loaded = LoadExposure(request);
-    const double legacy = EngineRatio(loaded, DoseModel::Legacy);
-    const double legacy_depth_factor = loaded.state->calc.DepthFactor;
-    const double validated = EngineRatio(loaded, DoseModel::Validated);
-    const std::optional<SurfaceScatterVariants> variants =
-        SurfaceScatterRatios(*loaded.state, validated);
-    const CalculationCase calc = loaded.state->calc;
+    CalculationCase& device = loaded.state->calc;
+    const korvex::CouchModel own_couch = device.Couch;
+    const double own_mattress = device.MattressThickness;
     nlohmann::json out = RequestJson(request);
+
+    // Each couch model on the same exposure; a layer device behind a table top under the
+    // carbon couch's mattress.
+    const double mattress = MattressOf(request, device);
+    device.Couch = korvex::CouchModel::TableTop;
+    device.MattressThickness = mattress;
+    const double table_top = EngineRatio(loaded, DoseModel::Validated);
+    out["TableTopEngineRatio"] = table_top;
+    out["TableTopMattressThickness"] = device.MattressThickness;
+    out["CouchScatterRatioEngine"] = device.CouchScatterRatio;
+    out["TableTopTransmission"] = device.TableTopTransmission;
+    out["TableTopSkinDoseUncertainty"] = device.SkinDoseUncertainty;
+    out["TableTopBackscatterFactor"] = device.MeanBackscatterFactor;
+    device.Couch = korvex::CouchModel::Layer;
+    const double legacy = EngineRatio(loaded, DoseModel::Legacy);
+    const double legacy_depth_factor = device.DepthFactor;
+    const double layer = EngineRatio(loaded, DoseModel::Validated);
+    const std::optional<SurfaceScatterVariants> variants =
+        SurfaceScatterRatios(*loaded.state, layer);
+    const CalculationCase calc = device;
+    device.Couch = own_couch;
+    device.MattressThickness = own_mattress;
+    const double validated = own_couch == korvex::CouchModel::TableTop ? table_top : layer;
+
+    out["DeviceCouchModel"] = std::string(CouchModelKey(own_couch));
     out["EngineRatio"] = validated;
+    out["LayerEngineRatio"] = layer;
     out["LegacyEngineRatio"] = legacy;
     out["DoseToKermaRatio"] = calc.DoseToKermaRatio;
     out["MeanBackscatterFactor"] = calc.MeanBackscatterFactor;
     out["DepthFactor"] = calc.DepthFactor;
     out["LegacyDepthFactor"] = legacy_depth_factor;
     out["CouchTransmission"] = calc.CouchTransmission;
+    out["AddedCopper"] = calc.AddedCopper / kMmToCm;
     out["CouchEquivalentThickness"] = calc.CouchEquivalentThickness;
     out["SkinDoseUncertainty"] = calc.SkinDoseUncertainty;
+    if (request.engine_only) {
+        return Checked(std::move(out));
+    }
     out.update(Simulate(request, loaded));
     const double simulated = out["SimulationRatio"].get<double>();
     const auto difference = [simulated](double ratio) { return 100.0 * (ratio / simulated - 1.0); };
     out["DifferencePercent"] = difference(validated);
+    out["LayerDifferencePercent"] = difference(layer);
+    out["TableTopDifferencePercent"] = difference(table_top);
     out["LegacyDifferencePercent"] = difference(legacy);
     out["DifferenceUncertaintyPercent"] =
         100.0 * validated / simulated * out["SimulationUncertainty"].get<double>();

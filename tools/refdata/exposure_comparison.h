@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "engine/engine_state.h"
 #include "engine/grid_array.h"
 #include "tools/refdata/exposure_simulation.h"
 
@@ -24,10 +26,26 @@ enum class PatientModel {
 // Couch top and mattress: 50 cm wide and 200 cm long, centred on the axis.
 inline constexpr double kCouchHalfWidthCm = 25;
 inline constexpr double kCouchHalfLengthCm = 100;
-// Table mattress: 4 cm of polyurethane foam at 0.05 g/cm^3, the middle of the
-// 0.03 to 0.08 g/cm^3 of flexible and viscoelastic polyurethane foams.
+// Table mattress: polyurethane foam at 0.05 g/cm^3, the middle of the 0.03 to 0.08 g/cm^3
+// of flexible and viscoelastic polyurethane foams; 4 cm unless the device or the request
+// says otherwise.
 inline constexpr double kMattressThicknessCm = 4;
 inline constexpr double kMattressDensity = 0.05;
+
+// What lies in the beam: the patient with its entrance face at `skin_distance_cm`, and the
+// couch: `couch_cm` of tissue in contact, or a carbon-fibre plate of `couch_cm` under
+// `mattress_cm` of foam.
+struct CouchGeometry {
+    CouchModel couch = CouchModel::Tissue;
+    PatientModel patient = PatientModel::Slab;
+    double skin_distance_cm = 0;
+    double couch_cm = 0;
+    double mattress_cm = kMattressThicknessCm;
+};
+
+// The simulation of a beam (field given at the reference plane) through that geometry.
+ExposureResult SimulateGeometry(const ExposureBeam& beam, const CouchGeometry& geometry,
+                                const ScoringDisc& disc, const ExposureRunSettings& run);
 
 // One exposure as the program's user enters it, and how to simulate it.
 struct ExposureRequest {
@@ -38,6 +56,8 @@ struct ExposureRequest {
     double field_size_cm = 0;  // side or diameter at the reference point
     double focus_skin_distance_cm = 0;
     CouchModel couch = CouchModel::Tissue;
+    // Carbon couch: the mattress; unset takes a table-top device's own, else 4 cm.
+    std::optional<double> mattress_cm;
     BeamDivergence divergence = BeamDivergence::Divergent;
     PatientModel patient = PatientModel::Slab;
     ScoringDisc disc;  // skin distance taken from focus_skin_distance_cm
@@ -45,6 +65,7 @@ struct ExposureRequest {
     int batches = 100;
     std::uint64_t seed = 20261208;
     int threads = 1;
+    bool engine_only = false;  // compare: the dose calculation alone, no simulation
 };
 
 // The full-exposure simulation of the request, as one JSON object: the simulated ratio of
@@ -53,11 +74,14 @@ struct ExposureRequest {
 // not run the dose calculation. Throws on any failure (the message says what).
 nlohmann::json SimulateExposure(const ExposureRequest& request);
 
-// The dose calculation through the exposure form, by the validated model (EngineRatio) and
-// the legacy formula (LegacyEngineRatio), and the simulation of the same exposure: the
-// ratios of skin dose to corrected Ka,r and their differences, added to the object of
-// SimulateExposure. Behind a couch thicker than 0.25 cm also the validated model with its
-// surface scatter extrapolated from the kernel layers (SurfaceScatter...DifferencePercent).
+// The dose calculation through the exposure form, by the validated model with the device's
+// own couch model (EngineRatio), with each couch model (LayerEngineRatio,
+// TableTopEngineRatio: the table top under the request's mattress, else the device's, else
+// 4 cm) and by the legacy formula (LegacyEngineRatio), and the simulation of the same
+// exposure: the ratios of skin dose to corrected Ka,r and their differences, added to the
+// object of SimulateExposure (not with engine_only). Behind a couch thicker than 0.25 cm also the
+// validated model with its surface scatter extrapolated from the kernel layers
+// (SurfaceScatter...DifferencePercent).
 nlohmann::json CompareExposure(const ExposureRequest& request);
 
 // A device for the validation exposures, written as "<name>.kvx2" into `folder`: focus-
@@ -65,14 +89,26 @@ nlohmann::json CompareExposure(const ExposureRequest& request);
 // 2.5 mm Al inherent, the given added copper, calibrated at 80 kV with a correction factor
 // of 1, and a couch of `couch_cm` cm tissue equivalent: its transmission is that of the
 // calibration beam's air kerma through that tissue (the thickness search of the device
-// calibration run backwards). Returns the file name.
+// calibration run backwards); its couch model the layer, or a table top under
+// `mattress_cm` of mattress (T then counts the mattress). Returns the file name.
 std::string WriteValidationDevice(const std::filesystem::path& folder, const std::string& name,
-                                  double copper_mm, double couch_cm);
+                                  double copper_mm, double couch_cm,
+                                  korvex::CouchModel couch = korvex::CouchModel::Layer,
+                                  double mattress_cm = 0);
 
-// Thickness (cm) of carbon-fibre plate that, with the mattress, transmits the fraction
+// The engine's photon spectrum of the state's device at the tube voltage as the beam's
+// lines: E = 0.5 i keV with the weights PhotonSpectrum[i].
+void AddEngineSpectrum(EngineState& state, double tube_voltage_kv, ExposureBeam& beam);
+
+// Narrow-beam transmission of `mattress_cm` of the foam for the normalised air-kerma
+// spectrum (fine grid, bins 2 .. last_bin).
+double MattressTransmission(const FineArray& air_kerma, long last_bin, double mattress_cm);
+
+// Thickness (cm) of carbon-fibre plate that, with `mattress_cm` of foam, transmits the fraction
 // `transmission` of the air kerma of the normalised air-kerma spectrum `air_kerma` (fine
 // grid, index i = 0.5 i keV, bins 2 .. last_bin), narrow beam. Throws std::invalid_argument
 // when the mattress alone transmits less or the plate would need more than 20 cm.
-double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double transmission);
+double CarbonPlateThickness(const FineArray& air_kerma, long last_bin, double transmission,
+                            double mattress_cm);
 
 }  // namespace korvex::refdata

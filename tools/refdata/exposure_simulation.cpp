@@ -88,6 +88,7 @@ void ExposureTally::Add(const ExposureTally& other) {
     tissue_primary += other.tissue_primary;
     tissue_next_event += other.tissue_next_event;
     tissue_track += other.tissue_track;
+    tissue_couch_scatter += other.tissue_couch_scatter;
     air_point += other.air_point;
     air_crossing += other.air_crossing;
     incident_energy += other.incident_energy;
@@ -382,6 +383,7 @@ void ExposureSimulation::RunHistory(RandomStream& random, ExposureTally& tally) 
     ScoreSource(bin, p, w, random, tally);
     double e = model_.beam.energy_kev[bin];
     bool from_exclusion = false;  // the focus lies far from the disc
+    bool couch_scattered = false;
     for (int n = 0; n < kMaxInteractions; ++n) {
         const Path path = Trace(p, w);
         double tau = -std::log(random.UniformOpenZero());
@@ -402,8 +404,10 @@ void ExposureSimulation::RunHistory(RandomStream& random, ExposureTally& tally) 
             }
         }
         if (from_exclusion) {
-            tally.tissue_track += DiscChord(p, w, distance) *
-                                  model_.dose_medium->Tables().KermaFactor(e) / disc_volume_;
+            const double track = DiscChord(p, w, distance) *
+                                 model_.dose_medium->Tables().KermaFactor(e) / disc_volume_;
+            tally.tissue_track += track;
+            tally.tissue_couch_scatter += couch_scattered ? track : 0.0;
         }
         if (block < 0) {
             tally.escaped_energy += e;
@@ -414,8 +418,12 @@ void ExposureSimulation::RunHistory(RandomStream& random, ExposureTally& tally) 
         const auto b = static_cast<std::size_t>(block);
         const ExposureMedium& medium = *model_.blocks[b].medium;
         const bool inside = InsideExclusion(p);
+        couch_scattered = couch_scattered || model_.blocks[b].couch;
         if (!inside) {
-            tally.tissue_next_event += NextEvent(p, w, e, medium, random);
+            // The next event is the photon scattered here: couch scatter if here is the couch.
+            const double next_event = NextEvent(p, w, e, medium, random);
+            tally.tissue_next_event += next_event;
+            tally.tissue_couch_scatter += couch_scattered ? next_event : 0.0;
         }
         const PhotonTables::Interaction data = medium.Tables().At(e);
         const double pick = random.Uniform();
@@ -510,6 +518,13 @@ ExposureResult ExposureSimulation::Run(const ExposureRunSettings& settings) cons
     result.air_kerma_crossing = MeanOfBatches(result.batches, crossing);
     result.ratio =
         RatioOfBatches(result.batches, result.tissue_kerma, result.air_kerma, tissue, air);
+    auto couch = [](const ExposureTally& t) { return PerHistory(t.tissue_couch_scatter, t); };
+    auto rest = [](const ExposureTally& t) {
+        return PerHistory(t.TissueKerma() - t.tissue_couch_scatter, t);
+    };
+    result.couch_scatter_ratio =
+        RatioOfBatches(result.batches, MeanOfBatches(result.batches, couch),
+                       MeanOfBatches(result.batches, rest), couch, rest);
     return result;
 }
 

@@ -45,6 +45,9 @@ class ExposureMedium {
 struct Block {
     Box box;
     const ExposureMedium* medium = nullptr;
+    // Part of the couch (table top, mattress, or the tissue layer standing for them): a
+    // photon scattered here scores as couch scatter from then on.
+    bool couch = false;
 };
 
 enum class ApertureShape { Square, Circle };
@@ -94,8 +97,10 @@ struct ExposureTally {
     double tissue_primary = 0;     // next-event from the focus: unscattered photons
     double tissue_next_event = 0;  // next-event from collisions outside the exclusion zone
     double tissue_track = 0;       // track length of flights from inside the exclusion zone
-    double air_point = 0;          // point estimator at the reference point (used)
-    double air_crossing = 0;       // crossings of the air disc (independent check)
+    // The part of the three above scored by photons that have scattered in the couch.
+    double tissue_couch_scatter = 0;
+    double air_point = 0;     // point estimator at the reference point (used)
+    double air_crossing = 0;  // crossings of the air disc (independent check)
     double incident_energy = 0;
     double escaped_energy = 0;
     std::array<double, kMaxBlocks> deposited_energy{};
@@ -121,6 +126,10 @@ struct ExposureResult {
     Estimate air_kerma;
     Estimate air_kerma_crossing;
     Estimate ratio;  // tissue kerma / air kerma (point estimator), batch covariance included
+    // Couch-scatter-to-primary ratio at the disc: the kerma of photons scattered in the couch
+    // over the kerma of all others (those that crossed the couch unscattered, with the
+    // patient's scatter of them), batch covariance included.
+    Estimate couch_scatter_ratio;
 };
 
 class ExposureSimulation {

@@ -13,6 +13,12 @@
 //       the full-exposure simulation alone, one JSON line
 //   korvex-refdata compare  (the same options)
 //       the dose calculation and the simulation of the same exposure, one JSON line
+//   korvex-refdata couch-scatter [--workdir DIR] [--histories N] [--refine U] [...]
+//       the table top's scatter table "CouchScatter.dat" of the working folder; with
+//       --refine, its nodes above the uncertainty U rerun with more histories
+//   korvex-refdata couch-scatter-point --kv KV --cu MM --field CM --transmission T
+//                  --mattress CM [...]
+//       one beam's S_c simulated and as the table gives it, one JSON line
 
 #include <CLI/CLI.hpp>
 
@@ -20,10 +26,13 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/couch_scatter_table.h"
+#include "tools/refdata/couch_scatter_generator.h"
 #include "tools/refdata/exposure_comparison.h"
 #include "tools/refdata/generator.h"
 
@@ -86,6 +95,11 @@ void AddExposureOptions(CLI::App& command, ExposureRequest& request) {
     command.add_option("--couch", request.couch, "couch model")
         ->required()
         ->transform(CLI::CheckedTransformer(couches, CLI::ignore_case));
+    command
+        .add_option("--mattress", request.mattress_cm,
+                    "carbon couch: mattress thickness, cm (default: a table-top device's own, "
+                    "else 4)")
+        ->check(CLI::Range(0.0, 10.0));
     command.add_option("--beam", request.divergence, "divergent (default) or parallel rays")
         ->transform(CLI::CheckedTransformer(beams, CLI::ignore_case));
     command.add_option("--patient", request.patient, "slab (default) or large")
@@ -108,6 +122,95 @@ void AddExposureOptions(CLI::App& command, ExposureRequest& request) {
         ->check(CLI::NonNegativeNumber);
 }
 
+void AddCouchScatterOptions(CLI::App& command, korvex::refdata::CouchScatterOptions& options) {
+    command.add_option("--workdir", options.working_folder,
+                       "working folder: reference data in, table out (default data)");
+    command.add_option("--histories", options.histories, "histories per node (default 1000000)")
+        ->check(CLI::PositiveNumber);
+    command.add_option("--batches", options.batches, "batches (default 100)")
+        ->check(CLI::Range(2, 100000));
+    command.add_option("--seed", options.seed, "master seed")->check(CLI::PositiveNumber);
+    command.add_option("--threads", options.threads, "worker threads (default: every core)")
+        ->check(CLI::PositiveNumber);
+}
+
+void AddCouchNodeOptions(CLI::App& command, korvex::refdata::CouchScatterNode& node) {
+    command.add_option("--kv", node.tube_voltage_kv, "tube voltage, kV")
+        ->required()
+        ->check(CLI::Range(20.0, 149.5));
+    command.add_option("--cu", node.copper_mm, "added copper, mm")->check(CLI::Range(0.0, 5.0));
+    command.add_option("--field", node.field_side_cm, "square side at the skin, cm")
+        ->required()
+        ->check(CLI::Range(1.0, 40.0));
+    command.add_option("--transmission", node.transmission, "couch transmission T")
+        ->required()
+        ->check(CLI::Range(0.05, 1.0));
+    command.add_option("--mattress", node.mattress_cm, "mattress, cm")
+        ->check(CLI::Range(0.0, 10.0));
+}
+
+struct ValidationDeviceOptions {
+    std::string name;
+    std::filesystem::path folder = "data";
+    double copper_mm = 0;
+    double couch_cm = 0;
+    korvex::CouchModel couch = korvex::CouchModel::Layer;
+    std::optional<double> mattress_cm;
+};
+
+CLI::App* AddValidationDeviceOptions(CLI::App& app, ValidationDeviceOptions& options) {
+    CLI::App* device =
+        app.add_subcommand("validation-device", "write a device file for the validation exposures");
+    device->add_option("--name", options.name, "device name")->required();
+    device->add_option("--cu", options.copper_mm, "added copper, mm")
+        ->check(CLI::NonNegativeNumber);
+    device->add_option("--couch-thickness", options.couch_cm, "couch-equivalent thickness, cm")
+        ->required()
+        ->check(CLI::Range(0.0, 10.0));
+    device->add_option("--workdir", options.folder, "working folder (default data)");
+    const std::map<std::string, korvex::CouchModel> couch_models{
+        {"layer", korvex::CouchModel::Layer}, {"table-top", korvex::CouchModel::TableTop}};
+    device->add_option("--couch-model", options.couch, "layer (default) or table-top")
+        ->transform(CLI::CheckedTransformer(couch_models, CLI::ignore_case));
+    device
+        ->add_option("--mattress", options.mattress_cm,
+                     "table-top: mattress thickness, cm (default 4)")
+        ->check(CLI::Range(0.0, korvex::kMaxMattressThicknessCm));
+    return device;
+}
+
+std::string WriteDevice(const ValidationDeviceOptions& options) {
+    if (options.mattress_cm && options.couch != korvex::CouchModel::TableTop) {
+        throw std::invalid_argument("--mattress needs --couch-model table-top");
+    }
+    return korvex::refdata::WriteValidationDevice(
+        options.folder, options.name, options.copper_mm, options.couch_cm, options.couch,
+        options.mattress_cm.value_or(korvex::kDefaultMattressThicknessCm));
+}
+
+// A node simulated and looked up in the working folder's table.
+nlohmann::json CouchScatterPoint(const korvex::refdata::CouchScatterNode& node,
+                                 const korvex::refdata::CouchScatterOptions& options) {
+    const korvex::refdata::CouchScatterValue simulated =
+        korvex::refdata::SimulateCouchScatter(node, options);
+    const korvex::CouchScatterLookup table =
+        korvex::LookUpCouchScatter(korvex::ReadCouchScatterTable(options.working_folder),
+                                   {node.tube_voltage_kv, simulated.half_value_layer_mm,
+                                    node.field_side_cm, node.transmission, node.mattress_cm});
+    return {{"TubeVoltage", node.tube_voltage_kv},
+            {"AddedCopper", node.copper_mm},
+            {"FieldSize", node.field_side_cm},
+            {"CouchTransmission", node.transmission},
+            {"MattressThickness", node.mattress_cm},
+            {"HalfValueLayer", simulated.half_value_layer_mm},
+            {"CarbonPlateThickness", simulated.plate_cm},
+            {"SimulatedCouchScatterRatio", simulated.ratio},
+            {"SimulatedCouchScatterUncertainty", simulated.uncertainty},
+            {"TableCouchScatterRatio", table.ratio},
+            {"DosePercent", 100.0 * ((1 + table.ratio) / (1 + simulated.ratio) - 1)},
+            {"Clamped", table.clamped}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,18 +225,24 @@ int main(int argc, char** argv) {
         app.add_subcommand("compare", "dose calculation against the simulation, one JSON line");
     AddExposureOptions(*exposure, request);
     AddExposureOptions(*compare, request);
-    std::string device_name;
-    std::filesystem::path device_folder = "data";
-    double copper_mm = 0;
-    double couch_cm = 0;
-    CLI::App* device =
-        app.add_subcommand("validation-device", "write a device file for the validation exposures");
-    device->add_option("--name", device_name, "device name")->required();
-    device->add_option("--cu", copper_mm, "added copper, mm")->check(CLI::NonNegativeNumber);
-    device->add_option("--couch-thickness", couch_cm, "couch-equivalent thickness, cm")
-        ->required()
-        ->check(CLI::Range(0.0, 10.0));
-    device->add_option("--workdir", device_folder, "working folder (default data)");
+    compare->add_flag("--engine-only", request.engine_only,
+                      "the dose calculation alone, without the simulation");
+    ValidationDeviceOptions device_options;
+    CLI::App* device = AddValidationDeviceOptions(app, device_options);
+    korvex::refdata::CouchScatterOptions couch_options;
+    couch_options.threads = DefaultThreads();
+    korvex::refdata::CouchScatterNode couch_node;
+    CLI::App* couch_table =
+        app.add_subcommand("couch-scatter", "the table top's scatter table of the working folder");
+    AddCouchScatterOptions(*couch_table, couch_options);
+    couch_table
+        ->add_option("--refine", couch_options.refine_above,
+                     "rerun the existing table's nodes whose uncertainty exceeds this")
+        ->check(CLI::PositiveNumber);
+    CLI::App* couch_point = app.add_subcommand(
+        "couch-scatter-point", "one beam's table-top scatter simulated and from the table");
+    AddCouchScatterOptions(*couch_point, couch_options);
+    AddCouchNodeOptions(*couch_point, couch_node);
     app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);
@@ -146,9 +255,11 @@ int main(int argc, char** argv) {
     }
     try {
         if (device->parsed()) {
-            std::cout << korvex::refdata::WriteValidationDevice(device_folder, device_name,
-                                                                copper_mm, couch_cm)
-                      << "\n";
+            std::cout << WriteDevice(device_options) << "\n";
+        } else if (couch_table->parsed()) {
+            korvex::refdata::GenerateCouchScatterTable(couch_options, std::cerr);
+        } else if (couch_point->parsed()) {
+            std::cout << CouchScatterPoint(couch_node, couch_options).dump() << "\n";
         } else if (exposure->parsed()) {
             std::cout << korvex::refdata::SimulateExposure(request).dump() << "\n";
         } else if (compare->parsed()) {
