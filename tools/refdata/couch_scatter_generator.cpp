@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/beam_quality.h"
@@ -105,9 +108,9 @@ CouchScatterTable CouchScatterGrid() {
     CouchScatterTable grid;
     grid.axes[kTubeVoltageAxis] = {50, 80, 110, 140};
     grid.axes[kCopperAxis] = {0, 0.3, 0.9};
-    grid.axes[kFieldAxis] = {3, 6, 12, 24, 40};
+    grid.axes[kFieldAxis] = {3, 6, 12, 24, 32, 40};
     grid.axes[kTransmissionAxis] = {0.5, 0.7, 0.85, 0.95};
-    grid.axes[kMattressAxis] = {0, 2, 5, 10};
+    grid.axes[kMattressAxis] = {0, 1, 2, 5, 10};
     return grid;
 }
 
@@ -123,6 +126,23 @@ void LogNode(std::ostream& log, const CouchScatterNode& at, const CouchScatterVa
         << " cm  T " << at.transmission << "  mattress " << at.mattress_cm << " cm  plate "
         << DataNumber(v.plate_cm, 4) << " cm  S_c " << DataNumber(v.ratio, 5) << " +- "
         << DataNumber(v.uncertainty, 2) << "\n";
+}
+
+template <typename Visit>
+void ForEachNodeKey(const CouchScatterTable& table, Visit visit) {
+    std::size_t index = 0;
+    for (const double kv : table.axes[kTubeVoltageAxis]) {
+        for (const double copper : table.axes[kCopperAxis]) {
+            for (const double field : table.axes[kFieldAxis]) {
+                for (const double t : table.axes[kTransmissionAxis]) {
+                    for (const double mattress : table.axes[kMattressAxis]) {
+                        visit(std::array<double, kCouchScatterAxes>{kv, copper, field, t, mattress},
+                              index++);
+                    }
+                }
+            }
+        }
+    }
 }
 
 // Every node of the table in file order, `visit(node, index)` with the (kV, Cu) beam made
@@ -144,6 +164,22 @@ void ForEachNode(const CouchScatterTable& table, const CouchScatterOptions& opti
     }
 }
 
+// The nodes of an earlier table by their five coordinates, to be taken over unchanged: the
+// same seed and histories give a node the same value bit for bit.
+using NodeKey = std::array<double, kCouchScatterAxes>;
+std::map<NodeKey, std::pair<double, double>> EarlierNodes(const CouchScatterOptions& options) {
+    std::map<NodeKey, std::pair<double, double>> nodes;
+    if (!options.reuse ||
+        !std::filesystem::exists(options.working_folder / kCouchScatterFileName)) {
+        return nodes;
+    }
+    const CouchScatterTable earlier = ReadCouchScatterTable(options.working_folder);
+    ForEachNodeKey(earlier, [&](const NodeKey& key, std::size_t index) {
+        nodes[key] = {earlier.values[index], earlier.uncertainties[index]};
+    });
+    return nodes;
+}
+
 void Store(CouchScatterTable& table, std::size_t index, const CouchScatterValue& v) {
     table.values[index] = RoundToSignificant(v.ratio, 5);
     table.uncertainties[index] = RoundToSignificant(v.uncertainty, 2);
@@ -162,11 +198,24 @@ void GenerateCouchScatterTable(const CouchScatterOptions& options, std::ostream&
         table.values.assign(table.Count(), 0);
         table.uncertainties.assign(table.Count(), 0);
     }
+    const auto earlier = refine ? decltype(EarlierNodes(options)){} : EarlierNodes(options);
     const auto start = std::chrono::steady_clock::now();
     int rerun = 0;
+    std::size_t reused = 0;
     ForEachNode(
         table, options, [&](const NodeBeam& beam, const CouchScatterNode& at, std::size_t index) {
             CouchScatterOptions run = options;
+            if (!refine && index % per_beam == 0) {
+                table.half_value_layers.push_back(RoundToSignificant(beam.half_value_layer_mm, 6));
+            }
+            const auto known = earlier.find({at.tube_voltage_kv, at.copper_mm, at.field_side_cm,
+                                             at.transmission, at.mattress_cm});
+            if (known != earlier.end()) {
+                table.values[index] = known->second.first;
+                table.uncertainties[index] = known->second.second;
+                ++reused;
+                return;
+            }
             if (refine) {
                 const double u = table.uncertainties[index] / options.refine_above;
                 if (u <= 1) {
@@ -176,8 +225,6 @@ void GenerateCouchScatterTable(const CouchScatterOptions& options, std::ostream&
                 run.histories = static_cast<std::int64_t>(static_cast<double>(options.histories) *
                                                           std::min(kMaxRefinement, 1.2 * u * u));
                 ++rerun;
-            } else if (index % per_beam == 0) {
-                table.half_value_layers.push_back(RoundToSignificant(beam.half_value_layer_mm, 6));
             }
             const CouchScatterValue v = SimulateNode(beam, at, run);
             Store(table, index, v);
@@ -194,19 +241,23 @@ void GenerateCouchScatterTable(const CouchScatterOptions& options, std::ostream&
                               DataNumber(seconds, 4) + " s; largest uncertainty now " +
                               DataNumber(largest, 2));
     } else {
-        table.notes = {"korvex-refdata couch-scatter --histories " +
-                           std::to_string(options.histories) + " (times side / 12 cm above 12 cm)" +
-                           " --batches " + std::to_string(options.batches) + " --seed " +
-                           std::to_string(options.seed),
-                       "S_c = skin kerma of photons scattered in table top or mattress / kerma of "
-                       "all others; 1 sigma absolute in the last column, largest " +
-                           DataNumber(largest, 2),
-                       "Monte Carlo wall time " + DataNumber(seconds, 4) + " s"};
+        table.notes = {
+            "korvex-refdata couch-scatter --histories " + std::to_string(options.histories) +
+                " (times side / 12 cm above 12 cm)" + " --batches " +
+                std::to_string(options.batches) + " --seed " + std::to_string(options.seed),
+            "S_c = skin kerma of photons scattered in table top or mattress / kerma of "
+            "all others; 1 sigma absolute in the last column, largest " +
+                DataNumber(largest, 2),
+            "Monte Carlo wall time " + DataNumber(seconds, 4) + " s" +
+                (reused > 0
+                     ? ", " + std::to_string(reused) + " nodes taken over from the earlier table"
+                     : std::string())};
     }
     WriteLines(options.working_folder / kCouchScatterFileName, FormatCouchScatterTable(table));
     log << "wrote " << kCouchScatterFileName << " (" << table.values.size() << " nodes, "
-        << (refine ? std::to_string(rerun) + " rerun" : "all simulated") << ") in " << seconds
-        << " s\n";
+        << (refine ? std::to_string(rerun) + " rerun"
+                   : std::to_string(table.values.size() - reused) + " simulated")
+        << ") in " << seconds << " s\n";
 }
 
 }  // namespace korvex::refdata

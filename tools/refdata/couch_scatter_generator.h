@@ -17,6 +17,8 @@ struct CouchScatterOptions {
     // Refine: rerun only the nodes of the existing table whose uncertainty exceeds this, with
     // enough more histories to bring it there (at most kMaxRefinement times); 0: every node.
     double refine_above = 0;
+    // Take over the nodes an existing table already has (a grid made denser).
+    bool reuse = false;
 };
 
 inline constexpr double kMaxRefinement = 8;

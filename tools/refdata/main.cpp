@@ -239,6 +239,8 @@ int main(int argc, char** argv) {
         ->add_option("--refine", couch_options.refine_above,
                      "rerun the existing table's nodes whose uncertainty exceeds this")
         ->check(CLI::PositiveNumber);
+    couch_table->add_flag("--reuse", couch_options.reuse,
+                          "take over the nodes the existing table already has");
     CLI::App* couch_point = app.add_subcommand(
         "couch-scatter-point", "one beam's table-top scatter simulated and from the table");
     AddCouchScatterOptions(*couch_point, couch_options);

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Table and plot of the exposure validation matrix (exposure_matrix.sh).
+"""Table and plot of the exposure validation matrix (exposure_matrix.sh, couch_matrix.sh).
 
-Reads exposure_matrix.jsonl and exposure_diagnostics.jsonl beside this script, prints the
-Markdown tables used in docs/validation.md and writes docs/validation-matrix.png.
+Reads exposure_matrix.jsonl, exposure_diagnostics.jsonl, couch_matrix_engine.jsonl and
+couch_second_set_{simulation,engine}.jsonl beside this script, prints the Markdown tables used in
+docs/validation.md and writes docs/validation-matrix.png.
 Needs python3-matplotlib (Debian); nothing in the build or the tests does.
 
     /usr/bin/python3 tools/refdata/validation/exposure_report.py
@@ -69,18 +70,23 @@ def statistics_line(label, values):
           f"| {statistics.mean(values):+.2f} % | {statistics.stdev(values):.2f} % | {rms:.2f} % |")
 
 
-def summary(rows):
+def summary(rows, second):
     print("| couch model, engine | min | max | mean | sd | rms |")
     print("|---|---|---|---|---|---|")
     for couch in ("tissue", "carbon"):
         sel = [r for r in rows if r["Couch"] == couch]
         statistics_line(f"{couch}, legacy", [r["LegacyDifferencePercent"] for r in sel])
         statistics_line(f"{couch}, validated", [r["DifferencePercent"] for r in sel])
+        if couch == "carbon":
+            statistics_line(f"{couch}, validated, table top",
+                            [r["TableTopDifferencePercent"] for r in sel])
         if couch == "tissue":
             for key, name in (("SurfaceScatterLineDifferencePercent", "straight line"),
                               ("SurfaceScatterParabolaDifferencePercent", "parabola")):
                 statistics_line(f"{couch}, validated, surface scatter by a {name}",
                                 [r[key] for r in sel])
+    statistics_line("second set (table-top devices), validated, table top",
+                    [r["TableTopDifferencePercent"] for r in second])
     u = [100 * r["SimulationUncertainty"] for r in rows]
     h = [r["Histories"] for r in rows]
     big_u = [100 * r["SkinDoseUncertainty"] for r in rows]
@@ -108,21 +114,80 @@ def diagnostics_table(rows):
               f"standard error {mean_u:.5f}, mean {statistics.mean(values):.5f}")
 
 
-def plot(rows, path):
+def key_of(r):
+    return (r["Device"], r["TubeVoltage"], r["Size"], r["FocusSkinDistance"])
+
+
+def add_table_top(rows, engine_rows):
+    """The table-top model's engine ratio for each matrix exposure, against its simulation."""
+    engine = {key_of(e): e for e in engine_rows}
+    for r in rows:
+        e = engine[key_of(r)]
+        r["TableTopEngineRatio"] = e["TableTopEngineRatio"]
+        r["CouchScatterRatioEngine"] = e["CouchScatterRatioEngine"]
+        r["TableTopDifferencePercent"] = 100 * (e["TableTopEngineRatio"] / r["SimulationRatio"] - 1)
+
+
+def second_set():
+    """The second set's simulations with the dose calculation of the same exposures."""
+    engine = {key_of(e): e for e in load("couch_second_set_engine.jsonl")}
+    rows = []
+    for r in load("couch_second_set_simulation.jsonl"):
+        e = engine[key_of(r)]
+        merged = dict(e)
+        merged.update(r)
+        merged["TableTopDifferencePercent"] = 100 * (e["EngineRatio"] / r["SimulationRatio"] - 1)
+        rows.append(merged)
+    return rows
+
+
+def couch_table(rows, second):
+    print("| set | kV | Cu mm | side cm | FSD cm | mattress cm | T | S_c (table) | S_c (sim) "
+          "| simulation | u (sim) | layer/sim − 1 | table top/sim − 1 |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    for name, sel in (("matrix", [r for r in rows if r["Couch"] == "carbon"]), ("second", second)):
+        for r in sel:
+            layer = r.get("LayerEngineRatio", r["EngineRatio"])
+            print(f"| {name} | {r['TubeVoltage']:.0f} | {copper_of(r):.2f} | {r['Size']:.0f} "
+                  f"{'□' if r['Shape'] == 'square' else '○'} "
+                  f"| {r['FocusSkinDistance']:.0f} | {r.get('MattressThickness', 4.0):.1f} "
+                  f"| {r['CouchTransmission']:.3f} | {r['CouchScatterRatioEngine']:.3f} "
+                  f"| {sim_scatter(r)} | {r['SimulationRatio']:.4f} "
+                  f"| {100 * r['SimulationUncertainty']:.2f} % "
+                  f"| {100 * (layer / r['SimulationRatio'] - 1):+.1f} % "
+                  f"| {r['TableTopDifferencePercent']:+.1f} % |")
+
+
+def sim_scatter(r):
+    # The first matrix runs did not yet score the couch's scatter apart.
+    return f"{r['CouchScatterRatio']:.3f}" if "CouchScatterRatio" in r else "—"
+
+
+def copper_of(r):
+    if r["Device"].startswith("val_"):
+        return copper_mm(r)
+    return r["AddedCopper"]
+
+
+def plot(rows, second, path):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    fig, axes = plt.subplots(2, 2, figsize=(10, 7.5), sharey="row")
+    fig, axes = plt.subplots(3, 2, figsize=(10, 10.5), sharey="row")
+    for r in rows:
+        r["LayerPercent"] = r.get("LayerDifferencePercent", r["DifferencePercent"])
     keys = [("LegacyDifferencePercent", "legacy formula / simulation"),
-            ("DifferencePercent", "validated model / simulation")]
+            ("LayerPercent", "validated, layer couch / simulation"),
+            ("TableTopDifferencePercent", "validated, table top / simulation")]
     colours = {60: "tab:blue", 80: "tab:green", 100: "tab:orange", 120: "tab:red"}
     for row_index, (key, label) in enumerate(keys):
         for col_index, (x_key, x_label) in enumerate(
                 [("Size", "field side at the reference point (cm)"),
                  ("TubeVoltage", "tube voltage (kV)")]):
             ax = axes[row_index][col_index]
-            for r in rows:
+            shown = rows if row_index < 2 else [r for r in rows if r["Couch"] == "carbon"]
+            for r in shown:
                 ratio = 1 + r[key] / 100
                 err = ratio * r["SimulationUncertainty"]
                 offset = -0.6 if r["Couch"] == "tissue" else 0.6
@@ -133,8 +198,13 @@ def plot(rows, path):
                             color=colours[int(r["TubeVoltage"])],
                             mfc=colours[int(r["TubeVoltage"])] if r["Couch"] == "tissue"
                             else "white", ms=5, capsize=2)
+            if row_index == 2:
+                for r in second:
+                    ratio = 1 + r[key] / 100
+                    ax.errorbar(r[x_key], ratio, yerr=ratio * r["SimulationUncertainty"],
+                                fmt="^", color="k", mfc="white", ms=6, capsize=2)
             ax.axhline(1.0, color="grey", lw=0.8)
-            if row_index == 1:
+            if row_index >= 1:
                 for bound in (0.97, 1.03):
                     ax.axhline(bound, color="grey", lw=0.6, ls="--")
             ax.set_xlabel(x_label)
@@ -145,9 +215,11 @@ def plot(rows, path):
                for kv, c in colours.items()]
     handles += [plt.Line2D([], [], ls="", marker="o", color="k", label="tissue couch"),
                 plt.Line2D([], [], ls="", marker="s", color="k", mfc="white",
-                           label="carbon-fibre couch + mattress")]
-    fig.legend(handles=handles, loc="upper center", ncol=6, fontsize=8)
-    fig.tight_layout(rect=(0, 0, 1, 0.95))
+                           label="carbon-fibre couch + mattress"),
+                plt.Line2D([], [], ls="", marker="^", color="k", mfc="white",
+                           label="table top, off the table's grid")]
+    fig.legend(handles=handles, loc="upper center", ncol=4, fontsize=8)
+    fig.tight_layout(rect=(0, 0, 1, 0.94))
     tmp = path + ".tmp.png"
     fig.savefig(tmp, dpi=110)
     os.replace(tmp, path)
@@ -155,16 +227,20 @@ def plot(rows, path):
 
 def main():
     rows = load("exposure_matrix.jsonl")
+    add_table_top(rows, load("couch_matrix_engine.jsonl"))
+    second = second_set()
     matrix_table(rows)
     print()
-    summary(rows)
+    summary(rows, second)
+    print()
+    couch_table(rows, second)
     print()
     surface_table(rows)
     print()
     if os.path.exists(os.path.join(HERE, "exposure_diagnostics.jsonl")):
         diagnostics_table(load("exposure_diagnostics.jsonl"))
     if "--no-plot" not in sys.argv:
-        plot(rows, os.path.join(ROOT, "docs", "validation-matrix.png"))
+        plot(rows, second, os.path.join(ROOT, "docs", "validation-matrix.png"))
 
 
 if __name__ == "__main__":
