@@ -15,8 +15,8 @@ struct FuzzTarget {
     void (*run)(const std::uint8_t* data, std::size_t size);
 };
 
-// Every target: backscatter, attenuation, primary, kernel, couch_scatter, device, material, results,
-// exposures, numbers, fields, dose_report.
+// Every target: backscatter, attenuation, primary, kernel, couch_scatter, device, material,
+// results, exposures, numbers, fields, dose_report.
 const std::vector<FuzzTarget>& FuzzTargets();
 
 // Stops the process where the fuzzer and the test suite both notice it.

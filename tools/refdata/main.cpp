@@ -22,6 +22,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -31,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/couch_model.h"
 #include "engine/couch_scatter_table.h"
 #include "tools/refdata/couch_scatter_generator.h"
 #include "tools/refdata/exposure_comparison.h"
@@ -69,6 +71,18 @@ void AddGeneratorOptions(CLI::App& app, korvex::refdata::GeneratorOptions& optio
     app.add_option("--check", check_folder, "print what the engine makes of this folder");
 }
 
+// How many histories a simulation runs, in how many batches, from which seed, on how many
+// threads: the same options for every Monte Carlo command.
+void AddRunOptions(CLI::App& command, std::int64_t& histories, int& batches, std::uint64_t& seed,
+                   int& threads) {
+    command.add_option("--histories", histories, "source photons (default 1000000)")
+        ->check(CLI::PositiveNumber);
+    command.add_option("--batches", batches, "batches (default 100)")->check(CLI::Range(2, 100000));
+    command.add_option("--seed", seed, "master seed")->check(CLI::PositiveNumber);
+    command.add_option("--threads", threads, "worker threads (default: every core)")
+        ->check(CLI::PositiveNumber);
+}
+
 void AddExposureOptions(CLI::App& command, ExposureRequest& request) {
     const std::map<std::string, ApertureShape> shapes{{"square", ApertureShape::Square},
                                                       {"circle", ApertureShape::Circle}};
@@ -99,18 +113,12 @@ void AddExposureOptions(CLI::App& command, ExposureRequest& request) {
         .add_option("--mattress", request.mattress_cm,
                     "carbon couch: mattress thickness, cm (default: a table-top device's own, "
                     "else 4)")
-        ->check(CLI::Range(0.0, 10.0));
+        ->check(CLI::Range(0.0, korvex::kMaxMattressThicknessCm));
     command.add_option("--beam", request.divergence, "divergent (default) or parallel rays")
         ->transform(CLI::CheckedTransformer(beams, CLI::ignore_case));
     command.add_option("--patient", request.patient, "slab (default) or large")
         ->transform(CLI::CheckedTransformer(patients, CLI::ignore_case));
-    command.add_option("--histories", request.histories, "source photons (default 1000000)")
-        ->check(CLI::PositiveNumber);
-    command.add_option("--batches", request.batches, "batches (default 100)")
-        ->check(CLI::Range(2, 100000));
-    command.add_option("--seed", request.seed, "master seed")->check(CLI::PositiveNumber);
-    command.add_option("--threads", request.threads, "worker threads (default: every core)")
-        ->check(CLI::PositiveNumber);
+    AddRunOptions(command, request.histories, request.batches, request.seed, request.threads);
     command.add_option("--workdir", request.working_folder, "working folder (default data)");
     command.add_option("--disc-radius", request.disc.radius_cm, "scoring disc radius, cm")
         ->check(CLI::PositiveNumber);
@@ -125,13 +133,7 @@ void AddExposureOptions(CLI::App& command, ExposureRequest& request) {
 void AddCouchScatterOptions(CLI::App& command, korvex::refdata::CouchScatterOptions& options) {
     command.add_option("--workdir", options.working_folder,
                        "working folder: reference data in, table out (default data)");
-    command.add_option("--histories", options.histories, "histories per node (default 1000000)")
-        ->check(CLI::PositiveNumber);
-    command.add_option("--batches", options.batches, "batches (default 100)")
-        ->check(CLI::Range(2, 100000));
-    command.add_option("--seed", options.seed, "master seed")->check(CLI::PositiveNumber);
-    command.add_option("--threads", options.threads, "worker threads (default: every core)")
-        ->check(CLI::PositiveNumber);
+    AddRunOptions(command, options.histories, options.batches, options.seed, options.threads);
 }
 
 void AddCouchNodeOptions(CLI::App& command, korvex::refdata::CouchScatterNode& node) {
