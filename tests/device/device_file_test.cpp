@@ -470,15 +470,9 @@ TEST_F(DeviceFiles, ATableTopDeviceKeepsItsMattressOnLinesFourteenAndFifteen) {
               "120.0\r\n100.0\r\n12.0\r\n2.50\r\n1.00\r\n0.10\r\n 0 \r\n---\r\n0\r\n80\r\n"
               "0.850\r\n1.234\r\n1.050\r\n1\r\n4.0\r\n");
     c.Couch = CouchModel::Layer;
-    SaveDeviceFile(folder_.path(),
-                   {.DeviceName = "Layer",
-                    .InherentFiltration = "2.5",
-                    .AddedAluminium = "1",
-                    .AddedCopper = "0.1",
-                    .ArbitraryFilterMaterial = "---",
-                    .ArbitraryFilterThickness = "0",
-                    .TypicalTubeVoltage = "80"},
-                   c);
+    DeviceDialogTexts layer = texts;
+    layer.DeviceName = "Layer";
+    SaveDeviceFile(folder_.path(), layer, c);
     EXPECT_EQ(Bytes("Table.kvx2").substr(0, Bytes("Layer.kvx2").size()), Bytes("Layer.kvx2"));
 
     // The mattress keeps one decimal; the ends of the table's range are mattresses too.
