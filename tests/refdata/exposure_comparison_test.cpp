@@ -15,6 +15,7 @@
 #include "engine/reference_tables.h"
 #include "engine/text_file.h"
 #include "tests/fixtures/synthetic_workdir.h"
+#include "tools/refdata/couch_scatter_generator.h"
 #include "tools/refdata/cross_sections.h"
 #include "tools/refdata/exposure_comparison.h"
 #include "tools/refdata/materials.h"
@@ -188,6 +189,30 @@ TEST(ExposureComparison, ATableTopDeviceIsCalculatedAndSimulatedWithItsOwnMattre
     EXPECT_NEAR(out["DifferencePercent"].get<double>(),
                 100 * (out["EngineRatio"].get<double>() / out["SimulationRatio"].get<double>() - 1),
                 1e-9);
+}
+
+TEST(CouchScatterTable, ANodeIsAPlateUnderItsMattressOrTheMattressAlone) {
+    CouchScatterOptions options;
+    options.working_folder = kBundled;
+    options.histories = 4000;
+    options.batches = 10;
+    options.threads = 2;
+    // A real table top: a plate that with 4 cm of mattress transmits 0.8 of the 80 kV beam.
+    const CouchScatterValue plate = SimulateCouchScatter({80, 0.3, 10, 0.8, 4}, options);
+    EXPECT_GT(plate.plate_cm, 0.1);
+    EXPECT_LT(plate.plate_cm, 2);
+    EXPECT_GT(plate.ratio, 0.01);
+    EXPECT_LT(plate.ratio, 1);
+    EXPECT_GT(plate.uncertainty, 0);
+    EXPECT_GT(plate.half_value_layer_mm, 3);
+    // Ten centimetres of foam already transmit less than 0.95: no plate, the mattress alone,
+    // which scatters less than the plate under it would.
+    const CouchScatterValue foam = SimulateCouchScatter({80, 0.3, 10, 0.95, 10}, options);
+    EXPECT_EQ(foam.plate_cm, 0);
+    EXPECT_GT(foam.ratio, 0);
+    EXPECT_LT(foam.ratio, plate.ratio);
+    // The same node twice: the same bits (the table is reproducible node by node).
+    EXPECT_EQ(SimulateCouchScatter({80, 0.3, 10, 0.8, 4}, options).ratio, plate.ratio);
 }
 
 TEST(ExposureComparison, RefusesADeviceOutsideTheWorkingFolder) {

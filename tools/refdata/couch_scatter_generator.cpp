@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -145,23 +146,19 @@ void ForEachNodeKey(const CouchScatterTable& table, Visit visit) {
     }
 }
 
-// Every node of the table in file order, `visit(node, index)` with the (kV, Cu) beam made
-// once for all the nodes that share it.
+// Every node of the table in file order, `visit(beam, node, index)` with the (kV, Cu) beam
+// made once for all the nodes that share it.
 template <typename Visit>
 void ForEachNode(const CouchScatterTable& table, const CouchScatterOptions& options, Visit visit) {
-    std::size_t index = 0;
-    for (const double kv : table.axes[kTubeVoltageAxis]) {
-        for (const double copper : table.axes[kCopperAxis]) {
-            const NodeBeam beam = MakeNodeBeam(options, kv, copper);
-            for (const double field : table.axes[kFieldAxis]) {
-                for (const double t : table.axes[kTransmissionAxis]) {
-                    for (const double mattress : table.axes[kMattressAxis]) {
-                        visit(beam, CouchScatterNode{kv, copper, field, t, mattress}, index++);
-                    }
-                }
-            }
+    std::optional<NodeBeam> beam;
+    std::pair<double, double> beam_of{-1, -1};
+    ForEachNodeKey(table, [&](const std::array<double, kCouchScatterAxes>& key, std::size_t index) {
+        if (!beam || beam_of != std::pair{key[kTubeVoltageAxis], key[kCopperAxis]}) {
+            beam_of = {key[kTubeVoltageAxis], key[kCopperAxis]};
+            beam = MakeNodeBeam(options, beam_of.first, beam_of.second);
         }
-    }
+        visit(*beam, CouchScatterNode{key[0], key[1], key[2], key[3], key[4]}, index);
+    });
 }
 
 // The nodes of an earlier table by their five coordinates, to be taken over unchanged: the
