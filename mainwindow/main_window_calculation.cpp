@@ -21,7 +21,7 @@ Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
 const char* const kValidatedModelNote =
     "患者照射基準点の Ka,r を皮膚までの距離で逆二乗補正し、天板の減弱は 1 回だけ数えます。"
-    "全照射のモンテカルロ計算と ±2 % 以内で一致します（天板を組織層とした場合）。";
+    "全照射のモンテカルロ計算と ±2 %（天板＋マットの装置は ±3.5 %）以内で一致します。";
 const char* const kLegacyModelNote =
     "以前のプログラムの式です。皮膚が基準点にないときの逆二乗補正がなく、天板を 2 回"
     "数えるため、皮膚線量が最大 4 割低く（遠いときは 3 割高く）なります。以前の結果の"
