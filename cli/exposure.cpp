@@ -126,6 +126,7 @@ Json CalculationJson(const CalculationCase& calc, const ExposureResult& result) 
         json["MattressThickness"] = JsonNumber(calc.MattressThickness);
         json["CouchScatterRatio"] = JsonNumber(calc.CouchScatterRatio);
         json["TableTopTransmission"] = JsonNumber(calc.TableTopTransmission);
+        json["CouchScatterBeyondTable"] = calc.CouchScatterBeyondTable;
     }
     const std::pair<const char*, double> numbers[] = {
         {"CorrectedKar", calc.CorrectedKar},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/couch_model.h"
 #include "engine/dose_model.h"
@@ -72,6 +73,9 @@ struct CalculationCase {
     // beam's transmission through table top and mattress (T_n); 0 otherwise.
     double CouchScatterRatio = 0;
     double TableTopTransmission = 0;
+    // The axes of the couch-scatter table beyond which the case lay, so that S_c is the
+    // table's edge there ("couch transmission" for a T above the table's): empty inside.
+    std::vector<std::string> CouchScatterBeyondTable;
     // Relative expanded uncertainty (k = 2) of SkinDose and its parts; 0 and empty parts
     // when none is stated (the legacy formula).
     double SkinDoseUncertainty = 0;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "engine/backscatter.h"
 #include "engine/beam_quality.h"
@@ -59,7 +60,9 @@ double CouchScatterRatioOfCase(EngineState& state) {
                               : std::sqrt(c.SurfaceFieldSizeA * c.SurfaceFieldSizeB);
     query.transmission = c.CouchTransmission;
     query.mattress_cm = c.MattressThickness;
-    return Finite(LookUpCouchScatter(*state.couch_scatter, query).ratio, "couch scatter ratio");
+    CouchScatterLookup lookup = LookUpCouchScatter(*state.couch_scatter, query);
+    state.calc.CouchScatterBeyondTable = std::move(lookup.clamped);
+    return Finite(lookup.ratio, "couch scatter ratio");
 }
 
 // The table-top model's dose at the skin per unit primary air kerma there, before the
@@ -168,6 +171,7 @@ void ReadCase(CalculationCase& c, const CalculationInputs& inputs) {
     c.CouchDepth = c.CouchEquivalentThickness;
     c.TableTopTransmission = 0;
     c.CouchScatterRatio = 0;
+    c.CouchScatterBeyondTable.clear();
 }
 
 // The displayed readings times the device's correction factor; the legacy formula takes

@@ -277,7 +277,8 @@ TEST_F(CommandLineTest, CalcNamesTheCouchModelAndTheTableTopsValues) {
         0);
     Json json = Output();
     EXPECT_EQ(json["CouchModel"], "layer");
-    for (const char* key : {"MattressThickness", "CouchScatterRatio", "TableTopTransmission"}) {
+    for (const char* key : {"MattressThickness", "CouchScatterRatio", "TableTopTransmission",
+                            "CouchScatterBeyondTable"}) {
         EXPECT_FALSE(json.contains(key)) << key;
     }
 
@@ -295,6 +296,8 @@ TEST_F(CommandLineTest, CalcNamesTheCouchModelAndTheTableTopsValues) {
     ASSERT_EQ(direct.calc.Couch, CouchModel::TableTop);
     EXPECT_EQ(json["CouchScatterRatio"].get<double>(), direct.calc.CouchScatterRatio);
     EXPECT_EQ(json["TableTopTransmission"].get<double>(), direct.calc.TableTopTransmission);
+    EXPECT_EQ(json["CouchScatterBeyondTable"].get<std::vector<std::string>>(),
+              direct.calc.CouchScatterBeyondTable);
     EXPECT_EQ(json["SkinDose"].get<double>(), direct.calc.SkinDose);
 
     // The legacy formula knows only the layer, but the device is still named as it is.

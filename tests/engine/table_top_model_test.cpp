@@ -8,6 +8,7 @@
 #include <memory>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "engine/backscatter.h"
 #include "engine/calculation_driver.h"
@@ -124,6 +125,22 @@ TEST_F(TableTopModel, ScatterIsLookedUpForTheFieldAtTheSkin) {
     const CalculationCase round = Calculated(*circle);
     EXPECT_NEAR(round.CouchScatterRatio,
                 0.1 * std::log(14.14 * 70 / 85 * std::sqrt(std::numbers::pi) / 2), 1e-12);
+}
+
+TEST_F(TableTopModel, SaysWhereTheCaseLayBeyondTheTable) {
+    WriteTable(folder_.path(), [](double side) { return 0.01 * side; });
+    auto inside = State(1.0, 0.8);
+    EXPECT_TRUE(Calculated(*inside).CouchScatterBeyondTable.empty());
+    // A couch transmission below the table's lowest node takes that node's S_c and says so;
+    // the next calculation inside the table forgets it.
+    auto beyond = State(1.0, 0.05);
+    EXPECT_EQ(Calculated(*beyond).CouchScatterBeyondTable,
+              std::vector<std::string>{"couch transmission"});
+    beyond->calc.CouchTransmission = 0.8;
+    EXPECT_TRUE(Calculated(*beyond).CouchScatterBeyondTable.empty());
+    // The legacy formula looks nothing up.
+    beyond->calc.CouchTransmission = 0.05;
+    EXPECT_TRUE(Calculated(*beyond, DoseModel::Legacy).CouchScatterBeyondTable.empty());
 }
 
 TEST_F(TableTopModel, StatesItsOwnMethodUncertainty) {
