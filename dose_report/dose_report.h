@@ -49,6 +49,13 @@ struct EventNote {
     bool operator==(const EventNote&) const = default;
 };
 
+// A coded value as given: its code value and, for the user, its meaning.
+struct CodedText {
+    std::string code;
+    std::string meaning;
+    bool empty() const { return code.empty() && meaning.empty(); }
+};
+
 enum class AcquisitionPlane { Unknown, Single, A, B };
 
 enum class FilterMaterial { Copper, Aluminium, Other };
@@ -81,8 +88,21 @@ struct IrradiationEvent {
     ReportValue secondary_angle_deg;
     ReportValue source_isocentre_cm;
     ReportValue source_reference_cm;
-    ReportValue field_area_cm2;    // collimated field area
-    std::vector<EventNote> notes;  // what the reader noticed, with the value as read
+    ReportValue field_area_cm2;  // collimated field area
+    // Collimated field at the image receptor's plane, and the distance to that plane.
+    ReportValue field_width_cm;
+    ReportValue field_height_cm;
+    ReportValue source_detector_cm;
+    // Table positions from a reference and in directions of the unit's own choosing.
+    ReportValue table_longitudinal_cm;
+    ReportValue table_lateral_cm;
+    ReportValue table_height_cm;
+    // The patient's position: Patient Table Relationship, Patient Orientation and its
+    // Modifier; empty codes when not given.
+    CodedText patient_table_relationship;    // headfirst, feet-first
+    CodedText patient_orientation;           // recumbent, erect
+    CodedText patient_orientation_modifier;  // supine, prone
+    std::vector<EventNote> notes;            // what the reader noticed, with the value as read
 };
 
 // The report's own accumulated totals of one plane (TID 10002).
@@ -101,6 +121,9 @@ struct DoseReport {
     std::string study_time;    // TM as given
     std::string patient_name;  // decoded, or escaped where the character set is unknown
     std::string patient_id;
+    // Patient's Size and Weight of the header, else the report's Patient Height and Weight.
+    ReportValue patient_height_cm;
+    ReportValue patient_weight_kg;
     std::string reference_point_definition;  // code meaning (with its code) or text
     std::vector<AccumulatedTotals> totals;
     std::vector<IrradiationEvent> events;

@@ -27,6 +27,12 @@ std::vector<NumericItem>* SlotOf(EventNumbers& numbers, const std::string& code)
         {&c.source_isocentre, &numbers.source_isocentre},
         {&c.source_reference, &numbers.source_reference},
         {&c.field_area, &numbers.field_area},
+        {&c.field_width, &numbers.field_width},
+        {&c.field_height, &numbers.field_height},
+        {&c.source_detector, &numbers.source_detector},
+        {&c.table_longitudinal, &numbers.table_longitudinal},
+        {&c.table_lateral, &numbers.table_lateral},
+        {&c.table_height, &numbers.table_height},
     };
     for (const auto& [slot_code, slot] : slots) {
         if (*slot_code == code) {
@@ -43,6 +49,9 @@ class Reader {
 
   private:
     void ReadHeader();
+    CodedText CodedValue(DcmItem& item);
+    void ReadPatientSize(const std::vector<NumericItem>& heights,
+                         const std::vector<NumericItem>& weights);
     IrradiationEvent ReadEvent(DcmItem& container, int number);
     FilterLayer ReadFilter(DcmItem& container, std::vector<EventNote>& notes);
     void ReadAccumulated(DcmItem& container);
@@ -74,6 +83,43 @@ void Reader::ReadHeader() {
     report_.study_time = EscapeBytes(Trimmed(Raw(dataset_, DCM_StudyTime)));
     report_.patient_name = Text(Trimmed(Raw(dataset_, DCM_PatientName)));
     report_.patient_id = Text(Trimmed(Raw(dataset_, DCM_PatientID)));
+}
+
+CodedText Reader::CodedValue(DcmItem& item) {
+    const Code code = ReadCode(item, DCM_ConceptCodeSequence);
+    return {EscapeBytes(Trimmed(code.value)), Text(Trimmed(code.meaning))};
+}
+
+// A header number (DS) as a numeric item in `unit`; no item when the element is empty.
+std::vector<NumericItem> HeaderNumber(DcmDataset& dataset, const DcmTagKey& tag,
+                                      const std::string& unit) {
+    const std::string text(Trimmed(Raw(dataset, tag)));
+    if (text.empty()) {
+        return {};
+    }
+    NumericItem item;
+    item.unit = unit;
+    item.text = EscapeBytes(text);
+    if (const std::optional<double> value = ParseDecimal(text)) {
+        item.values.push_back(*value);
+    } else {
+        item.unreadable = item.text;
+    }
+    return {item};
+}
+
+// The header's Patient's Size (m) and Weight (kg) first, the report's items where the header
+// leaves them empty.
+void Reader::ReadPatientSize(const std::vector<NumericItem>& heights,
+                             const std::vector<NumericItem>& weights) {
+    std::vector<NumericItem> header_height = HeaderNumber(dataset_, DCM_PatientSize, "m");
+    std::vector<NumericItem> header_weight = HeaderNumber(dataset_, DCM_PatientWeight, "kg");
+    report_.patient_height_cm =
+        ReportLevelValue(header_height.empty() ? heights : header_height, ReportQuantity::Distance,
+                         {"患者の身長", "Patient's height"}, report_.notes);
+    report_.patient_weight_kg =
+        ReportLevelValue(header_weight.empty() ? weights : header_weight, ReportQuantity::Mass,
+                         {"患者の体重", "Patient's weight"}, report_.notes);
 }
 
 AcquisitionPlane Reader::PlaneOf(DcmItem& item, std::string& text) {
@@ -129,6 +175,14 @@ IrradiationEvent Reader::ReadEvent(DcmItem& container, int number) {
                   event.event_type = EventTypeLabel(type, Text(Trimmed(type.meaning)));
               } else if (name.value == c.plane) {
                   event.plane = PlaneOf(item, event.plane_text);
+              } else if (name.value == c.table_relationship) {
+                  event.patient_table_relationship = CodedValue(item);
+              } else if (name.value == c.orientation) {
+                  // Its modifier may be its child: the walk goes on below it.
+                  event.patient_orientation = CodedValue(item);
+                  return false;
+              } else if (name.value == c.orientation_modifier) {
+                  event.patient_orientation_modifier = CodedValue(item);
               } else if (std::vector<NumericItem>* slot = SlotOf(numbers, name.value)) {
                   slot->push_back(ReadNumeric(item, charset_));
               } else {
@@ -223,6 +277,8 @@ void Reader::Read() {
     const ConceptCodes& c = Codes();
     int event_count = 0;
     int ct_count = 0;
+    std::vector<NumericItem> heights;
+    std::vector<NumericItem> weights;
     Visit(dataset_, 0, too_deep_,
           [&](DcmItem& item, const std::string& value_type, const Code& name, int) {
               if (value_type == "CONTAINER" && name.value == c.event) {
@@ -233,11 +289,16 @@ void Reader::Read() {
                   ++ct_count;
               } else if (name.value == c.reference_point) {
                   ReadReferencePoint(item, value_type);
+              } else if (value_type == "NUM" && name.value == c.patient_height) {
+                  heights.push_back(ReadNumeric(item, charset_));
+              } else if (value_type == "NUM" && name.value == c.patient_weight) {
+                  weights.push_back(ReadNumeric(item, charset_));
               } else {
                   return false;
               }
               return true;
           });
+    ReadPatientSize(heights, weights);
     if (report_.events.empty()) {
         report_.notes.push_back("照射イベントがありません。");
     }

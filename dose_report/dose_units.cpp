@@ -17,7 +17,7 @@ struct UnitEntry {
 // the other forms were found in files of real units.
 constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
 
-constexpr std::array<UnitEntry, 24> kUnits{{
+constexpr std::array<UnitEntry, 26> kUnits{{
     {ReportQuantity::DoseRp, "Gy", 1000.0},
     {ReportQuantity::DoseRp, "mGy", 1.0},
     {ReportQuantity::DoseAreaProduct, "Gy.m2", 1.0e4},
@@ -39,6 +39,8 @@ constexpr std::array<UnitEntry, 24> kUnits{{
     {ReportQuantity::Area, "m2", 1.0e4},
     {ReportQuantity::Area, "cm2", 1.0},
     {ReportQuantity::Area, "mm2", 0.01},
+    {ReportQuantity::Mass, "kg", 1.0},
+    {ReportQuantity::Mass, "g", 0.001},
     // Angles and kV appear with these non-UCUM spellings; their meaning is not in doubt.
     {ReportQuantity::Angle, "degrees", 1.0},
     {ReportQuantity::Angle, "°", 1.0},
@@ -65,7 +67,7 @@ struct QuantityUnits {
     std::string_view standard;
 };
 
-constexpr std::array<QuantityUnits, 7> kQuantityUnits{{
+constexpr std::array<QuantityUnits, 8> kQuantityUnits{{
     {ReportQuantity::DoseRp, "mGy", "Gy"},
     {ReportQuantity::DoseAreaProduct, "Gy·cm²", "Gy.m2"},
     {ReportQuantity::TubeVoltage, "kV", "kV"},
@@ -73,6 +75,7 @@ constexpr std::array<QuantityUnits, 7> kQuantityUnits{{
     {ReportQuantity::Angle, "度", "deg"},
     {ReportQuantity::Distance, "cm", "mm"},
     {ReportQuantity::Area, "cm²", "m2"},
+    {ReportQuantity::Mass, "kg", "kg"},
 }};
 
 const QuantityUnits& UnitsOf(ReportQuantity quantity) {

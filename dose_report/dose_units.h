@@ -14,6 +14,7 @@ enum class ReportQuantity {
     Angle,            // degrees
     Distance,         // cm
     Area,             // cm^2
+    Mass,             // kg
 };
 
 // The factor that converts a value given in the UCUM unit `unit_code` (decoded text, so that

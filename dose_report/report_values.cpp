@@ -25,6 +25,12 @@ constexpr QuantityName kSecondaryName{"第二角度", "Positioner Secondary Angl
 constexpr QuantityName kIsocentreName{"焦点-アイソセンター間距離", "Distance Source to Isocenter"};
 constexpr QuantityName kReferenceName{"焦点-基準点間距離", "Distance Source to Reference Point"};
 constexpr QuantityName kAreaName{"照射野面積", "Collimated Field Area"};
+constexpr QuantityName kFieldWidthName{"照射野の幅", "Collimated Field Width"};
+constexpr QuantityName kFieldHeightName{"照射野の高さ", "Collimated Field Height"};
+constexpr QuantityName kDetectorName{"焦点-受像面間距離", "Distance Source to Detector"};
+constexpr QuantityName kLongitudinalName{"寝台の長軸位置", "Table Longitudinal Position"};
+constexpr QuantityName kLateralName{"寝台の横位置", "Table Lateral Position"};
+constexpr QuantityName kHeightName{"寝台の高さ", "Table Height Position"};
 constexpr QuantityName kThicknessName{"フィルター厚", "X-Ray Filter Thickness"};
 
 // A value whose absence is noted, and what follows from it.
@@ -223,8 +229,11 @@ void TakeEventValues(const EventNumbers& numbers, IrradiationEvent& event) {
     const Missing unknown_projection{
         "angle-missing",
         {"。投影は「角度不明」に入ります", "; the event counts as of unknown projection"}};
-    const Missing unused_distance{"distance-missing",
-                                  {"（計算には使いません）", " (the calculation does not use it)"}};
+    const Missing isocentre_missing{
+        "distance-missing", {"（装置データの値を使います）", " (the device's distance is used)"}};
+    const Missing reference_missing{"distance-missing",
+                                    {"（基準点はアイソセンターの 15 cm 手前とします）",
+                                     " (the reference point is taken 15 cm before the isocentre)"}};
     const struct {
         ReportValue IrradiationEvent::*member;
         const std::vector<NumericItem>& items;
@@ -242,11 +251,23 @@ void TakeEventValues(const EventNumbers& numbers, IrradiationEvent& event) {
         {&IrradiationEvent::secondary_angle_deg, numbers.secondary, ReportQuantity::Angle, true,
          kSecondaryName, &unknown_projection},
         {&IrradiationEvent::source_isocentre_cm, numbers.source_isocentre, ReportQuantity::Distance,
-         false, kIsocentreName, &unused_distance},
+         false, kIsocentreName, &isocentre_missing},
         {&IrradiationEvent::source_reference_cm, numbers.source_reference, ReportQuantity::Distance,
-         false, kReferenceName, &unused_distance},
+         false, kReferenceName, &reference_missing},
         {&IrradiationEvent::field_area_cm2, numbers.field_area, ReportQuantity::Area, false,
          kAreaName, nullptr},
+        {&IrradiationEvent::field_width_cm, numbers.field_width, ReportQuantity::Distance, false,
+         kFieldWidthName, nullptr},
+        {&IrradiationEvent::field_height_cm, numbers.field_height, ReportQuantity::Distance, false,
+         kFieldHeightName, nullptr},
+        {&IrradiationEvent::source_detector_cm, numbers.source_detector, ReportQuantity::Distance,
+         false, kDetectorName, nullptr},
+        {&IrradiationEvent::table_longitudinal_cm, numbers.table_longitudinal,
+         ReportQuantity::Distance, true, kLongitudinalName, nullptr},
+        {&IrradiationEvent::table_lateral_cm, numbers.table_lateral, ReportQuantity::Distance, true,
+         kLateralName, nullptr},
+        {&IrradiationEvent::table_height_cm, numbers.table_height, ReportQuantity::Distance, true,
+         kHeightName, nullptr},
     };
     for (const auto& v : values) {
         event.*v.member = FirstOf(v.items, v.quantity, v.negative_allowed, v.name, notes);
@@ -297,6 +318,19 @@ ReportValue FilterThickness(const std::vector<NumericItem>& minimum,
         NoteValue(notes, kThicknessName, ReportQuantity::Thickness, thickness);
     }
     return thickness;
+}
+
+ReportValue ReportLevelValue(const std::vector<NumericItem>& items, ReportQuantity quantity,
+                             const QuantityName& name, std::vector<std::string>& report_notes) {
+    std::vector<EventNote> notes;
+    ReportValue value = FirstOf(items, quantity, false, name, notes);
+    NoteValue(notes, name, quantity, value);
+    for (const EventNote& note : notes) {
+        if (note.code != "unit-converted") {
+            report_notes.push_back(note.text.japanese);
+        }
+    }
+    return value;
 }
 
 }  // namespace korvex

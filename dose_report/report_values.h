@@ -45,6 +45,12 @@ struct EventNumbers {
     std::vector<NumericItem> source_isocentre;
     std::vector<NumericItem> source_reference;
     std::vector<NumericItem> field_area;
+    std::vector<NumericItem> field_width;
+    std::vector<NumericItem> field_height;
+    std::vector<NumericItem> source_detector;
+    std::vector<NumericItem> table_longitudinal;
+    std::vector<NumericItem> table_lateral;
+    std::vector<NumericItem> table_height;
 };
 
 // Sets the event's values from its numeric items and appends to its notes, in this order:
@@ -52,6 +58,11 @@ struct EventNumbers {
 // every value given but not used or read in another unit, then the missing angles and
 // distances.
 void TakeEventValues(const EventNumbers& numbers, IrradiationEvent& event);
+
+// A report's value (the patient's height or weight) in the program's unit; not present
+// without items, the first item used and a second one noted.
+ReportValue ReportLevelValue(const std::vector<NumericItem>& items, ReportQuantity quantity,
+                             const QuantityName& name, std::vector<std::string>& report_notes);
 
 // A filter's thickness from its minimum and maximum items: the middle of a range (noted),
 // or the one that cannot be used with its reason.

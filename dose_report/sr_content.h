@@ -48,6 +48,18 @@ struct ConceptCodes {
     std::string source_isocentre = Of(CODE_DCM_DistanceSourceToIsocenter);
     std::string source_reference = Of(CODE_DCM_DistanceSourceToReferencePoint);
     std::string field_area = Of(CODE_DCM_CollimatedFieldArea);
+    std::string field_width = Of(CODE_DCM_CollimatedFieldWidth);
+    std::string field_height = Of(CODE_DCM_CollimatedFieldHeight);
+    std::string source_detector = Of(CODE_DCM_DistanceSourceToDetector);
+    std::string table_longitudinal = Of(CODE_DCM_TableLongitudinalPosition);
+    std::string table_lateral = Of(CODE_DCM_TableLateralPosition);
+    std::string table_height = Of(CODE_DCM_TableHeightPosition);
+    std::string table_relationship = Of(CODE_DCM_PatientTableRelationship);
+    std::string orientation = Of(CODE_DCM_PatientOrientation);
+    std::string orientation_modifier = Of(CODE_DCM_PatientOrientationModifier);
+    // LOINC's Body height and Body weight, as TID 10001's patient characteristics give them.
+    std::string patient_height = "8302-2";
+    std::string patient_weight = "29463-7";
     std::string reference_point = Of(CODE_DCM_ReferencePointDefinition);
     std::string dap_total = Of(CODE_DCM_DoseAreaProductTotal);
     std::string dose_rp_total = Of(CODE_DCM_Dose_RP_Total);
