@@ -6,6 +6,7 @@
 #include "cli/command_options.h"
 #include "cli/exposure.h"
 #include "cli/failure.h"
+#include "cli/table_pdf.h"
 #include "dose_report/dose_report_reader.h"
 #include "dose_report/dose_thresholds.h"
 #include "engine/errors.h"
@@ -81,6 +82,7 @@ Json EventJson(const IrradiationEvent& event, const EventCalculation& e, bool ja
     json["AddedCu"] = Optional(e.added_copper_mm);
     json["FiltersFrom"] = e.filters_from_event ? "event" : "device";
     json["FocusSkinDistance"] = JsonNumber(e.focus_skin_distance_cm);
+    json["FocusSkinDistanceFrom"] = DistanceSourceWord(e.distance_source);
     json["PrimaryAngle"] = Optional(e.primary_angle_deg);
     json["SecondaryAngle"] = Optional(e.secondary_angle_deg);
     if (e.status == EventStatus::Calculated) {
@@ -90,6 +92,11 @@ Json EventJson(const IrradiationEvent& event, const EventCalculation& e, bool ja
         shown.outcome.displays = e.displays;
         shown.field_size_text = e.field_size_text;
         json.update(CalculationJson(e.calc, shown));
+        json["ThroughCouch"] = e.through_couch;
+        json["OnMap"] = e.on_map;
+        if (!e.on_map) {
+            json["NotOnMap"] = e.not_on_map.In(japanese);
+        }
     } else if (e.status == EventStatus::Duplicate) {
         json["Duplicate"] = e.reason.In(japanese);
     } else {
@@ -98,10 +105,16 @@ Json EventJson(const IrradiationEvent& event, const EventCalculation& e, bool ja
             json["NotCalculatedDetail"] = e.detail;
         }
     }
-    // Read for the user, not used by the calculation (cm, cm^2).
+    // The event's geometry as read (cm, cm^2).
     json["DistanceSourceToIsocenter"] = Optional(event.source_isocentre_cm.value);
     json["DistanceSourceToReferencePoint"] = Optional(event.source_reference_cm.value);
+    json["DistanceSourceToDetector"] = Optional(event.source_detector_cm.value);
     json["CollimatedFieldArea"] = Optional(event.field_area_cm2.value);
+    json["CollimatedFieldWidth"] = Optional(event.field_width_cm.value);
+    json["CollimatedFieldHeight"] = Optional(event.field_height_cm.value);
+    json["TableLongitudinalPosition"] = Optional(event.table_longitudinal_cm.value);
+    json["TableLateralPosition"] = Optional(event.table_lateral_cm.value);
+    json["TableHeightPosition"] = Optional(event.table_height_cm.value);
     json["Notes"] = NotesJson(e.notes, japanese);
     return json;
 }
@@ -155,6 +168,76 @@ Json SummaryJson(const ReportSummary& s) {
     json["Notes"] = Texts(s.notes);
     json["EventNotes"] = s.event_notes;
     json["EventsWithNotes"] = s.events_with_notes;
+    return json;
+}
+
+// Map values to a thousandth of a mGy: finer than any dose the map can tell apart, and
+// a 500-event map stays a few hundred kilobytes.
+Json GridJson(const MapGrid& grid, bool with_skin) {
+    Json values = Json::array();
+    Json skin = Json::array();
+    for (int r = 0; r < grid.rows; ++r) {
+        Json row = Json::array();
+        Json skin_row = Json::array();
+        for (int c = 0; c < grid.columns; ++c) {
+            row.push_back(JsonNumber(std::round(grid.At(r, c) * 1000) / 1000));
+            skin_row.push_back(grid.is_skin[grid.Index(r, c)] != 0 ? 1 : 0);
+        }
+        values.push_back(row);
+        skin.push_back(skin_row);
+    }
+    Json json = {{"Columns", grid.columns},
+                 {"Rows", grid.rows},
+                 {"ColumnOrigin", JsonNumber(grid.column_origin_cm)},
+                 {"RowOrigin", JsonNumber(grid.row_origin_cm)},
+                 {"Values", values}};
+    if (with_skin) {
+        json["Skin"] = skin;
+    }
+    return json;
+}
+
+Json PatientJson(const PatientModel& p, const UserText& source, bool japanese) {
+    return {{"Height", JsonNumber(p.height_cm)},
+            {"Weight", JsonNumber(p.weight_kg)},
+            {"TrunkWidth", JsonNumber(2 * p.trunk_half_width_cm)},
+            {"TrunkDepth", JsonNumber(2 * p.trunk_half_depth_cm)},
+            {"TrunkTop", JsonNumber(p.trunk_top_cm)},
+            {"TrunkLength", JsonNumber(p.trunk_length_cm)},
+            {"TableWidth", JsonNumber(2 * p.table_half_width_cm)},
+            {"Mattress", JsonNumber(p.mattress_cm)},
+            {"Prone", p.prone},
+            {"Source", source.In(japanese)}};
+}
+
+Json MapJson(const ReportCalculation& result, bool japanese) {
+    const SkinMapResult& m = result.skin_map;
+    Json json;
+    json["Made"] = m.made;
+    json["EventsOnMap"] = m.events_on_map;
+    json["EventsNotOnMap"] = m.events_not_on_map;
+    json["Notes"] = Texts(m.notes);
+    if (!m.made) {
+        return json;
+    }
+    const MapPeak& peak = m.map.peak;
+    json["Patient"] = PatientJson(m.map.patient, m.patient_source, japanese);
+    json["CellSize"] = JsonNumber(m.map.trunk.cell_cm);
+    json["Trunk"] = GridJson(m.map.trunk, false);
+    json["TablePlane"] = GridJson(m.map.table, true);
+    json["Peak"] = {{"Dose", JsonNumber(peak.dose_mgy)},
+                    {"OnTrunk", peak.on_trunk},
+                    {"FromHeadTop", JsonNumber(peak.below_head_top_cm)},
+                    {"Across", JsonNumber(peak.across_cm)},
+                    {"Angle", JsonNumber(peak.angle_deg)}};
+    Json areas = Json::array();
+    for (size_t i = 0; i < kMapAreaThresholdsGy.size(); ++i) {
+        areas.push_back({{"Threshold", JsonNumber(kMapAreaThresholdsGy[i])},
+                         {"Area", JsonNumber(m.map.area_above_cm2[i])}});
+    }
+    json["AreaAbove"] = areas;
+    json["LargestEventDose"] = JsonNumber(m.largest_event_mgy);
+    json["GroupedUpperBound"] = JsonNumber(result.summary.peak_skin_dose_mgy);
     return json;
 }
 
@@ -218,13 +301,15 @@ Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation&
     }
     json["Groups"] = groups;
     json["Summary"] = SummaryJson(result.summary);
+    json["Map"] = MapJson(result, japanese);
     return json;
 }
 
 void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
                     const ReportCalculation& result, bool japanese) {
     out << "File,Event,Uid,DateTimeStarted,EventType,Plane,TubeVoltage,Kar,Pka,AddedAl,AddedCu,"
-           "FocusSkinDistance,PrimaryAngle,SecondaryAngle,Status,Reason,Group,GroupLabel,"
+           "FocusSkinDistance,FocusSkinDistanceFrom,PrimaryAngle,SecondaryAngle,Status,Reason,"
+           "Group,GroupLabel,"
            "CorrectedKar,CorrectedPka,DoseToKermaRatio,ForwardBackscatterFactor,SkinDose,"
            "SkinDoseUncertainty,Model,Notes\r\n";
     for (const EventCalculation& e : result.events) {
@@ -246,6 +331,7 @@ void WriteReportCsv(std::ostream& out, const std::vector<DoseReport>& reports,
             CsvNumber(e.added_aluminium_mm),
             CsvNumber(e.added_copper_mm),
             ShortestNumberText(e.focus_skin_distance_cm),
+            DistanceSourceWord(e.distance_source),
             CsvNumber(e.primary_angle_deg),
             CsvNumber(e.secondary_angle_deg),
             StatusWord(e.status),
@@ -291,6 +377,9 @@ void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& r) {
     report->add_option("--format", r.format, help({"出力形式 json または csv", "json or csv"}))
         ->check(CLI::IsMember({"json", "csv"}));
     AddModelOption(report, help, r.model);
+    report->add_option("--map", r.map_png,
+                       help({"皮膚線量マップを PNG 画像に書き出します",
+                             "write the skin-dose map as a PNG picture"}));
     report->add_flag("--with-patient", r.with_patient,
                      help({"患者氏名と ID も出力します", "include the patient's name and ID"}));
     report->footer(
@@ -314,14 +403,30 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
     if (!thresholds.problem.empty()) {
         err << thresholds.problem << '\n';
     }
+    const LoadedMapGeometry geometry = LoadMapGeometry(state.working_folder);
+    if (!geometry.problem.empty()) {
+        err << geometry.problem << '\n';
+    }
     ReportCalculation result;
     try {
-        result = CalculateDoseReports(state, reports, {request.device, request.fsd, request.model},
-                                      thresholds.thresholds);
+        result = CalculateDoseReports(
+            state, reports, {request.device, request.fsd, request.model, geometry.settings},
+            thresholds.thresholds);
     } catch (const ReportOptionError& error) {
         throw UsageError(error.what());
     } catch (const FileError& error) {
         throw InputFileFailure(error.what(), request.device);
+    }
+    if (!request.map_png.empty()) {
+        if (!result.skin_map.made) {
+            err << "患者モデルに置けるイベントがないため、皮膚線量マップは空です。\n";
+        }
+        try {
+            WriteSkinMapPng(request.map_png, result.skin_map.map);
+        } catch (const FileError& error) {
+            throw CommandFailure(
+                Failure{ExitCode::OutputFile, error.what(), {}, request.map_png, {}, {}});
+        }
     }
     if (request.format == "csv") {
         WriteReportCsv(out, reports, result, request.japanese);

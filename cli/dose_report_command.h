@@ -17,13 +17,14 @@ class App;
 namespace korvex::cli {
 
 // `korvex2-cli report FILE... --device DEV [--fsd CM] [--model M] [--format json|csv]
-// [--with-patient]`.
+// [--with-patient] [--map FILE.png]`.
 struct ReportRequest {
     std::vector<std::string> files;
     std::string device;
     std::string fsd;              // empty: the device's default
     std::string format = "json";  // "json" or "csv"
     bool with_patient = false;    // patient name and ID only when asked for
+    std::string map_png;          // the skin-dose map's picture; empty: none
     DoseModel model = kDefaultDoseModel;
     bool japanese = true;  // reasons and notes in Japanese, else in English
 };

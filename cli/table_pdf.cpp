@@ -3,6 +3,7 @@
 
 #include "cli/table_pdf.h"
 #include "report/report_pdf.h"
+#include "report/skin_map_picture.h"
 #include "results/results_report.h"
 
 namespace korvex::cli {
@@ -29,12 +30,10 @@ void KeepQtNotesOffStderrOnce() {
     (void)installed;
 }
 
-}  // namespace
-
-void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
-                   const std::string& user_name) {
-    // The fonts need an application; one made here ends with the PDF, so that everything
-    // Qt and fontconfig hold is given back before the program ends.
+// The fonts need an application; one made here ends with the drawing, so that everything
+// Qt and fontconfig hold is given back before the program ends.
+template <typename Draw>
+void WithGuiApplication(const Draw& draw) {
     std::unique_ptr<QGuiApplication> app;
     if (QGuiApplication::instance() == nullptr) {
         KeepQtNotesOffStderrOnce();
@@ -45,7 +44,19 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
-    WritePdfDocument(path, kReportTitle, ReportPageDrawing(table, user_name));
+    draw();
+}
+
+}  // namespace
+
+void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
+                   const std::string& user_name) {
+    WithGuiApplication(
+        [&] { WritePdfDocument(path, kReportTitle, ReportPageDrawing(table, user_name)); });
+}
+
+void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map) {
+    WithGuiApplication([&] { WriteSkinDoseMapPng(map, path); });
 }
 
 bool WritesTablePdf() {

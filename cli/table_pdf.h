@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/skin_dose_map.h"
 #include "results/results_table.h"
 
 namespace korvex::cli {
@@ -17,5 +18,9 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
 
 // Whether this build writes PDFs (false without Qt).
 bool WritesTablePdf();
+
+// The skin-dose map as a PNG picture, written atomically, with the same application and
+// the same refusal without Qt as the PDF.
+void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map);
 
 }  // namespace korvex::cli

@@ -12,4 +12,9 @@ bool WritesTablePdf() {
     return false;
 }
 
+void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap&) {
+    throw FileError("この korvex2-cli は Qt なしでビルドされているため、画像「" +
+                    path.filename().string() + "」を書けません。");
+}
+
 }  // namespace korvex::cli

@@ -14,7 +14,7 @@ ResultRow GroupResultRow(const ReportCalculation& result, std::size_t group) {
     CalculationCase row = result.events.at(g.events.front()).calc;
     row.BodySite = g.label;
     double weight = 0;
-    double kv = 0, aluminium = 0, copper = 0, ratio = 0, backscatter = 0;
+    double kv = 0, aluminium = 0, copper = 0, ratio = 0, backscatter = 0, distance = 0;
     row.DisplayedKar = row.DisplayedPka = row.CorrectedKar = row.CorrectedPka = row.SkinDose = 0;
     for (const std::size_t index : g.events) {
         const CalculationCase& c = result.events.at(index).calc;
@@ -23,6 +23,7 @@ ResultRow GroupResultRow(const ReportCalculation& result, std::size_t group) {
         kv += w * c.TubeVoltage;
         aluminium += w * c.AddedAluminium;
         copper += w * c.AddedCopper;
+        distance += w * c.FocusSkinDistance;
         ratio += w * c.DoseToKermaRatio;
         backscatter += w * c.ForwardBackscatterFactor;
         row.DisplayedKar += c.DisplayedKar;
@@ -34,6 +35,7 @@ ResultRow GroupResultRow(const ReportCalculation& result, std::size_t group) {
     row.TubeVoltage = Divide(kv, weight, "weighted tube voltage");
     row.AddedAluminium = Divide(aluminium, weight, "weighted aluminium");
     row.AddedCopper = Divide(copper, weight, "weighted copper");
+    row.FocusSkinDistance = Divide(distance, weight, "weighted focus-skin distance");
     row.DoseToKermaRatio = Divide(ratio, weight, "weighted dose-to-kerma ratio");
     row.ForwardBackscatterFactor = Divide(backscatter, weight, "weighted backscatter factor");
     ResultRow cells = FormatResultRow(row);

@@ -356,7 +356,144 @@ ReportSummary Summarise(const std::vector<DoseReport>& reports,
     return s;
 }
 
+// The map's patient and, per report, its unit's table conventions and first positions.
+struct MapContext {
+    PatientModel patient;
+    std::vector<const TableConvention*> conventions;
+    std::vector<TableZeros> zeros;
+    std::optional<SkinMapper> mapper;
+};
+
+void StartMap(const std::vector<DoseReport>& reports, const CalculationCase& device,
+              const ReportOptions& options, SkinMapResult& result, MapContext& context) {
+    const DoseReport* sized = nullptr;
+    for (const DoseReport& report : reports) {
+        if (sized == nullptr && report.patient_height_cm.Usable() &&
+            report.patient_weight_kg.Usable()) {
+            sized = &report;
+        }
+    }
+    static const DoseReport kNoReport;
+    context.patient = PatientModelOf(sized != nullptr ? *sized : kNoReport, result.patient_source);
+    context.patient.mattress_cm =
+        device.Couch == CouchModel::TableTop ? device.MattressThickness : 0;
+    bool position_given = false;
+    for (const DoseReport& report : reports) {
+        context.conventions.push_back(
+            &ConventionFor(options.geometry, report.manufacturer, report.model));
+        context.zeros.push_back(FirstTablePositions(report));
+        for (const IrradiationEvent& event : report.events) {
+            const PatientPosition position = PositionOf(event);
+            if (!position_given && position.given) {
+                context.patient.prone = position.prone;
+                position_given = true;
+            }
+        }
+    }
+    if (!position_given) {
+        result.notes.push_back("患者の向きの記載がないため、頭先・仰臥位とします。");
+    }
+    result.map = EmptySkinDoseMap(context.patient);
+    context.mapper.emplace(result.map);
+}
+
+// The distance and the side of the couch an event is calculated with.
+void ChooseDistance(const EventPlacement& placement, const ReportOptions& options,
+                    double device_fsd_cm, EventCalculation& event) {
+    event.through_couch = placement.central ? placement.central->through_table : true;
+    if (!options.fsd_text.empty()) {
+        event.distance_source = DistanceSource::User;
+    } else if (placement.central) {
+        event.distance_source = DistanceSource::Geometry;
+        event.focus_skin_distance_cm = std::round(placement.central->distance_cm * 10) / 10;
+    } else {
+        event.distance_source = DistanceSource::ReferencePoint;
+        event.focus_skin_distance_cm = placement.placed
+                                           ? std::round(placement.reference_distance_cm * 10) / 10
+                                           : device_fsd_cm;
+    }
+}
+
+// The event's field on the map: its own dose at the central ray's skin point, and where
+// part of the field lies on the other side of the table's edge, the dose calculated again
+// for that side.
+void AddToMap(ExposureForm& form, EngineState& state, const EventPlacement& placement,
+              MapContext& context, EventCalculation& event, SkinMapResult& result) {
+    MapBeam beam = placement.beam;
+    beam.central_distance_cm =
+        placement.central ? placement.central->distance_cm : event.focus_skin_distance_cm;
+    (event.through_couch ? beam.dose_through_table_mgy : beam.dose_beside_table_mgy) =
+        event.calc.SkinDose;
+    const BeamCrossings crossings = context.mapper->Crossings(beam);
+    const bool other_side = event.through_couch ? crossings.beside_table : crossings.through_table;
+    if (other_side) {
+        form.UseCouch(!event.through_couch);
+        const CalculationOutcome outcome = form.Calculate();
+        if (outcome.result != CalculationOutcome::Result::Succeeded) {
+            event.not_on_map = {"テーブルの外側を通る部分の線量を計算できません",
+                                "the dose beside the table cannot be calculated"};
+            return;
+        }
+        (event.through_couch ? beam.dose_beside_table_mgy : beam.dose_through_table_mgy) =
+            state.calc.SkinDose;
+    }
+    context.mapper->Add(beam, result.map);
+    event.on_map = true;
+    ++result.events_on_map;
+    result.largest_event_mgy = std::max(result.largest_event_mgy, event.calc.SkinDose);
+}
+
+void FinishMap(const std::vector<EventCalculation>& events, SkinMapResult& result) {
+    for (const EventCalculation& event : events) {
+        result.events_not_on_map +=
+            event.status == EventStatus::Calculated && !event.on_map ? 1 : 0;
+    }
+    result.made = result.events_on_map > 0;
+    SummariseSkinDoseMap(result.map);
+    if (result.events_not_on_map > 0) {
+        result.notes.push_back("患者モデルに置けないイベント " +
+                               std::to_string(result.events_not_on_map) +
+                               " 件はマップに入っていません（イベント表の理由を参照）。");
+    }
+}
+
+std::string DistanceNote(const std::vector<EventCalculation>& events) {
+    int counts[3] = {0, 0, 0};
+    for (const EventCalculation& event : events) {
+        if (event.status == EventStatus::Calculated) {
+            ++counts[static_cast<int>(event.distance_source)];
+        }
+    }
+    return "焦点-入射表面間距離は、" + std::to_string(counts[0]) +
+           " 件を照射の幾何（中心線が患者モデルの皮膚に当たる点）から、" +
+           std::to_string(counts[2]) + " 件を患者照射基準点から求めました。";
+}
+
 }  // namespace
+
+const char* DistanceSourceWord(DistanceSource source) {
+    switch (source) {
+        case DistanceSource::Geometry:
+            return "geometry";
+        case DistanceSource::User:
+            return "user";
+        case DistanceSource::ReferencePoint:
+            break;
+    }
+    return "reference-point";
+}
+
+const char* DistanceSourceLabel(DistanceSource source) {
+    switch (source) {
+        case DistanceSource::Geometry:
+            return "幾何";
+        case DistanceSource::User:
+            return "指定";
+        case DistanceSource::ReferencePoint:
+            break;
+    }
+    return "基準点";
+}
 
 ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<DoseReport>& reports,
                                        const ReportOptions& options,
@@ -367,25 +504,43 @@ ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<Dos
     result.model = options.model;
     result.device_file = options.device_file;
     result.device = form.ChooseDevice(options.device_file);
-    result.fsd_text =
-        options.fsd_text.empty() ? form.Text(ExposureField::FocusSkinDistance) : options.fsd_text;
+    const std::string device_fsd_text = form.Text(ExposureField::FocusSkinDistance);
+    result.fsd_text = options.fsd_text.empty() ? device_fsd_text : options.fsd_text;
     const double fsd_cm = LeadingNumber(result.fsd_text);
     if (!std::isfinite(fsd_cm) || fsd_cm <= 0) {
         throw ReportOptionError("焦点-入射表面間距離「" + result.fsd_text +
                                 "」は正の数 (cm) で指定して下さい。");
     }
+    const double device_isocentre_cm = state.calc.FocusIsocentreDistance;
+    MapContext context;
+    StartMap(reports, state.calc, options, result.skin_map, context);
     result.events = CollectEvents(reports, result.device, fsd_cm);
     for (EventCalculation& event : result.events) {
-        if (event.status == EventStatus::NotCalculated && event.reason.empty()) {
-            CalculateEvent(state, form, result.fsd_text, event);
+        if (event.status != EventStatus::NotCalculated || !event.reason.empty()) {
+            continue;
+        }
+        const IrradiationEvent& source = reports[event.report_index].events[event.event_index];
+        const EventPlacement placement =
+            PlaceEvent(source, {context.patient, *context.conventions[event.report_index],
+                                context.zeros[event.report_index], device_isocentre_cm,
+                                *event.kar_mgy, *event.pka_gycm2});
+        ChooseDistance(placement, options, fsd_cm, event);
+        form.UseCouch(event.through_couch);
+        CalculateEvent(state, form, ShortestNumberText(event.focus_skin_distance_cm), event);
+        if (event.status != EventStatus::Calculated) {
+            continue;
+        }
+        if (placement.placed) {
+            AddToMap(form, state, placement, context, event, result.skin_map);
+        } else {
+            event.not_on_map = placement.not_placed;
         }
     }
+    FinishMap(result.events, result.skin_map);
     result.groups = GroupProjections(result.events);
     result.summary = Summarise(reports, result.events, result.groups, thresholds);
     if (options.fsd_text.empty()) {
-        result.summary.notes.push_back(
-            "焦点-入射表面間距離は、全イベントに装置の患者照射基準点の " + result.fsd_text +
-            " cm を使っています。");
+        result.summary.notes.push_back(DistanceNote(result.events));
     }
     return result;
 }

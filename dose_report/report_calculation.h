@@ -9,6 +9,7 @@
 #include "device/device_file.h"
 #include "dose_report/dose_report.h"
 #include "dose_report/dose_thresholds.h"
+#include "dose_report/map_geometry.h"
 #include "engine/calculation_case.h"
 
 namespace korvex {
@@ -24,6 +25,14 @@ class ReportOptionError : public std::runtime_error {
 
 enum class EventStatus { Calculated, NotCalculated, Duplicate };
 
+// Where an event's focus-skin distance comes from: its central ray on the patient model,
+// the user's one distance for all, or the reference point of Ka,r.
+enum class DistanceSource { Geometry, User, ReferencePoint };
+// "geometry", "user", "reference-point".
+const char* DistanceSourceWord(DistanceSource source);
+// "幾何", "指定", "基準点".
+const char* DistanceSourceLabel(DistanceSource source);
+
 // One event of the reports as the calculation took it: the inputs it used and what it
 // gave, or why it was not calculated.
 struct EventCalculation {
@@ -37,13 +46,17 @@ struct EventCalculation {
     std::vector<EventNote> notes;
 
     // Inputs; those the report gives are set even when the event is not calculated.
-    std::optional<double> tube_voltage_kv;      // kV
-    std::optional<double> kar_mgy;              // mGy
-    std::optional<double> pka_gycm2;            // Gy*cm^2
-    std::optional<double> added_aluminium_mm;   // mm
-    std::optional<double> added_copper_mm;      // mm
-    bool filters_from_event = false;            // else the device's
-    double focus_skin_distance_cm = 0;          // cm
+    std::optional<double> tube_voltage_kv;     // kV
+    std::optional<double> kar_mgy;             // mGy
+    std::optional<double> pka_gycm2;           // Gy*cm^2
+    std::optional<double> added_aluminium_mm;  // mm
+    std::optional<double> added_copper_mm;     // mm
+    bool filters_from_event = false;           // else the device's
+    double focus_skin_distance_cm = 0;         // cm
+    DistanceSource distance_source = DistanceSource::ReferencePoint;
+    bool through_couch = true;                  // its central ray crosses the table
+    bool on_map = false;                        // its field is on the skin-dose map
+    UserText not_on_map;                        // why a calculated event is not
     std::optional<double> primary_angle_deg;    // degrees
     std::optional<double> secondary_angle_deg;  // degrees
 
@@ -109,6 +122,17 @@ struct ReportSummary {
     std::vector<std::string> notes;
 };
 
+// The skin-dose map of the calculated events that could be placed on the patient model.
+struct SkinMapResult {
+    bool made = false;  // at least one event is on it
+    SkinDoseMap map;
+    UserText patient_source;  // where the patient model's size comes from
+    int events_on_map = 0;
+    int events_not_on_map = 0;
+    double largest_event_mgy = 0;  // largest skin dose of one event on the map
+    std::vector<std::string> notes;
+};
+
 struct ReportCalculation {
     DoseModel model = kDefaultDoseModel;  // of every event's skin dose
     std::string device_file;
@@ -117,18 +141,23 @@ struct ReportCalculation {
     std::vector<EventCalculation> events;  // every event of every report, in time order
     std::vector<ProjectionGroup> groups;
     ReportSummary summary;
+    SkinMapResult skin_map;
 };
 
 struct ReportOptions {
     std::string device_file;  // bare name in the working folder
-    std::string fsd_text;     // cm; empty: the device's default
+    std::string fsd_text;     // cm; empty: each event's own distance
     DoseModel model = kDefaultDoseModel;
+    MapGeometrySettings geometry = DefaultMapGeometry();
 };
 
 // Calculates every event of the reports, each as one exposure of the exposure form: the
-// device, the event's kV, Ka,r and P_KA, a square field, the one focus-skin distance and
-// the event's added filters (the device's when the event lists none). Events with a UID
-// already seen count once. Then the projection groups and the summary with its flags.
+// device, the event's kV, Ka,r and P_KA, a square field, its focus-skin distance and the
+// event's added filters (the device's when the event lists none). The distance is the
+// user's where given, else where the event's central ray meets the patient model, else the
+// reference point's; the couch counts where the central ray crosses the table. Events
+// with a UID already seen count once. Then the projection groups, the skin-dose map and the
+// summary with its flags.
 // Works on `state`, whose case it overwrites: give it a state of its own. Throws
 // FileError when the device cannot be loaded and ReportOptionError for a distance that is
 // no positive number.

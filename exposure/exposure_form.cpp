@@ -69,6 +69,8 @@ void ExposureForm::Reset() {
 const LoadedDevice& ExposureForm::ChooseDevice(const std::string& file_name) {
     device_ = LoadDeviceFile(state_, file_name);
     has_device_ = true;
+    const CalculationCase& c = state_.calc;
+    device_couch_ = {c.CouchTransmission, c.CouchEquivalentThickness, c.Couch, c.MattressThickness};
     display_ = DisplayOf(state_.calc, device_);
     texts_[Index(ExposureField::TubeVoltage)] = device_.TypicalTubeVoltage;
     texts_[Index(ExposureField::FocusSkinDistance)] = DefaultFocusSkinDistanceText(state_.calc);
@@ -89,6 +91,16 @@ void ExposureForm::ForgetFilterDisplay() {
 void ExposureForm::UseAddedFilters(double aluminium_mm, double copper_mm) {
     state_.calc.AddedAluminium = aluminium_mm * kMmToCm;
     state_.calc.AddedCopper = copper_mm * kMmToCm;
+}
+
+void ExposureForm::UseCouch(bool through_couch) {
+    CalculationCase& c = state_.calc;
+    const CouchValues none{1, 0, CouchModel::Layer, 0};
+    const CouchValues& use = through_couch ? device_couch_ : none;
+    c.CouchTransmission = use.transmission;
+    c.CouchEquivalentThickness = use.equivalent_thickness;
+    c.Couch = use.model;
+    c.MattressThickness = use.mattress;
 }
 
 void ExposureForm::SetText(ExposureField field, std::string text) {

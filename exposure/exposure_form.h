@@ -65,6 +65,9 @@ class ExposureForm {
     // Replaces the device's added filtration for the next calculations (a dose report
     // gives each irradiation event its own), thicknesses in mm.
     void UseAddedFilters(double aluminium_mm, double copper_mm);
+    // Whether the next calculations' beam crosses the device's couch (the default) or
+    // passes beside it: no table top, no mattress, transmission 1.
+    void UseCouch(bool through_couch);
 
     // Typing changes only the text; Confirm (Enter or leaving the field) stores its
     // numeric value in the case, changed or not. The body site is only a text.
@@ -99,6 +102,12 @@ class ExposureForm {
     bool has_device_ = false;
     LoadedDevice device_;
     DeviceDisplay display_;
+    struct CouchValues {
+        double transmission = 0;
+        double equivalent_thickness = 0;
+        CouchModel model = kDefaultCouchModel;
+        double mattress = 0;
+    } device_couch_;
     FieldShapeKind shape_ = FieldShapeKind::Unset;
     std::string field_size_name_;
     std::string field_size_text_;

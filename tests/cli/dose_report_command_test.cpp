@@ -36,21 +36,30 @@ TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
     ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
     const Json json = Output();
     EXPECT_EQ(Keys(json), (std::vector<std::string>{"Model", "Device", "FocusSkinDistance", "Files",
-                                                    "Events", "Groups", "Summary"}));
+                                                    "Events", "Groups", "Summary", "Map"}));
     EXPECT_EQ(json["Model"], "validated");
     EXPECT_EQ(json["FocusSkinDistance"], 85);
     EXPECT_EQ(json["Files"][0]["Manufacturer"], "Korvex Test Systems");
     EXPECT_FALSE(json["Files"][0].contains("PatientName"));
     const Json& event = json["Events"][0];
     const std::vector<std::string> keys = Keys(event);
-    const std::vector<std::string> inputs = {"FileIndex",    "Event",
-                                             "Uid",          "DateTimeStarted",
-                                             "EventType",    "EventTypeCode",
-                                             "Plane",        "TubeVoltage",
-                                             "Kar",          "Pka",
-                                             "AddedAl",      "AddedCu",
-                                             "FiltersFrom",  "FocusSkinDistance",
-                                             "PrimaryAngle", "SecondaryAngle",
+    const std::vector<std::string> inputs = {"FileIndex",
+                                             "Event",
+                                             "Uid",
+                                             "DateTimeStarted",
+                                             "EventType",
+                                             "EventTypeCode",
+                                             "Plane",
+                                             "TubeVoltage",
+                                             "Kar",
+                                             "Pka",
+                                             "AddedAl",
+                                             "AddedCu",
+                                             "FiltersFrom",
+                                             "FocusSkinDistance",
+                                             "FocusSkinDistanceFrom",
+                                             "PrimaryAngle",
+                                             "SecondaryAngle",
                                              "Group"};
     ASSERT_GE(keys.size(), inputs.size());
     EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + inputs.size()), inputs);
@@ -77,7 +86,7 @@ TEST_F(ReportCommandTest, JsonHoldsFilesEventsGroupsAndSummary) {
 
 TEST_F(ReportCommandTest, TheModelIsNamedEverywhereAndOnlyTheValidatedOneIsUncertain) {
     const std::string file = Fixture("standard", fixtures::StandardReport());
-    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--fsd", "85"}), 0) << err_.str();
     const Json validated = Output();
     // The two events of the one group share the distance and the device: the group's
     // uncertainty is their dose-weighted mean, the peak's the peak group's.
@@ -91,14 +100,15 @@ TEST_F(ReportCommandTest, TheModelIsNamedEverywhereAndOnlyTheValidatedOneIsUncer
               validated["Groups"][0]["SkinDoseUncertainty"]);
     EXPECT_EQ(validated["Events"][0]["Model"], "validated");
 
-    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--model", "legacy"}), 0);
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--fsd", "85", "--model", "legacy"}),
+              0);
     const Json legacy = Output();
     EXPECT_EQ(legacy["Model"], "legacy");
     EXPECT_EQ(legacy["Events"][0]["Model"], "legacy");
     EXPECT_TRUE(legacy["Events"][0]["SkinDoseUncertainty"].is_null());
     EXPECT_TRUE(legacy["Groups"][0]["SkinDoseUncertainty"].is_null());
     EXPECT_TRUE(legacy["Summary"]["PeakSkinDoseUncertainty"].is_null());
-    // The room's reference point lies at 85 cm, the default distance: the models differ by
+    // The room's reference point lies at 85 cm, the distance chosen: the models differ by
     // the couch's transmission, counted once, and the depth factor's normalisation alone.
     const double normalisation = validated["Events"][0]["DepthFactor"].get<double>() /
                                  legacy["Events"][0]["DepthFactor"].get<double>();
@@ -206,7 +216,8 @@ TEST_F(ReportCommandTest, EventsOfATableTopDeviceCarryItsCouch) {
         lines[4] = ShortestNumberText(event["AddedAl"].get<double>());
         lines[5] = ShortestNumberText(event["AddedCu"].get<double>());
         fixtures::WriteCp932Lines(folder_.path() / "event.kvx2", lines);
-        ASSERT_EQ(Run({"calc", "--device", "event.kvx2", "--shape", "square", "--kv",
+        ASSERT_EQ(Run({"calc", "--device", "event.kvx2", "--shape", "square", "--fsd",
+                       ShortestNumberText(event["FocusSkinDistance"].get<double>()), "--kv",
                        ShortestNumberText(event["TubeVoltage"].get<double>()), "--kar",
                        ShortestNumberText(event["Kar"].get<double>()), "--pka",
                        ShortestNumberText(event["Pka"].get<double>())}),
@@ -275,10 +286,11 @@ TEST_F(ReportCommandTest, CsvHasOneLinePerEventAfterItsHeader) {
     ASSERT_EQ(rows.size(), 7u);
     EXPECT_EQ(rows[0].rfind("File,Event,Uid,DateTimeStarted,EventType,Plane,TubeVoltage,Kar,", 0),
               0u);
-    EXPECT_EQ(rows[1].rfind(first + ",1,1.2.826.0.1.3680043.10.1417.1,20240115100000,撮影,Single,"
-                                    "80,10,1,1,0.2,85,30,10,calculated,,0,LAO 30 CRA 10,",
-                            0),
-              0u)
+    EXPECT_EQ(
+        rows[1].rfind(first + ",1,1.2.826.0.1.3680043.10.1417.1,20240115100000,撮影,Single,"
+                              "80,10,1,1,0.2,88.7,geometry,30,10,calculated,,0,LAO 30 CRA 10,",
+                      0),
+        0u)
         << rows[1];
     EXPECT_NE(
         rows[2].find(",duplicate,「first.dcm」のイベント 1 と同じ UID です（1 回だけ数えます）,,,"),

@@ -13,6 +13,7 @@
 #include "engine/reference_tables.h"
 #include "engine/text_rules.h"
 #include "exposure/exposure_form.h"
+#include "results/add_result_row.h"
 #include "tests/fixtures/dose_report_fixtures.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
@@ -41,10 +42,16 @@ class ReportCalculationTest : public ::testing::Test {
 
     // The event as one exposure on a state of its own, with a device whose added filters
     // are those the event used: what the main window or the command line would give.
-    void ExpectSameAsOneExposure(const EventCalculation& event, const std::string& fsd) {
+    // The event's own distance, and a couch only where its central ray crosses the table.
+    void ExpectSameAsOneExposure(const EventCalculation& event) {
         std::vector<std::string> lines = fixtures::TypicalDeviceLines();
         lines[4] = ShortestNumberText(*event.added_aluminium_mm);
         lines[5] = ShortestNumberText(*event.added_copper_mm);
+        if (!event.through_couch) {
+            lines[10] = "1.000";  // couch transmission
+            lines[11] = "0.000";  // its phantom-equivalent thickness
+        }
+        const std::string fsd = ShortestNumberText(event.focus_skin_distance_cm);
         fixtures::WriteCp932Lines(folder_.path() / "event.kvx2", lines);
         EngineState state(LoadReferenceTables(folder_.path()), folder_.path());
         ExposureForm form(state);
@@ -86,12 +93,17 @@ TEST_F(ReportCalculationTest, EachEventIsTheExposureOfItsOwnInputs) {
     EXPECT_EQ(first.added_copper_mm, 0.2);
     EXPECT_EQ(first.added_aluminium_mm, 1.0);
     EXPECT_TRUE(first.filters_from_event);
-    EXPECT_EQ(first.focus_skin_distance_cm, 85);  // the device's default, isocentre - 15 cm
+    // LAO 30 CRA 10 from 100 cm onto the adult trunk centred at the isocentre: the skin
+    // lies further than the 10 cm of the trunk's half depth, nearer than the reference point.
+    EXPECT_EQ(first.distance_source, DistanceSource::Geometry);
+    EXPECT_GT(first.focus_skin_distance_cm, 85);
+    EXPECT_LT(first.focus_skin_distance_cm, 90);
+    EXPECT_TRUE(first.through_couch);
     EXPECT_EQ(standard.fsd_text, "85");
     EXPECT_EQ(first.field_size_text, "10.00");
     EXPECT_EQ(standard.events[2].added_aluminium_mm, 0.0);  // copper only: no aluminium
     for (const EventCalculation& event : standard.events) {
-        ExpectSameAsOneExposure(event, "85");
+        ExpectSameAsOneExposure(event);
     }
 
     // Without filter containers the device's added filters count.
@@ -101,12 +113,13 @@ TEST_F(ReportCalculationTest, EachEventIsTheExposureOfItsOwnInputs) {
     EXPECT_EQ(none.events[0].added_copper_mm, 0.1);
     EXPECT_FALSE(none.events[0].filters_from_event);
     EXPECT_EQ(none.events[0].focus_skin_distance_cm, 70);
-    ExpectSameAsOneExposure(none.events[1], "70");
+    EXPECT_EQ(none.events[0].distance_source, DistanceSource::User);
+    ExpectSameAsOneExposure(none.events[1]);
 
     const ReportCalculation range = Calculate({Read("range", fixtures::FilterRangeReport())});
     EXPECT_DOUBLE_EQ(*range.events[0].added_copper_mm, 0.2);
     EXPECT_DOUBLE_EQ(*range.events[0].added_aluminium_mm, 1.0);
-    ExpectSameAsOneExposure(range.events[0], "85");
+    ExpectSameAsOneExposure(range.events[0]);
 
     // Later events of a long report do not depend on what the earlier ones left behind.
     const ReportCalculation hundred =
@@ -114,7 +127,7 @@ TEST_F(ReportCalculationTest, EachEventIsTheExposureOfItsOwnInputs) {
     ASSERT_EQ(hundred.summary.calculated, 100);
     for (size_t i = 0; i < hundred.events.size(); i += 33) {
         SCOPED_TRACE(i);
-        ExpectSameAsOneExposure(hundred.events[i], "85");
+        ExpectSameAsOneExposure(hundred.events[i]);
     }
 }
 
@@ -138,7 +151,7 @@ TEST_F(ReportCalculationTest, RealEventsOnceRefusedAreCalculated) {
     EXPECT_EQ(*none.events[0].added_aluminium_mm, 0);
     EXPECT_EQ(*none.events[1].added_copper_mm, 0.3);
     EXPECT_EQ(Codes(none.events[0]), Strings{"no-filter"});
-    ExpectSameAsOneExposure(none.events[0], "85");
+    ExpectSameAsOneExposure(none.events[0]);
 
     // Fields of 0.3, 0.5 and 0.9 cm at the reference point, by both models.
     const DoseReport small = Read("small", fixtures::SmallFieldReport());
@@ -464,7 +477,16 @@ TEST_F(ReportCalculationTest, GroupRowHoldsKarWeightedMeansAndSums) {
     EXPECT_EQ(row[C::FilterAluminium].Text(), "1.00");
     EXPECT_EQ(row[C::FilterCopper].Text(), "0.13");  // (10 x 0.2 + 20 x 0.1) / 30
     EXPECT_EQ(row[C::FilterOther].Text(), "-");
-    EXPECT_EQ(row[C::Fsd].Text(), "85");
+    // Each event at its own distance: the Ka,r-weighted mean.
+    EXPECT_NE(a.FocusSkinDistance, b.FocusSkinDistance);
+    EXPECT_EQ(row[C::Fsd].Text(), FormatResultRow([&] {
+                                      CalculationCase mean = a;
+                                      mean.FocusSkinDistance =
+                                          (10 * a.FocusSkinDistance + 20 * b.FocusSkinDistance) /
+                                          30;
+                                      return mean;
+                                  }())[C::Fsd]
+                                      .Text());
     EXPECT_EQ(row[C::Field].Text(), "---");
     EXPECT_EQ(row[C::KarShown].Text(), "30.0");
     EXPECT_EQ(row[C::PkaShown].Text(), "02.5");
