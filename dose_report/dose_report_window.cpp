@@ -11,7 +11,9 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -88,15 +90,18 @@ void DoseReportWindow::BuildWindow() {
     choices->addWidget(new QLabel("装置"));
     choices->addWidget(device_);
     choices->addSpacing(24);
-    choices->addWidget(new QLabel("焦点-入射表面間距離（全イベント共通）"));
+    choices->addWidget(new QLabel("焦点-入射表面間距離（入力すると全イベント共通）"));
+    fsd_->setPlaceholderText("イベントごと");
+    fsd_->setToolTip("空欄では各イベントの距離を照射の幾何（なければ患者照射基準点）から求めます");
     choices->addWidget(fsd_);
     choices->addWidget(new QLabel("cm　正方形照射野"));
     choices->addStretch();
     root->addLayout(choices);
 
-    events_ = NamedTable("ReportEvents", {"開始時刻", "種類", "面", "kV", "Cu (mm)", "Al (mm)",
-                                          "Ka,r (mGy)", "P_KA (Gy·cm²)", "第一角度", "第二角度",
-                                          "投影", "注記", "皮膚線量 (mGy) ／ 計算しなかった理由"});
+    events_ = NamedTable("ReportEvents",
+                         {"開始時刻", "種類", "面", "kV", "Cu (mm)", "Al (mm)", "Ka,r (mGy)",
+                          "P_KA (Gy·cm²)", "第一角度", "第二角度", "焦点-皮膚 (cm)", "投影", "注記",
+                          "皮膚線量 (mGy) ／ 計算しなかった理由"});
     groups_ = NamedTable("ReportGroups", {"表に追加", "面", "投影", "件数", "ΣKa,r (mGy)",
                                           "ΣP_KA (Gy·cm²)", "Σ皮膚線量 (mGy)"});
     add_button_ = new QPushButton("表に追加");
@@ -129,7 +134,11 @@ void DoseReportWindow::BuildWindow() {
     splitter->addWidget(lower);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
-    root->addWidget(splitter, 1);
+    auto* tabs = new QTabWidget;
+    tabs->setObjectName("ReportTabs");
+    tabs->addTab(splitter, "イベントと投影");
+    tabs->addTab(BuildMapPage(), "皮膚線量マップ");
+    root->addWidget(tabs, 1);
 
     connect(add_button_, &QPushButton::clicked, this, [this] { AddCheckedGroups(); });
     connect(device_, &QComboBox::activated, this, [this] { Recalculate(); });
@@ -138,10 +147,25 @@ void DoseReportWindow::BuildWindow() {
         Recalculate();
     };
     FieldEvents::Watch(fsd_, take_distance, [this, take_distance] {
-        if (ToQString(result_.fsd_text) != fsd_->text()) {
+        if (ShownDistance() != fsd_->text()) {
             take_distance();
         }
     });
+}
+
+QWidget* DoseReportWindow::BuildMapPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    map_summary_ = NamedLabel("ReportMapSummary");
+    map_summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    map_ = NamedLabel("ReportMap");
+    map_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(map_);
+    scroll->setWidgetResizable(true);
+    layout->addWidget(map_summary_);
+    layout->addWidget(scroll, 1);
+    return page;
 }
 
 void DoseReportWindow::FillDevices(const std::string& preferred) {
@@ -185,6 +209,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
     ShowEvents();
     ShowGroups();
     ShowSummary();
+    ShowMap();
     return true;
 }
 
@@ -204,8 +229,13 @@ bool DoseReportWindow::Calculate(const std::string& device, const std::string& f
         messages_.Tell(ToQString(error.what()), MessageIcon::Exclamation);
         return false;
     }
-    fsd_->setText(ToQString(result_.fsd_text));
+    result_typed_ = !fsd_text.empty();
+    fsd_->setText(ShownDistance());
     return true;
+}
+
+QString DoseReportWindow::ShownDistance() const {
+    return result_typed_ ? ToQString(result_.fsd_text) : QString();
 }
 
 void DoseReportWindow::Recalculate() {
@@ -216,13 +246,15 @@ void DoseReportWindow::Recalculate() {
     // each device brings its own default.
     const std::string fsd = fsd_typed_ ? ToUtf8(fsd_->text().trimmed()) : std::string();
     if (!Calculate(ToUtf8(device_->currentText()), fsd)) {
-        fsd_->setText(ToQString(result_.fsd_text));
+        fsd_typed_ = result_typed_;
+        fsd_->setText(ShownDistance());
         device_->setCurrentIndex(std::max(0, device_->findText(ToQString(result_.device_file))));
         return;
     }
     ShowEvents();
     ShowGroups();
     ShowSummary();
+    ShowMap();
 }
 
 void DoseReportWindow::SetModel(DoseModel model) {

@@ -59,6 +59,10 @@ class DoseReportWindow : public QWidget {
     void ShowGroups();
     void ShowSummary();
     bool Calculate(const std::string& device, const std::string& fsd_text);
+    // The distance field's text: the user's distance, or empty for each event's own.
+    QString ShownDistance() const;
+    void ShowMap();
+    QWidget* BuildMapPage();
 
     std::unique_ptr<EngineState> state_;
     const ResultsTable& results_;
@@ -67,7 +71,8 @@ class DoseReportWindow : public QWidget {
     std::vector<DoseReport> reports_;
     ReportCalculation result_;
     DoseThresholds thresholds_;
-    bool fsd_typed_ = false;  // the distance is the user's, not the device's default
+    bool fsd_typed_ = false;     // the field holds the user's distance for all events
+    bool result_typed_ = false;  // the result shown was calculated with it
     DoseModel model_ = kDefaultDoseModel;
 
     QLabel* header_ = nullptr;           // ReportFiles
@@ -79,6 +84,8 @@ class DoseReportWindow : public QWidget {
     QLabel* flags_ = nullptr;            // ReportFlags
     QLabel* notes_ = nullptr;            // ReportNotes
     QPushButton* add_button_ = nullptr;  // ReportAdd
+    QLabel* map_summary_ = nullptr;      // ReportMapSummary
+    QLabel* map_ = nullptr;              // ReportMap: the map's picture
 };
 
 }  // namespace korvex

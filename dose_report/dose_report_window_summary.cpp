@@ -1,10 +1,12 @@
 // The window's header (the files read) and its summary: doses, flags and notes.
 #include <QLabel>
+#include <QPixmap>
 
 #include "dose_report/dose_report_window.h"
 #include "engine/dose_uncertainty.h"
 #include "engine/text_rules.h"
 #include "report/qt_text.h"
+#include "report/skin_map_picture.h"
 
 namespace korvex {
 namespace {
@@ -115,6 +117,32 @@ void DoseReportWindow::ShowSummary() {
     }
     notes_->setText(notes.join("<br>"));
     notes_->setVisible(!notes.isEmpty());
+}
+
+void DoseReportWindow::ShowMap() {
+    const SkinMapResult& m = result_.skin_map;
+    QStringList lines;
+    if (m.made) {
+        lines << ToQString(SkinMapPeakCaption(m.map)) << ToQString(SkinMapAreaCaption(m.map));
+        lines << QString(
+                     "投影ごとの上限（同じ投影の照射野はすべて重なると仮定）: %1 mGy　"
+                     "最大の 1 イベント: %2 mGy")
+                     .arg(ToQString(FormatNumber(result_.summary.peak_skin_dose_mgy, "####0")))
+                     .arg(ToQString(FormatNumber(m.largest_event_mgy, "####0")));
+        lines << QString("マップのイベント %1 件、入らないイベント %2 件　患者モデル: %3")
+                     .arg(m.events_on_map)
+                     .arg(m.events_not_on_map)
+                     .arg(ToQString(m.patient_source.japanese));
+        map_->setPixmap(QPixmap::fromImage(DrawSkinDoseMap(m.map, 1100)));
+    } else {
+        lines << "患者モデルに置けるイベントがないため、皮膚線量マップはありません"
+                 "（第一・第二角度のあるイベントが必要です）。";
+        map_->setPixmap(QPixmap());
+    }
+    for (const std::string& note : m.notes) {
+        lines << ToQString(note);
+    }
+    map_summary_->setText(lines.join("\n"));
 }
 
 }  // namespace korvex

@@ -15,7 +15,8 @@ namespace {
 
 const QColor kReasonColour(0xB0, 0x00, 0x20);
 const QColor kNoteColour(0x8A, 0x5A, 0x00);
-constexpr int kNotesColumn = 11;
+constexpr int kDistanceColumn = 10;
+constexpr int kNotesColumn = 12;
 
 // A number of the report, or a dash where the report gives none.
 QString Number(const std::optional<double>& value, const char* pattern) {
@@ -58,6 +59,28 @@ QTableWidgetItem* NotesCell(const std::vector<EventNote>& notes) {
     return cell;
 }
 
+// The event's focus-skin distance and where it comes from.
+QTableWidgetItem* DistanceCell(const EventCalculation& e) {
+    if (e.status != EventStatus::Calculated) {
+        return Cell(QString());
+    }
+    QTableWidgetItem* cell = Cell(ToQString(FormatNumber(e.focus_skin_distance_cm, "##0.0") + " " +
+                                            DistanceSourceLabel(e.distance_source)),
+                                  true);
+    const char* why = e.distance_source == DistanceSource::Geometry
+                          ? "中心線が患者モデルの皮膚に当たる点までの距離"
+                      : e.distance_source == DistanceSource::User
+                          ? "全イベント共通に指定した距離"
+                          : "照射の幾何がないため患者照射基準点までの距離";
+    QString tip = ToQString(why);
+    tip += e.through_couch ? "。天板を通る照射" : "。天板を通らない照射（天板なしで計算）";
+    if (!e.on_map) {
+        tip += "\nマップに入っていません: " + ToQString(e.not_on_map.japanese);
+    }
+    cell->setToolTip(tip);
+    return cell;
+}
+
 }  // namespace
 
 void DoseReportWindow::ShowEvents() {
@@ -83,8 +106,10 @@ void DoseReportWindow::ShowEvents() {
                          : QString(),
         };
         for (int column = 0; column < 11; ++column) {
-            events_->setItem(row, column, Cell(cells[column], column >= 3 && column <= 9));
+            const int at = column < kDistanceColumn ? column : column + 1;
+            events_->setItem(row, at, Cell(cells[column], column >= 3 && column <= 9));
         }
+        events_->setItem(row, kDistanceColumn, DistanceCell(e));
         QTableWidgetItem* result = nullptr;
         if (e.status == EventStatus::Calculated) {
             result = Cell(ToQString(e.displays[kSkinDoseDisplay].value_or("")), true);

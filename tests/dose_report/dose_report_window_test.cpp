@@ -78,7 +78,8 @@ TEST_F(DoseReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
     EXPECT_TRUE(Report()->isVisible());
     EXPECT_TRUE(messages_.Texts().empty());
     EXPECT_EQ(Find<QComboBox>(Report(), "ReportDevice")->currentText(), "room1.kvx2");
-    EXPECT_EQ(Find<QLineEdit>(Report(), "ReportFsd")->text(), "85");
+    // Each event at its own distance: the field stays empty until a distance for all is typed.
+    EXPECT_EQ(Find<QLineEdit>(Report(), "ReportFsd")->text(), "");
 
     QTableWidget* events = Table("ReportEvents");
     ASSERT_EQ(events->rowCount(), 3);
@@ -87,11 +88,26 @@ TEST_F(DoseReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
     EXPECT_EQ(EventCell(0, 3), "80.0");
     EXPECT_EQ(EventCell(0, 4), "0.20");
     EXPECT_EQ(EventCell(0, 6), "10.00");
-    EXPECT_EQ(EventCell(0, 10), "LAO 30 CRA 10");
+    EXPECT_EQ(EventCell(0, 11), "LAO 30 CRA 10");
+    EXPECT_EQ(EventCell(0, 10),
+              QString::fromStdString(
+                  FormatNumber(windows_->DoseReport()->Result().events[0].focus_skin_distance_cm,
+                               "##0.0") +
+                  " 幾何"));
     const ReportCalculation& result = windows_->DoseReport()->Result();
-    EXPECT_EQ(EventCell(2, 12),
+    EXPECT_EQ(EventCell(2, 13),
               QString::fromStdString(FormatNumber(result.events[2].calc.SkinDose, "####0.0")));
     ASSERT_EQ(Table("ReportGroups")->rowCount(), 2);
+    // The map's page: the picture and what it says, beside the grouped bound.
+    const QLabel* map = Find<QLabel>(Report(), "ReportMap");
+    EXPECT_FALSE(map->pixmap().isNull());
+    EXPECT_GT(map->pixmap().width(), 600);
+    const QString map_text = Find<QLabel>(Report(), "ReportMapSummary")->text();
+    EXPECT_NE(map_text.indexOf(QString::fromStdString(
+                  "最大皮膚線量 " + FormatNumber(result.skin_map.map.peak.dose_mgy, "####0"))),
+              -1)
+        << map_text.toStdString();
+    EXPECT_NE(map_text.indexOf("マップのイベント 3 件"), -1) << map_text.toStdString();
     EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("35.0 mGy"), -1);
     EXPECT_NE(Find<QLabel>(Report(), "ReportFlags")->text().indexOf("ICRP Publication 85"), -1);
 
@@ -125,13 +141,14 @@ TEST_F(DoseReportWindowTest, OpenedReportShowsItsEventsAndAddsGroupsAsRows) {
 TEST_F(DoseReportWindowTest, DistanceAndDeviceRecalculateAndWrongInputIsTold) {
     Open({QString::fromStdString(report_.string())});
     ASSERT_NE(Report(), nullptr);
-    const QString at_85 = EventCell(0, 12);
+    const QString at_own = EventCell(0, 13);
     auto* fsd = Find<QLineEdit>(Report(), "ReportFsd");
     fsd->setFocus();
     fsd->setText("70");
     QTest::keyClick(fsd, Qt::Key_Return);
     EXPECT_EQ(windows_->DoseReport()->Result().events[0].focus_skin_distance_cm, 70);
-    EXPECT_NE(EventCell(0, 12), at_85);
+    EXPECT_NE(EventCell(0, 13), at_own);
+    EXPECT_EQ(EventCell(0, 10), "70.0 指定");
 
     // The typed distance stays when the device changes.
     auto* device = Find<QComboBox>(Report(), "ReportDevice");
@@ -189,20 +206,20 @@ TEST_F(DoseReportWindowTest, EveryEventsNotesAreShownAndCounted) {
     Open({QString::fromStdString(notes.string())});
     ASSERT_NE(Report(), nullptr);
     QTableWidget* events = Table("ReportEvents");
-    ASSERT_EQ(events->columnCount(), 13);
+    ASSERT_EQ(events->columnCount(), 14);
     EXPECT_EQ(events->horizontalHeaderItem(11)->text(), "注記");
     // The first note in the cell, all of them with the values as read in its tooltip.
-    EXPECT_EQ(EventCell(0, 11),
+    EXPECT_EQ(EventCell(0, 12),
               "2 件: 第一角度は規格の単位 deg ではなく「°」で書かれています（換算して使います）");
-    EXPECT_NE(events->item(0, 11)->toolTip().indexOf("（-10 °）"), -1)
-        << events->item(0, 11)->toolTip().toStdString();
-    EXPECT_EQ(EventCell(6, 10), "角度不明");
-    EXPECT_NE(EventCell(6, 11).indexOf("単位「gon」は使えません"), -1);
-    EXPECT_EQ(EventCell(5, 12), "Ka,r（線量(RP)）がありません");
+    EXPECT_NE(events->item(0, 12)->toolTip().indexOf("（-10 °）"), -1)
+        << events->item(0, 12)->toolTip().toStdString();
+    EXPECT_EQ(EventCell(6, 11), "角度不明");
+    EXPECT_NE(EventCell(6, 12).indexOf("単位「gon」は使えません"), -1);
+    EXPECT_EQ(EventCell(5, 13), "Ka,r（線量(RP)）がありません");
     EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("注記: 9 件（7 イベント"),
               -1);
     // One Japanese line per note in the tooltip, none of the English texts.
-    const QString tooltip = events->item(0, 11)->toolTip();
+    const QString tooltip = events->item(0, 12)->toolTip();
     EXPECT_EQ(tooltip.split("\n").size(), 2);
     EXPECT_EQ(tooltip.count("・"), 2);
     EXPECT_EQ(tooltip.indexOf("is given in"), -1);
@@ -211,12 +228,12 @@ TEST_F(DoseReportWindowTest, EveryEventsNotesAreShownAndCounted) {
     device->setCurrentIndex(device->findText("near.kvx2"));
     emit device->activated(device->currentIndex());
     ASSERT_EQ(windows_->DoseReport()->Result().device_file, "near.kvx2");
-    EXPECT_EQ(events->item(0, 11)->toolTip(), tooltip);
+    EXPECT_EQ(events->item(0, 12)->toolTip(), tooltip);
     EXPECT_NE(Find<QLabel>(Report(), "ReportSummary")->text().indexOf("注記: 9 件（7 イベント"),
               -1);
     // A standard report's events have none.
     Open({QString::fromStdString(report_.string())});
-    EXPECT_EQ(EventCell(0, 11), "");
+    EXPECT_EQ(EventCell(0, 12), "");
 }
 
 TEST_F(DoseReportWindowTest, GroupsThatDoNotFitTheTableAreNotAddedAtAll) {
