@@ -7,8 +7,10 @@
 namespace korvex {
 namespace {
 
-// Sub-points per cell side where a cell lies on the field's edge: 4 x 4 puts the field's
-// area on the skin within 1 % for fields of 5 cm and more (tests/engine).
+// Sub-cells per cell side where a cell lies on the field's edge. Each sub-cell counts the
+// part of it on the field's side of a straight edge, so that the field's area on the skin
+// comes out within 2 % for fields of 5 cm and more at any place of the edges
+// (tests/engine); counting whole sub-cells in or out would err by up to 1/8 cell per edge.
 constexpr int kEdgeSamples = 4;
 
 double Dot(const Vec3& a, const Vec3& b) {
@@ -246,10 +248,38 @@ struct FieldTest {
         return std::abs(Dot(w, beam.across)) <= (beam.tan_half_across + margin) * t &&
                std::abs(Dot(w, beam.along)) <= (beam.tan_half_along + margin) * t;
     }
+    // The part of a sub-cell with edges `e1` and `e2` around `point` that lies inside the
+    // field, each pair of the field's edges taken as a straight line across it.
+    double Share(const Vec3& point, const Vec3& e1, const Vec3& e2) const {
+        const Vec3 w = Minus(point, beam.focus);
+        const double t = Dot(w, beam.direction);
+        if (t <= 0) {
+            return 0;
+        }
+        return AxisShare(w, t, beam.across, beam.tan_half_across, e1, e2) *
+               AxisShare(w, t, beam.along, beam.tan_half_along, e1, e2);
+    }
+
+  private:
+    // m = tan * t - |w . axis| is the distance (cm, across the ray) inside the edge nearer
+    // the point; over the sub-cell it changes linearly, by |e1 . grad m| + |e2 . grad m|.
+    double AxisShare(const Vec3& w, double t, const Vec3& axis, double tan_half, const Vec3& e1,
+                     const Vec3& e2) const {
+        const double side = Dot(w, axis) < 0 ? -1 : 1;
+        const double inside = tan_half * t - side * Dot(w, axis);
+        const Vec3 gradient{tan_half * beam.direction.x - side * axis.x,
+                            tan_half * beam.direction.y - side * axis.y,
+                            tan_half * beam.direction.z - side * axis.z};
+        const double extent = std::abs(Dot(e1, gradient)) + std::abs(Dot(e2, gradient));
+        if (!(extent > 0)) {
+            return inside >= 0 ? 1 : 0;
+        }
+        return std::clamp(0.5 + inside / extent, 0.0, 1.0);
+    }
 };
 
 // The part of a cell inside the field: 1 or 0 where its centre lies clear of the field's
-// edge, else the share of its sub-points inside.
+// edge, else the mean of its sub-cells' parts.
 double Coverage(const FieldTest& field, const Column& column, const Row& row, double half_cell,
                 double distance) {
     const Vec3 centre{column.x, column.y, row.z};
@@ -260,13 +290,18 @@ double Coverage(const FieldTest& field, const Column& column, const Row& row, do
     if (field.Inside(centre, -margin)) {
         return 1;
     }
-    int inside = 0;
+    // The sub-cells' edges: the chord between neighbouring sub-points across the column
+    // (the trunk's curve bends it by far less than a millimetre), and the row's step.
+    const Vec3 e1{(column.sub_x[kEdgeSamples - 1] - column.sub_x[0]) / (kEdgeSamples - 1),
+                  (column.sub_y[kEdgeSamples - 1] - column.sub_y[0]) / (kEdgeSamples - 1), 0};
+    const Vec3 e2{0, 0, (row.sub_z[kEdgeSamples - 1] - row.sub_z[0]) / (kEdgeSamples - 1)};
+    double inside = 0;
     for (int i = 0; i < kEdgeSamples; ++i) {
         for (int k = 0; k < kEdgeSamples; ++k) {
-            inside += field.Inside({column.sub_x[i], column.sub_y[i], row.sub_z[k]}, 0) ? 1 : 0;
+            inside += field.Share({column.sub_x[i], column.sub_y[i], row.sub_z[k]}, e1, e2);
         }
     }
-    return static_cast<double>(inside) / (kEdgeSamples * kEdgeSamples);
+    return inside / (kEdgeSamples * kEdgeSamples);
 }
 
 template <typename Visit>

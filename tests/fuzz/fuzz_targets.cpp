@@ -15,6 +15,7 @@
 #include "device/material_file.h"
 #include "dose_report/dose_report.h"
 #include "dose_report/dose_report_reader.h"
+#include "dose_report/map_geometry.h"
 #include "engine/calculation_case.h"
 #include "engine/charset.h"
 #include "engine/couch_scatter_table.h"
@@ -291,6 +292,45 @@ void DoseReportFile(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+// The table conventions, read as LoadMapGeometry reads its file: every accepted line
+// has directions of its own axis and finite zeros, and writes back to the same settings.
+void MapGeometry(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        const MapGeometrySettings read =
+            ParseMapGeometry(DecodeCp932(Bytes(data, size), kMapGeometryFile));
+        std::string text;
+        for (const std::string& line : MapGeometryLines(read)) {
+            text += line + "\r\n";
+        }
+        MapGeometrySettings again;
+        try {
+            again = ParseMapGeometry(text);
+        } catch (const FileError&) {
+            Violated("map geometry does not read back");
+        }
+        if (again.conventions.size() != read.conventions.size()) {
+            Violated("map geometry lines lost on reading back");
+        }
+        for (size_t i = 0; i < read.conventions.size(); ++i) {
+            const TableConvention& a = read.conventions[i];
+            const TableConvention& b = again.conventions[i];
+            for (const auto& [x, y] :
+                 {std::pair{a.longitudinal, b.longitudinal}, std::pair{a.lateral, b.lateral},
+                  std::pair{a.height, b.height}}) {
+                if (x.zero_cm && !std::isfinite(*x.zero_cm)) {
+                    Violated("map geometry zero not finite");
+                }
+                if (x.growing != y.growing || x.zero_cm != y.zero_cm) {
+                    Violated("map geometry axis does not read back");
+                }
+            }
+            if (a.maker != b.maker || a.model != b.model) {
+                Violated("map geometry unit does not read back");
+            }
+        }
+    });
+}
+
 void Exposures(const std::uint8_t* data, std::size_t size) {
     try {
         const auto exposures = cli::ParseExposures(Bytes(data, size), "list.csv");
@@ -386,6 +426,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
         {"numbers", Numbers},
         {"fields", Fields},
         {"dose_report", DoseReportFile},
+        {"map_geometry", MapGeometry},
     };
     return targets;
 }
