@@ -79,6 +79,51 @@ void BM_HundredEventsWarmKernelsOnly(benchmark::State& bench) {
 }
 BENCHMARK(BM_HundredEventsWarmKernelsOnly)->Unit(benchmark::kMillisecond);
 
+// The skin-dose map of a 500-event procedure with its whole geometry: the events placed
+// and calculated once, then only the map (cells ready, 500 fields added, the summary).
+const ReportCalculation& FiveHundredEvents() {
+    static const ReportCalculation result = [] {
+        const std::filesystem::path file = Folder().folder.path() / "five_hundred.dcm";
+        fixtures::WriteDoseReportFile(file, fixtures::MappedProcedureReport(500));
+        EngineState state(LoadReferenceTables(Folder().folder.path()), Folder().folder.path());
+        return CalculateDoseReports(state, {ReadDoseReport(file)}, {"room1.kvx2", ""},
+                                    DoseThresholds{});
+    }();
+    return result;
+}
+
+void BM_FiveHundredEventMapOnly(benchmark::State& bench) {
+    const ReportCalculation& result = FiveHundredEvents();
+    if (result.skin_map.events_on_map != 500) {
+        bench.SkipWithError("not every event is on the map");
+        return;
+    }
+    for (auto _ : bench) {
+        SkinDoseMap map = EmptySkinDoseMap(result.skin_map.map.patient);
+        const SkinMapper mapper(map);
+        for (const MapBeam& beam : result.skin_map.beams) {
+            mapper.Add(beam, map);
+        }
+        SummariseSkinDoseMap(map);
+        benchmark::DoNotOptimize(map.peak.dose_mgy);
+    }
+}
+BENCHMARK(BM_FiveHundredEventMapOnly)->Unit(benchmark::kMillisecond);
+
+// The whole report of 500 events with its map, on a warm state: reading, every event's
+// dose (and a second one where a field spans the table's edge), the map.
+void BM_FiveHundredEventReportWithMap(benchmark::State& bench) {
+    const std::filesystem::path file = Folder().folder.path() / "five_hundred.dcm";
+    FiveHundredEvents();
+    EngineState state(LoadReferenceTables(Folder().folder.path()), Folder().folder.path());
+    for (auto _ : bench) {
+        const ReportCalculation result = CalculateDoseReports(state, {ReadDoseReport(file)},
+                                                              {"room1.kvx2", ""}, DoseThresholds{});
+        benchmark::DoNotOptimize(result.skin_map.map.peak.dose_mgy);
+    }
+}
+BENCHMARK(BM_FiveHundredEventReportWithMap)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -237,7 +237,7 @@ Json MapJson(const ReportCalculation& result, bool japanese) {
     }
     json["AreaAbove"] = areas;
     json["LargestEventDose"] = JsonNumber(m.largest_event_mgy);
-    json["GroupedUpperBound"] = JsonNumber(result.summary.peak_skin_dose_mgy);
+    json["GroupedPeak"] = JsonNumber(result.summary.peak_skin_dose_mgy);
     return json;
 }
 

@@ -123,16 +123,17 @@ void DoseReportWindow::ShowMap() {
     const SkinMapResult& m = result_.skin_map;
     QStringList lines;
     if (m.made) {
-        lines << ToQString(SkinMapPeakCaption(m.map)) << ToQString(SkinMapAreaCaption(m.map));
+        lines << ToQString(SkinMapPeakCaption(m.map)).toHtmlEscaped()
+              << ToQString(SkinMapAreaCaption(m.map)).toHtmlEscaped();
         lines << QString(
-                     "投影ごとの上限（同じ投影の照射野はすべて重なると仮定）: %1 mGy　"
+                     "投影ごとの推定（同じ投影の照射野だけが重なると仮定）: %1 mGy　"
                      "最大の 1 イベント: %2 mGy")
                      .arg(ToQString(FormatNumber(result_.summary.peak_skin_dose_mgy, "####0")))
                      .arg(ToQString(FormatNumber(m.largest_event_mgy, "####0")));
         lines << QString("マップのイベント %1 件、入らないイベント %2 件　患者モデル: %3")
                      .arg(m.events_on_map)
                      .arg(m.events_not_on_map)
-                     .arg(ToQString(m.patient_source.japanese));
+                     .arg(ToQString(m.patient_source.japanese).toHtmlEscaped());
         map_->setPixmap(QPixmap::fromImage(DrawSkinDoseMap(m.map, 1100)));
     } else {
         lines << "患者モデルに置けるイベントがないため、皮膚線量マップはありません"
@@ -140,9 +141,9 @@ void DoseReportWindow::ShowMap() {
         map_->setPixmap(QPixmap());
     }
     for (const std::string& note : m.notes) {
-        lines << ToQString(note);
+        lines << ToQString(note).toHtmlEscaped();
     }
-    map_summary_->setText(lines.join("\n"));
+    map_summary_->setText(lines.join("<br>"));
 }
 
 }  // namespace korvex

@@ -317,17 +317,17 @@ Vec3 IsocentreOf(const IrradiationEvent& event, const PlacementInputs& in,
 
 EventPlacement PlaceEvent(const IrradiationEvent& event, const PlacementInputs& in) {
     EventPlacement out;
-    if (!event.primary_angle_deg.Usable() || !event.secondary_angle_deg.Usable()) {
-        out.not_placed = {"角度がないため患者モデルに置けません",
-                          "without both angles the beam cannot be placed on the patient"};
-        return out;
-    }
     const double isocentre_cm = event.source_isocentre_cm.Usable()
                                     ? *event.source_isocentre_cm.value
                                     : in.device_isocentre_cm;
     out.reference_distance_cm = event.source_reference_cm.Usable()
                                     ? *event.source_reference_cm.value
                                     : isocentre_cm - kReferencePointOffset;
+    if (!event.primary_angle_deg.Usable() || !event.secondary_angle_deg.Usable()) {
+        out.not_placed = {"角度がないため患者モデルに置けません",
+                          "without both angles the beam cannot be placed on the patient"};
+        return out;
+    }
     if (!(isocentre_cm > 0) || !(out.reference_distance_cm > 0)) {
         out.not_placed = {"焦点-アイソセンター間距離がないため患者モデルに置けません",
                           "without the focus-isocentre distance the beam cannot be placed"};

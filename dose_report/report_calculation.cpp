@@ -308,7 +308,7 @@ void CrossCheck(const std::vector<DoseReport>& reports, const std::vector<EventC
     }
 }
 
-std::vector<DoseFlag> Flags(const ReportSummary& s, const DoseThresholds& t) {
+std::vector<DoseFlag> Flags(const ReportSummary& s, double map_peak_mgy, const DoseThresholds& t) {
     // Follow-up looks at the larger of the event sum and the report's own total, so that
     // events the calculation could not use never hide a high total.
     const double kar_gy =
@@ -316,7 +316,9 @@ std::vector<DoseFlag> Flags(const ReportSummary& s, const DoseThresholds& t) {
         1000;
     const double pka =
         std::max(s.pka_calculated_gycm2 + s.pka_not_included_gycm2, s.report_pka_gycm2.value_or(0));
-    const double peak_gy = s.peak_skin_dose_mgy / 1000;
+    // The peak is the larger of the grouped estimate and the map's: the map sees fields of
+    // different projections overlap, the groups see events the map could not place.
+    const double peak_gy = std::max(s.peak_skin_dose_mgy, map_peak_mgy) / 1000;
     std::vector<DoseFlag> flags = {
         {"推定最大皮膚線量", peak_gy, t.peak_skin_dose_follow_up_gy, "Gy", kFollowUpSource, false},
         {"総 Ka,r", kar_gy, t.total_kar_follow_up_gy, "Gy", kFollowUpSource, false},
@@ -331,7 +333,8 @@ std::vector<DoseFlag> Flags(const ReportSummary& s, const DoseThresholds& t) {
 
 ReportSummary Summarise(const std::vector<DoseReport>& reports,
                         const std::vector<EventCalculation>& events,
-                        const std::vector<ProjectionGroup>& groups, const DoseThresholds& t) {
+                        const std::vector<ProjectionGroup>& groups, double map_peak_mgy,
+                        const DoseThresholds& t) {
     ReportSummary s;
     CountEvents(events, s);
     for (size_t g = 0; g < groups.size(); ++g) {
@@ -342,7 +345,7 @@ ReportSummary Summarise(const std::vector<DoseReport>& reports,
         }
     }
     CrossCheck(reports, events, s);
-    s.flags = Flags(s, t);
+    s.flags = Flags(s, map_peak_mgy, t);
     if (s.duplicates > 0) {
         s.notes.push_back("同じ UID のイベント " + std::to_string(s.duplicates) +
                           " 件は 1 回だけ数えました。レポート自身の累積値は重複を含みます。");
@@ -408,7 +411,7 @@ void ChooseDistance(const EventPlacement& placement, const ReportOptions& option
         event.focus_skin_distance_cm = std::round(placement.central->distance_cm * 10) / 10;
     } else {
         event.distance_source = DistanceSource::ReferencePoint;
-        event.focus_skin_distance_cm = placement.placed
+        event.focus_skin_distance_cm = placement.reference_distance_cm > 0
                                            ? std::round(placement.reference_distance_cm * 10) / 10
                                            : device_fsd_cm;
     }
@@ -438,6 +441,7 @@ void AddToMap(ExposureForm& form, EngineState& state, const EventPlacement& plac
             state.calc.SkinDose;
     }
     context.mapper->Add(beam, result.map);
+    result.beams.push_back(beam);
     event.on_map = true;
     ++result.events_on_map;
     result.largest_event_mgy = std::max(result.largest_event_mgy, event.calc.SkinDose);
@@ -538,7 +542,9 @@ ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<Dos
     }
     FinishMap(result.events, result.skin_map);
     result.groups = GroupProjections(result.events);
-    result.summary = Summarise(reports, result.events, result.groups, thresholds);
+    result.summary =
+        Summarise(reports, result.events, result.groups,
+                  result.skin_map.made ? result.skin_map.map.peak.dose_mgy : 0.0, thresholds);
     if (options.fsd_text.empty()) {
         result.summary.notes.push_back(DistanceNote(result.events));
     }

@@ -130,6 +130,7 @@ struct SkinMapResult {
     int events_on_map = 0;
     int events_not_on_map = 0;
     double largest_event_mgy = 0;  // largest skin dose of one event on the map
+    std::vector<MapBeam> beams;    // the fields on the map, in the events' order
     std::vector<std::string> notes;
 };
 

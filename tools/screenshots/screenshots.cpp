@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include <QTabWidget>
 #include <QTableWidget>
 
 #include "device/device_dialog.h"
@@ -115,6 +116,25 @@ bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
         groups->item(row, 0)->setCheckState(Qt::Checked);
     }
     return Save(windows.DoseReport(), out + "/dose-report-window.png");
+}
+
+// A synthetic coronary intervention of 120 events with the whole geometry, on the map's
+// page of the report window.
+bool SaveSkinMapWindow(korvex::ProgramWindows& windows, QWidget* main,
+                       const std::filesystem::path& folder, const QString& out) {
+    const std::filesystem::path report = folder / "mapped_procedure.dcm";
+    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::MappedProcedureReport(120));
+    windows.SetReportFileChooser(
+        [&report](QWidget*) { return QStringList{korvex::ToQString(report.string())}; });
+    Child<QPushButton>(main, "CommandDoseReport")->click();
+    Settle();
+    if (windows.DoseReport() == nullptr) {
+        std::fprintf(stderr, "the report window did not open\n");
+        return false;
+    }
+    Child<QTabWidget>(windows.DoseReport(), "ReportTabs")->setCurrentIndex(1);
+    Settle();
+    return Save(windows.DoseReport(), out + "/skin-dose-map-window.png");
 }
 
 struct Options {
@@ -275,6 +295,7 @@ int main(int argc, char** argv) {
     ok = SaveCalculations(main, &windows.Results(), options.out) && ok;
     ok = SaveDeviceDialogs(windows.Main(), options.out) && ok;
     ok = SaveDoseReportWindow(windows, main, folder, options.out) && ok;
+    ok = SaveSkinMapWindow(windows, main, folder, options.out) && ok;
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }
