@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
 #include "engine/errors.h"
@@ -28,15 +27,9 @@ constexpr Entry kEntries[] = {
 // known name with a positive number.
 DoseThresholds Parse(const std::string& text) {
     DoseThresholds thresholds;
-    std::istringstream lines(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(lines, line)) {
-        ++number;
-        line = Trimmed(line);
-        if (line.empty() || line.front() == '#') {
-            continue;
-        }
+    for (const SettingLine& setting : SettingEntries(text)) {
+        const int number = setting.number;
+        const std::string& line = setting.text;
         const auto fail = [&](const std::string& why) {
             return FileError("ファイル「" + std::string(kDoseThresholdsFile) + "」の " +
                              std::to_string(number) + " 行目: " + why);

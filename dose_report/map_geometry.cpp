@@ -94,15 +94,9 @@ MapGeometrySettings DefaultMapGeometry() {
 
 MapGeometrySettings ParseMapGeometry(const std::string& text) {
     MapGeometrySettings settings;
-    std::istringstream lines(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(lines, line)) {
-        ++number;
-        line = Trimmed(line);
-        if (line.empty() || line.front() == '#') {
-            continue;
-        }
+    for (const SettingLine& setting : SettingEntries(text)) {
+        const int number = setting.number;
+        const std::string& line = setting.text;
         const std::function<FileError(const std::string&)> fail = [&](const std::string& why) {
             return FileError("ファイル「" + std::string(kMapGeometryFile) + "」の " +
                              std::to_string(number) + " 行目: " + why);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -318,6 +319,21 @@ std::string ShortestNumberText(double value) {
         throw std::invalid_argument("number cannot be written");
     }
     return std::string(buffer, end);
+}
+
+std::vector<SettingLine> SettingEntries(const std::string& text) {
+    std::vector<SettingLine> settings;
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(lines, line)) {
+        ++number;
+        const std::string_view trimmed = Trimmed(line);
+        if (!trimmed.empty() && trimmed.front() != '#') {
+            settings.push_back({number, std::string(trimmed)});
+        }
+    }
+    return settings;
 }
 
 }  // namespace korvex

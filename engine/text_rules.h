@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvex {
 
@@ -41,6 +42,14 @@ inline constexpr std::string_view kBlanksAndIdeographicSpace = " \t\r\n\u3000";
 // std::string_view(" \0", 2).
 std::string_view Trimmed(std::string_view text, std::string_view blanks = kBlanks);
 std::string_view TrimmedRight(std::string_view text, std::string_view blanks = kBlanks);
+
+// The lines of a settings file that hold a setting, trimmed, each with its number from 1:
+// blank lines and comment lines ('#') left out.
+struct SettingLine {
+    int number = 0;
+    std::string text;
+};
+std::vector<SettingLine> SettingEntries(const std::string& text);
 
 // Shortest decimal text that reads back as the same double ("2.5", "15", "0").
 std::string ShortestNumberText(double value);
