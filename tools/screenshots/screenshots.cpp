@@ -118,12 +118,12 @@ bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
     return Save(windows.DoseReport(), out + "/dose-report-window.png");
 }
 
-// A synthetic coronary intervention of 120 events with the whole geometry, on the map's
+// A synthetic coronary intervention of 300 events with the whole geometry, on the map's
 // page of the report window.
 bool SaveSkinMapWindow(korvex::ProgramWindows& windows, QWidget* main,
                        const std::filesystem::path& folder, const QString& out) {
     const std::filesystem::path report = folder / "mapped_procedure.dcm";
-    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::MappedProcedureReport(120));
+    korvex::fixtures::WriteDoseReportFile(report, korvex::fixtures::MappedProcedureReport(300));
     windows.SetReportFileChooser(
         [&report](QWidget*) { return QStringList{korvex::ToQString(report.string())}; });
     Child<QPushButton>(main, "CommandDoseReport")->click();
