@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #include "cli/commands.h"
@@ -230,6 +232,40 @@ TEST_F(ReportCommandTest, EventsOfATableTopDeviceCarryItsCouch) {
             EXPECT_EQ(event.at(key), calc.at(key)) << key;
         }
     }
+}
+
+// The map's picture: a PNG beside the JSON's grid, and a picture that cannot be written is an
+// output failure naming it. The settings file of the table conventions is made on the way.
+TEST_F(ReportCommandTest, TheMapIsWrittenAsAPictureAndItsGridIsInTheJson) {
+    const std::string file = Fixture("standard", fixtures::StandardReport());
+    const std::filesystem::path png = folder_.path() / "map.png";
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--map", png.string()}), 0)
+        << err_.str();
+    std::ifstream picture(png, std::ios::binary);
+    std::string signature(8, '\0');
+    picture.read(signature.data(), 8);
+    EXPECT_EQ(signature, "\x89PNG\r\n\x1a\n");
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "SkinMapGeometry.txt"));
+    const Json map = Output()["Map"];
+    EXPECT_EQ(map["Made"], true);
+    EXPECT_EQ(map["EventsOnMap"], 3);
+    const Json& trunk = map["Trunk"];
+    ASSERT_EQ(trunk["Values"].size(), trunk["Rows"].get<size_t>());
+    ASSERT_EQ(trunk["Values"][0].size(), trunk["Columns"].get<size_t>());
+    double largest = 0;
+    for (const Json& row : trunk["Values"]) {
+        for (const Json& value : row) {
+            largest = std::max(largest, value.get<double>());
+        }
+    }
+    // The grid holds values to a thousandth of a mGy; the peak is the largest of them.
+    EXPECT_NEAR(largest, map["Peak"]["Dose"].get<double>(), 5e-4);
+    EXPECT_GE(map["Peak"]["Dose"].get<double>(), map["LargestEventDose"].get<double>() * 0.98);
+
+    EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--map",
+                   (folder_.path() / "missing" / "map.png").string()}),
+              4);
+    EXPECT_NE(err_.str().find("map.png"), std::string::npos) << err_.str();
 }
 
 TEST_F(ReportCommandTest, ExitCodesForUnreadableFilesAndWrongInput) {
