@@ -207,7 +207,7 @@ TEST_F(DoseReportWindowTest, EveryEventsNotesAreShownAndCounted) {
     ASSERT_NE(Report(), nullptr);
     QTableWidget* events = Table("ReportEvents");
     ASSERT_EQ(events->columnCount(), 14);
-    EXPECT_EQ(events->horizontalHeaderItem(11)->text(), "注記");
+    EXPECT_EQ(events->horizontalHeaderItem(12)->text(), "注記");
     // The first note in the cell, all of them with the values as read in its tooltip.
     EXPECT_EQ(EventCell(0, 12),
               "2 件: 第一角度は規格の単位 deg ではなく「°」で書かれています（換算して使います）");
