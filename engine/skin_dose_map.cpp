@@ -123,8 +123,6 @@ PatientModel ScaledPatientModel(double height_cm, double weight_kg) {
 
 struct SkinMapper::Cells {
     PatientModel patient;
-    double trunk_z_top = 0;  // z of the trunk's top and bottom
-    double trunk_z_bottom = 0;
     std::vector<Column> trunk_columns;
     std::vector<Row> trunk_rows;
     std::vector<Column> table_columns;  // y is the table top's, the normal faces the table
@@ -167,8 +165,6 @@ SkinMapper::SkinMapper(const SkinDoseMap& map) {
     auto cells = std::make_unique<Cells>();
     const PatientModel& p = map.patient;
     cells->patient = p;
-    cells->trunk_z_top = -p.trunk_top_cm;
-    cells->trunk_z_bottom = -(p.trunk_top_cm + p.trunk_length_cm);
     const Section section{p.trunk_half_width_cm, p.trunk_half_depth_cm};
     const ArcTable arcs(section);
     const double perimeter = 2 * arcs.HalfPerimeter();
