@@ -22,6 +22,11 @@ QStringList InstalledMinchoFamilies() {
     return InstalledFamilies({"IPAPMincho", "IPAMincho", "Noto Serif CJK JP", "DejaVu Serif"});
 }
 
+QStringList InstalledGothicFamilies() {
+    return InstalledFamilies(
+        {"Noto Sans CJK JP", "IPAexGothic", "IPAGothic", "VL Gothic", "TakaoGothic"});
+}
+
 QStringList InstalledFamilies(const QStringList& candidates) {
     const QStringList families = QFontDatabase::families();
     QStringList found;

@@ -15,6 +15,8 @@ namespace korvex {
 QStringList InstalledFamilies(const QStringList& candidates);
 // The Mincho faces installed here, best first: what "ＭＳ 明朝" is printed with.
 QStringList InstalledMinchoFamilies();
+// The Gothic (sans-serif) faces installed here, best first: the pictures' labels.
+QStringList InstalledGothicFamilies();
 // Maps "ＭＳ 明朝" to them unless the program has mapped it already.
 void InstallPrintFontSubstitution();
 

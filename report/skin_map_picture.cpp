@@ -105,8 +105,7 @@ QString FormatCm(double cm) {
 }
 
 QFont MapFont(double pixel_size, bool bold = false) {
-    static const QStringList families = InstalledFamilies(
-        {"Noto Sans CJK JP", "IPAexGothic", "IPAGothic", "VL Gothic", "TakaoGothic"});
+    static const QStringList families = InstalledGothicFamilies();
     QFont font;
     if (!families.isEmpty()) {
         font.setFamilies(families);
