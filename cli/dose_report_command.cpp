@@ -11,6 +11,7 @@
 #include "dose_report/dose_thresholds.h"
 #include "engine/errors.h"
 #include "engine/text_rules.h"
+#include "settings/user_name.h"
 
 namespace korvex::cli {
 namespace {
@@ -380,8 +381,12 @@ void AddReportCommand(CLI::App& app, const Help& help, ReportRequest& r) {
     report->add_option("--map", r.map_png,
                        help({"皮膚線量マップを PNG 画像に書き出します",
                              "write the skin-dose map as a PNG picture"}));
+    report->add_option("--pdf", r.pdf,
+                       help({"印刷用の線量レポート (A4、1〜2 ページ) を PDF に書き出します",
+                             "write the printed dose report (A4, one or two pages) as a PDF"}));
     report->add_flag("--with-patient", r.with_patient,
-                     help({"患者氏名と ID も出力します", "include the patient's name and ID"}));
+                     help({"患者氏名と ID も出力します (PDF にも)",
+                           "include the patient's name and ID (in the PDF too)"}));
     report->footer(
         help({"計算できないイベントがあっても、全ファイルを読めれば終了コードは 0 です。"
               "--format csv ではエラーを標準エラーにだけ出力します。",
@@ -428,10 +433,24 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
                 Failure{ExitCode::OutputFile, error.what(), {}, request.map_png, {}, {}});
         }
     }
+    if (!request.pdf.empty()) {
+        try {
+            WriteDoseReportDocumentPdf(request.pdf, reports, result,
+                                       ReadUserName(state.working_folder).value_or(std::string()),
+                                       request.with_patient);
+        } catch (const FileError& error) {
+            throw CommandFailure(
+                Failure{ExitCode::OutputFile, error.what(), {}, request.pdf, {}, {}});
+        }
+    }
     if (request.format == "csv") {
         WriteReportCsv(out, reports, result, request.japanese);
     } else {
-        WriteJson(out, ReportJson(reports, result, request.with_patient, request.japanese));
+        Json json = ReportJson(reports, result, request.with_patient, request.japanese);
+        if (!request.pdf.empty()) {
+            json["Pdf"] = request.pdf;
+        }
+        WriteJson(out, json);
     }
     return ExitStatus(ExitCode::Success);
 }

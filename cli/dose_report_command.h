@@ -17,7 +17,7 @@ class App;
 namespace korvex::cli {
 
 // `korvex2-cli report FILE... --device DEV [--fsd CM] [--model M] [--format json|csv]
-// [--with-patient] [--map FILE.png]`.
+// [--with-patient] [--map FILE.png] [--pdf FILE.pdf]`.
 struct ReportRequest {
     std::vector<std::string> files;
     std::string device;
@@ -25,6 +25,7 @@ struct ReportRequest {
     std::string format = "json";  // "json" or "csv"
     bool with_patient = false;    // patient name and ID only when asked for
     std::string map_png;          // the skin-dose map's picture; empty: none
+    std::string pdf;              // the printed dose report; empty: none
     DoseModel model = kDefaultDoseModel;
     bool japanese = true;  // reasons and notes in Japanese, else in English
 };

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "cli/table_pdf.h"
+#include "dose_report/dose_report_document.h"
 #include "report/report_pdf.h"
 #include "report/skin_map_picture.h"
 #include "results/results_report.h"
@@ -57,6 +58,15 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
 
 void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map) {
     WithGuiApplication([&] { WriteSkinDoseMapPng(map, path); });
+}
+
+void WriteDoseReportDocumentPdf(const std::filesystem::path& path,
+                                const std::vector<DoseReport>& reports,
+                                const ReportCalculation& result, const std::string& user_name,
+                                bool with_patient) {
+    WithGuiApplication([&] {
+        WriteDoseReportPdf(path, reports, result, {user_name, PrintedOnNow(), with_patient});
+    });
 }
 
 bool WritesTablePdf() {

@@ -2,7 +2,10 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "dose_report/dose_report.h"
+#include "dose_report/report_calculation.h"
 #include "engine/skin_dose_map.h"
 #include "results/results_table.h"
 
@@ -22,5 +25,13 @@ bool WritesTablePdf();
 // The skin-dose map as a PNG picture, written atomically, with the same application and
 // the same refusal without Qt as the PDF.
 void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map);
+
+// The printed dose report as a PDF of one or two A4 pages, written atomically, with the
+// same application and the same refusal without Qt as the PDF above. The patient's name
+// and ID only `with_patient`.
+void WriteDoseReportDocumentPdf(const std::filesystem::path& path,
+                                const std::vector<DoseReport>& reports,
+                                const ReportCalculation& result, const std::string& user_name,
+                                bool with_patient);
 
 }  // namespace korvex::cli

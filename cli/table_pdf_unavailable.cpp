@@ -8,6 +8,11 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable&, const
                     path.filename().string() + "」を書けません。");
 }
 
+void WriteDoseReportDocumentPdf(const std::filesystem::path& path, const std::vector<DoseReport>&,
+                                const ReportCalculation&, const std::string&, bool) {
+    WriteTablePdf(path, {}, {});
+}
+
 bool WritesTablePdf() {
     return false;
 }

@@ -14,25 +14,55 @@
 
 namespace korvex {
 
-std::string PdfDocument(std::string_view title, const PageDrawing& draw) {
+namespace {
+
+const char* const kUndrawablePdf = "PDF を描けませんでした。";
+
+// Every PDF of the program: A4 at 1200 dpi, the program as its creator. A PDF has no
+// unprintable border: a page is placed on the whole sheet.
+void SetUpWriter(QPdfWriter& writer, std::string_view title, QPageLayout::Orientation orientation) {
+    writer.setCreator("Korvex-2");
+    writer.setTitle(ToQString(title));
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientation, QMarginsF(0, 0, 0, 0),
+                                     QPageLayout::Millimeter));
+    writer.setResolution(1200);
+}
+
+void RequireGuiApplication() {
     if (QGuiApplication::instance() == nullptr) {
         throw std::logic_error("a PDF needs a QGuiApplication for its fonts");
     }
+}
+
+}  // namespace
+
+std::string PdfDocument(std::string_view title, const PageDrawing& draw) {
+    RequireGuiApplication();
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
-        writer.setCreator("Korvex-2");
-        writer.setTitle(ToQString(title));
-        // A PDF has no unprintable border: the page is centred on the whole sheet.
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-        writer.setResolution(1200);
+        SetUpWriter(writer, title, QPageLayout::Landscape);
         PainterPrintSurface surface(writer);
         draw(surface);
         if (surface.Failed()) {
-            throw FileError("PDF を描けませんでした。");
+            throw FileError(kUndrawablePdf);
+        }
+    }
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+std::string PagedPdfDocument(std::string_view title, const PagedDrawing& draw) {
+    RequireGuiApplication();
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        SetUpWriter(writer, title, QPageLayout::Portrait);
+        if (!draw(writer)) {
+            throw FileError(kUndrawablePdf);
         }
     }
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
@@ -41,6 +71,11 @@ std::string PdfDocument(std::string_view title, const PageDrawing& draw) {
 void WritePdfDocument(const std::filesystem::path& path, std::string_view title,
                       const PageDrawing& draw) {
     WriteFileAtomically(path, PdfDocument(title, draw), path.filename().string());
+}
+
+void WritePagedPdfDocument(const std::filesystem::path& path, std::string_view title,
+                           const PagedDrawing& draw) {
+    WriteFileAtomically(path, PagedPdfDocument(title, draw), path.filename().string());
 }
 
 }  // namespace korvex

@@ -6,9 +6,11 @@
 
 #include "cli/commands.h"
 #include "cli/json_output.h"
+#include "cli/table_pdf.h"
 #include "engine/text_rules.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/fixtures/dose_report_fixtures.h"
+#include "tests/fixtures/failing_writes.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 
@@ -266,6 +268,36 @@ TEST_F(ReportCommandTest, TheMapIsWrittenAsAPictureAndItsGridIsInTheJson) {
                    (folder_.path() / "missing" / "map.png").string()}),
               4);
     EXPECT_NE(err_.str().find("map.png"), std::string::npos) << err_.str();
+}
+
+// The printed dose report as a PDF beside the JSON; a PDF that cannot be written is an
+// output failure naming it, and a build without Qt refuses it the same way.
+TEST_F(ReportCommandTest, ThePrintedReportIsWrittenAsAPdfOrTheFailureNamesIt) {
+    const std::string file = Fixture("standard", fixtures::StandardReport());
+    const std::filesystem::path pdf = folder_.path() / "dose report.pdf";
+    const std::filesystem::path lost = folder_.path() / "missing" / "lost.pdf";
+    if (!WritesTablePdf()) {
+        EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--pdf", pdf.string()}), 4);
+        EXPECT_EQ(Output()["Error"], "この korvex2-cli は Qt なしでビルドされているため、"
+                                     "PDF「dose report.pdf」を書けません。");
+        EXPECT_EQ(Output()["File"], pdf.string());
+        EXPECT_FALSE(std::filesystem::exists(pdf));
+        return;
+    }
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--pdf", pdf.string()}), 0)
+        << err_.str();
+    EXPECT_EQ(Output()["Pdf"], pdf.string());
+    std::ifstream written(pdf, std::ios::binary);
+    std::string signature(5, '\0');
+    written.read(signature.data(), 5);
+    EXPECT_EQ(signature, "%PDF-");
+    EXPECT_EQ(fixtures::TemporaryFileCount(folder_.path()), 0);
+
+    EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--pdf", lost.string()}), 4);
+    EXPECT_NE(Output()["Error"].get<std::string>().find("lost.pdf"), std::string::npos);
+    EXPECT_EQ(Output()["File"], lost.string());
+    EXPECT_FALSE(Output().contains("Pdf"));
+    EXPECT_FALSE(std::filesystem::exists(lost.parent_path()));
 }
 
 TEST_F(ReportCommandTest, ExitCodesForUnreadableFilesAndWrongInput) {
