@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "dose_report/dose_report_document.h"
 #include "dose_report/dose_report_reader.h"
 #include "dose_report/group_result_row.h"
 #include "engine/calculation_driver.h"
@@ -27,6 +28,7 @@
 #include "results/results_window.h"
 #include "ui/field_events.h"
 #include "ui/message_service.h"
+#include "ui/printer_service.h"
 
 namespace korvex {
 namespace {
@@ -61,12 +63,16 @@ QLabel* NamedLabel(const char* name) {
 DoseReportWindow::DoseReportWindow(const ReferenceTables& tables,
                                    std::filesystem::path working_folder,
                                    const ResultsTable& results, ResultsWindow& results_window,
-                                   MessageService& messages, QWidget* parent)
+                                   MessageService& messages, PrinterService* printer,
+                                   QWidget* parent)
     : QWidget(parent, Qt::Window),
       state_(std::make_unique<EngineState>(tables, std::move(working_folder))),
       results_(results),
       results_window_(results_window),
-      messages_(messages) {
+      messages_(messages),
+      own_printer_(printer ? nullptr : std::make_unique<QtPrinterService>(this)),
+      printer_(printer ? *printer : *own_printer_),
+      pdf_folder_(state_->working_folder) {
     setObjectName("DoseReportWindow");
     setWindowTitle("線量レポート");
     BuildWindow();
@@ -96,6 +102,7 @@ void DoseReportWindow::BuildWindow() {
     choices->addWidget(fsd_);
     choices->addWidget(new QLabel("cm　正方形照射野"));
     choices->addStretch();
+    choices->addLayout(BuildPrintRow());
     root->addLayout(choices);
 
     events_ = NamedTable("ReportEvents",
@@ -137,6 +144,7 @@ void DoseReportWindow::BuildWindow() {
     auto* tabs = new QTabWidget;
     tabs->setObjectName("ReportTabs");
     tabs->addTab(splitter, "イベントと投影");
+    tabs->addTab(BuildChartPage(), "投影ごとの線量");
     tabs->addTab(BuildMapPage(), "皮膚線量マップ");
     root->addWidget(tabs, 1);
 
@@ -164,6 +172,23 @@ QWidget* DoseReportWindow::BuildMapPage() {
     scroll->setWidget(map_);
     scroll->setWidgetResizable(true);
     layout->addWidget(map_summary_);
+    layout->addWidget(scroll, 1);
+    return page;
+}
+
+QWidget* DoseReportWindow::BuildChartPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* caption = new QLabel(
+        "投影ごとの皮膚線量の和（同じ投影の照射野はすべて重なると仮定）。"
+        "最大の投影を濃く、2・3・5 Gy を破線で示します。");
+    caption->setWordWrap(true);
+    chart_ = NamedLabel("ReportBarChart");
+    chart_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(chart_);
+    scroll->setWidgetResizable(true);
+    layout->addWidget(caption);
     layout->addWidget(scroll, 1);
     return page;
 }
@@ -210,6 +235,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
     ShowGroups();
     ShowSummary();
     ShowMap();
+    ShowChart();
     return true;
 }
 
@@ -255,6 +281,7 @@ void DoseReportWindow::Recalculate() {
     ShowGroups();
     ShowSummary();
     ShowMap();
+    ShowChart();
 }
 
 void DoseReportWindow::SetModel(DoseModel model) {

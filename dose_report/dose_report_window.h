@@ -11,8 +11,10 @@
 #include "dose_report/report_calculation.h"
 #include "engine/reference_tables.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -21,6 +23,8 @@ namespace korvex {
 
 struct EngineState;
 class MessageService;
+class PrinterService;
+struct DoseReportPrintOptions;
 class ResultsTable;
 class ResultsWindow;
 
@@ -32,9 +36,12 @@ class DoseReportWindow : public QWidget {
     Q_OBJECT
 
   public:
+    // Without a printer service the window prints through the default printer (Qt
+    // PrintSupport).
     DoseReportWindow(const ReferenceTables& tables, std::filesystem::path working_folder,
                      const ResultsTable& results, ResultsWindow& results_window,
-                     MessageService& messages, QWidget* parent = nullptr);
+                     MessageService& messages, PrinterService* printer = nullptr,
+                     QWidget* parent = nullptr);
     ~DoseReportWindow() override;
 
     // Reads the files and calculates them with the device (a bare name; empty: the first
@@ -63,11 +70,24 @@ class DoseReportWindow : public QWidget {
     QString ShownDistance() const;
     void ShowMap();
     QWidget* BuildMapPage();
+    QWidget* BuildChartPage();
+    void ShowChart();
+
+    // The printed dose report (dose_report_window_print.cpp): printed after the print
+    // dialog, previewed, or saved as a PDF; without a printer the PDF is offered instead.
+    QLayout* BuildPrintRow();
+    void PrintReport();
+    void PreviewReport();
+    void SaveReportPdf();
+    DoseReportPrintOptions PrintOptions() const;
 
     std::unique_ptr<EngineState> state_;
     const ResultsTable& results_;
     ResultsWindow& results_window_;
     MessageService& messages_;
+    std::unique_ptr<PrinterService> own_printer_;  // when none was given
+    PrinterService& printer_;
+    std::filesystem::path pdf_folder_;  // where the last PDF went; first the working folder
     std::vector<DoseReport> reports_;
     ReportCalculation result_;
     DoseThresholds thresholds_;
@@ -75,17 +95,22 @@ class DoseReportWindow : public QWidget {
     bool result_typed_ = false;  // the result shown was calculated with it
     DoseModel model_ = kDefaultDoseModel;
 
-    QLabel* header_ = nullptr;           // ReportFiles
-    QComboBox* device_ = nullptr;        // ReportDevice
-    QLineEdit* fsd_ = nullptr;           // ReportFsd
-    QTableWidget* events_ = nullptr;     // ReportEvents
-    QTableWidget* groups_ = nullptr;     // ReportGroups
-    QLabel* summary_ = nullptr;          // ReportSummary
-    QLabel* flags_ = nullptr;            // ReportFlags
-    QLabel* notes_ = nullptr;            // ReportNotes
-    QPushButton* add_button_ = nullptr;  // ReportAdd
-    QLabel* map_summary_ = nullptr;      // ReportMapSummary
-    QLabel* map_ = nullptr;              // ReportMap: the map's picture
+    QLabel* header_ = nullptr;                // ReportFiles
+    QComboBox* device_ = nullptr;             // ReportDevice
+    QLineEdit* fsd_ = nullptr;                // ReportFsd
+    QTableWidget* events_ = nullptr;          // ReportEvents
+    QTableWidget* groups_ = nullptr;          // ReportGroups
+    QLabel* summary_ = nullptr;               // ReportSummary
+    QLabel* flags_ = nullptr;                 // ReportFlags
+    QLabel* notes_ = nullptr;                 // ReportNotes
+    QPushButton* add_button_ = nullptr;       // ReportAdd
+    QLabel* map_summary_ = nullptr;           // ReportMapSummary
+    QLabel* map_ = nullptr;                   // ReportMap: the map's picture
+    QLabel* chart_ = nullptr;                 // ReportBarChart: skin dose per projection
+    QCheckBox* with_patient_ = nullptr;       // ReportWithPatient
+    QPushButton* print_button_ = nullptr;     // ReportPrint
+    QPushButton* preview_button_ = nullptr;   // ReportPreview
+    QPushButton* save_pdf_button_ = nullptr;  // ReportSavePdf
 };
 
 }  // namespace korvex

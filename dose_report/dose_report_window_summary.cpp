@@ -2,9 +2,11 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "dose_report/dose_report_document.h"
 #include "dose_report/dose_report_window.h"
 #include "engine/dose_uncertainty.h"
 #include "engine/text_rules.h"
+#include "report/bar_chart.h"
 #include "report/qt_text.h"
 #include "report/skin_map_picture.h"
 
@@ -15,18 +17,8 @@ QString Html(const std::string& text) {
     return ToQString(text).toHtmlEscaped();
 }
 
-// "2024-01-15 10:15" of a DA and a TM value; the values as given when they are not dates.
 QString StudyDateOf(const DoseReport& report) {
-    const std::string& date = report.study_date;
-    const std::string& time = report.study_time;
-    QString text =
-        date.size() == 8
-            ? ToQString(date.substr(0, 4) + "-" + date.substr(4, 2) + "-" + date.substr(6, 2))
-            : ToQString(date);
-    if (time.size() >= 4) {
-        text += " " + ToQString(time.substr(0, 2) + ":" + time.substr(2, 2));
-    }
-    return text.toHtmlEscaped();
+    return ToQString(StudyDateTimeText(report.study_date, report.study_time)).toHtmlEscaped();
 }
 
 QString Kerma(double mgy) {
@@ -144,6 +136,11 @@ void DoseReportWindow::ShowMap() {
         lines << ToQString(note).toHtmlEscaped();
     }
     map_summary_->setText(lines.join("<br>"));
+}
+
+void DoseReportWindow::ShowChart() {
+    chart_->setPixmap(
+        QPixmap::fromImage(ProjectionBarChartImage(ProjectionChartOf(result_), QSize(1000, 460))));
 }
 
 }  // namespace korvex

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -15,6 +16,17 @@ namespace {
 // Dialogs belong to the window that asked for them.
 QWidget* Owner(QWidget* parent) {
     return parent ? parent : QApplication::activeWindow();
+}
+
+// A document places itself inside the printable area, measured from the sheet's corner.
+void SetUpDocumentPrinter(QPrinter& printer) {
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setFullPage(true);
+}
+
+PrintResult Outcome(bool drawn, const QPrinter& printer) {
+    return drawn && printer.printerState() != QPrinter::Error ? PrintResult::Printed
+                                                              : PrintResult::Failed;
 }
 
 }  // namespace
@@ -57,6 +69,31 @@ std::optional<std::filesystem::path> QtPrinterService::ChoosePdfFile(
         return std::nullopt;
     }
     return std::filesystem::path(ToUtf8(dialog.selectedFiles().front()));
+}
+
+PrintResult QtPrinterService::PrintDocument(const PagedDrawing& draw) {
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpDocumentPrinter(printer);
+    QPrintDialog dialog(&printer, Owner(parent_));
+    dialog.setWindowTitle(ToQString("印刷"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return PrintResult::Cancelled;
+    }
+    return Outcome(draw(printer), printer);
+}
+
+PrintResult QtPrinterService::PreviewDocument(const PagedDrawing& draw) {
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpDocumentPrinter(printer);
+    QPrintPreviewDialog preview(&printer, Owner(parent_));
+    preview.setWindowTitle(ToQString("印刷プレビュー"));
+    bool drawn = true;
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&draw, &drawn](QPrinter* target) { drawn = draw(*target); });
+    if (preview.exec() != QDialog::Accepted) {
+        return PrintResult::Cancelled;
+    }
+    return Outcome(drawn, printer);
 }
 
 }  // namespace korvex

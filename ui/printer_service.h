@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+#include "report/report_pdf.h"
+
 class QWidget;
 
 namespace korvex {
@@ -25,6 +27,11 @@ class PrinterService {
     // The file the user chose for a PDF, or nothing when cancelled.
     virtual std::optional<std::filesystem::path> ChoosePdfFile(
         const std::filesystem::path& suggestion) = 0;
+    // A document of its own pages (A4 portrait): after the print dialog, on the printer
+    // chosen there.
+    virtual PrintResult PrintDocument(const PagedDrawing& draw) = 0;
+    // The same in a preview on the default printer, from which the user may print it.
+    virtual PrintResult PreviewDocument(const PagedDrawing& draw) = 0;
 };
 
 // The default printer (CUPS) through Qt PrintSupport.
@@ -36,6 +43,8 @@ class QtPrinterService : public PrinterService {
     PrintResult PreviewAndPrint(const std::function<void(PrintSurface&)>& draw) override;
     std::optional<std::filesystem::path> ChoosePdfFile(
         const std::filesystem::path& suggestion) override;
+    PrintResult PrintDocument(const PagedDrawing& draw) override;
+    PrintResult PreviewDocument(const PagedDrawing& draw) override;
 
   private:
     QWidget* parent_;
