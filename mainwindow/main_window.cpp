@@ -9,6 +9,8 @@
 #include <QResizeEvent>
 
 #include "device/device_dialog.h"
+#include "engine/beam_curves.h"
+#include "mainwindow/beam_plot_window.h"
 #include "mainwindow/exit_confirmation.h"
 #include "mainwindow/illustrations.h"
 #include "report/qt_text.h"

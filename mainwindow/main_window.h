@@ -16,6 +16,8 @@ class QRadioButton;
 
 namespace korvex {
 
+struct BeamCurves;
+class BeamPlotWindow;
 class DeviceDialog;
 class ExitConfirmation;
 class FileList;
@@ -34,6 +36,9 @@ class MainWindow : public QWidget {
 
     // The device dialog, once create-new has made it (a window of its own).
     DeviceDialog* DeviceDialogWindow() const { return device_dialog_.get(); }
+
+    // The spectrum and depth-dose window, once CommandBeamPlots has opened it.
+    BeamPlotWindow* BeamPlots() const { return beam_plot_window_.get(); }
 
     // Opened again when the results table is cleared, closed while a result may not be added.
     void SetAddButtonEnabled(bool enabled);
@@ -106,6 +111,12 @@ class MainWindow : public QWidget {
     void ClearResults();
     void ShowModel();
 
+    // The beam's curves (main_window_beam_plots.cpp): CommandBeamPlots beside Label77 opens
+    // them for the calculation on show, and an open window follows each new one.
+    QPushButton* BuildBeamPlotsButton();
+    void UpdateBeamPlots(bool calculation_on_show);
+    void OpenBeamPlots();
+
     EngineState& state_;
     MessageService& messages_;
     ExposureForm form_;
@@ -149,6 +160,10 @@ class MainWindow : public QWidget {
     bool showing_result_ = false;              // the displays hold a successful calculation
     QPushButton* welcome_button_ = nullptr;    // Command8, over the middle of the window
     MascotPicture* mascot_ = nullptr;          // Picture1
+
+    QPushButton* beam_plots_button_ = nullptr;  // CommandBeamPlots
+    std::unique_ptr<BeamCurves> beam_curves_;   // of the calculation on show, else none
+    std::unique_ptr<BeamPlotWindow> beam_plot_window_;
 };
 
 }  // namespace korvex

@@ -112,6 +112,7 @@ void MainWindow::ShowOutcome(const CalculationOutcome& outcome) {
         beam_quality_->setText(ToQString(*outcome.beam_quality_display));
     }
     showing_result_ = outcome.result == CalculationOutcome::Result::Succeeded;
+    UpdateBeamPlots(showing_result_);
     if (outcome.message) {
         messages_.Tell(*outcome.message);
     }
@@ -129,6 +130,7 @@ void MainWindow::ClearResults() {
     uncertainty_->clear();
     beam_quality_->clear();
     showing_result_ = false;
+    UpdateBeamPlots(false);
     add_button_->setEnabled(false);
     calculate_button_->setEnabled(true);
 }

@@ -341,7 +341,10 @@ QWidget* MainWindow::BuildResultBox() {
     beam_quality_->setToolTip(
         " 第１半価層：細いビームの空気カーマを半分にするアルミニウムの厚さ。"
         "平均エネルギー：光子数スペクトルの平均 ");
-    result->addWidget(beam_quality_);
+    auto* quality_row = new QHBoxLayout;
+    quality_row->addWidget(beam_quality_, 1);
+    quality_row->addWidget(BuildBeamPlotsButton());
+    result->addLayout(quality_row);
     auto* result_buttons = new QHBoxLayout;
     add_button_ = new QPushButton("結果を表に追加する");
     add_button_->setObjectName("Command3");
