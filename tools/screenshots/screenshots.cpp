@@ -1,9 +1,9 @@
 // Drives the windows through a typical session on a copy of a working folder and saves
 // what they show: the main window on a first start with its welcome button, the window
 // that registers the user name, the main window after a calculation, the results window
-// with several rows and the dose total, the device dialog after OK, the arbitrary-filter
-// dialog with a material chosen, and the dose-report window on a synthetic 30-event
-// biplane report.
+// with several rows and the dose total, the spectrum and depth-dose window of the last
+// calculation, the device dialog after OK, the arbitrary-filter dialog with a material
+// chosen, and the dose-report window on a synthetic 30-event biplane report.
 //
 //   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
 #include <QApplication>
@@ -27,6 +27,7 @@
 #include "engine/errors.h"
 #include "engine/reference_tables.h"
 #include "engine/working_folder.h"
+#include "mainwindow/beam_plot_window.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
 #include "report/qt_text.h"
@@ -239,6 +240,20 @@ bool SaveCalculations(QWidget* main, QWidget* results, const QString& out) {
     return Save(results, out + "/results-window.png") && ok;
 }
 
+// The spectrum and depth-dose curves of the calculation on show in the main window.
+bool SaveBeamPlots(korvex::MainWindow& main, const QString& out) {
+    Child<QPushButton>(&main, "CommandBeamPlots")->click();
+    Settle();
+    korvex::BeamPlotWindow* plots = main.BeamPlots();
+    if (plots == nullptr) {
+        std::fprintf(stderr, "the beam plot window did not open\n");
+        return false;
+    }
+    const bool ok = Save(plots, out + "/beam-plots-window.png");
+    plots->close();
+    return ok;
+}
+
 // A new room on a table top under a mattress: the device dialog, its arbitrary-filter
 // dialog with lead chosen, and the device dialog after OK.
 bool SaveDeviceDialogs(korvex::MainWindow& main, const QString& out) {
@@ -293,6 +308,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     ok = SaveCalculations(main, &windows.Results(), options.out) && ok;
+    ok = SaveBeamPlots(windows.Main(), options.out) && ok;
     ok = SaveDeviceDialogs(windows.Main(), options.out) && ok;
     ok = SaveDoseReportWindow(windows, main, folder, options.out) && ok;
     ok = SaveSkinMapWindow(windows, main, folder, options.out) && ok;
