@@ -37,12 +37,13 @@ constexpr double kSectionGap = 3.5;
 // The groups' table on the left, their bar chart on its right.
 constexpr double kTableWidth = 104;
 constexpr double kChartLeft = 108;
-constexpr double kChartMinHeight = 62;
+constexpr double kChartMinHeight = 48;
 constexpr double kTableRowHeight = 4.3;
 constexpr double kTableHeaderHeight = 7.6;
 // The map is drawn this wide at most and at least; its picture is rendered at a width
 // that prints it at about 200 dpi.
-constexpr double kMapMinWidth = 110;
+constexpr double kMapMinWidth = 100;
+constexpr double kFollowingSection = 20;
 constexpr int kMapPictureWidthPx = 1400;
 constexpr double kPointMm = 25.4 / 72;
 const QColor kRaisedColour(0xB0, 0x00, 0x20);
@@ -484,7 +485,10 @@ void DrawMap(Flow& flow, const DocumentInput& in) {
     }
     flow.Heading(ToQString(kMapHeading));
     if (m.made) {
-        const double width = std::min(kWidth, (flow.Room() - lines_height - 1) / aspect);
+        // Room is left for the heading and first row of the list that follows.
+        const double width =
+            std::max(std::min(kWidth, (flow.Room() - lines_height - kFollowingSection) / aspect),
+                     std::min(kMapMinWidth, (flow.Room() - lines_height - 1) / aspect));
         const double height = width * aspect;
         if (flow.canvas.Painting()) {
             const QImage picture = DrawSkinDoseMap(m.map, kMapPictureWidthPx);
@@ -544,12 +548,12 @@ void DrawNotCalculated(Flow& flow, const DocumentInput& in) {
             rows.push_back(&e);
         }
     }
-    flow.Heading(ToQString("計算しなかったイベント（" + std::to_string(rows.size()) + " 件）"));
-    const QFont font = flow.canvas.Font(kSmallPt);
+    // The summary's count says that there are none.
     if (rows.empty()) {
-        flow.Paragraph(ToQString("ありません。"), flow.canvas.Font(kBodyPt));
         return;
     }
+    flow.Heading(ToQString("計算しなかったイベント（" + std::to_string(rows.size()) + " 件）"));
+    const QFont font = flow.canvas.Font(kSmallPt);
     const double note_height = flow.canvas.TextHeight(font, kWidth, LeftOutText(rows.size())) + 1;
     for (size_t i = 0; i < rows.size(); ++i) {
         const double height = EventRow(flow, in, *rows[i], false);
