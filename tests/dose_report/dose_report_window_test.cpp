@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <cstdio>
+#include <fstream>
 
 #include "dose_report/group_result_row.h"
 #include "engine/dose_uncertainty.h"
@@ -18,6 +21,7 @@
 #include "results/add_result_row.h"
 #include "results/results_window.h"
 #include "tests/fixtures/dose_report_fixtures.h"
+#include "tests/fixtures/failing_writes.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
 #include "tests/gui_support/fake_message_service.h"
@@ -263,6 +267,121 @@ TEST_F(DoseReportWindowTest, CancelledDialogOpensNothing) {
     Open({});
     EXPECT_EQ(Report(), nullptr);
     EXPECT_TRUE(messages_.Texts().empty());
+}
+
+// The printed report through the printer service: the window built with the test's fake,
+// which draws each document into a PDF in memory.
+class DoseReportPrintTest : public ::testing::Test {
+  protected:
+    DoseReportPrintTest() {
+        fixtures::WriteTypicalDevice(folder_.path());
+        report_ = folder_.path() / "standard.dcm";
+        fixtures::WriteDoseReportFile(report_, fixtures::StandardReport());
+        results_window_ = std::make_unique<ResultsWindow>(results_, user_name_, messages_, printer_,
+                                                          folder_.path());
+        window_ = std::make_unique<DoseReportWindow>(tables_, folder_.path(), results_,
+                                                     *results_window_, messages_, &printer_);
+        EXPECT_TRUE(window_->Open({report_}, "room1.kvx2"));
+    }
+
+    void Click(const char* name) {
+        Find<QPushButton>(window_.get(), name)->click();
+        ProcessEvents();
+    }
+
+    // The words of a PDF as pdftotext (poppler-utils) reads them, blanks left out.
+    std::string PdfText(const std::string& bytes) {
+        const std::filesystem::path pdf = folder_.path() / "read.pdf";
+        std::ofstream(pdf, std::ios::binary) << bytes;
+        std::string text;
+        FILE* pipe = popen(("pdftotext -raw '" + pdf.string() + "' -").c_str(), "r");
+        if (pipe == nullptr) {
+            return text;
+        }
+        for (int c; (c = fgetc(pipe)) != EOF;) {
+            if (c != ' ' && c != '\n' && c != '\f') {
+                text += static_cast<char>(c);
+            }
+        }
+        EXPECT_EQ(pclose(pipe), 0) << "pdftotext (poppler-utils) is needed";
+        return text;
+    }
+
+    fixtures::TempFolder folder_;
+    // The working folder is written before its tables are loaded.
+    ReferenceTables tables_ = LoadReferenceTables([this] {
+        fixtures::WriteSyntheticWorkdir(folder_.path());
+        return folder_.path();
+    }());
+    std::filesystem::path report_;
+    ResultsTable results_;
+    std::string user_name_ = "テスト病院";
+    testing::FakeMessageService messages_;
+    testing::FakePrinterService printer_;
+    std::unique_ptr<ResultsWindow> results_window_;
+    std::unique_ptr<DoseReportWindow> window_;
+};
+
+TEST_F(DoseReportPrintTest, PrintAndPreviewSendThePagesThePatientOnlyWhenChecked) {
+    EXPECT_FALSE(Find<QLabel>(window_.get(), "ReportBarChart")->pixmap().isNull());
+    auto* with_patient = Find<QCheckBox>(window_.get(), "ReportWithPatient");
+    EXPECT_FALSE(with_patient->isChecked());
+
+    Click("ReportPrint");
+    EXPECT_EQ(printer_.DocumentPrints(), 1);
+    ASSERT_EQ(printer_.Document().rfind("%PDF", 0), 0u);
+    std::string text = PdfText(printer_.Document());
+    EXPECT_NE(text.find("線量レポート（皮膚線量の推定）"), std::string::npos) << text;
+    EXPECT_NE(text.find("LAO30CRA10"), std::string::npos);
+    EXPECT_EQ(text.find("SYN0001"), std::string::npos);
+
+    with_patient->setChecked(true);
+    Click("ReportPreview");
+    EXPECT_EQ(printer_.DocumentPreviews(), 1);
+    text = PdfText(printer_.Document());
+    EXPECT_NE(text.find("患者IDSYN0001"), std::string::npos) << text;
+    EXPECT_TRUE(messages_.Texts().empty());
+
+    // A printer that fails is told, never taken for printed.
+    printer_.SetResult(PrintResult::Failed);
+    Click("ReportPrint");
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_NE(messages_.Texts()[0].indexOf("印刷できませんでした"), -1);
+}
+
+TEST_F(DoseReportPrintTest, ThePdfIsSavedWhereChosenAndAFailedWriteIsTold) {
+    const std::filesystem::path pdf = folder_.path() / "out" / "report.pdf";
+    std::filesystem::create_directories(pdf.parent_path());
+    printer_.ChooseNextPdf(pdf);
+    Click("ReportSavePdf");
+    ASSERT_EQ(printer_.PdfSuggestions().size(), 1u);
+    EXPECT_EQ(printer_.PdfSuggestions()[0], folder_.path() / "線量レポート.pdf");
+    EXPECT_EQ(fixtures::ReadWholeFile(pdf).rfind("%PDF", 0), 0u);
+    EXPECT_TRUE(messages_.Texts().empty());
+
+    // Cancelled: nothing written, nothing said; the next dialog opens where the last PDF went.
+    printer_.ChooseNextPdf(std::nullopt);
+    Click("ReportSavePdf");
+    EXPECT_EQ(printer_.PdfSuggestions()[1], pdf.parent_path() / "線量レポート.pdf");
+    EXPECT_TRUE(messages_.Texts().empty());
+
+    const std::filesystem::path lost = folder_.path() / "missing" / "lost.pdf";
+    printer_.ChooseNextPdf(lost);
+    Click("ReportSavePdf");
+    ASSERT_EQ(messages_.Texts().size(), 1u);
+    EXPECT_NE(messages_.Texts()[0].indexOf("lost.pdf"), -1) << messages_.Texts()[0].toStdString();
+    EXPECT_FALSE(std::filesystem::exists(lost));
+
+    // Without a printer, printing offers the PDF instead.
+    messages_.Forget();
+    printer_.SetInstalled(false);
+    messages_.AnswerNext(MessageAnswer::Yes);
+    const std::filesystem::path offered = folder_.path() / "offered.pdf";
+    printer_.ChooseNextPdf(offered);
+    Click("ReportPrint");
+    EXPECT_EQ(printer_.DocumentPrints(), 0);
+    EXPECT_TRUE(std::filesystem::exists(offered));
+    EXPECT_TRUE(messages_.AllAnswersUsed());
 }
 
 }  // namespace
