@@ -164,7 +164,10 @@ std::optional<double> RelativeDoseAt(const DepthDoseCurve& curve, double depth_c
     }
     for (size_t k = 1; k < x.size(); ++k) {
         if (depth_cm <= x[k]) {
-            return y[k - 1] + (y[k] - y[k - 1]) * (depth_cm - x[k - 1]) / (x[k] - x[k - 1]);
+            const double width = x[k] - x[k - 1];
+            const double value =
+                width > 0 ? y[k - 1] + (y[k] - y[k - 1]) * (depth_cm - x[k - 1]) / width : y[k];
+            return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
         }
     }
     return y.front();  // a curve of one point

@@ -74,8 +74,8 @@ SpectrumCurve SpectrumCurveOf(const EngineState& state);
 DepthDoseCurve DepthDoseCurveOf(const EngineState& state);
 BeamCurves BeamCurvesOf(const EngineState& state);
 
-// The curve read linearly between its points at `depth_cm`; nullopt for an empty curve or
-// a depth outside it.
+// The curve read linearly between its points at `depth_cm`; nullopt for an empty curve, a
+// depth outside it or a value that is not finite.
 std::optional<double> RelativeDoseAt(const DepthDoseCurve& curve, double depth_cm);
 
 }  // namespace korvex

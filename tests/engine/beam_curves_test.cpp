@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +199,14 @@ TEST_F(BeamCurvesTest, DepthDoseCurveMeetsTheDepthFactorTheDoseWasComputedWith) 
                 legacy->calc.DepthFactor, 1e-12);
     EXPECT_FALSE(RelativeDoseAt(legacy_curve, 20.0).has_value());
     EXPECT_FALSE(RelativeDoseAt(legacy_curve, -0.1).has_value());
+
+    // Points at one depth or a value that is not finite give no NaN.
+    DepthDoseCurve odd;
+    odd.depth_cm = {0, 0, 1, 2};
+    odd.relative_dose = {1, 0.9, 0.8, std::numeric_limits<double>::quiet_NaN()};
+    EXPECT_EQ(RelativeDoseAt(odd, 0), 0.9);
+    EXPECT_NEAR(*RelativeDoseAt(odd, 0.5), 0.85, 1e-15);
+    EXPECT_FALSE(RelativeDoseAt(odd, 1.5).has_value());
 }
 
 TEST_F(BeamCurvesTest, ATableTopDeviceHasItsSpectrumButNoDepthCurve) {
