@@ -6,6 +6,7 @@
 // chosen, and the dose-report window on a synthetic 30-event biplane report.
 //
 //   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
+//   korvex-screenshots --write-mapped-report FILE.dcm   (the 300-event report, nothing else)
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -284,7 +285,21 @@ bool SaveDeviceDialogs(korvex::MainWindow& main, const QString& out) {
 
 }  // namespace
 
+// The synthetic 300-event procedure as a file, for the printed dose report's picture.
+int WriteMappedReport(const std::filesystem::path& file) {
+    try {
+        korvex::fixtures::WriteDoseReportFile(file, korvex::fixtures::MappedProcedureReport(300));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write-mapped-report") {
+        return WriteMappedReport(argv[2]);
+    }
     QApplication app(argc, argv);
     korvex::InstallFontSubstitutions();
     const Options options = ReadOptions(argc, argv);
