@@ -278,8 +278,9 @@ TEST_F(ReportCommandTest, ThePrintedReportIsWrittenAsAPdfOrTheFailureNamesIt) {
     const std::filesystem::path lost = folder_.path() / "missing" / "lost.pdf";
     if (!WritesTablePdf()) {
         EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--pdf", pdf.string()}), 4);
-        EXPECT_EQ(Output()["Error"], "この korvex2-cli は Qt なしでビルドされているため、"
-                                     "PDF「dose report.pdf」を書けません。");
+        EXPECT_EQ(Output()["Error"],
+                  "この korvex2-cli は Qt なしでビルドされているため、"
+                  "PDF「dose report.pdf」を書けません。");
         EXPECT_EQ(Output()["File"], pdf.string());
         EXPECT_FALSE(std::filesystem::exists(pdf));
         return;
