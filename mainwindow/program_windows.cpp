@@ -19,6 +19,7 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
       results_(std::make_unique<ResultsWindow>(state.results, state.user_name, messages, printer,
                                                state.engine.working_folder)),
       messages_(messages),
+      printer_(printer),
       choose_reports_([](QWidget* parent) {
           return QFileDialog::getOpenFileNames(parent, "線量レポートを開く", QString(),
                                                "線量レポート (*.dcm *.DCM);;すべてのファイル (*)");
@@ -50,7 +51,7 @@ void ProgramWindows::OpenDoseReports(const QString& device_file) {
         // The report's own engine state: reading a report leaves the main window's case.
         dose_report_ =
             std::make_unique<DoseReportWindow>(state_.engine.tables, state_.engine.working_folder,
-                                               state_.results, *results_, messages_);
+                                               state_.results, *results_, messages_, &printer_);
     }
     dose_report_->SetModel(main_->Model());
     std::vector<std::filesystem::path> paths;

@@ -62,6 +62,7 @@ class ProgramWindows : public QObject {
     std::unique_ptr<ResultsWindow> results_;
     std::unique_ptr<DoseReportWindow> dose_report_;
     MessageService& messages_;
+    PrinterService& printer_;  // the results' and the dose report's
     FileChooser choose_reports_;
     std::unique_ptr<UserNameWindows> user_name_;
 };
