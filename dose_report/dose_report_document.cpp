@@ -318,15 +318,23 @@ std::string PeakText(const ReportCalculation& r) {
         s.peak_skin_dose_uncertainty > 0
             ? " " + UncertaintyText(s.peak_skin_dose_uncertainty) + "（k = 2）"
             : "（従来式は不確かさを示しません）";
-    return "推定最大皮膚線量 " + Kerma(s.peak_skin_dose_mgy) + uncertainty + "　" + group +
+    // Beside the map, the grouped value is the estimate the map improves on.
+    const char* name = r.skin_map.made ? "投影ごとの推定 " : "推定最大皮膚線量 ";
+    return name + Kerma(s.peak_skin_dose_mgy) + uncertainty + "　" + group +
            "（同じ投影の照射野が重なると仮定）";
 }
 
 void DrawSummary(Flow& flow, const DocumentInput& in) {
     const ReportSummary& s = in.result.summary;
     flow.Heading(ToQString("まとめ"));
-    flow.Paragraph(ToQString(PeakText(in.result)), flow.canvas.Font(kHeadingPt, true));
     const QFont body = flow.canvas.Font(kBodyPt);
+    if (in.result.skin_map.made) {
+        flow.Paragraph(ToQString("皮膚線量マップの" + SkinMapPeakCaption(in.result.skin_map.map)),
+                       flow.canvas.Font(kHeadingPt, true));
+        flow.Paragraph(ToQString(PeakText(in.result)), body);
+    } else {
+        flow.Paragraph(ToQString(PeakText(in.result)), flow.canvas.Font(kHeadingPt, true));
+    }
     flow.Paragraph(
         ToQString("全イベントの皮膚線量の和 " + Kerma(s.skin_dose_sum_mgy) +
                   "（すべての照射野が重なる場合の上限）　イベント 計算 " +

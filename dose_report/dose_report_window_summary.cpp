@@ -59,8 +59,14 @@ void DoseReportWindow::ShowSummary() {
         s.peak_skin_dose_uncertainty > 0
             ? " " + ToQString(UncertaintyText(s.peak_skin_dose_uncertainty)) + "（k = 2）"
             : QString();
-    lines << QString("推定最大皮膚線量: <b>%1</b>%2（%3。同じ投影の照射野が重なると仮定）")
-                 .arg(Kerma(s.peak_skin_dose_mgy), uncertainty, peak_group)
+    if (result_.skin_map.made) {
+        lines << "皮膚線量マップの" +
+                     ToQString(SkinMapPeakCaption(result_.skin_map.map)).toHtmlEscaped();
+    }
+    // Beside the map, the grouped value is the estimate the map improves on.
+    lines << QString("%1: <b>%2</b>%3（%4。同じ投影の照射野が重なると仮定）")
+                 .arg(result_.skin_map.made ? "投影ごとの推定" : "推定最大皮膚線量",
+                      Kerma(s.peak_skin_dose_mgy), uncertainty, peak_group)
           << QString("計算モデル: %1").arg(ToQString(std::string(DoseModelName(result_.model))))
           << QString("全イベントの皮膚線量の和: %1（すべての照射野が重なる場合の上限）")
                  .arg(Kerma(s.skin_dose_sum_mgy))

@@ -115,7 +115,10 @@ TEST_F(DoseReportDocumentTest, AShortReportIsOnePageWithItsStudyDosesGroupsAndMa
          {std::string("線量レポート（皮膚線量の推定）"), std::string("standard.dcm"),
           std::string("KorvexTestSystemsSyntheticAngio1"), std::string("2024-01-1510:15"),
           std::string("room1.kvx2"), std::string(DoseModelName(result_.model)),
-          "推定最大皮膚線量" + FormatNumber(result_.summary.peak_skin_dose_mgy, "###0.0") + "mGy",
+          // The map's peak first, the grouped estimate beside it.
+          "皮膚線量マップの最大皮膚線量" +
+              FormatNumber(result_.skin_map.map.peak.dose_mgy, "###0") + "mGy",
+          "投影ごとの推定" + FormatNumber(result_.summary.peak_skin_dose_mgy, "###0.0") + "mGy",
           Unspaced(UncertaintyText(result_.summary.peak_skin_dose_uncertainty)),
           std::string("LAO30CRA10"), std::string("RAO30CAU20"), std::string("皮膚線量マップ"),
           std::string("計算しなかった0件"), std::string("テスト病院放射線科"),
