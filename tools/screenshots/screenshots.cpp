@@ -120,6 +120,20 @@ bool SaveDoseReportWindow(korvex::ProgramWindows& windows, QWidget* main,
     return Save(windows.DoseReport(), out + "/dose-report-window.png");
 }
 
+// The report window's page of that title.
+bool ShowTab(QWidget* window, const QString& title) {
+    auto* tabs = Child<QTabWidget>(window, "ReportTabs");
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == title) {
+            tabs->setCurrentIndex(i);
+            Settle();
+            return true;
+        }
+    }
+    std::fprintf(stderr, "the report window has no page %s\n", title.toUtf8().constData());
+    return false;
+}
+
 // A synthetic coronary intervention of 300 events with the whole geometry, on the map's
 // page of the report window.
 bool SaveSkinMapWindow(korvex::ProgramWindows& windows, QWidget* main,
@@ -134,9 +148,12 @@ bool SaveSkinMapWindow(korvex::ProgramWindows& windows, QWidget* main,
         std::fprintf(stderr, "the report window did not open\n");
         return false;
     }
-    Child<QTabWidget>(windows.DoseReport(), "ReportTabs")->setCurrentIndex(1);
-    Settle();
-    return Save(windows.DoseReport(), out + "/skin-dose-map-window.png");
+    bool saved = ShowTab(windows.DoseReport(), "投影ごとの線量") &&
+                 Save(windows.DoseReport(), out + "/dose-report-bar-chart.png");
+    saved = ShowTab(windows.DoseReport(), "皮膚線量マップ") &&
+            Save(windows.DoseReport(), out + "/skin-dose-map-window.png") && saved;
+    ShowTab(windows.DoseReport(), "イベントと投影");
+    return saved;
 }
 
 struct Options {
