@@ -49,6 +49,86 @@ constexpr std::array<QRgb, 10> kDoseStops = {0xffffff, 0xffffcc, 0xffeda0, 0xfed
                                              0xfd8d3c, 0xfc4e2a, 0xe31a1c, 0xbd0026, 0x800026};
 constexpr std::array<double, 4> kNiceMantissas = {1, 2, 2.5, 5};
 
+// Every text of the picture in one language; %1 and %2 stand for numbers.
+struct MapWords {
+    const char* trunk_title;
+    const char* table_title;
+    const char* below_head_axis;
+    const char* trunk_axis;
+    const char* table_axis;
+    const char* front;
+    const char* right;
+    const char* back;
+    const char* left;
+    const char* trunk_on_table;
+    const char* isodose_lines;
+    const char* trunk_place;
+    const char* peak_dose;
+    const char* no_map;
+    const char* peak_caption;
+    const char* peak_place;
+    const char* on_table;
+    const char* on_midline;
+    const char* left_of_midline;
+    const char* right_of_midline;
+    const char* area_above;
+    const char* area_separator;
+};
+
+constexpr MapWords kJapaneseWords = {
+    "体幹（展開図）",
+    "天板面（頭頸部・下肢）",
+    "頭頂からの距離 (cm)",
+    "背の正中からの周長 (cm)",
+    "左右位置 x (cm)",
+    "前",
+    "右",
+    "背",
+    "左",
+    "体幹（左図）",
+    "等線量線",
+    "体幹の位置",
+    "最大線量",
+    "マップなし",
+    "最大皮膚線量 %1 mGy",
+    "（頭頂から %1 cm、%2）",
+    "天板面 x = %1 cm",
+    "背の正中",
+    "背の正中から左へ %1 cm",
+    "背の正中から右へ %1 cm",
+    "%1 Gy 以上 %2 cm²",
+    "　",
+};
+
+constexpr MapWords kEnglishWords = {
+    "Trunk (unrolled)",
+    "Table-top plane (head, neck, legs)",
+    "Distance from the top of the head (cm)",
+    "Arc length from the back's midline (cm)",
+    "Lateral position x (cm)",
+    "front",
+    "right",
+    "back",
+    "left",
+    "Trunk (left panel)",
+    "Isodose lines",
+    "Trunk position",
+    "Peak dose",
+    "No map",
+    "Peak skin dose %1 mGy",
+    " (%1 cm from the top of the head, %2)",
+    "table-top plane x = %1 cm",
+    "on the back's midline",
+    "%1 cm left of the back's midline",
+    "%1 cm right of the back's midline",
+    "≥ %1 Gy %2 cm²",
+    "  ",
+};
+
+const MapWords& WordsFor(bool japanese) {
+    return japanese ? kJapaneseWords : kEnglishWords;
+}
+
 double ShownDose(double dose_mgy) {
     return std::isfinite(dose_mgy) && dose_mgy > 0 ? dose_mgy : 0;
 }
@@ -210,7 +290,8 @@ void DrawCells(QPainter& painter, const MapPanelGeometry& geometry, const MapGri
 }
 
 // Names the trunk's place on the table plane when it is large enough to hold the words.
-void LabelNotSkin(QPainter& painter, const SkinMapLayout& layout, const MapGrid& grid) {
+void LabelNotSkin(QPainter& painter, const SkinMapLayout& layout, const MapGrid& grid,
+                  const MapWords& words) {
     int top = grid.rows, bottom = -1, left = grid.columns, right = -1;
     for (int row = 0; row < grid.rows; ++row) {
         for (int column = 0; column < grid.columns; ++column) {
@@ -227,7 +308,7 @@ void LabelNotSkin(QPainter& painter, const SkinMapLayout& layout, const MapGrid&
     }
     const QRectF box = layout.CellRect(MapPanel::Table, top, left)
                            .united(layout.CellRect(MapPanel::Table, bottom, right));
-    const QString text = ToQString("体幹（左図）");
+    const QString text = ToQString(words.trunk_on_table);
     painter.setFont(MapFont(15 * layout.scale));
     if (box.width() > 1.2 * painter.fontMetrics().horizontalAdvance(text) &&
         box.height() > 3 * painter.fontMetrics().height()) {
@@ -277,17 +358,19 @@ double TrunkCircumferenceCm(const PatientModel& patient) {
 
 // Which side of the patient each part of the unrolled trunk shows: the front at both
 // ends, the sides a quarter of the way round from the back.
-void DrawTrunkSides(QPainter& painter, const SkinMapLayout& layout, const PatientModel& patient) {
+void DrawTrunkSides(QPainter& painter, const SkinMapLayout& layout, const PatientModel& patient,
+                    const MapWords& words) {
     const MapPanelGeometry& geometry = layout.trunk;
     const double y = geometry.frame.bottom() + 32 * layout.scale;
     painter.setFont(MapFont(17 * layout.scale, true));
-    DrawTextAt(painter, QPointF(geometry.frame.left(), y), ToQString("前"),
+    DrawTextAt(painter, QPointF(geometry.frame.left(), y), ToQString(words.front),
                Qt::AlignHCenter | Qt::AlignTop);
-    DrawTextAt(painter, QPointF(geometry.frame.right(), y), ToQString("前"),
+    DrawTextAt(painter, QPointF(geometry.frame.right(), y), ToQString(words.front),
                Qt::AlignHCenter | Qt::AlignTop);
     const double quarter = TrunkCircumferenceCm(patient) / 4;
     const double margin = 30 * layout.scale;
-    for (const auto& [cm, text] : {std::pair{-quarter, "右"}, {0.0, "背"}, {quarter, "左"}}) {
+    for (const auto& [cm, text] :
+         {std::pair{-quarter, words.right}, {0.0, words.back}, {quarter, words.left}}) {
         const QPointF at = layout.Place(MapPanel::Trunk, cm, 0);
         if (std::isfinite(at.x()) && at.x() > geometry.frame.left() + margin &&
             at.x() < geometry.frame.right() - margin) {
@@ -298,7 +381,7 @@ void DrawTrunkSides(QPainter& painter, const SkinMapLayout& layout, const Patien
 }
 
 void DrawPanelFrame(QPainter& painter, const SkinMapLayout& layout, MapPanel panel,
-                    const SkinDoseMap& map) {
+                    const SkinDoseMap& map, const MapWords& words) {
     const MapPanelGeometry& geometry = layout.Panel(panel);
     const double s = layout.scale;
     painter.setPen(QPen(Qt::black, std::max(1.0, 1.5 * s)));
@@ -307,41 +390,41 @@ void DrawPanelFrame(QPainter& painter, const SkinMapLayout& layout, MapPanel pan
     painter.setFont(MapFont(20 * s, true));
     const bool trunk = panel == MapPanel::Trunk;
     DrawTextAt(painter, QPointF(geometry.frame.center().x(), geometry.frame.top() - 12 * s),
-               ToQString(trunk ? "体幹（展開図）" : "天板面（頭頸部・下肢）"),
+               ToQString(trunk ? words.trunk_title : words.table_title),
                Qt::AlignHCenter | Qt::AlignBottom);
     if (!geometry.drawable) {
         painter.setFont(MapFont(20 * s));
         painter.setPen(QColor(90, 90, 90));
-        DrawTextAt(painter, geometry.frame.center(), ToQString("マップなし"), Qt::AlignCenter);
+        DrawTextAt(painter, geometry.frame.center(), ToQString(words.no_map), Qt::AlignCenter);
         return;
     }
     painter.setPen(QPen(Qt::black, std::max(1.0, 1.2 * s)));
     DrawHorizontalAxis(painter, layout, geometry);
     DrawVerticalAxis(painter, layout, geometry);
     if (trunk) {
-        DrawTrunkSides(painter, layout, map.patient);
+        DrawTrunkSides(painter, layout, map.patient, words);
     } else {
         painter.setFont(MapFont(17 * s, true));
         const double y = geometry.frame.bottom() + 32 * s;
-        DrawTextAt(painter, QPointF(geometry.frame.left(), y), ToQString("右"),
+        DrawTextAt(painter, QPointF(geometry.frame.left(), y), ToQString(words.right),
                    Qt::AlignLeft | Qt::AlignTop);
-        DrawTextAt(painter, QPointF(geometry.frame.right(), y), ToQString("左"),
+        DrawTextAt(painter, QPointF(geometry.frame.right(), y), ToQString(words.left),
                    Qt::AlignRight | Qt::AlignTop);
     }
     painter.setFont(MapFont(17 * s));
     DrawTextAt(painter, QPointF(geometry.frame.center().x(), geometry.frame.bottom() + 62 * s),
-               ToQString(trunk ? "背の正中からの周長 (cm)" : "左右位置 x (cm)"),
+               ToQString(trunk ? words.trunk_axis : words.table_axis),
                Qt::AlignHCenter | Qt::AlignTop);
 }
 
 void DrawPanel(QPainter& painter, const SkinMapLayout& layout, MapPanel panel,
-               const SkinDoseMap& map, double maximum_mgy) {
+               const SkinDoseMap& map, double maximum_mgy, const MapWords& words) {
     const MapGrid& grid = panel == MapPanel::Trunk ? map.trunk : map.table;
     const MapPanelGeometry& geometry = layout.Panel(panel);
     if (geometry.drawable) {
         DrawCells(painter, geometry, grid, maximum_mgy);
         if (panel == MapPanel::Table) {
-            LabelNotSkin(painter, layout, grid);
+            LabelNotSkin(painter, layout, grid, words);
         }
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing, false);
@@ -354,7 +437,19 @@ void DrawPanel(QPainter& painter, const SkinMapLayout& layout, MapPanel panel,
         }
         painter.restore();
     }
-    DrawPanelFrame(painter, layout, panel, map);
+    DrawPanelFrame(painter, layout, panel, map, words);
+}
+
+// Both panels share the vertical scale, so one title in the left margin serves them both.
+void DrawBelowHeadAxisTitle(QPainter& painter, const SkinMapLayout& layout, const MapWords& words) {
+    const QRectF grids = layout.trunk.frame.united(layout.table.frame);
+    painter.save();
+    painter.setPen(Qt::black);
+    painter.setFont(MapFont(17 * layout.scale));
+    painter.translate(30 * layout.scale, grids.center().y());
+    painter.rotate(-90);
+    DrawTextAt(painter, QPointF(0, 0), ToQString(words.below_head_axis), Qt::AlignCenter);
+    painter.restore();
 }
 
 void DrawPeakMarker(QPainter& painter, QPointF centre, double scale) {
@@ -411,13 +506,14 @@ void DrawColourBar(QPainter& painter, const SkinMapLayout& layout, double maximu
     painter.setRenderHint(QPainter::Antialiasing, true);
 }
 
-void DrawLegend(QPainter& painter, const SkinMapLayout& layout) {
+void DrawLegend(QPainter& painter, const SkinMapLayout& layout, const MapWords& words) {
     const double s = layout.scale;
     const double x = layout.legend_top_left.x();
     double y = layout.legend_top_left.y();
     painter.setFont(MapFont(17 * s, true));
     painter.setPen(Qt::black);
-    DrawTextAt(painter, QPointF(x, y), ToQString("等線量線"), Qt::AlignLeft | Qt::AlignTop);
+    DrawTextAt(painter, QPointF(x, y), ToQString(words.isodose_lines),
+               Qt::AlignLeft | Qt::AlignTop);
     painter.setFont(MapFont(16 * s));
     const double sample = 36 * s;
     for (size_t level = 0; level < kMapAreaThresholdsGy.size(); ++level) {
@@ -435,47 +531,49 @@ void DrawLegend(QPainter& painter, const SkinMapLayout& layout) {
     y += kLegendRow * s * 1.5;
     const double middle = y + 12 * s;
     painter.fillRect(QRectF(x, middle - 9 * s, sample, 18 * s), NotSkinColour());
-    DrawTextAt(painter, QPointF(x + sample + 10 * s, middle), ToQString("体幹の位置"),
+    DrawTextAt(painter, QPointF(x + sample + 10 * s, middle), ToQString(words.trunk_place),
                Qt::AlignLeft | Qt::AlignVCenter);
     y += kLegendRow * s;
     DrawPeakMarker(painter, QPointF(x + sample / 2, y + 12 * s), s * 0.8);
     painter.setPen(Qt::black);
-    DrawTextAt(painter, QPointF(x + sample + 10 * s, y + 12 * s), ToQString("最大線量"),
+    DrawTextAt(painter, QPointF(x + sample + 10 * s, y + 12 * s), ToQString(words.peak_dose),
                Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 }  // namespace
 
-std::string SkinMapPeakCaption(const SkinDoseMap& map) {
+std::string SkinMapPeakCaption(const SkinDoseMap& map, bool japanese) {
+    const MapWords& words = WordsFor(japanese);
     const MapPeak& peak = map.peak;
-    QString text =
-        ToQString("最大皮膚線量 ") + QString::number(ShownDose(peak.dose_mgy), 'f', 0) + " mGy";
+    const QString dose =
+        ToQString(words.peak_caption).arg(QString::number(ShownDose(peak.dose_mgy), 'f', 0));
     if (ShownDose(peak.dose_mgy) == 0 || !std::isfinite(peak.across_cm) ||
         !std::isfinite(peak.below_head_top_cm)) {
-        return ToUtf8(text);
+        return ToUtf8(dose);
     }
-    text += ToQString("（頭頂から ") + FormatCm(peak.below_head_top_cm) + " cm" + ToQString("、");
     const double across = std::round(peak.across_cm * 10) / 10;
+    QString side;
     if (!peak.on_trunk) {
-        text += ToQString("天板面 x = ") + FormatCm(across) + " cm";
+        side = ToQString(words.on_table).arg(FormatCm(across));
     } else if (across == 0) {
-        text += ToQString("背の正中");
+        side = ToQString(words.on_midline);
     } else {
-        text += ToQString(across > 0 ? "背の正中から左へ " : "背の正中から右へ ") +
-                FormatCm(std::abs(across)) + " cm";
+        side = ToQString(across > 0 ? words.left_of_midline : words.right_of_midline)
+                   .arg(FormatCm(std::abs(across)));
     }
-    return ToUtf8(text + ToQString("）"));
+    return ToUtf8(dose + ToQString(words.peak_place).arg(FormatCm(peak.below_head_top_cm), side));
 }
 
-std::string SkinMapAreaCaption(const SkinDoseMap& map) {
+std::string SkinMapAreaCaption(const SkinDoseMap& map, bool japanese) {
+    const MapWords& words = WordsFor(japanese);
     QString text;
     for (size_t level = 0; level < kMapAreaThresholdsGy.size(); ++level) {
         if (level > 0) {
-            text += ToQString("　");
+            text += ToQString(words.area_separator);
         }
-        text += FormatNumber(kMapAreaThresholdsGy[level]) + ToQString(" Gy 以上 ") +
-                QString::number(std::round(ShownDose(map.area_above_cm2[level])), 'f', 0) +
-                ToQString(" cm²");
+        text += ToQString(words.area_above)
+                    .arg(FormatNumber(kMapAreaThresholdsGy[level]),
+                         QString::number(std::round(ShownDose(map.area_above_cm2[level])), 'f', 0));
     }
     return ToUtf8(text);
 }
@@ -654,7 +752,7 @@ SkinMapLayout LayOutSkinDoseMap(const SkinDoseMap& map, int width_px) {
     return layout;
 }
 
-QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px) {
+QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px, bool japanese) {
     if (QGuiApplication::instance() == nullptr) {
         throw std::logic_error("the skin-dose map needs a QGuiApplication for its fonts");
     }
@@ -665,30 +763,33 @@ QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px) {
     }
     image.fill(Qt::white);
     const double maximum_mgy = ScaleMaximumOf(map);
+    const MapWords& words = WordsFor(japanese);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    DrawPanel(painter, layout, MapPanel::Trunk, map, maximum_mgy);
-    DrawPanel(painter, layout, MapPanel::Table, map, maximum_mgy);
+    DrawPanel(painter, layout, MapPanel::Trunk, map, maximum_mgy, words);
+    DrawPanel(painter, layout, MapPanel::Table, map, maximum_mgy, words);
+    DrawBelowHeadAxisTitle(painter, layout, words);
     if (PeakShown(map, layout)) {
         const MapPanel panel = map.peak.on_trunk ? MapPanel::Trunk : MapPanel::Table;
         DrawPeakMarker(painter, layout.Place(panel, map.peak.across_cm, map.peak.below_head_top_cm),
                        layout.scale);
     }
     DrawColourBar(painter, layout, maximum_mgy);
-    DrawLegend(painter, layout);
+    DrawLegend(painter, layout, words);
     painter.setPen(Qt::black);
     painter.setFont(MapFont(20 * layout.scale));
-    DrawTextAt(painter, layout.caption_top_left, ToQString(SkinMapPeakCaption(map)),
+    DrawTextAt(painter, layout.caption_top_left, ToQString(SkinMapPeakCaption(map, japanese)),
                Qt::AlignLeft | Qt::AlignTop);
     DrawTextAt(painter, layout.caption_top_left + QPointF(0, 36 * layout.scale),
-               ToQString(SkinMapAreaCaption(map)), Qt::AlignLeft | Qt::AlignTop);
+               ToQString(SkinMapAreaCaption(map, japanese)), Qt::AlignLeft | Qt::AlignTop);
     return image;
 }
 
-void WriteSkinDoseMapPng(const SkinDoseMap& map, const std::filesystem::path& path, int width_px) {
+void WriteSkinDoseMapPng(const SkinDoseMap& map, const std::filesystem::path& path, int width_px,
+                         bool japanese) {
     const std::string file_label = path.filename().string();
-    const QImage image = DrawSkinDoseMap(map, width_px);
+    const QImage image = DrawSkinDoseMap(map, width_px, japanese);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {

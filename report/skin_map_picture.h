@@ -35,14 +35,16 @@ QColor ContourColour(size_t level);
 
 // The captions under the picture, UTF-8: the peak dose in whole mGy with its place
 // ("最大皮膚線量 1234 mGy（頭頂から 45 cm、背の正中から左へ 3 cm）", on the table plane
-// "天板面 x = -12 cm"), and the areas at or above each threshold in whole cm².
-std::string SkinMapPeakCaption(const SkinDoseMap& map);
-std::string SkinMapAreaCaption(const SkinDoseMap& map);
+// "天板面 x = -12 cm"), and the areas at or above each threshold in whole cm². In English
+// unless `japanese`: "Peak skin dose 1234 mGy (45 cm from the top of the head, 3 cm left
+// of the back's midline)".
+std::string SkinMapPeakCaption(const SkinDoseMap& map, bool japanese = true);
+std::string SkinMapAreaCaption(const SkinDoseMap& map, bool japanese = true);
 
 enum class MapPanel { Trunk, Table };
 
 // Where a panel's grid lies in the picture. An undrawable grid (no cells, or sizes that
-// disagree) keeps a frame of a nominal size in which the picture says "マップなし".
+// disagree) keeps a frame of a nominal size in which the picture says "マップなし" ("No map").
 struct MapPanelGeometry {
     bool drawable = false;
     QRectF frame;        // px, the grid's cells exactly
@@ -84,13 +86,14 @@ SkinMapLayout LayOutSkinDoseMap(const SkinDoseMap& map, int width_px = 1400);
 
 // The map as a picture: the unrolled trunk and the table plane side by side on one dose
 // colour scale, with the 2, 3 and 5 Gy contours, a colour bar, the peak marked and captions
-// with the peak and the areas. Needs a QGuiApplication (fonts). Negative and non-finite
-// doses are drawn as no dose. A null image when memory for it cannot be had.
-QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px = 1400);
+// with the peak and the areas. Every text in Japanese, or in English unless `japanese`.
+// Needs a QGuiApplication (fonts). Negative and non-finite doses are drawn as no dose. A
+// null image when memory for it cannot be had.
+QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px = 1400, bool japanese = true);
 
 // DrawSkinDoseMap as a PNG, written to a temporary file beside `path` and renamed into
 // place. Throws FileError naming the file when the picture cannot be encoded or written.
 void WriteSkinDoseMapPng(const SkinDoseMap& map, const std::filesystem::path& path,
-                         int width_px = 1400);
+                         int width_px = 1400, bool japanese = true);
 
 }  // namespace korvex

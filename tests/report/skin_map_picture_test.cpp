@@ -198,6 +198,29 @@ TEST(SkinMapCaption, PeakAndAreasInWholeNumbers) {
     EXPECT_EQ(SkinMapAreaCaption(map), "2 Gy 以上 0 cm²　3 Gy 以上 0 cm²　5 Gy 以上 0 cm²");
 }
 
+TEST(SkinMapCaption, InEnglishWithTheSameNumbersAndPlaces) {
+    SkinDoseMap map;
+    map.peak = {1234.4, true, 45, 3, 10};
+    map.area_above_cm2 = {12.4, 3.6, 0};
+    EXPECT_EQ(SkinMapPeakCaption(map, false),
+              "Peak skin dose 1234 mGy (45 cm from the top of the head, 3 cm left of the back's "
+              "midline)");
+    EXPECT_EQ(SkinMapAreaCaption(map, false), "≥ 2 Gy 12 cm²  ≥ 3 Gy 4 cm²  ≥ 5 Gy 0 cm²");
+    map.peak = {876.5, true, 60.5, -12.25, -40};
+    EXPECT_EQ(SkinMapPeakCaption(map, false),
+              "Peak skin dose 877 mGy (60.5 cm from the top of the head, 12.3 cm right of the "
+              "back's midline)");
+    map.peak = {500, true, 30, 0.04, 0};
+    EXPECT_EQ(SkinMapPeakCaption(map, false),
+              "Peak skin dose 500 mGy (30 cm from the top of the head, on the back's midline)");
+    EXPECT_EQ(SkinMapPeakCaption(map), "最大皮膚線量 500 mGy（頭頂から 30 cm、背の正中）");
+    map.peak = {10, false, 150, -8, 0};
+    EXPECT_EQ(SkinMapPeakCaption(map, false),
+              "Peak skin dose 10 mGy (150 cm from the top of the head, table-top plane x = -8 cm)");
+    map.peak = {std::numeric_limits<double>::quiet_NaN(), true, 45, 3, 0};
+    EXPECT_EQ(SkinMapPeakCaption(map, false), "Peak skin dose 0 mGy");
+}
+
 TEST(SkinMapLayout, BothPanelsShareOneScaleAndFitThePicture) {
     const SkinDoseMap map = HotSpotMap();
     const SkinMapLayout layout = LayOutSkinDoseMap(map, 1400);
@@ -394,6 +417,53 @@ TEST_F(SkinMapPictureTest, MapsWithoutCellsOrWithBrokenGridsStillDraw) {
     const QImage half = DrawSkinDoseMap(no_cell_size);
     EXPECT_EQ(PixelAt(half, half_layout.CellRect(MapPanel::Table, 65, 3).center()),
               Rgb(DoseColour(1500.0 / 5000)));
+}
+
+// Whether any pixel of the column at `x` between `top` and `bottom` is darker than grey.
+bool DarkInColumn(const QImage& image, int x, double top, double bottom) {
+    for (int y = static_cast<int>(top); y < static_cast<int>(bottom); ++y) {
+        if (qGray(image.pixel(x, y)) < 128) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The words change with the language; the cells, the scale and the layout do not.
+TEST_F(SkinMapPictureTest, AnEnglishPictureChangesOnlyItsWords) {
+    const SkinDoseMap map = HotSpotMap();
+    const QImage japanese = DrawSkinDoseMap(map);
+    const QImage english = DrawSkinDoseMap(map, 1400, false);
+    ASSERT_EQ(english.size(), japanese.size());
+    EXPECT_NE(english, japanese);
+    const SkinMapLayout layout = LayOutSkinDoseMap(map);
+    // Every skin cell; the trunk's place on the table plane holds a label.
+    for (const MapPanel panel : {MapPanel::Trunk, MapPanel::Table}) {
+        const MapGrid& grid = panel == MapPanel::Trunk ? map.trunk : map.table;
+        for (int row = 0; row < grid.rows; ++row) {
+            for (int column = 0; column < grid.columns; ++column) {
+                if (grid.is_skin[grid.Index(row, column)] == 0) {
+                    continue;
+                }
+                const QPointF centre = layout.CellRect(panel, row, column).center();
+                ASSERT_EQ(PixelAt(english, centre), PixelAt(japanese, centre))
+                    << static_cast<int>(panel) << " " << row << " " << column;
+            }
+        }
+    }
+    // The distance below the top of the head is named left of the tick numbers, in both.
+    const QRectF grids = layout.trunk.frame.united(layout.table.frame);
+    const int title_x = static_cast<int>(30 * layout.scale);
+    EXPECT_TRUE(DarkInColumn(japanese, title_x, grids.top(), grids.bottom()));
+    EXPECT_TRUE(DarkInColumn(english, title_x, grids.top(), grids.bottom()));
+
+    // The PNG carries the language asked for.
+    const std::filesystem::path png = folder_.path() / "map.png";
+    WriteSkinDoseMapPng(map, png, 800, false);
+    const QImage read =
+        QImage(QString::fromStdString(png.string())).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(read, DrawSkinDoseMap(map, 800, false));
+    EXPECT_NE(read, DrawSkinDoseMap(map, 800));
 }
 
 TEST_F(SkinMapPictureTest, PngIsWrittenWholeAndReadsBackAtTheWidthAsked) {
