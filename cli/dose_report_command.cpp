@@ -132,7 +132,15 @@ Json GroupJson(const ProjectionGroup& group) {
             {"SkinDoseUncertainty", Uncertainty(group.skin_dose_uncertainty)}};
 }
 
-Json SummaryJson(const ReportSummary& s) {
+Json Texts(const std::vector<UserText>& texts, bool japanese) {
+    Json array = Json::array();
+    for (const UserText& text : texts) {
+        array.push_back(text.In(japanese));
+    }
+    return array;
+}
+
+Json SummaryJson(const ReportSummary& s, bool japanese) {
     Json json;
     json["Calculated"] = s.calculated;
     json["NotCalculated"] = s.not_calculated;
@@ -158,15 +166,15 @@ Json SummaryJson(const ReportSummary& s) {
     json["Planes"] = planes;
     Json flags = Json::array();
     for (const DoseFlag& flag : s.flags) {
-        flags.push_back({{"Name", flag.name},
+        flags.push_back({{"Name", flag.name.In(japanese)},
                          {"Value", JsonNumber(flag.value)},
                          {"Threshold", JsonNumber(flag.threshold)},
                          {"Unit", flag.unit},
-                         {"Source", flag.source},
+                         {"Source", flag.source.In(japanese)},
                          {"Raised", flag.raised}});
     }
     json["Flags"] = flags;
-    json["Notes"] = Texts(s.notes);
+    json["Notes"] = Texts(s.notes, japanese);
     json["EventNotes"] = s.event_notes;
     json["EventsWithNotes"] = s.events_with_notes;
     return json;
@@ -217,7 +225,7 @@ Json MapJson(const ReportCalculation& result, bool japanese) {
     json["Made"] = m.made;
     json["EventsOnMap"] = m.events_on_map;
     json["EventsNotOnMap"] = m.events_not_on_map;
-    json["Notes"] = Texts(m.notes);
+    json["Notes"] = Texts(m.notes, japanese);
     if (!m.made) {
         return json;
     }
@@ -301,7 +309,7 @@ Json ReportJson(const std::vector<DoseReport>& reports, const ReportCalculation&
         groups.push_back(GroupJson(group));
     }
     json["Groups"] = groups;
-    json["Summary"] = SummaryJson(result.summary);
+    json["Summary"] = SummaryJson(result.summary, japanese);
     json["Map"] = MapJson(result, japanese);
     return json;
 }

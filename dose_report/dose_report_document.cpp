@@ -48,6 +48,181 @@ constexpr int kMapPictureWidthPx = 1400;
 constexpr double kPointMm = 25.4 / 72;
 const QColor kRaisedColour(0xB0, 0x00, 0x20);
 
+struct TableColumn {
+    const char* title;
+    double width;
+    bool right;
+};
+using GroupColumns = std::array<TableColumn, 6>;
+
+// Every fixed text of the document in one language; %1, %2, ... stand for values.
+struct DocumentWords {
+    const char* title;
+    const char* none;
+    const char* guest;
+    const char* footer_user;
+    const char* printed;
+    const char* title_printed;
+    const char* page_of;
+    const char* page;
+    const char* study_heading;
+    const char* file_line;
+    const char* patient_line;
+    const char* setup_line;
+    const char* distance_for_all;
+    const char* distance_per_event;
+    const char* uncertainty;
+    const char* no_uncertainty;
+    const char* grouped_beside_map;
+    const char* grouped_peak;
+    const char* grouped_overlap;
+    const char* summary_heading;
+    const char* map_peak;
+    const char* sums_line;
+    const char* kerma_line;
+    const char* flag;
+    const char* flag_raised;
+    const char* flag_not_raised;
+    const char* at_or_above;
+    const char* below;
+    const char* note;
+    const char* angles_unknown;
+    GroupColumns group_columns;
+    const char* groups_heading;
+    const char* no_map;
+    const char* map_line;
+    const char* map_heading;
+    const char* map_out_of_memory;
+    const char* left_out;
+    const char* not_calculated_heading;
+};
+
+constexpr DocumentWords kJapaneseWords = {
+    kDoseReportTitle,
+    "なし",
+    kGuestUserName,
+    "Korvex-2　利用者: %1",
+    "印刷 %1",
+    "Korvex-2　印刷 %1",
+    "%1 / %2 ページ",
+    "%1 ページ",
+    "検査",
+    "ファイル %1　%2 %3　装置名 %4　検査日時 %5　イベント %6 件",
+    "患者氏名 %1　患者 ID %2",
+    "装置データ %1　計算モデル %2　焦点-皮膚間距離 %3　照射野 正方形",
+    "全イベント %1 cm（%2）",
+    "イベントごと（%1 %2 件、%3 %4 件）",
+    " %1（k = 2）",
+    "（従来式は不確かさを示しません）",
+    "投影ごとの推定 %1%2",
+    "推定最大皮膚線量 %1%2",
+    "%1　%2（同じ投影の照射野が重なると仮定）",
+    "まとめ",
+    "皮膚線量マップの%1",
+    "全イベントの皮膚線量の和 %1（すべての照射野が重なる場合の上限）　イベント 計算 %2 件、"
+    "計算しなかった %3 件、重複 %4 件　注記 %5 件",
+    "Ka,r 計算 %1 ＋ 含まれない %2 ／ レポートの累積値 %3　　P_KA 計算 %4 ＋ 含まれない %5 ／ "
+    "レポートの累積値 %6",
+    "%1 %2 %3%4%5 %3（%6）",
+    "▲ 要経過観察　%1",
+    "・ %1",
+    " ≧ ",
+    " ＜ ",
+    "注 %1",
+    "角度不明",
+    {{{"面", 8, false},
+      {"投影", 30, false},
+      {"件数", 10, true},
+      {"ΣKa,r (mGy)", 17, true},
+      {"ΣP_KA (Gy·cm²)", 19, true},
+      {"Σ皮膚線量 (mGy)", 20, true}}},
+    "投影ごとの線量（同じ投影の照射野はすべて重なると仮定）",
+    "患者モデルに置けるイベントがないため、皮膚線量マップはありません"
+    "（第一・第二角度のあるイベントが必要です）。",
+    "投影ごとの推定 %1 mGy　最大の 1 イベント %2 mGy　マップのイベント %3 件、"
+    "入らないイベント %4 件　患者モデル %5",
+    "皮膚線量マップ（照射野を患者モデルに置き、重なりを合算）",
+    "皮膚線量マップの画像を作るメモリーが足りませんでした。",
+    "ほか %1 件の計算しなかったイベントはこの用紙に入りません。線量レポート画面の"
+    "「イベントと投影」か、korvex2-cli report の JSON・CSV 出力で確かめて下さい。",
+    "計算しなかったイベント（%1 件）",
+};
+
+// The windows speak Japanese only: the window's page is named as it is shown there.
+constexpr DocumentWords kEnglishWords = {
+    kDoseReportTitleEnglish,
+    "none",
+    "guest user",
+    "Korvex-2  User: %1",
+    "Printed %1",
+    "Korvex-2  printed %1",
+    "Page %1 of %2",
+    "Page %1",
+    "Study",
+    "File %1  %2 %3  station %4  study %5  %6 events",
+    "Patient's name %1  patient ID %2",
+    "Device data %1  dose model %2  focus-skin distance %3  square field",
+    "%1 cm for every event (%2)",
+    "per event (%1 %2, %3 %4)",
+    " %1 (k = 2)",
+    " (the legacy formula states no uncertainty)",
+    "Estimate per projection %1%2",
+    "Estimated peak skin dose %1%2",
+    "%1  %2 (fields of one projection assumed to overlap)",
+    "Summary",
+    "Skin-dose map: %1",
+    "Sum of the skin dose of all events %1 (upper bound: every field overlapping)  events "
+    "calculated %2, not calculated %3, duplicates %4  notes %5",
+    "Ka,r calculated %1 + not included %2 / report's total %3    P_KA calculated %4 + not "
+    "included %5 / report's total %6",
+    "%1 %2 %3%4%5 %3 (%6)",
+    "▲ Follow-up  %1",
+    "- %1",
+    " ≥ ",
+    " < ",
+    "Note: %1",
+    "angles unknown",
+    {{{"Plane", 13, false},
+      {"Projection", 26, false},
+      {"Events", 11, true},
+      {"ΣKa,r (mGy)", 17, true},
+      {"ΣP_KA (Gy·cm²)", 19, true},
+      {"ΣSkin dose (mGy)", 18, true}}},
+    "Dose per projection (all fields of one projection assumed to overlap)",
+    "No event could be placed on the patient model, so there is no skin-dose map (events "
+    "need their primary and secondary angles).",
+    "Estimate per projection %1 mGy  largest single event %2 mGy  events on the map %3, not "
+    "on it %4  patient model: %5",
+    "Skin-dose map (fields placed on the patient model, overlaps added)",
+    "There was not enough memory to draw the skin-dose map.",
+    "%1 more events not calculated do not fit on these pages: see the dose-report window's "
+    "page \"イベントと投影\" or the JSON and CSV output of korvex2-cli report.",
+    "Events not calculated (%1)",
+};
+
+const DocumentWords& WordsFor(bool japanese) {
+    return japanese ? kJapaneseWords : kEnglishWords;
+}
+
+// `pattern` with %1 to %9 replaced by `values` in one pass, so that a value holding "%2"
+// (a file's name) is never taken for a place.
+std::string Say(std::string_view pattern, std::initializer_list<std::string> values) {
+    std::string text;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const size_t place = pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+                                     pattern[i + 1] <= '9'
+                                 ? static_cast<size_t>(pattern[i + 1] - '1')
+                                 : values.size();
+        if (place < values.size()) {
+            text += *(values.begin() + place);
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
 // A number to the pattern; a dash for one that is not finite, which must never print.
 std::string Number(double value, const char* pattern) {
     return std::isfinite(value) ? FormatNumber(value, pattern) : std::string("―");
@@ -61,12 +236,12 @@ std::string KermaArea(double gycm2) {
     return Number(gycm2, "###0.00") + " Gy·cm²";
 }
 
-std::string OptionalKerma(const std::optional<double>& mgy) {
-    return mgy ? Kerma(*mgy) : std::string("なし");
+std::string OptionalKerma(const std::optional<double>& mgy, const DocumentWords& words) {
+    return mgy ? Kerma(*mgy) : std::string(words.none);
 }
 
-std::string OptionalKermaArea(const std::optional<double>& gycm2) {
-    return gycm2 ? KermaArea(*gycm2) : std::string("なし");
+std::string OptionalKermaArea(const std::optional<double>& gycm2, const DocumentWords& words) {
+    return gycm2 ? KermaArea(*gycm2) : std::string(words.none);
 }
 
 // "10:15:00" of "20240115101500.000"; the value as given when it is no date and time.
@@ -78,15 +253,28 @@ std::string EventTimeText(const std::string& date_time) {
     return date_time;
 }
 
-std::string GroupLabel(const ProjectionGroup& group) {
+// The projection's words are the angles' abbreviations in both languages; only the group
+// of events without both angles has a Japanese name.
+std::string ProjectionText(const ProjectionGroup& group, bool japanese) {
+    const bool unknown = group.label == ProjectionLabel(std::nullopt, std::nullopt);
+    return unknown ? WordsFor(japanese).angles_unknown : group.label;
+}
+
+std::string GroupLabel(const ProjectionGroup& group, bool japanese) {
     const bool biplane = group.plane == AcquisitionPlane::A || group.plane == AcquisitionPlane::B;
-    return biplane ? PlaneLabel(group.plane) + " " + group.label : group.label;
+    const std::string projection = ProjectionText(group, japanese);
+    return biplane ? PlaneLabel(group.plane) + " " + projection : projection;
+}
+
+std::string PlaneText(AcquisitionPlane plane, bool japanese) {
+    return japanese ? PlaneLabel(plane) : PlaneWord(plane);
 }
 
 struct DocumentInput {
     const std::vector<DoseReport>& reports;
     const ReportCalculation& result;
     const DoseReportPrintOptions& options;
+    const DocumentWords& words;
 };
 
 // Millimetres of the page onto the device's pixels; text measured in the device's own
@@ -197,6 +385,7 @@ struct Flow {
     PageCanvas& canvas;
     int total_pages = 0;  // known when painting, 0 while counting
     const DoseReportPrintOptions& options;
+    const DocumentWords& words;
     int page = 1;
     double y = 0;
 
@@ -228,22 +417,24 @@ struct Flow {
     }
 };
 
-void DrawFooter(PageCanvas& canvas, const DoseReportPrintOptions& options, int page, int total) {
+void DrawFooter(PageCanvas& canvas, const DoseReportPrintOptions& options,
+                const DocumentWords& words, int page, int total) {
     const QFont font = canvas.Font(kSmallPt);
     canvas.Line(0, kFooterTop, kWidth, kFooterTop, 0.15);
     const QRectF box(0, kFooterTop + 0.8, kWidth, 5);
     const std::string user =
-        options.user_name.empty() ? std::string(kGuestUserName) : options.user_name;
-    canvas.Text(box, font, ToQString("Korvex-2　利用者: " + user), Qt::AlignLeft | Qt::AlignTop);
-    canvas.Text(box, font, ToQString("印刷 " + options.printed_on),
+        options.user_name.empty() ? std::string(words.guest) : options.user_name;
+    canvas.Text(box, font, ToQString(Say(words.footer_user, {user})), Qt::AlignLeft | Qt::AlignTop);
+    canvas.Text(box, font, ToQString(Say(words.printed, {options.printed_on})),
                 Qt::AlignHCenter | Qt::AlignTop);
-    const QString number =
-        total > 0 ? QString("%1 / %2 ページ").arg(page).arg(total) : QString("%1 ページ").arg(page);
-    canvas.Text(box, font, number, Qt::AlignRight | Qt::AlignTop);
+    const std::string number =
+        total > 0 ? Say(words.page_of, {std::to_string(page), std::to_string(total)})
+                  : Say(words.page, {std::to_string(page)});
+    canvas.Text(box, font, ToQString(number), Qt::AlignRight | Qt::AlignTop);
 }
 
 void Flow::NextPage() {
-    DrawFooter(canvas, options, page, total_pages);
+    DrawFooter(canvas, options, words, page, total_pages);
     canvas.NewPage();
     ++page;
     y = 0;
@@ -252,11 +443,11 @@ void Flow::NextPage() {
 void DrawTitle(Flow& flow) {
     PageCanvas& canvas = flow.canvas;
     const QFont title = canvas.Font(kTitlePt, true);
-    const double height = canvas.TextHeight(title, kWidth, ToQString(kDoseReportTitle));
-    canvas.Text(QRectF(0, 0, kWidth, height + 1), title, ToQString(kDoseReportTitle),
-                Qt::AlignLeft | Qt::AlignTop);
+    const QString text = ToQString(flow.words.title);
+    const double height = canvas.TextHeight(title, kWidth, text);
+    canvas.Text(QRectF(0, 0, kWidth, height + 1), title, text, Qt::AlignLeft | Qt::AlignTop);
     canvas.Text(QRectF(0, 0, kWidth, height), canvas.Font(kSmallPt),
-                ToQString("Korvex-2　印刷 " + flow.options.printed_on),
+                ToQString(Say(flow.words.title_printed, {flow.options.printed_on})),
                 Qt::AlignRight | Qt::AlignBottom);
     flow.y = height + 0.8;
     canvas.Line(0, flow.y, kWidth, flow.y, 0.5);
@@ -264,7 +455,8 @@ void DrawTitle(Flow& flow) {
 }
 
 // The user's one distance, or how many events took theirs from where.
-std::string DistanceText(const ReportCalculation& result) {
+std::string DistanceText(const ReportCalculation& result, bool japanese) {
+    const DocumentWords& words = WordsFor(japanese);
     int geometry = 0;
     int reference = 0;
     for (const EventCalculation& e : result.events) {
@@ -272,26 +464,28 @@ std::string DistanceText(const ReportCalculation& result) {
             continue;
         }
         if (e.distance_source == DistanceSource::User) {
-            return "全イベント " + result.fsd_text + " cm（" +
-                   DistanceSourceLabel(DistanceSource::User) + "）";
+            return Say(words.distance_for_all,
+                       {result.fsd_text, DistanceSourceLabel(DistanceSource::User, japanese)});
         }
         (e.distance_source == DistanceSource::Geometry ? geometry : reference) += 1;
     }
-    return "イベントごと（" + std::string(DistanceSourceLabel(DistanceSource::Geometry)) + " " +
-           std::to_string(geometry) + " 件、" +
-           DistanceSourceLabel(DistanceSource::ReferencePoint) + " " + std::to_string(reference) +
-           " 件）";
+    return Say(
+        words.distance_per_event,
+        {DistanceSourceLabel(DistanceSource::Geometry, japanese), std::to_string(geometry),
+         DistanceSourceLabel(DistanceSource::ReferencePoint, japanese), std::to_string(reference)});
 }
 
 void DrawStudy(Flow& flow, const DocumentInput& in) {
-    flow.Heading(ToQString("検査"));
+    const DocumentWords& words = in.words;
+    const bool japanese = in.options.japanese;
+    flow.Heading(ToQString(words.study_heading));
     const QFont body = flow.canvas.Font(kBodyPt);
     for (const DoseReport& report : in.reports) {
         flow.Paragraph(
-            ToQString("ファイル " + report.path.filename().string() + "　" + report.manufacturer +
-                      " " + report.model + "　装置名 " + report.station_name + "　検査日時 " +
-                      StudyDateTimeText(report.study_date, report.study_time) + "　イベント " +
-                      std::to_string(report.events.size()) + " 件"),
+            ToQString(Say(words.file_line, {report.path.filename().string(), report.manufacturer,
+                                            report.model, report.station_name,
+                                            StudyDateTimeText(report.study_date, report.study_time),
+                                            std::to_string(report.events.size())})),
             body);
     }
     if (in.options.with_patient) {
@@ -300,106 +494,104 @@ void DrawStudy(Flow& flow, const DocumentInput& in) {
             patients.emplace(report.patient_name, report.patient_id);
         }
         for (const auto& [name, id] : patients) {
-            flow.Paragraph(ToQString("患者氏名 " + name + "　患者 ID " + id), body);
+            flow.Paragraph(ToQString(Say(words.patient_line, {name, id})), body);
         }
     }
     const ReportCalculation& r = in.result;
-    flow.Paragraph(ToQString("装置データ " + r.device_file + "　計算モデル " +
-                             std::string(DoseModelName(r.model)) + "　焦点-皮膚間距離 " +
-                             DistanceText(r) + "　照射野 正方形"),
+    const std::string_view model = japanese ? DoseModelName(r.model) : DoseModelKey(r.model);
+    flow.Paragraph(ToQString(Say(words.setup_line,
+                                 {r.device_file, std::string(model), DistanceText(r, japanese)})),
                    body);
 }
 
-std::string PeakText(const ReportCalculation& r) {
+std::string PeakText(const ReportCalculation& r, bool japanese) {
+    const DocumentWords& words = WordsFor(japanese);
     const ReportSummary& s = r.summary;
     const std::string group =
-        s.peak_group >= 0 ? GroupLabel(r.groups[static_cast<size_t>(s.peak_group)]) : "―";
+        s.peak_group >= 0 ? GroupLabel(r.groups[static_cast<size_t>(s.peak_group)], japanese) : "―";
     const std::string uncertainty =
         s.peak_skin_dose_uncertainty > 0
-            ? " " + UncertaintyText(s.peak_skin_dose_uncertainty) + "（k = 2）"
-            : "（従来式は不確かさを示しません）";
+            ? Say(words.uncertainty, {UncertaintyText(s.peak_skin_dose_uncertainty)})
+            : std::string(words.no_uncertainty);
     // Beside the map, the grouped value is the estimate the map improves on.
-    const char* name = r.skin_map.made ? "投影ごとの推定 " : "推定最大皮膚線量 ";
-    return name + Kerma(s.peak_skin_dose_mgy) + uncertainty + "　" + group +
-           "（同じ投影の照射野が重なると仮定）";
+    const std::string peak = Say(r.skin_map.made ? words.grouped_beside_map : words.grouped_peak,
+                                 {Kerma(s.peak_skin_dose_mgy), uncertainty});
+    return Say(words.grouped_overlap, {peak, group});
+}
+
+std::string FlagText(const DoseFlag& flag, const DocumentWords& words, bool japanese) {
+    const std::string text =
+        Say(words.flag, {flag.name.In(japanese), Number(flag.value, "###0.00"), flag.unit,
+                         flag.raised ? words.at_or_above : words.below,
+                         ShortestNumberText(flag.threshold), flag.source.In(japanese)});
+    return Say(flag.raised ? words.flag_raised : words.flag_not_raised, {text});
 }
 
 void DrawSummary(Flow& flow, const DocumentInput& in) {
+    const DocumentWords& words = in.words;
+    const bool japanese = in.options.japanese;
     const ReportSummary& s = in.result.summary;
-    flow.Heading(ToQString("まとめ"));
+    flow.Heading(ToQString(words.summary_heading));
     const QFont body = flow.canvas.Font(kBodyPt);
     if (in.result.skin_map.made) {
-        flow.Paragraph(ToQString("皮膚線量マップの" + SkinMapPeakCaption(in.result.skin_map.map)),
-                       flow.canvas.Font(kHeadingPt, true));
-        flow.Paragraph(ToQString(PeakText(in.result)), body);
+        flow.Paragraph(
+            ToQString(Say(words.map_peak, {SkinMapPeakCaption(in.result.skin_map.map, japanese)})),
+            flow.canvas.Font(kHeadingPt, true));
+        flow.Paragraph(ToQString(PeakText(in.result, japanese)), body);
     } else {
-        flow.Paragraph(ToQString(PeakText(in.result)), flow.canvas.Font(kHeadingPt, true));
+        flow.Paragraph(ToQString(PeakText(in.result, japanese)),
+                       flow.canvas.Font(kHeadingPt, true));
     }
-    flow.Paragraph(
-        ToQString("全イベントの皮膚線量の和 " + Kerma(s.skin_dose_sum_mgy) +
-                  "（すべての照射野が重なる場合の上限）　イベント 計算 " +
-                  std::to_string(s.calculated) + " 件、計算しなかった " +
-                  std::to_string(s.not_calculated) + " 件、重複 " + std::to_string(s.duplicates) +
-                  " 件　注記 " + std::to_string(s.event_notes) + " 件"),
-        body);
-    flow.Paragraph(ToQString("Ka,r 計算 " + Kerma(s.kar_calculated_mgy) + " ＋ 含まれない " +
-                             Kerma(s.kar_not_included_mgy) + " ／ レポートの累積値 " +
-                             OptionalKerma(s.report_kar_mgy) + "　　P_KA 計算 " +
-                             KermaArea(s.pka_calculated_gycm2) + " ＋ 含まれない " +
-                             KermaArea(s.pka_not_included_gycm2) + " ／ レポートの累積値 " +
-                             OptionalKermaArea(s.report_pka_gycm2)),
+    flow.Paragraph(ToQString(Say(words.sums_line,
+                                 {Kerma(s.skin_dose_sum_mgy), std::to_string(s.calculated),
+                                  std::to_string(s.not_calculated), std::to_string(s.duplicates),
+                                  std::to_string(s.event_notes)})),
                    body);
+    flow.Paragraph(
+        ToQString(Say(
+            words.kerma_line,
+            {Kerma(s.kar_calculated_mgy), Kerma(s.kar_not_included_mgy),
+             OptionalKerma(s.report_kar_mgy, words), KermaArea(s.pka_calculated_gycm2),
+             KermaArea(s.pka_not_included_gycm2), OptionalKermaArea(s.report_pka_gycm2, words)})),
+        body);
     for (const DoseFlag& flag : s.flags) {
-        const std::string text = flag.name + " " + Number(flag.value, "###0.00") + " " + flag.unit +
-                                 (flag.raised ? " ≧ " : " ＜ ") +
-                                 ShortestNumberText(flag.threshold) + " " + flag.unit + "（" +
-                                 flag.source + "）";
         if (flag.raised) {
-            flow.Paragraph(ToQString("▲ 要経過観察　" + text), flow.canvas.Font(kBodyPt, true), 0,
-                           kRaisedColour);
+            flow.Paragraph(ToQString(FlagText(flag, words, japanese)),
+                           flow.canvas.Font(kBodyPt, true), 0, kRaisedColour);
         } else {
-            flow.Paragraph(ToQString("・ " + text), body);
+            flow.Paragraph(ToQString(FlagText(flag, words, japanese)), body);
         }
     }
+    // The reader's notes about the files are Japanese only.
     std::vector<std::string> notes;
     for (const DoseReport& report : in.reports) {
         for (const std::string& note : report.notes) {
             notes.push_back(report.path.filename().string() + ": " + note);
         }
     }
-    notes.insert(notes.end(), s.notes.begin(), s.notes.end());
+    for (const UserText& note : s.notes) {
+        notes.push_back(note.In(japanese));
+    }
     for (const std::string& note : notes) {
-        flow.Paragraph(ToQString("注 " + note), flow.canvas.Font(kSmallPt));
+        flow.Paragraph(ToQString(Say(words.note, {note})), flow.canvas.Font(kSmallPt));
     }
 }
 
-struct TableColumn {
-    const char* title;
-    double width;
-    bool right;
-};
-constexpr std::array<TableColumn, 6> kGroupColumns = {{{"面", 8, false},
-                                                       {"投影", 30, false},
-                                                       {"件数", 10, true},
-                                                       {"ΣKa,r (mGy)", 17, true},
-                                                       {"ΣP_KA (Gy·cm²)", 19, true},
-                                                       {"Σ皮膚線量 (mGy)", 20, true}}};
-
-void DrawTableRow(PageCanvas& canvas, double y, double height, const QStringList& cells,
-                  const QFont& font) {
+void DrawTableRow(PageCanvas& canvas, const GroupColumns& columns, double y, double height,
+                  const QStringList& cells, const QFont& font) {
     double x = 0;
-    for (size_t i = 0; i < kGroupColumns.size(); ++i) {
-        const int align = (kGroupColumns[i].right ? Qt::AlignRight : Qt::AlignLeft) |
-                          Qt::AlignVCenter | Qt::TextWordWrap;
-        canvas.Text(QRectF(x + 0.8, y, kGroupColumns[i].width - 1.6, height), font,
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const int align = (columns[i].right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter |
+                          Qt::TextWordWrap;
+        canvas.Text(QRectF(x + 0.8, y, columns[i].width - 1.6, height), font,
                     cells[static_cast<qsizetype>(i)], align);
-        x += kGroupColumns[i].width;
+        x += columns[i].width;
     }
 }
 
-QStringList GroupCells(const ProjectionGroup& group) {
-    return {ToQString(PlaneLabel(group.plane)),
-            ToQString(group.label),
+QStringList GroupCells(const ProjectionGroup& group, bool japanese) {
+    return {ToQString(PlaneText(group.plane, japanese)),
+            ToQString(ProjectionText(group, japanese)),
             QString::number(group.events.size()),
             ToQString(Number(group.kar_mgy, "###0.0")),
             ToQString(Number(group.pka_gycm2, "###0.00")),
@@ -409,20 +601,21 @@ QStringList GroupCells(const ProjectionGroup& group) {
 // The table's header and as many of the groups from `first` as fit; returns the next.
 size_t DrawGroupRows(Flow& flow, const DocumentInput& in, size_t first) {
     PageCanvas& canvas = flow.canvas;
+    const GroupColumns& columns = in.words.group_columns;
     QStringList titles;
-    for (const TableColumn& column : kGroupColumns) {
+    for (const TableColumn& column : columns) {
         titles << ToQString(column.title);
     }
     canvas.Line(0, flow.y, kTableWidth, flow.y, 0.3);
-    DrawTableRow(canvas, flow.y, kTableHeaderHeight, titles, canvas.Font(kSmallPt, true));
+    DrawTableRow(canvas, columns, flow.y, kTableHeaderHeight, titles, canvas.Font(kSmallPt, true));
     flow.y += kTableHeaderHeight;
     canvas.Line(0, flow.y, kTableWidth, flow.y, 0.2);
     size_t next = first;
     const auto& groups = in.result.groups;
     while (next < groups.size() && flow.Room() >= kTableRowHeight) {
         const bool peak = static_cast<int>(next) == in.result.summary.peak_group;
-        DrawTableRow(canvas, flow.y, kTableRowHeight, GroupCells(groups[next]),
-                     canvas.Font(kSmallPt, peak));
+        DrawTableRow(canvas, columns, flow.y, kTableRowHeight,
+                     GroupCells(groups[next], in.options.japanese), canvas.Font(kSmallPt, peak));
         flow.y += kTableRowHeight;
         ++next;
     }
@@ -431,7 +624,7 @@ size_t DrawGroupRows(Flow& flow, const DocumentInput& in, size_t first) {
 }
 
 void DrawGroups(Flow& flow, const DocumentInput& in) {
-    flow.Heading(ToQString("投影ごとの線量（同じ投影の照射野はすべて重なると仮定）"));
+    flow.Heading(ToQString(in.words.groups_heading));
     if (flow.Room() < kChartMinHeight && flow.y > 0) {
         flow.NextPage();
     }
@@ -443,7 +636,7 @@ void DrawGroups(Flow& flow, const DocumentInput& in) {
         const double text_px = kSmallPt * kPointMm * flow.canvas.DeviceMm();
         DrawProjectionBarChart(flow.canvas.Painter(),
                                flow.canvas.Box(kChartLeft, top, kWidth - kChartLeft, chart_height),
-                               ProjectionChartOf(in.result), text_px);
+                               ProjectionChartOf(in.result, in.options.japanese), text_px);
     }
     flow.y = std::max(flow.y, top + chart_height);
     while (next < in.result.groups.size()) {
@@ -452,33 +645,30 @@ void DrawGroups(Flow& flow, const DocumentInput& in) {
     }
 }
 
-std::vector<QString> MapLines(const ReportCalculation& result) {
-    const SkinMapResult& m = result.skin_map;
+std::vector<QString> MapLines(const DocumentInput& in) {
+    const SkinMapResult& m = in.result.skin_map;
+    const bool japanese = in.options.japanese;
     std::vector<QString> lines;
     if (!m.made) {
-        lines.push_back(
-            ToQString("患者モデルに置けるイベントがないため、皮膚線量マップはありません"
-                      "（第一・第二角度のあるイベントが必要です）。"));
+        lines.push_back(ToQString(in.words.no_map));
     } else {
-        lines.push_back(ToQString(
-            "投影ごとの推定 " + Number(result.summary.peak_skin_dose_mgy, "####0") +
-            " mGy　最大の 1 イベント " + Number(m.largest_event_mgy, "####0") +
-            " mGy　マップのイベント " + std::to_string(m.events_on_map) + " 件、入らないイベント " +
-            std::to_string(m.events_not_on_map) + " 件　患者モデル " + m.patient_source.japanese));
+        lines.push_back(
+            ToQString(Say(in.words.map_line,
+                          {Number(in.result.summary.peak_skin_dose_mgy, "####0"),
+                           Number(m.largest_event_mgy, "####0"), std::to_string(m.events_on_map),
+                           std::to_string(m.events_not_on_map), m.patient_source.In(japanese)})));
     }
-    for (const std::string& note : m.notes) {
-        lines.push_back(ToQString("注 " + note));
+    for (const UserText& note : m.notes) {
+        lines.push_back(ToQString(Say(in.words.note, {note.In(japanese)})));
     }
     return lines;
 }
-
-const char* const kMapHeading = "皮膚線量マップ（照射野を患者モデルに置き、重なりを合算）";
 
 // The map's picture as wide as the page allows, its own captions inside it, and what the
 // window says under it.
 void DrawMap(Flow& flow, const DocumentInput& in) {
     const SkinMapResult& m = in.result.skin_map;
-    const std::vector<QString> lines = MapLines(in.result);
+    const std::vector<QString> lines = MapLines(in);
     const QFont body = flow.canvas.Font(kBodyPt);
     double lines_height = 0;
     for (const QString& line : lines) {
@@ -491,7 +681,7 @@ void DrawMap(Flow& flow, const DocumentInput& in) {
     if (heading + kMapMinWidth * aspect + lines_height > flow.Room() && flow.y > 0) {
         flow.NextPage();
     }
-    flow.Heading(ToQString(kMapHeading));
+    flow.Heading(ToQString(in.words.map_heading));
     if (m.made) {
         // Room is left for the heading and first row of the list that follows.
         const double width =
@@ -499,10 +689,9 @@ void DrawMap(Flow& flow, const DocumentInput& in) {
                      std::min(kMapMinWidth, (flow.Room() - lines_height - 1) / aspect));
         const double height = width * aspect;
         if (flow.canvas.Painting()) {
-            const QImage picture = DrawSkinDoseMap(m.map, kMapPictureWidthPx);
+            const QImage picture = DrawSkinDoseMap(m.map, kMapPictureWidthPx, in.options.japanese);
             if (picture.isNull()) {
-                flow.Paragraph(ToQString("皮膚線量マップの画像を作るメモリーが足りませんでした。"),
-                               body, 0, kRaisedColour);
+                flow.Paragraph(ToQString(in.words.map_out_of_memory), body, 0, kRaisedColour);
             } else {
                 flow.canvas.Painter().drawImage(
                     flow.canvas.Box((kWidth - width) / 2, flow.y, width, height), picture);
@@ -515,22 +704,21 @@ void DrawMap(Flow& flow, const DocumentInput& in) {
     }
 }
 
-QString LeftOutText(size_t count) {
-    return ToQString(
-        "ほか " + std::to_string(count) +
-        " 件の計算しなかったイベントはこの用紙に入りません。線量レポート画面の"
-        "「イベントと投影」か、korvex2-cli report の JSON・CSV 出力で確かめて下さい。");
+QString LeftOutText(const DocumentWords& words, size_t count) {
+    return ToQString(Say(words.left_out, {std::to_string(count)}));
 }
 
 constexpr std::array<double, 4> kEventColumns = {40, 15, 19, kWidth - 74};
 
-// One event not calculated: file and number, time, kind, reason. Returns its height.
+// One event not calculated: file and number, time, kind (as the reader names it, in
+// Japanese), reason. Returns its height.
 double EventRow(Flow& flow, const DocumentInput& in, const EventCalculation& e, bool paint) {
     const IrradiationEvent& event = in.reports[e.report_index].events[e.event_index];
     const QStringList cells = {ToQString(in.reports[e.report_index].path.filename().string() +
                                          " #" + std::to_string(event.number)),
                                ToQString(EventTimeText(event.date_time)),
-                               ToQString(event.event_type), ToQString(e.reason.japanese)};
+                               ToQString(event.event_type),
+                               ToQString(e.reason.In(in.options.japanese))};
     const QFont font = flow.canvas.Font(kSmallPt);
     double height = 0;
     for (qsizetype i = 0; i < cells.size(); ++i) {
@@ -560,16 +748,17 @@ void DrawNotCalculated(Flow& flow, const DocumentInput& in) {
     if (rows.empty()) {
         return;
     }
-    flow.Heading(ToQString("計算しなかったイベント（" + std::to_string(rows.size()) + " 件）"));
+    flow.Heading(ToQString(Say(in.words.not_calculated_heading, {std::to_string(rows.size())})));
     const QFont font = flow.canvas.Font(kSmallPt);
-    const double note_height = flow.canvas.TextHeight(font, kWidth, LeftOutText(rows.size())) + 1;
+    const double note_height =
+        flow.canvas.TextHeight(font, kWidth, LeftOutText(in.words, rows.size())) + 1;
     for (size_t i = 0; i < rows.size(); ++i) {
         const double height = EventRow(flow, in, *rows[i], false);
         const bool more_after = i + 1 < rows.size();
         if (height + (flow.LastPage() && more_after ? note_height : 0) > flow.Room()) {
             if (flow.LastPage()) {
-                flow.Paragraph(LeftOutText(rows.size() - i), flow.canvas.Font(kSmallPt, true), 0,
-                               kRaisedColour);
+                flow.Paragraph(LeftOutText(in.words, rows.size() - i),
+                               flow.canvas.Font(kSmallPt, true), 0, kRaisedColour);
                 return;
             }
             flow.NextPage();
@@ -580,14 +769,14 @@ void DrawNotCalculated(Flow& flow, const DocumentInput& in) {
 
 // The whole document; returns the number of pages.
 int LayOutPages(PageCanvas& canvas, const DocumentInput& in, int total_pages) {
-    Flow flow{canvas, total_pages, in.options};
+    Flow flow{canvas, total_pages, in.options, in.words};
     DrawTitle(flow);
     DrawStudy(flow, in);
     DrawSummary(flow, in);
     DrawGroups(flow, in);
     DrawMap(flow, in);
     DrawNotCalculated(flow, in);
-    DrawFooter(canvas, in.options, flow.page, total_pages);
+    DrawFooter(canvas, in.options, in.words, flow.page, total_pages);
     return flow.page;
 }
 
@@ -598,7 +787,7 @@ ProjectionBarChart ProjectionChartOf(const ReportCalculation& result, bool japan
     chart.japanese = japanese;
     chart.thresholds_gy.assign(kMapAreaThresholdsGy.begin(), kMapAreaThresholdsGy.end());
     for (const ProjectionGroup& group : result.groups) {
-        chart.labels.push_back(GroupLabel(group));
+        chart.labels.push_back(GroupLabel(group, japanese));
         chart.doses_mgy.push_back(group.skin_dose_mgy);
     }
     chart.emphasised = result.summary.peak_group;
@@ -622,7 +811,7 @@ std::string PrintedOnNow() {
 
 int DrawDoseReportDocument(QPagedPaintDevice& device, const std::vector<DoseReport>& reports,
                            const ReportCalculation& result, const DoseReportPrintOptions& options) {
-    const DocumentInput in{reports, result, options};
+    const DocumentInput in{reports, result, options, WordsFor(options.japanese)};
     device.setPageOrientation(QPageLayout::Portrait);
     int pages = 0;
     {
@@ -651,7 +840,8 @@ PagedDrawing DoseReportDrawing(const std::vector<DoseReport>& reports,
 
 void WriteDoseReportPdf(const std::filesystem::path& path, const std::vector<DoseReport>& reports,
                         const ReportCalculation& result, const DoseReportPrintOptions& options) {
-    WritePagedPdfDocument(path, kDoseReportTitle, DoseReportDrawing(reports, result, options));
+    WritePagedPdfDocument(path, WordsFor(options.japanese).title,
+                          DoseReportDrawing(reports, result, options));
 }
 
 }  // namespace korvex

@@ -14,6 +14,7 @@ class QPagedPaintDevice;
 namespace korvex {
 
 inline constexpr const char* kDoseReportTitle = "線量レポート（皮膚線量の推定）";
+inline constexpr const char* kDoseReportTitleEnglish = "Dose report (skin dose estimate)";
 
 // The printed dose report holds at most this many pages; not-calculated events beyond them
 // are counted and sent to the window's event table and the command line's JSON and CSV.
@@ -23,6 +24,7 @@ struct DoseReportPrintOptions {
     std::string user_name;      // the working folder's registered user; empty: the guest
     std::string printed_on;     // "2024-05-01 14:30", as PrintedOnNow gives it
     bool with_patient = false;  // the patient's name and ID as the reports hold them
+    bool japanese = true;       // else every text the program writes in English
 };
 
 // The projection groups as bars: the label (with its plane on a biplane unit, "A LAO 30"),
@@ -39,7 +41,9 @@ std::string PrintedOnNow();
 // placed inside its printable area: the study, the summary with its flags, the projection
 // groups with their bar chart, the skin-dose map with its captions, every event not
 // calculated with its reason, and on each page the program, the user, the date and the page
-// number. Returns the pages painted, 0 when the device could not be painted on.
+// number. In English unless `options.japanese`, but for what the dose-report reader says in
+// Japanese only: its notes about the files and the events' kinds. Returns the pages
+// painted, 0 when the device could not be painted on.
 int DrawDoseReportDocument(QPagedPaintDevice& device, const std::vector<DoseReport>& reports,
                            const ReportCalculation& result, const DoseReportPrintOptions& options);
 

@@ -95,10 +95,10 @@ void DoseReportWindow::ShowSummary() {
     for (const DoseFlag& flag : s.flags) {
         const QString text =
             QString("%1 %2 %3 %4 %5（%6）")
-                .arg(ToQString(flag.name), ToQString(FormatNumber(flag.value, "###0.00")),
+                .arg(ToQString(flag.name.japanese), ToQString(FormatNumber(flag.value, "###0.00")),
                      ToQString(flag.unit), flag.raised ? "≧" : "＜",
                      ToQString(ShortestNumberText(flag.threshold)) + " " + ToQString(flag.unit),
-                     Html(flag.source));
+                     Html(flag.source.japanese));
         flags << (flag.raised ? "<span style='color:#b00020'><b>▲ " + text + "</b></span>"
                               : "<span style='color:#55627a'>" + text + "</span>");
     }
@@ -110,8 +110,8 @@ void DoseReportWindow::ShowSummary() {
             notes << Html(report.path.filename().string() + ": " + note);
         }
     }
-    for (const std::string& note : s.notes) {
-        notes << Html(note);
+    for (const UserText& note : s.notes) {
+        notes << Html(note.japanese);
     }
     notes_->setText(notes.join("<br>"));
     notes_->setVisible(!notes.isEmpty());
@@ -138,8 +138,8 @@ void DoseReportWindow::ShowMap() {
                  "（第一・第二角度のあるイベントが必要です）。";
         map_->setPixmap(QPixmap());
     }
-    for (const std::string& note : m.notes) {
-        lines << ToQString(note).toHtmlEscaped();
+    for (const UserText& note : m.notes) {
+        lines << ToQString(note.japanese).toHtmlEscaped();
     }
     map_summary_->setText(lines.join("<br>"));
 }

@@ -14,9 +14,12 @@
 namespace korvex {
 namespace {
 
-const char* const kFollowUpSource =
-    "SIR ガイドライン (2009) / NCRP Report No. 168 (2010): 経過観察を要する線量";
-const char* const kErythemaSource = "ICRP Publication 85 (2000): 一過性紅斑のしきい線量";
+const UserText kFollowUpSource = {
+    "SIR ガイドライン (2009) / NCRP Report No. 168 (2010): 経過観察を要する線量",
+    "SIR guidelines (2009) / NCRP Report No. 168 (2010): dose that calls for follow-up"};
+const UserText kErythemaSource = {"ICRP Publication 85 (2000): 一過性紅斑のしきい線量",
+                                  "ICRP Publication 85 (2000): threshold of transient erythema"};
+const UserText kPeakSkinDoseName = {"推定最大皮膚線量", "Estimated peak skin dose"};
 
 // "YYYYMMDDHHMMSS.FFFFFF" from a DT value, the time-zone suffix ignored; empty without a
 // date.
@@ -300,8 +303,11 @@ void CrossCheck(const std::vector<DoseReport>& reports, const std::vector<EventC
             Accumulate(s.report_pka_gycm2, totals.pka_gycm2);
             for (const ReportValue* value : {&totals.kar_mgy, &totals.pka_gycm2}) {
                 if (value->present && !value->Usable()) {
-                    s.notes.push_back("「" + report.path.filename().string() +
-                                      "」の累積値を使えません: " + value->problem.japanese);
+                    const std::string file = report.path.filename().string();
+                    s.notes.push_back(
+                        {"「" + file + "」の累積値を使えません: " + value->problem.japanese,
+                         "the accumulated totals of \"" + file +
+                             "\" cannot be used: " + value->problem.english});
                 }
             }
         }
@@ -320,10 +326,15 @@ std::vector<DoseFlag> Flags(const ReportSummary& s, double map_peak_mgy, const D
     // different projections overlap, the groups see events the map could not place.
     const double peak_gy = std::max(s.peak_skin_dose_mgy, map_peak_mgy) / 1000;
     std::vector<DoseFlag> flags = {
-        {"推定最大皮膚線量", peak_gy, t.peak_skin_dose_follow_up_gy, "Gy", kFollowUpSource, false},
-        {"総 Ka,r", kar_gy, t.total_kar_follow_up_gy, "Gy", kFollowUpSource, false},
-        {"総 P_KA", pka, t.total_pka_follow_up_gycm2, "Gy·cm²", kFollowUpSource, false},
-        {"推定最大皮膚線量", peak_gy, t.peak_skin_dose_erythema_gy, "Gy", kErythemaSource, false},
+        {kPeakSkinDoseName, peak_gy, t.peak_skin_dose_follow_up_gy, "Gy", kFollowUpSource, false},
+        {{"総 Ka,r", "Total Ka,r"}, kar_gy, t.total_kar_follow_up_gy, "Gy", kFollowUpSource, false},
+        {{"総 P_KA", "Total P_KA"},
+         pka,
+         t.total_pka_follow_up_gycm2,
+         "Gy·cm²",
+         kFollowUpSource,
+         false},
+        {kPeakSkinDoseName, peak_gy, t.peak_skin_dose_erythema_gy, "Gy", kErythemaSource, false},
     };
     for (DoseFlag& flag : flags) {
         flag.raised = flag.value >= flag.threshold;
@@ -347,14 +358,22 @@ ReportSummary Summarise(const std::vector<DoseReport>& reports,
     CrossCheck(reports, events, s);
     s.flags = Flags(s, map_peak_mgy, t);
     if (s.duplicates > 0) {
-        s.notes.push_back("同じ UID のイベント " + std::to_string(s.duplicates) +
-                          " 件は 1 回だけ数えました。レポート自身の累積値は重複を含みます。");
+        const std::string count = std::to_string(s.duplicates);
+        s.notes.push_back({"同じ UID のイベント " + count +
+                               " 件は 1 回だけ数えました。レポート自身の累積値は重複を含みます。",
+                           count +
+                               " events of a UID seen before were counted once; the report's own "
+                               "accumulated totals include them again."});
     }
     if (s.not_included_without_kar + s.not_included_without_pka > 0) {
-        s.notes.push_back("計算しなかったイベントのうち Ka,r 不明 " +
-                          std::to_string(s.not_included_without_kar) + " 件、P_KA 不明 " +
-                          std::to_string(s.not_included_without_pka) +
-                          " 件は「含まれない」合計に入っていません。");
+        const std::string without_kar = std::to_string(s.not_included_without_kar);
+        const std::string without_pka = std::to_string(s.not_included_without_pka);
+        s.notes.push_back(
+            {"計算しなかったイベントのうち Ka,r 不明 " + without_kar + " 件、P_KA 不明 " +
+                 without_pka + " 件は「含まれない」合計に入っていません。",
+             "Of the events not calculated, " + without_kar + " without Ka,r and " + without_pka +
+                 " without P_KA are not in "
+                 "the \"not included\" totals."});
     }
     return s;
 }
@@ -394,7 +413,9 @@ void StartMap(const std::vector<DoseReport>& reports, const CalculationCase& dev
         }
     }
     if (!position_given) {
-        result.notes.push_back("患者の向きの記載がないため、頭先・仰臥位とします。");
+        result.notes.push_back({"患者の向きの記載がないため、頭先・仰臥位とします。",
+                                "The reports do not give the patient's position: head first, "
+                                "supine is assumed."});
     }
     result.map = EmptySkinDoseMap(context.patient);
     context.mapper.emplace(result.map);
@@ -455,22 +476,31 @@ void FinishMap(const std::vector<EventCalculation>& events, SkinMapResult& resul
     result.made = result.events_on_map > 0;
     SummariseSkinDoseMap(result.map);
     if (result.events_not_on_map > 0) {
-        result.notes.push_back("患者モデルに置けないイベント " +
-                               std::to_string(result.events_not_on_map) +
-                               " 件はマップに入っていません（イベント表の理由を参照）。");
+        const std::string count = std::to_string(result.events_not_on_map);
+        result.notes.push_back(
+            {"患者モデルに置けないイベント " + count +
+                 " 件はマップに入っていません（イベント表の理由を参照）。",
+             count + " events that cannot be placed on the patient model are not on the map "
+                     "(see the reasons in the event table)."});
     }
 }
 
-std::string DistanceNote(const std::vector<EventCalculation>& events) {
+UserText DistanceNote(const std::vector<EventCalculation>& events) {
     int counts[3] = {0, 0, 0};
     for (const EventCalculation& event : events) {
         if (event.status == EventStatus::Calculated) {
             ++counts[static_cast<int>(event.distance_source)];
         }
     }
-    return "焦点-入射表面間距離は、" + std::to_string(counts[0]) +
-           " 件を照射の幾何（中心線が患者モデルの皮膚に当たる点）から、" +
-           std::to_string(counts[2]) + " 件を患者照射基準点から求めました。";
+    const std::string geometry = std::to_string(counts[0]);
+    const std::string reference = std::to_string(counts[2]);
+    return {"焦点-入射表面間距離は、" + geometry +
+                " 件を照射の幾何（中心線が患者モデルの皮膚に当たる点）から、" + reference +
+                " 件を患者照射基準点から求めました。",
+            "The focus-skin distance of " + geometry +
+                " events comes from the geometry of the beam (where its central ray meets the "
+                "patient model's skin), of " +
+                reference + " from the patient entrance reference point."};
 }
 
 }  // namespace
@@ -487,16 +517,16 @@ const char* DistanceSourceWord(DistanceSource source) {
     return "reference-point";
 }
 
-const char* DistanceSourceLabel(DistanceSource source) {
+const char* DistanceSourceLabel(DistanceSource source, bool japanese) {
     switch (source) {
         case DistanceSource::Geometry:
-            return "幾何";
+            return japanese ? "幾何" : "geometry";
         case DistanceSource::User:
-            return "指定";
+            return japanese ? "指定" : "given";
         case DistanceSource::ReferencePoint:
             break;
     }
-    return "基準点";
+    return japanese ? "基準点" : "reference point";
 }
 
 ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<DoseReport>& reports,

@@ -30,8 +30,8 @@ enum class EventStatus { Calculated, NotCalculated, Duplicate };
 enum class DistanceSource { Geometry, User, ReferencePoint };
 // "geometry", "user", "reference-point".
 const char* DistanceSourceWord(DistanceSource source);
-// "幾何", "指定", "基準点".
-const char* DistanceSourceLabel(DistanceSource source);
+// "幾何", "指定", "基準点"; unless `japanese` "geometry", "given", "reference point".
+const char* DistanceSourceLabel(DistanceSource source, bool japanese = true);
 
 // One event of the reports as the calculation took it: the inputs it used and what it
 // gave, or why it was not calculated.
@@ -82,11 +82,11 @@ struct ProjectionGroup {
 };
 
 struct DoseFlag {
-    std::string name;  // what is compared, for the user
+    UserText name;     // what is compared, for the user
     double value = 0;  // in `unit`
     double threshold = 0;
     std::string unit;
-    std::string source;  // the publication the level comes from
+    UserText source;  // the publication the level comes from
     bool raised = false;
 };
 
@@ -119,7 +119,7 @@ struct ReportSummary {
     std::optional<double> report_pka_gycm2;  // Gy*cm^2
     std::vector<PlaneCrossCheck> planes;
     std::vector<DoseFlag> flags;
-    std::vector<std::string> notes;
+    std::vector<UserText> notes;
 };
 
 // The skin-dose map of the calculated events that could be placed on the patient model.
@@ -131,7 +131,7 @@ struct SkinMapResult {
     int events_not_on_map = 0;
     double largest_event_mgy = 0;  // largest skin dose of one event on the map
     std::vector<MapBeam> beams;    // the fields on the map, in the events' order
-    std::vector<std::string> notes;
+    std::vector<UserText> notes;
 };
 
 struct ReportCalculation {

@@ -91,10 +91,10 @@ class DoseReportDocumentTest : public ::testing::Test {
         return Unspaced(Shell("pdftotext -raw " + Quoted(pdf) + " -"));
     }
 
-    std::filesystem::path Write(const std::string& name, bool with_patient) {
+    std::filesystem::path Write(const std::string& name, bool with_patient, bool japanese = true) {
         const std::filesystem::path pdf = folder_.path() / name;
         WriteDoseReportPdf(pdf, reports_, result_,
-                           {"テスト病院 放射線科", "2024-05-01 14:30", with_patient});
+                           {"テスト病院 放射線科", "2024-05-01 14:30", with_patient, japanese});
         return pdf;
     }
 
@@ -185,6 +185,51 @@ TEST_F(DoseReportDocumentTest, ALongListOfEventsNotCalculatedGoesOnToPageTwoAndI
     EXPECT_NE(text.find("JSON・CSV"), std::string::npos);
 }
 
+TEST_F(DoseReportDocumentTest, AnEnglishReportSaysEveryFixedTextInEnglish) {
+    AddNotCalculated(1);
+    ASSERT_TRUE(result_.skin_map.made);
+    const std::filesystem::path pdf = Write("english.pdf", true, false);
+    EXPECT_EQ(PageCount(pdf), 2);
+    EXPECT_NE(Shell("pdfinfo " + Quoted(pdf)).find("Dose report (skin dose estimate)"),
+              std::string::npos);
+    const std::string text = Text(pdf);
+    for (const std::string& expected :
+         {std::string("Dosereport(skindoseestimate)"),
+          std::string("Study"),
+          std::string("Summary"),
+          std::string("Doseperprojection"),
+          std::string("onthepatientmodel,overlapsadded)"),
+          std::string("Eventsnotcalculated(1)"),
+          std::string("noKa,r"),
+          std::string("standard.dcm"),
+          std::string("2024-01-1510:15"),
+          std::string("Patient'snameTest^Synthetic"),
+          std::string("patientIDSYN0001"),
+          "dosemodel" + std::string(DoseModelKey(result_.model)),
+          "Skin-dosemap:Peakskindose" + FormatNumber(result_.skin_map.map.peak.dose_mgy, "###0") +
+              "mGy",
+          "Estimateperprojection" + FormatNumber(result_.summary.peak_skin_dose_mgy, "###0.0") +
+              "mGy",
+          std::string("Estimatedpeakskindose"),
+          std::string("Projection"),
+          std::string("LAO30CRA10"),
+          std::string("RAO30CAU20"),
+          std::string("Page1of2"),
+          std::string("User:テスト病院放射線科"),
+          std::string("Printed2024-05-0114:30")}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    for (const ProjectionGroup& group : result_.groups) {
+        EXPECT_NE(text.find(FormatNumber(group.skin_dose_mgy, "####0.0")), std::string::npos)
+            << group.label;
+    }
+    for (const char* japanese :
+         {"線量レポート", "検査", "まとめ", "投影ごとの", "皮膚線量マップ", "計算しなかった",
+          "患者氏名", "最大皮膚線量", "ページ", "利用者", "印刷", "理由"}) {
+        EXPECT_EQ(text.find(japanese), std::string::npos) << japanese << "\n" << text;
+    }
+}
+
 TEST_F(DoseReportDocumentTest, AFileThatCannotBeWrittenIsAFileErrorAndLeavesTheOldOne) {
     const std::filesystem::path pdf = folder_.path() / "kept.pdf";
     std::ofstream(pdf, std::ios::binary) << "old";
@@ -214,6 +259,13 @@ TEST(ProjectionChartOf, LabelsDosesAndThePeakOfTheGroups) {
     EXPECT_EQ(chart.emphasised, 1);
     EXPECT_EQ(chart.thresholds_gy, (std::vector<double>{2, 3, 5}));
     EXPECT_FALSE(chart.japanese);
+
+    // The group without both angles is the one label with words of a language.
+    result.groups.resize(3);
+    result.groups[2].plane = AcquisitionPlane::B;
+    result.groups[2].label = ProjectionLabel(std::nullopt, std::nullopt);
+    EXPECT_EQ(ProjectionChartOf(result, false).labels[2], "B angles unknown");
+    EXPECT_EQ(ProjectionChartOf(result).labels[2], "B 角度不明");
 }
 
 }  // namespace

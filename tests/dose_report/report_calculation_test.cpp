@@ -420,11 +420,13 @@ TEST_F(ReportCalculationTest, SummaryBesideTheReportsOwnTotalsWithItsFlags) {
     EXPECT_DOUBLE_EQ(*s.report_pka_gycm2, 3);
     ASSERT_EQ(s.flags.size(), 4u);
     for (const DoseFlag& flag : s.flags) {
-        EXPECT_FALSE(flag.raised) << flag.name;
+        EXPECT_FALSE(flag.raised) << flag.name.english;
     }
     EXPECT_EQ(s.flags[0].threshold, 3);
-    EXPECT_NE(s.flags[0].source.find("NCRP Report No. 168"), std::string::npos);
-    EXPECT_NE(s.flags[3].source.find("ICRP Publication 85"), std::string::npos);
+    EXPECT_NE(s.flags[0].source.japanese.find("NCRP Report No. 168"), std::string::npos);
+    EXPECT_NE(s.flags[3].source.japanese.find("ICRP Publication 85"), std::string::npos);
+    EXPECT_NE(s.flags[0].source.english.find("NCRP Report No. 168"), std::string::npos);
+    EXPECT_NE(s.flags[3].source.english.find("ICRP Publication 85"), std::string::npos);
 
     // Levels from the settings; the report's own total counts when it is the larger.
     const DoseThresholds low{s.peak_skin_dose_mgy / 1000, 0.035, 3.5, 1e6};
