@@ -432,10 +432,13 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
     }
     if (!request.map_png.empty()) {
         if (!result.skin_map.made) {
-            err << "患者モデルに置けるイベントがないため、皮膚線量マップは空です。\n";
+            err << (request.japanese
+                        ? "患者モデルに置けるイベントがないため、皮膚線量マップは空です。\n"
+                        : "No event could be placed on the patient model: the skin-dose map is "
+                          "empty.\n");
         }
         try {
-            WriteSkinMapPng(request.map_png, result.skin_map.map);
+            WriteSkinMapPng(request.map_png, result.skin_map.map, request.japanese);
         } catch (const FileError& error) {
             throw CommandFailure(
                 Failure{ExitCode::OutputFile, error.what(), {}, request.map_png, {}, {}});
@@ -445,7 +448,7 @@ int RunReport(EngineState& state, const ReportRequest& request, std::ostream& ou
         try {
             WriteDoseReportDocumentPdf(request.pdf, reports, result,
                                        ReadUserName(state.working_folder).value_or(std::string()),
-                                       request.with_patient);
+                                       request.with_patient, request.japanese);
         } catch (const FileError& error) {
             throw CommandFailure(
                 Failure{ExitCode::OutputFile, error.what(), {}, request.pdf, {}, {}});

@@ -56,16 +56,17 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
         [&] { WritePdfDocument(path, kReportTitle, ReportPageDrawing(table, user_name)); });
 }
 
-void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map) {
-    WithGuiApplication([&] { WriteSkinDoseMapPng(map, path); });
+void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map, bool japanese) {
+    WithGuiApplication([&] { WriteSkinDoseMapPng(map, path, kSkinMapWidthPx, japanese); });
 }
 
 void WriteDoseReportDocumentPdf(const std::filesystem::path& path,
                                 const std::vector<DoseReport>& reports,
                                 const ReportCalculation& result, const std::string& user_name,
-                                bool with_patient) {
+                                bool with_patient, bool japanese) {
     WithGuiApplication([&] {
-        WriteDoseReportPdf(path, reports, result, {user_name, PrintedOnNow(), with_patient});
+        WriteDoseReportPdf(path, reports, result,
+                           {user_name, PrintedOnNow(), with_patient, japanese});
     });
 }
 

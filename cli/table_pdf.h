@@ -22,16 +22,16 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
 // Whether this build writes PDFs (false without Qt).
 bool WritesTablePdf();
 
-// The skin-dose map as a PNG picture, written atomically, with the same application and
-// the same refusal without Qt as the PDF.
-void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map);
+// The skin-dose map as a PNG picture in Japanese or, unless `japanese`, in English, written
+// atomically, with the same application and the same refusal without Qt as the PDF.
+void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map, bool japanese);
 
-// The printed dose report as a PDF of one or two A4 pages, written atomically, with the
-// same application and the same refusal without Qt as the PDF above. The patient's name
-// and ID only `with_patient`.
+// The printed dose report as a PDF of one or two A4 pages in Japanese or, unless `japanese`,
+// in English, written atomically, with the same application and the same refusal without
+// Qt as the PDF above. The patient's name and ID only `with_patient`.
 void WriteDoseReportDocumentPdf(const std::filesystem::path& path,
                                 const std::vector<DoseReport>& reports,
                                 const ReportCalculation& result, const std::string& user_name,
-                                bool with_patient);
+                                bool with_patient, bool japanese);
 
 }  // namespace korvex::cli

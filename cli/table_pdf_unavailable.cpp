@@ -9,7 +9,7 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable&, const
 }
 
 void WriteDoseReportDocumentPdf(const std::filesystem::path& path, const std::vector<DoseReport>&,
-                                const ReportCalculation&, const std::string&, bool) {
+                                const ReportCalculation&, const std::string&, bool, bool) {
     WriteTablePdf(path, {}, {});
 }
 
@@ -17,7 +17,7 @@ bool WritesTablePdf() {
     return false;
 }
 
-void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap&) {
+void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap&, bool) {
     throw FileError("この korvex2-cli は Qt なしでビルドされているため、画像「" +
                     path.filename().string() + "」を書けません。");
 }

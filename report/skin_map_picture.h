@@ -81,19 +81,22 @@ struct SkinMapLayout {
 // above, the picture would take hundreds of megabytes.
 inline constexpr int kMinSkinMapWidthPx = 600;
 inline constexpr int kMaxSkinMapWidthPx = 4000;
+// The width a picture is drawn at unless another is asked for: the design's own.
+inline constexpr int kSkinMapWidthPx = 1400;
 
-SkinMapLayout LayOutSkinDoseMap(const SkinDoseMap& map, int width_px = 1400);
+SkinMapLayout LayOutSkinDoseMap(const SkinDoseMap& map, int width_px = kSkinMapWidthPx);
 
 // The map as a picture: the unrolled trunk and the table plane side by side on one dose
 // colour scale, with the 2, 3 and 5 Gy contours, a colour bar, the peak marked and captions
 // with the peak and the areas. Every text in Japanese, or in English unless `japanese`.
 // Needs a QGuiApplication (fonts). Negative and non-finite doses are drawn as no dose. A
 // null image when memory for it cannot be had.
-QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px = 1400, bool japanese = true);
+QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px = kSkinMapWidthPx,
+                       bool japanese = true);
 
 // DrawSkinDoseMap as a PNG, written to a temporary file beside `path` and renamed into
 // place. Throws FileError naming the file when the picture cannot be encoded or written.
 void WriteSkinDoseMapPng(const SkinDoseMap& map, const std::filesystem::path& path,
-                         int width_px = 1400, bool japanese = true);
+                         int width_px = kSkinMapWidthPx, bool japanese = true);
 
 }  // namespace korvex

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -299,6 +301,52 @@ TEST_F(ReportCommandTest, ThePrintedReportIsWrittenAsAPdfOrTheFailureNamesIt) {
     EXPECT_EQ(Output()["File"], lost.string());
     EXPECT_FALSE(Output().contains("Pdf"));
     EXPECT_FALSE(std::filesystem::exists(lost.parent_path()));
+}
+
+std::string PdfText(const std::filesystem::path& pdf) {
+    std::string text;
+    FILE* pipe = popen(("pdftotext -raw '" + pdf.string() + "' -").c_str(), "r");
+    if (pipe == nullptr) {
+        return text;
+    }
+    std::array<char, 4096> buffer{};
+    while (const size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) {
+        text.append(buffer.data(), n);
+    }
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0) << "pdftotext (poppler-utils) is needed";
+    return text;
+}
+
+// The PDF and the map's picture speak the command line's language, as its JSON does.
+TEST_F(ReportCommandTest, ThePrintedReportSpeaksTheLanguageOfTheCommandLine) {
+    if (!WritesTablePdf()) {
+        GTEST_SKIP() << "built without Qt: no PDF";
+    }
+    const std::string file = Fixture("standard", fixtures::StandardReport());
+    const std::filesystem::path japanese_pdf = folder_.path() / "ja.pdf";
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--pdf", japanese_pdf.string()}), 0)
+        << err_.str();
+    const std::string japanese = PdfText(japanese_pdf);
+    EXPECT_NE(japanese.find("線量レポート（皮膚線量の推定）"), std::string::npos) << japanese;
+    EXPECT_EQ(japanese.find("Dose report"), std::string::npos);
+
+    ScopedLanguage english("en_GB.UTF-8");
+    const std::filesystem::path english_pdf = folder_.path() / "en.pdf";
+    const std::filesystem::path png = folder_.path() / "map.png";
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--pdf", english_pdf.string(), "--map",
+                   png.string()}),
+              0)
+        << err_.str();
+    const std::string text = PdfText(english_pdf);
+    for (const char* expected : {"Dose report (skin dose estimate)", "Summary", "Peak skin dose",
+                                 "LAO 30 CRA 10", "Estimated peak skin dose"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    for (const char* heading : {"線量レポート", "まとめ", "皮膚線量マップ", "ページ"}) {
+        EXPECT_EQ(text.find(heading), std::string::npos) << heading << "\n" << text;
+    }
+    EXPECT_TRUE(std::filesystem::exists(png));
+    EXPECT_EQ(Output()["Summary"]["Flags"][0]["Name"], "Estimated peak skin dose");
 }
 
 TEST_F(ReportCommandTest, ExitCodesForUnreadableFilesAndWrongInput) {
