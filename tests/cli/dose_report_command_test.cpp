@@ -243,12 +243,7 @@ TEST_F(ReportCommandTest, EventsOfATableTopDeviceCarryItsCouch) {
 TEST_F(ReportCommandTest, TheMapIsWrittenAsAPictureAndItsGridIsInTheJson) {
     const std::string file = Fixture("standard", fixtures::StandardReport());
     const std::filesystem::path png = folder_.path() / "map.png";
-    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--map", png.string()}), 0)
-        << err_.str();
-    std::ifstream picture(png, std::ios::binary);
-    std::string signature(8, '\0');
-    picture.read(signature.data(), 8);
-    EXPECT_EQ(signature, "\x89PNG\r\n\x1a\n");
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2"}), 0) << err_.str();
     EXPECT_TRUE(std::filesystem::exists(folder_.path() / "SkinMapGeometry.txt"));
     const Json map = Output()["Map"];
     EXPECT_EQ(map["Made"], true);
@@ -266,6 +261,17 @@ TEST_F(ReportCommandTest, TheMapIsWrittenAsAPictureAndItsGridIsInTheJson) {
     EXPECT_NEAR(largest, map["Peak"]["Dose"].get<double>(), 5e-4);
     EXPECT_GE(map["Peak"]["Dose"].get<double>(), map["LargestEventDose"].get<double>() * 0.98);
 
+    if (!WritesTablePdf()) {  // a build without Qt draws no picture and says so
+        EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--map", png.string()}), 4);
+        EXPECT_FALSE(std::filesystem::exists(png));
+        return;
+    }
+    ASSERT_EQ(Run({"report", file, "--device", "room1.kvx2", "--map", png.string()}), 0)
+        << err_.str();
+    std::ifstream picture(png, std::ios::binary);
+    std::string signature(8, '\0');
+    picture.read(signature.data(), 8);
+    EXPECT_EQ(signature, "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(Run({"report", file, "--device", "room1.kvx2", "--map",
                    (folder_.path() / "missing" / "map.png").string()}),
               4);
