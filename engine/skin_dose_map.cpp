@@ -35,7 +35,7 @@ struct Section {
 // length finds its point.
 class ArcTable {
   public:
-    explicit ArcTable(const Section& section) : section_(section) {
+    explicit ArcTable(const Section& section) {
         arc_[0] = 0;
         const double step = std::numbers::pi / kSteps;
         for (int i = 1; i <= kSteps; ++i) {
@@ -60,7 +60,6 @@ class ArcTable {
 
   private:
     static constexpr int kSteps = 2048;
-    Section section_;
     double arc_[kSteps + 1];
 };
 

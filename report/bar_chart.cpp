@@ -36,17 +36,6 @@ double DoseOf(const ProjectionBarChart& chart, size_t index) {
     return index < chart.doses_mgy.size() ? ShownDose(chart.doses_mgy[index]) : 0;
 }
 
-QFont ChartFont(double pixel_size, bool bold = false) {
-    static const QStringList families = InstalledGothicFamilies();
-    QFont font;
-    if (!families.isEmpty()) {
-        font.setFamilies(families);
-    }
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixel_size))));
-    font.setBold(bold);
-    return font;
-}
-
 // 0, 500, 1000, 2500; 0.25 where the scale is below 1 mGy.
 QString TickText(double mgy) {
     return QString::number(mgy, 'g', 6);
@@ -99,7 +88,7 @@ QPen ThresholdPen(size_t level, double text_px) {
 void DrawAxisTitle(QPainter& painter, const BarChartLayout& layout, const QRectF& area,
                    bool japanese) {
     painter.save();
-    painter.setFont(ChartFont(layout.text_px));
+    painter.setFont(GothicFont(layout.text_px));
     painter.translate(area.left() + 0.2 * layout.text_px, layout.plot.center().y());
     painter.rotate(-90);
     const QRectF box(-layout.plot.height() / 2, 0, layout.plot.height(), 1.4 * layout.text_px);
@@ -110,7 +99,7 @@ void DrawAxisTitle(QPainter& painter, const BarChartLayout& layout, const QRectF
 void DrawAxes(QPainter& painter, const BarChartLayout& layout) {
     const QRectF& plot = layout.plot;
     const double t = layout.text_px;
-    painter.setFont(ChartFont(t * 0.9));
+    painter.setFont(GothicFont(t * 0.9));
     for (const double tick : ScaleTicks(layout.scale_maximum_mgy)) {
         const double y = plot.bottom() - tick / layout.scale_maximum_mgy * plot.height();
         painter.setPen(QPen(QColor(0xE0, 0xE0, 0xE0), std::max(1.0, t / 13)));
@@ -148,7 +137,7 @@ void DrawBars(QPainter& painter, const BarChartLayout& layout, const ProjectionB
     const double t = layout.text_px;
     const QStringList labels = LabelTexts(chart);
     const double slot = layout.plot.width() / std::max<qsizetype>(1, labels.size());
-    const QFont value_font = ChartFont(t * 0.85);
+    const QFont value_font = GothicFont(t * 0.85);
     const bool values_fit = WidestText(QFontMetricsF(value_font), [&] {
                                 QStringList texts;
                                 for (size_t i = 0; i < layout.bars.size(); ++i) {
@@ -165,12 +154,12 @@ void DrawBars(QPainter& painter, const BarChartLayout& layout, const ProjectionB
         painter.setBrush(Qt::NoBrush);
         painter.setPen(Qt::black);
         if (values_fit) {
-            painter.setFont(ChartFont(t * 0.85, emphasised));
+            painter.setFont(GothicFont(t * 0.85, emphasised));
             painter.drawText(
                 QRectF(bar.center().x() - slot / 2, bar.top() - 1.3 * t, slot, 1.2 * t),
                 Qt::AlignHCenter | Qt::AlignBottom, DoseText(DoseOf(chart, i)));
         }
-        painter.setFont(ChartFont(t, emphasised));
+        painter.setFont(GothicFont(t, emphasised));
         DrawLabel(painter, layout, bar, labels[static_cast<qsizetype>(i)]);
     }
 }
@@ -178,7 +167,7 @@ void DrawBars(QPainter& painter, const BarChartLayout& layout, const ProjectionB
 void DrawThresholds(QPainter& painter, const BarChartLayout& layout,
                     const ProjectionBarChart& chart) {
     const double t = layout.text_px;
-    painter.setFont(ChartFont(t * 0.9));
+    painter.setFont(GothicFont(t * 0.9));
     for (size_t i = 0; i < layout.threshold_y.size(); ++i) {
         const double y = layout.threshold_y[i];
         if (!std::isfinite(y)) {
@@ -211,11 +200,11 @@ BarChartLayout LayOutBarChart(const ProjectionBarChart& chart, const QRectF& are
     for (const double gy : chart.thresholds_gy) {
         thresholds << ThresholdText(gy);
     }
-    const double left = 2.8 * t + WidestText(QFontMetricsF(ChartFont(t * 0.9)), ticks);
-    const double right = 0.8 * t + WidestText(QFontMetricsF(ChartFont(t * 0.9)), thresholds);
+    const double left = 2.8 * t + WidestText(QFontMetricsF(GothicFont(t * 0.9)), ticks);
+    const double right = 0.8 * t + WidestText(QFontMetricsF(GothicFont(t * 0.9)), thresholds);
     const QStringList labels = LabelTexts(chart);
     const double slot = (area.width() - left - right) / std::max<qsizetype>(1, labels.size());
-    const double widest_label = WidestText(QFontMetricsF(ChartFont(t, true)), labels);
+    const double widest_label = WidestText(QFontMetricsF(GothicFont(t, true)), labels);
     layout.labels_slanted = widest_label + 0.5 * t > slot;
     const double label_area =
         layout.labels_slanted
@@ -251,7 +240,7 @@ void DrawProjectionBarChart(QPainter& painter, const QRectF& area, const Project
     DrawAxisTitle(painter, layout, area, chart.japanese);
     DrawAxes(painter, layout);
     if (layout.bars.empty()) {
-        painter.setFont(ChartFont(layout.text_px));
+        painter.setFont(GothicFont(layout.text_px));
         painter.setPen(kAxisColour);
         painter.drawText(layout.plot, Qt::AlignCenter, NoProjectionText(chart.japanese));
     }

@@ -27,16 +27,6 @@ constexpr double kBottomMargin = 3.6;
 constexpr double kTopMargin = 2.4;
 constexpr double kRightMargin = 1.2;
 
-QFont PlotFont(double pixel_size) {
-    static const QStringList families = InstalledGothicFamilies();
-    QFont font;
-    if (!families.isEmpty()) {
-        font.setFamilies(families);
-    }
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixel_size))));
-    return font;
-}
-
 // 0, 20, 0.025: as many digits as the value needs.
 QString TickText(double value) {
     return QString::number(value, 'g', 6);
@@ -102,7 +92,7 @@ void DrawAxes(QPainter& painter, const LinePlotLayout& layout) {
     painter.setPen(QPen(kAxisColour, std::max(1.0, 0.08 * layout.text_px)));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(box);
-    painter.setFont(PlotFont(layout.text_px));
+    painter.setFont(GothicFont(layout.text_px));
     const QFontMetricsF metrics(painter.font());
     for (double x : ScaleTicks(layout.x_maximum)) {
         const QPointF at = layout.Place(x, 0);
@@ -126,7 +116,7 @@ void DrawTitles(QPainter& painter, const LinePlotLayout& layout, const LinePlot&
     const QRectF& box = layout.plot;
     const double h = layout.text_px;
     painter.setPen(kAxisColour);
-    painter.setFont(PlotFont(h));
+    painter.setFont(GothicFont(h));
     painter.drawText(QRectF(box.left(), box.bottom() + 1.9 * h, box.width(), 1.6 * h),
                      Qt::AlignHCenter | Qt::AlignTop, ToQString(plot.x_title));
     painter.save();
@@ -165,7 +155,7 @@ void DrawMarkers(QPainter& painter, const LinePlotLayout& layout, const LinePlot
     const double h = layout.text_px;
     QPen pen(kCurveBlack, std::max(1.0, 0.08 * h));
     pen.setDashPattern({6, 4});
-    painter.setFont(PlotFont(0.9 * h));
+    painter.setFont(GothicFont(0.9 * h));
     for (const PlotMarker& marker : plot.markers) {
         if (!std::isfinite(marker.x) || marker.x < 0 || marker.x > layout.x_maximum) {
             continue;
@@ -186,7 +176,7 @@ void DrawMarkers(QPainter& painter, const LinePlotLayout& layout, const LinePlot
 
 void DrawLegend(QPainter& painter, const LinePlotLayout& layout, const LinePlot& plot) {
     const double h = layout.text_px;
-    painter.setFont(PlotFont(0.9 * h));
+    painter.setFont(GothicFont(0.9 * h));
     const QFontMetricsF metrics(painter.font());
     double widest = 0;
     for (const PlotLine& line : plot.lines) {
@@ -237,7 +227,7 @@ void DrawLinePlot(QPainter& painter, const QRectF& area, const LinePlot& plot) {
     DrawTitles(painter, layout, plot);
     if (!ExtentOf(plot).any) {
         painter.setPen(kAxisColour);
-        painter.setFont(PlotFont(layout.text_px));
+        painter.setFont(GothicFont(layout.text_px));
         painter.drawText(layout.plot.adjusted(layout.text_px, 0, -layout.text_px, 0),
                          Qt::AlignCenter | Qt::TextWordWrap, ToQString(plot.empty_text));
         painter.restore();

@@ -5,6 +5,7 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPen>
+#include <algorithm>
 #include <cmath>
 
 #include "report/qt_text.h"
@@ -25,6 +26,17 @@ QStringList InstalledMinchoFamilies() {
 QStringList InstalledGothicFamilies() {
     return InstalledFamilies(
         {"Noto Sans CJK JP", "IPAexGothic", "IPAGothic", "VL Gothic", "TakaoGothic"});
+}
+
+QFont GothicFont(double pixel_size, bool bold) {
+    static const QStringList families = InstalledGothicFamilies();
+    QFont font;
+    if (!families.isEmpty()) {
+        font.setFamilies(families);
+    }
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixel_size))));
+    font.setBold(bold);
+    return font;
 }
 
 QStringList InstalledFamilies(const QStringList& candidates) {

@@ -17,6 +17,8 @@ QStringList InstalledFamilies(const QStringList& candidates);
 QStringList InstalledMinchoFamilies();
 // The Gothic (sans-serif) faces installed here, best first: the pictures' labels.
 QStringList InstalledGothicFamilies();
+// A label font of the pictures: the Gothic faces at a size in pixels (at least 1).
+QFont GothicFont(double pixel_size, bool bold = false);
 // Maps "ＭＳ 明朝" to them unless the program has mapped it already.
 void InstallPrintFontSubstitution();
 

@@ -184,17 +184,6 @@ QString FormatCm(double cm) {
     return FormatNumber(std::round(cm * 10) / 10);
 }
 
-QFont MapFont(double pixel_size, bool bold = false) {
-    static const QStringList families = InstalledGothicFamilies();
-    QFont font;
-    if (!families.isEmpty()) {
-        font.setFamilies(families);
-    }
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixel_size))));
-    font.setBold(bold);
-    return font;
-}
-
 // Text placed by one point: `alignment` says which of its sides or centres lies there.
 void DrawTextAt(QPainter& painter, QPointF anchor, const QString& text, Qt::Alignment alignment) {
     constexpr double kRoom = 4000;
@@ -309,7 +298,7 @@ void LabelNotSkin(QPainter& painter, const SkinMapLayout& layout, const MapGrid&
     const QRectF box = layout.CellRect(MapPanel::Table, top, left)
                            .united(layout.CellRect(MapPanel::Table, bottom, right));
     const QString text = ToQString(words.trunk_on_table);
-    painter.setFont(MapFont(15 * layout.scale));
+    painter.setFont(GothicFont(15 * layout.scale));
     if (box.width() > 1.2 * painter.fontMetrics().horizontalAdvance(text) &&
         box.height() > 3 * painter.fontMetrics().height()) {
         painter.setPen(QColor(90, 90, 90));
@@ -321,7 +310,7 @@ void DrawHorizontalAxis(QPainter& painter, const SkinMapLayout& layout,
                         const MapPanelGeometry& geometry) {
     const double s = layout.scale;
     const double right_cm = geometry.left_cm + geometry.frame.width() / layout.pixels_per_cm;
-    painter.setFont(MapFont(15 * s));
+    painter.setFont(GothicFont(15 * s));
     const double first = std::ceil(geometry.left_cm / layout.tick_step_cm - 1e-9);
     for (double n = first; n * layout.tick_step_cm <= right_cm + 1e-9; ++n) {
         const double cm = n * layout.tick_step_cm;
@@ -337,7 +326,7 @@ void DrawVerticalAxis(QPainter& painter, const SkinMapLayout& layout,
                       const MapPanelGeometry& geometry) {
     const double s = layout.scale;
     const double bottom_cm = geometry.top_cm + geometry.frame.height() / layout.pixels_per_cm;
-    painter.setFont(MapFont(15 * s));
+    painter.setFont(GothicFont(15 * s));
     const double first = std::ceil(geometry.top_cm / layout.tick_step_cm - 1e-9);
     for (double n = first; n * layout.tick_step_cm <= bottom_cm + 1e-9; ++n) {
         const double cm = n * layout.tick_step_cm;
@@ -362,7 +351,7 @@ void DrawTrunkSides(QPainter& painter, const SkinMapLayout& layout, const Patien
                     const MapWords& words) {
     const MapPanelGeometry& geometry = layout.trunk;
     const double y = geometry.frame.bottom() + 32 * layout.scale;
-    painter.setFont(MapFont(17 * layout.scale, true));
+    painter.setFont(GothicFont(17 * layout.scale, true));
     DrawTextAt(painter, QPointF(geometry.frame.left(), y), ToQString(words.front),
                Qt::AlignHCenter | Qt::AlignTop);
     DrawTextAt(painter, QPointF(geometry.frame.right(), y), ToQString(words.front),
@@ -387,13 +376,13 @@ void DrawPanelFrame(QPainter& painter, const SkinMapLayout& layout, MapPanel pan
     painter.setPen(QPen(Qt::black, std::max(1.0, 1.5 * s)));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(geometry.frame);
-    painter.setFont(MapFont(20 * s, true));
+    painter.setFont(GothicFont(20 * s, true));
     const bool trunk = panel == MapPanel::Trunk;
     DrawTextAt(painter, QPointF(geometry.frame.center().x(), geometry.frame.top() - 12 * s),
                ToQString(trunk ? words.trunk_title : words.table_title),
                Qt::AlignHCenter | Qt::AlignBottom);
     if (!geometry.drawable) {
-        painter.setFont(MapFont(20 * s));
+        painter.setFont(GothicFont(20 * s));
         painter.setPen(QColor(90, 90, 90));
         DrawTextAt(painter, geometry.frame.center(), ToQString(words.no_map), Qt::AlignCenter);
         return;
@@ -404,14 +393,14 @@ void DrawPanelFrame(QPainter& painter, const SkinMapLayout& layout, MapPanel pan
     if (trunk) {
         DrawTrunkSides(painter, layout, map.patient, words);
     } else {
-        painter.setFont(MapFont(17 * s, true));
+        painter.setFont(GothicFont(17 * s, true));
         const double y = geometry.frame.bottom() + 32 * s;
         DrawTextAt(painter, QPointF(geometry.frame.left(), y), ToQString(words.right),
                    Qt::AlignLeft | Qt::AlignTop);
         DrawTextAt(painter, QPointF(geometry.frame.right(), y), ToQString(words.left),
                    Qt::AlignRight | Qt::AlignTop);
     }
-    painter.setFont(MapFont(17 * s));
+    painter.setFont(GothicFont(17 * s));
     DrawTextAt(painter, QPointF(geometry.frame.center().x(), geometry.frame.bottom() + 62 * s),
                ToQString(trunk ? words.trunk_axis : words.table_axis),
                Qt::AlignHCenter | Qt::AlignTop);
@@ -445,7 +434,7 @@ void DrawBelowHeadAxisTitle(QPainter& painter, const SkinMapLayout& layout, cons
     const QRectF grids = layout.trunk.frame.united(layout.table.frame);
     painter.save();
     painter.setPen(Qt::black);
-    painter.setFont(MapFont(17 * layout.scale));
+    painter.setFont(GothicFont(17 * layout.scale));
     painter.translate(30 * layout.scale, grids.center().y());
     painter.rotate(-90);
     DrawTextAt(painter, QPointF(0, 0), ToQString(words.below_head_axis), Qt::AlignCenter);
@@ -484,10 +473,10 @@ void DrawColourBar(QPainter& painter, const SkinMapLayout& layout, double maximu
     painter.setPen(QPen(Qt::black, std::max(1.0, 1.2 * s)));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(bar);
-    painter.setFont(MapFont(17 * s, true));
+    painter.setFont(GothicFont(17 * s, true));
     DrawTextAt(painter, QPointF(bar.center().x(), bar.top() - 10 * s), "mGy",
                Qt::AlignHCenter | Qt::AlignBottom);
-    painter.setFont(MapFont(15 * s));
+    painter.setFont(GothicFont(15 * s));
     for (double tick : ScaleTicks(maximum_mgy)) {
         const double y = bar.bottom() - tick / maximum_mgy * bar.height();
         painter.drawLine(QPointF(bar.right(), y), QPointF(bar.right() + 6 * s, y));
@@ -510,11 +499,11 @@ void DrawLegend(QPainter& painter, const SkinMapLayout& layout, const MapWords& 
     const double s = layout.scale;
     const double x = layout.legend_top_left.x();
     double y = layout.legend_top_left.y();
-    painter.setFont(MapFont(17 * s, true));
+    painter.setFont(GothicFont(17 * s, true));
     painter.setPen(Qt::black);
     DrawTextAt(painter, QPointF(x, y), ToQString(words.isodose_lines),
                Qt::AlignLeft | Qt::AlignTop);
-    painter.setFont(MapFont(16 * s));
+    painter.setFont(GothicFont(16 * s));
     const double sample = 36 * s;
     for (size_t level = 0; level < kMapAreaThresholdsGy.size(); ++level) {
         y += kLegendRow * s;
@@ -778,7 +767,7 @@ QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px, bool japanese) {
     DrawColourBar(painter, layout, maximum_mgy);
     DrawLegend(painter, layout, words);
     painter.setPen(Qt::black);
-    painter.setFont(MapFont(20 * layout.scale));
+    painter.setFont(GothicFont(20 * layout.scale));
     DrawTextAt(painter, layout.caption_top_left, ToQString(SkinMapPeakCaption(map, japanese)),
                Qt::AlignLeft | Qt::AlignTop);
     DrawTextAt(painter, layout.caption_top_left + QPointF(0, 36 * layout.scale),
