@@ -283,17 +283,10 @@ struct DocumentInput {
 class PageCanvas {
   public:
     PageCanvas(QPagedPaintDevice& device, bool painting) : device_(device), painting_(painting) {
-        QPageLayout layout = device.pageLayout();
-        layout.setUnits(QPageLayout::Millimeter);
-        const QRectF sheet = layout.fullRect();
-        const QMarginsF minimum = layout.minimumMargins();
-        placement_ = PlaceReport(sheet.width(), sheet.height(),
-                                 {minimum.left(), minimum.top(), sheet.width() - minimum.right(),
-                                  sheet.height() - minimum.bottom()},
-                                 {kWidth, 0, kExtentBottom});
-        // A printer in full-page mode paints from the sheet's corner, otherwise from its margins.
-        painter_origin_mm_ = layout.paintRect().topLeft();
-        pixels_per_mm_ = device.logicalDpiX() / 25.4;
+        const DevicePlacement placed = PlaceOnDevice(device, {kWidth, 0, kExtentBottom});
+        placement_ = placed.placement;
+        painter_origin_mm_ = placed.painter_origin_mm;
+        pixels_per_mm_ = placed.pixels_per_mm;
     }
     ~PageCanvas() {
         if (painter_.isActive()) {

@@ -57,6 +57,22 @@ void InstallPrintFontSubstitution() {
     }
 }
 
+DevicePlacement PlaceOnDevice(QPagedPaintDevice& device, const PageExtent& extent) {
+    QPageLayout layout = device.pageLayout();
+    layout.setUnits(QPageLayout::Millimeter);
+    const QRectF sheet = layout.fullRect();
+    const QMarginsF minimum = layout.minimumMargins();
+    DevicePlacement placed;
+    placed.placement = PlaceReport(sheet.width(), sheet.height(),
+                                   {minimum.left(), minimum.top(), sheet.width() - minimum.right(),
+                                    sheet.height() - minimum.bottom()},
+                                   extent);
+    // A printer in full-page mode paints from the sheet's corner, otherwise from its margins.
+    placed.painter_origin_mm = layout.paintRect().topLeft();
+    placed.pixels_per_mm = device.logicalDpiX() / 25.4;
+    return placed;
+}
+
 PainterPrintSurface::PainterPrintSurface(QPagedPaintDevice& device)
     : device_(device), font_name_(ToQString(kPrintFontName)) {
     InstallPrintFontSubstitution();
@@ -73,17 +89,10 @@ bool PainterPrintSurface::Begin() {
         return !failed_;
     }
     begun_ = true;
-    QPageLayout layout = device_.pageLayout();
-    layout.setUnits(QPageLayout::Millimeter);
-    const QRectF sheet = layout.fullRect();
-    const QMarginsF minimum = layout.minimumMargins();
-    placement_ = PlaceReport(sheet.width(), sheet.height(),
-                             {minimum.left(), minimum.top(), sheet.width() - minimum.right(),
-                              sheet.height() - minimum.bottom()},
-                             extent_);
-    // A printer in full-page mode paints from the sheet's corner, otherwise from its margins.
-    painter_origin_mm_ = layout.paintRect().topLeft();
-    pixels_per_mm_ = device_.logicalDpiX() / 25.4;
+    const DevicePlacement placed = PlaceOnDevice(device_, extent_);
+    placement_ = placed.placement;
+    painter_origin_mm_ = placed.painter_origin_mm;
+    pixels_per_mm_ = placed.pixels_per_mm;
     if (!(pixels_per_mm_ > 0) || !painter_.begin(&device_)) {
         failed_ = true;
         return false;

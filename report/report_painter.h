@@ -22,6 +22,15 @@ QFont GothicFont(double pixel_size, bool bold = false);
 // Maps "ＭＳ 明朝" to them unless the program has mapped it already.
 void InstallPrintFontSubstitution();
 
+// Where a report of `extent` lies on the device's sheet (inside its printable area), and
+// how the device's painter turns millimetres of the sheet into its pixels.
+struct DevicePlacement {
+    ReportPlacement placement;
+    QPointF painter_origin_mm;  // where the painter's origin lies on the sheet
+    double pixels_per_mm = 0;
+};
+DevicePlacement PlaceOnDevice(QPagedPaintDevice& device, const PageExtent& extent);
+
 // A PrintSurface on a printer (QPrinter) or a PDF (QPdfWriter). The report is placed on
 // the sheet by PlaceReport, inside the device's printable area. Painting begins at the
 // first drawing operation, so the orientation is set on the device first; a device that
