@@ -20,8 +20,9 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<korvex::ProgramState> state;
     try {
-        const std::filesystem::path bundled = korvex::FindBundledDataFolder(
-            korvex::ToUtf8(QApplication::applicationFilePath()), KORVEX_BUNDLED_DATA_DIR);
+        const std::filesystem::path bundled =
+            korvex::FindBundledDataFolder(korvex::ToUtf8(QApplication::applicationFilePath()),
+                                          korvex::ConfiguredBundledDataPlaces());
         const std::filesystem::path folder = korvex::ResolveWorkingFolder(bundled);
         state = std::make_unique<korvex::ProgramState>(
             korvex::EngineState(korvex::LoadReferenceTables(folder), folder));

@@ -17,7 +17,7 @@ EngineState LoadState(const CommonOptions& options) {
         RemoveStaleWorkingFiles(folder);
     } else {
         folder = ResolveWorkingFolder(
-            FindBundledDataFolder(options.executable, KORVEX_BUNDLED_DATA_DIR));
+            FindBundledDataFolder(options.executable, ConfiguredBundledDataPlaces()));
     }
     try {
         return EngineState(LoadReferenceTables(folder), folder);

@@ -21,13 +21,17 @@ const char* NonEmptyEnv(const char* name) {
 
 }  // namespace
 
-fs::path FindBundledDataFolder(const fs::path& executable, const fs::path& source_data_folder) {
+BundledDataPlaces ConfiguredBundledDataPlaces() {
+    return {KORVEX_INSTALLED_DATA_FROM_BINDIR, KORVEX_SOURCE_DATA_DIR};
+}
+
+fs::path FindBundledDataFolder(const fs::path& executable, const BundledDataPlaces& places) {
     std::error_code error;
-    const fs::path installed = executable.parent_path() / ".." / "share" / "korvex2";
-    if (fs::is_directory(installed, error)) {
-        return fs::weakly_canonical(installed, error);
+    const fs::path installed = (executable.parent_path() / places.installed).lexically_normal();
+    if (fs::is_directory(installed, error) || places.build_tree.empty()) {
+        return installed;
     }
-    return source_data_folder;
+    return places.build_tree;
 }
 
 namespace {

@@ -5,10 +5,26 @@
 
 namespace korvex {
 
-// The bundled working folder: beside an installed program (<prefix>/share/korvex2) when
-// it exists there, else the source tree's `data/` folder the program was built from.
+// Where the bundled working folder may lie.
+struct BundledDataPlaces {
+    // From the folder of the running program to the installed data, as the install layout
+    // puts them ("../share/korvex2" for bin and share/korvex2).
+    std::filesystem::path installed;
+    // The source tree's `data/` folder, for a program run from its build tree; empty in a
+    // package, which must never look into the tree it was built from.
+    std::filesystem::path build_tree;
+};
+
+// The places this build was configured with: the install layout's relative path, and the
+// source tree's data only when the build keeps that fallback (KORVEX_SOURCE_DATA_FALLBACK).
+BundledDataPlaces ConfiguredBundledDataPlaces();
+
+// The bundled working folder: the installed place beside `executable` when it is a
+// folder; else the build tree's folder when there is one; else the installed place all
+// the same, so that nothing is seeded from it and the missing reference data are reported
+// by name when they are read.
 std::filesystem::path FindBundledDataFolder(const std::filesystem::path& executable,
-                                            const std::filesystem::path& source_data_folder);
+                                            const BundledDataPlaces& places);
 
 // The working folder: KORVEX2_WORKDIR when it is set; otherwise the user's data folder
 // ($XDG_DATA_HOME or ~/.local/share, then "Korvex-2"), created on first use and filled

@@ -90,14 +90,38 @@ TEST(WorkingFolder, ChosenFolderWinsOverTheUsersDataFolder) {
     EXPECT_EQ(Read(folder / "Att_coeff2021.dat"), "coefficients");
 }
 
-TEST(WorkingFolder, BundledDataIsFoundBesideAnInstalledProgram) {
+TEST(WorkingFolder, BundledDataIsFoundBesideAnInstalledProgramAndTheBuildTreeOnlyAsFallback) {
     fixtures::TempFolder prefix;
-    fs::create_directories(prefix.path() / "bin");
-    EXPECT_EQ(FindBundledDataFolder(prefix.path() / "bin" / "korvex2", "/src/data"),
-              fs::path("/src/data"));
-    fs::create_directories(prefix.path() / "share" / "korvex2");
-    EXPECT_EQ(FindBundledDataFolder(prefix.path() / "bin" / "korvex2", "/src/data"),
-              prefix.path() / "share" / "korvex2");
+    const fs::path program = prefix.path() / "bin" / "korvex2";
+    fs::create_directories(program.parent_path());
+    const BundledDataPlaces build{"../share/korvex2", "/src/data"};
+    const BundledDataPlaces package{"../share/korvex2", ""};
+    const fs::path installed = prefix.path() / "share" / "korvex2";
+
+    // Run from a build tree: no installed data beside it.
+    EXPECT_EQ(FindBundledDataFolder(program, build), fs::path("/src/data"));
+    // A package never looks into a source tree: it names its own place even when that is
+    // missing, so the missing reference data are reported, not read from elsewhere.
+    EXPECT_EQ(FindBundledDataFolder(program, package), installed);
+
+    fs::create_directories(installed);
+    EXPECT_EQ(FindBundledDataFolder(program, build), installed);
+    EXPECT_EQ(FindBundledDataFolder(program, package), installed);
+    // Another layout (lib/korvex2/bin beside lib/korvex2/data) is followed as configured.
+    fs::create_directories(prefix.path() / "opt" / "data");
+    EXPECT_EQ(FindBundledDataFolder(prefix.path() / "opt" / "bin" / "korvex2", {"../data", ""}),
+              prefix.path() / "opt" / "data");
+}
+
+TEST(WorkingFolder, ThisBuildFindsItsDataThroughTheInstallLayout) {
+    const BundledDataPlaces configured = ConfiguredBundledDataPlaces();
+    // GNUInstallDirs puts the programs in bin and the data in share/korvex2 by default.
+    EXPECT_EQ(configured.installed, fs::path("../share/korvex2"));
+    // A build for tests keeps the fallback to the source tree, whose data it then reads.
+    if (configured.build_tree.empty()) {
+        GTEST_SKIP() << "built without the source tree's data as fallback";
+    }
+    EXPECT_TRUE(fs::is_regular_file(configured.build_tree / "Primary.dat"));
 }
 
 }  // namespace
