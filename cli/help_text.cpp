@@ -1,18 +1,14 @@
 #include "cli/help_text.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdlib>
+
+#include "settings/user_language.h"
 
 namespace korvex::cli {
 
 bool UserReadsJapanese() {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
-            return std::string(value).rfind("ja", 0) == 0;
-        }
-    }
-    return false;
+    return ResolveLanguage(ProcessEnvironment(), LanguageChoice::Automatic) ==
+           UserLanguage::Japanese;
 }
 
 const Said kProgramHelp = {"Korvex-2 の計算をウィンドウなしで行います。",

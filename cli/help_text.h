@@ -14,8 +14,10 @@ struct Said {
     const char* english;
 };
 
-// True for a ja_* locale: the first of LC_ALL, LC_MESSAGES and LANG that is set decides, as
-// for every POSIX program's messages.
+// True when the tool speaks Japanese: KORVEX2_LANGUAGE, else the environment's locale and
+// LANGUAGE (settings/user_language.h, the rule of the windows too). The working folder's
+// stored choice is the windows' and is not read: the help is written before --workdir is
+// known, and a script's output does not change with a choice made in a window.
 bool UserReadsJapanese();
 
 // Picks the user's language of a Said.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/user_message.h"
+
 namespace korvex {
 
 // A file that cannot be read as an X-ray radiation dose report at all. what() is a complete
@@ -13,19 +15,6 @@ namespace korvex {
 class DoseReportError : public std::runtime_error {
   public:
     explicit DoseReportError(const std::string& message) : std::runtime_error(message) {}
-};
-
-// A text for the user in the program's two languages: Japanese in the windows and the
-// Japanese command line, English where the command line speaks English.
-struct UserText {
-    std::string japanese;
-    std::string english;
-
-    bool empty() const { return japanese.empty(); }
-    const std::string& In(bool japanese_wanted) const {
-        return japanese_wanted ? japanese : english;
-    }
-    bool operator==(const UserText&) const = default;
 };
 
 // One value of a report, in the program's unit for its quantity. A value that was given but

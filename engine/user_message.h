@@ -4,6 +4,27 @@
 
 namespace korvex {
 
+// The language the user reads the program in: the windows' texts, the command line's help
+// and messages, printed pages and pictures. Japanese texts are the program's own; English is
+// their translation (settings/user_language.h says which one a user gets).
+enum class UserLanguage { Japanese, English };
+
+// A text for the user in the program's two languages, where the core cannot leave the
+// translation to the windows: reasons and notes that the command line prints too.
+struct UserText {
+    std::string japanese;
+    std::string english;
+
+    bool empty() const { return japanese.empty(); }
+    const std::string& In(bool japanese_wanted) const {
+        return japanese_wanted ? japanese : english;
+    }
+    const std::string& In(UserLanguage language) const {
+        return In(language == UserLanguage::Japanese);
+    }
+    bool operator==(const UserText&) const = default;
+};
+
 enum class MessageIcon { None, Exclamation };
 
 // A message for the user, as the core decides it and a window shows it.

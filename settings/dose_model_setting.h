@@ -4,12 +4,12 @@
 #include <string>
 
 #include "engine/dose_model.h"
+#include "settings/settings_file.h"
 
 namespace korvex {
 
-// The program's settings in the working folder: one "key=value" line each, code page 932,
-// CR LF. The dose model is kept there so that the next start calculates as the user chose.
-inline constexpr const char* kSettingsFileName = "Korvex2Settings.txt";
+// The dose model is kept in the settings file so that the next start calculates as the user
+// chose.
 inline constexpr const char* kDoseModelSettingKey = "DoseModel";
 
 struct DoseModelSetting {

@@ -112,33 +112,42 @@ TEST_F(CommandLineTest, CalcReportsFailuresWithTheirExitCodes) {
 
 // Help follows the user's language; the version and help are answers, not errors.
 TEST_F(CommandLineTest, HelpInTheUsersLanguageAndVersion) {
-    const char* saved = std::getenv("LANG");
-    const std::string saved_lang = saved ? saved : "";
-    unsetenv("LC_ALL");
-    unsetenv("LC_MESSAGES");
-
-    setenv("LANG", "ja_JP.UTF-8", 1);
-    EXPECT_EQ(Run({"calc", "--help"}), 0);
-    EXPECT_NE(out_.str().find("装置表示の患者照射基準点線量"), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("使い方"), std::string::npos);
-    EXPECT_NE(out_.str().find("--device"), std::string::npos);
-
-    setenv("LANG", "en_GB.UTF-8", 1);
-    EXPECT_EQ(Run({"table", "--help"}), 0);
-    EXPECT_NE(out_.str().find("results-table CSV file"), std::string::npos) << out_.str();
-    EXPECT_EQ(out_.str().find("結果表"), std::string::npos);
-    EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(out_.str().find("calc"), std::string::npos);
-    EXPECT_NE(out_.str().find("Exit codes"), std::string::npos);
-
+    {
+        ScopedLanguage japanese({{"LANG", "ja_JP.UTF-8"}});
+        EXPECT_EQ(Run({"calc", "--help"}), 0);
+        EXPECT_NE(out_.str().find("装置表示の患者照射基準点線量"), std::string::npos) << out_.str();
+        EXPECT_NE(out_.str().find("使い方"), std::string::npos);
+        EXPECT_NE(out_.str().find("--device"), std::string::npos);
+    }
+    {
+        ScopedLanguage english({{"LANG", "en_GB.UTF-8"}});
+        EXPECT_EQ(Run({"table", "--help"}), 0);
+        EXPECT_NE(out_.str().find("results-table CSV file"), std::string::npos) << out_.str();
+        EXPECT_EQ(out_.str().find("結果表"), std::string::npos);
+        EXPECT_EQ(Run({"--help"}), 0);
+        EXPECT_NE(out_.str().find("calc"), std::string::npos);
+        EXPECT_NE(out_.str().find("Exit codes"), std::string::npos);
+    }
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_NE(out_.str().find("korvex2-cli 2."), std::string::npos) << out_.str();
+}
 
-    if (saved) {
-        setenv("LANG", saved_lang.c_str(), 1);
-    } else {
-        unsetenv("LANG");
-    }
+// The tool follows the windows' language rule: LANGUAGE before the locale, C and POSIX in
+// English whatever LANGUAGE says, KORVEX2_LANGUAGE over everything.
+TEST_F(CommandLineTest, LanguageFollowsTheProgramsOneRule) {
+    const auto help_is_japanese = [this](ScopedLanguage::Variables variables) {
+        ScopedLanguage language(variables);
+        EXPECT_EQ(Run({"--help"}), 0);
+        return out_.str().find("使い方") != std::string::npos;
+    };
+    EXPECT_TRUE(help_is_japanese({{"LANG", "en_US.UTF-8"}, {"LANGUAGE", "ja:en"}}));
+    EXPECT_FALSE(help_is_japanese({{"LANG", "ja_JP.UTF-8"}, {"LANGUAGE", "en:ja"}}));
+    EXPECT_FALSE(help_is_japanese({{"LANG", "ja_JP.UTF-8"}, {"LANGUAGE", "fr:en"}}));
+    EXPECT_FALSE(help_is_japanese({{"LC_ALL", "C"}, {"LANG", "ja_JP.UTF-8"}, {"LANGUAGE", "ja"}}));
+    EXPECT_FALSE(help_is_japanese({{"LANG", "POSIX"}}));
+    EXPECT_FALSE(help_is_japanese({}));
+    EXPECT_TRUE(help_is_japanese({{"LANG", "C.UTF-8"}, {"KORVEX2_LANGUAGE", "ja"}}));
+    EXPECT_FALSE(help_is_japanese({{"LANG", "ja_JP.UTF-8"}, {"KORVEX2_LANGUAGE", "en"}}));
 }
 
 TEST_F(CommandLineTest, DeviceCreateCalibratesAndWritesTheFile) {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -16,17 +18,23 @@
 
 namespace korvex::cli {
 
-// The user's language for the tool while it lives (LC_ALL; LC_MESSAGES and LANG cleared),
-// then the environment as it was.
+// The user's language for the tool while it lives: every variable the language rule reads
+// (settings/user_language.h) is cleared and the ones given are set; then the environment
+// as it was. One locale alone is LC_ALL.
 class ScopedLanguage {
   public:
-    explicit ScopedLanguage(const char* locale) {
+    using Variables = std::initializer_list<std::pair<const char*, const char*>>;
+
+    explicit ScopedLanguage(const char* locale) : ScopedLanguage(Variables{{"LC_ALL", locale}}) {}
+    explicit ScopedLanguage(Variables variables) {
         for (const char* name : kNames) {
             const char* value = std::getenv(name);
             saved_.push_back(value ? std::optional<std::string>(value) : std::nullopt);
             unsetenv(name);
         }
-        setenv("LC_ALL", locale, 1);
+        for (const auto& [name, value] : variables) {
+            setenv(name, value, 1);
+        }
     }
     ~ScopedLanguage() {
         for (size_t i = 0; i < std::size(kNames); ++i) {
@@ -41,7 +49,8 @@ class ScopedLanguage {
     ScopedLanguage& operator=(const ScopedLanguage&) = delete;
 
   private:
-    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE",
+                                             "KORVEX2_LANGUAGE"};
     std::vector<std::optional<std::string>> saved_;
 };
 
