@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "engine/charset.h"
 #include "engine/errors.h"
@@ -70,8 +71,10 @@ class Descriptor {
             ::close(fd_);
         }
     }
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&&) = delete;
     int get() const { return fd_; }
 
   private:
@@ -87,12 +90,15 @@ class Descriptor {
     throw FileError("「" + file_label + "」はファイルではありません。");
 }
 
-}  // namespace
+[[noreturn]] void FailReading(const std::string& file_label) {
+    throw FileError("ファイル「" + file_label + "」を読み込めません（" + SystemReason() + "）。");
+}
 
-std::string ReadFileBytes(const std::filesystem::path& path, const std::string& file_label,
-                          std::size_t max_bytes) {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+// Opens a regular file for reading and gives its size. O_NONBLOCK: opening a FIFO must not
+// wait for a writer; it is refused as no regular file.
+Descriptor OpenRegularFile(const std::filesystem::path& path, const std::string& file_label,
+                           struct stat& info) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             throw FileError("ファイル「" + file_label + "」が見つかりません。");
@@ -102,14 +108,44 @@ std::string ReadFileBytes(const std::filesystem::path& path, const std::string& 
         }
         throw FileError("ファイル「" + file_label + "」を開けません（" + SystemReason() + "）。");
     }
-    struct stat info {};
     if (::fstat(file.get(), &info) != 0) {
-        throw FileError("ファイル「" + file_label + "」を読み込めません（" + SystemReason() +
-                        "）。");
+        FailReading(file_label);
     }
     if (!S_ISREG(info.st_mode)) {
         FailNotRegular(file_label);
     }
+    return file;
+}
+
+}  // namespace
+
+std::string ReadFileStart(const std::filesystem::path& path, const std::string& file_label,
+                          std::size_t count) {
+    struct stat info {};
+    const Descriptor file = OpenRegularFile(path, file_label, info);
+    std::string bytes(count, '\0');
+    std::size_t used = 0;
+    while (used < count) {
+        const ssize_t n = ::read(file.get(), bytes.data() + used, count - used);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            FailReading(file_label);
+        }
+        if (n == 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path, const std::string& file_label,
+                          std::size_t max_bytes) {
+    struct stat info {};
+    const Descriptor file = OpenRegularFile(path, file_label, info);
     if (info.st_size < 0 || static_cast<std::uintmax_t>(info.st_size) > max_bytes) {
         FailTooLarge(file_label, max_bytes);
     }
@@ -122,8 +158,7 @@ std::string ReadFileBytes(const std::filesystem::path& path, const std::string& 
             if (errno == EINTR) {
                 continue;
             }
-            throw FileError("ファイル「" + file_label + "」を読み込めません（" + SystemReason() +
-                            "）。");
+            FailReading(file_label);
         }
         if (n == 0) {
             break;

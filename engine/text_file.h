@@ -31,6 +31,11 @@ inline constexpr std::size_t kDefaultMaxFileBytes = 16 * 1024 * 1024;
 std::string ReadFileBytes(const std::filesystem::path& path, const std::string& file_label,
                           std::size_t max_bytes = kDefaultMaxFileBytes);
 
+// The first `count` bytes of a regular file (all of a shorter one), with the checks of
+// ReadFileBytes but no size limit: what a file is can be told from its start.
+std::string ReadFileStart(const std::filesystem::path& path, const std::string& file_label,
+                          std::size_t count);
+
 // Reads a whole code page 932 file as UTF-8, with the checks of ReadFileBytes.
 std::string ReadTextFile(const std::filesystem::path& path, const std::string& file_label,
                          Decoding decoding = Decoding::Strict,

@@ -1,13 +1,7 @@
 #include "results/results_csv.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 
 #include "engine/field_stream.h"
 #include "engine/text_file.h"
@@ -245,34 +239,8 @@ ResultsCsvContent ReadResultsCsv(const std::filesystem::path& path) {
 std::string ReadResultsCsvComment(const std::filesystem::path& path) {
     // Only the start is read, so the size limit is no concern; a FIFO or a device in the
     // list's place is refused like any other file that is not regular.
-    const std::string file_label = path.filename().string();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        throw FileError("ファイル「" + file_label + "」を開けません。");
-    }
-    std::string bytes(kCommentPreviewBytes, '\0');
-    size_t used = 0;
-    while (used < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            ::close(fd);
-            throw FileError("ファイル「" + file_label + "」を読み込めません。");
-        }
-        if (n == 0 || std::memchr(bytes.data() + used, '\n', static_cast<size_t>(n))) {
-            used += static_cast<size_t>(n);
-            break;
-        }
-        used += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(std::min(used, bytes.find('\n')));
+    std::string bytes = ReadFileStart(path, path.filename().string(), kCommentPreviewBytes);
+    bytes.resize(std::min(bytes.size(), bytes.find('\n')));
     if (!bytes.empty() && bytes.back() == '\r') {
         bytes.pop_back();
     }

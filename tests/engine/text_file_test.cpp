@@ -67,6 +67,29 @@ TEST(TextFile, MissingFileIsReportedByName) {
     EXPECT_THROW(ReadTextFile(folder.path(), "folder"), FileError);
 }
 
+TEST(TextFile, TheStartOfAFileIsReadWithTheChecksOfAWholeRead) {
+    fixtures::TempFolder folder;
+    const std::string big(100000, 'x');
+    WriteBytes(folder.path() / "big.dcm", "DICM" + big);
+    WriteBytes(folder.path() / "short.dcm", "DI");
+    EXPECT_EQ(ReadFileStart(folder.path() / "big.dcm", "big.dcm", 6), "DICMxx");
+    EXPECT_EQ(ReadFileStart(folder.path() / "short.dcm", "short.dcm", 132), "DI");
+    // No size limit: a file far beyond any limit still shows its start.
+    EXPECT_EQ(ReadFileStart(folder.path() / "big.dcm", "big.dcm", 0), "");
+    try {
+        ReadFileStart(folder.path() / "gone.dcm", "gone.dcm", 132);
+        FAIL() << "a missing file was read";
+    } catch (const FileError& error) {
+        EXPECT_STREQ(error.what(), "ファイル「gone.dcm」が見つかりません。");
+    }
+    try {
+        ReadFileStart(folder.path(), "folder", 132);
+        FAIL() << "a folder was read";
+    } catch (const FileError& error) {
+        EXPECT_STREQ(error.what(), "「folder」はファイルではありません。");
+    }
+}
+
 TEST(AtomicWrite, ReplacesTheFileAndLeavesNoTemporaryBehind) {
     fixtures::TempFolder folder;
     const auto path = folder.path() / "table.csv";
