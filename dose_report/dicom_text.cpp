@@ -218,4 +218,26 @@ std::string DecodeDicomText(std::string_view bytes, const std::vector<std::strin
     return EscapeBytes(TrimmedRight(bytes, kDicomPadding));
 }
 
+bool IsValidUid(std::string_view uid) {
+    if (uid.empty() || uid.size() > 64) {
+        return false;
+    }
+    size_t start = 0;
+    while (start <= uid.size()) {
+        size_t end = uid.find('.', start);
+        end = end == std::string_view::npos ? uid.size() : end;
+        const std::string_view component = uid.substr(start, end - start);
+        if (component.empty() || (component.size() > 1 && component[0] == '0')) {
+            return false;
+        }
+        for (char c : component) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace korvex

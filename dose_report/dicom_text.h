@@ -25,4 +25,9 @@ std::optional<std::string> TryDecodeDicomText(std::string_view bytes,
 // Printable ASCII kept, every other byte written as "\xNN".
 std::string EscapeBytes(std::string_view bytes);
 
+// A UID as PS3.5 9.1 defines it: 1 to 64 characters, components of digits separated by
+// single periods, no component empty or with a leading zero (except "0" itself). Only
+// such a value may become a file or folder name: it cannot hold "/", ".." or a blank.
+bool IsValidUid(std::string_view uid);
+
 }  // namespace korvex

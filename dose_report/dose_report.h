@@ -106,8 +106,15 @@ struct DoseReport {
     std::string manufacturer;
     std::string model;
     std::string station_name;
-    std::string study_date;    // DA as given
-    std::string study_time;    // TM as given
+    std::string study_date;  // DA as given
+    std::string study_time;  // TM as given
+    // Identity of the object and its study; not checked here (IsValidUid says whether a
+    // value may name a file).
+    std::string study_instance_uid;
+    std::string sop_instance_uid;
+    std::string sop_class_uid;
+    // The AE title that sent the object to a node (meta header 0002,0017, else 0002,0016).
+    std::string sending_ae_title;
     std::string patient_name;  // decoded, or escaped where the character set is unknown
     std::string patient_id;
     // Patient's Size and Weight of the header, else the report's Patient Height and Weight.

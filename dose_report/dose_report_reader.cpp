@@ -5,6 +5,7 @@
 // DCMTK's headers follow its configuration header, which sr_content.h includes first.
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 
 #include <system_error>
 
@@ -14,6 +15,9 @@
 
 namespace korvex {
 namespace {
+
+// A UID is padded to even length with a NUL, other texts with a blank.
+constexpr std::string_view kUidPadding(" \0", 2);
 
 // Which slot of the event's numbers a numeric concept fills; null for any other concept.
 std::vector<NumericItem>* SlotOf(EventNumbers& numbers, const std::string& code) {
@@ -83,6 +87,10 @@ void Reader::ReadHeader() {
     report_.study_time = EscapeBytes(Trimmed(Raw(dataset_, DCM_StudyTime)));
     report_.patient_name = Text(Trimmed(Raw(dataset_, DCM_PatientName)));
     report_.patient_id = Text(Trimmed(Raw(dataset_, DCM_PatientID)));
+    report_.study_instance_uid =
+        EscapeBytes(Trimmed(Raw(dataset_, DCM_StudyInstanceUID), kUidPadding));
+    report_.sop_instance_uid = EscapeBytes(Trimmed(Raw(dataset_, DCM_SOPInstanceUID), kUidPadding));
+    report_.sop_class_uid = EscapeBytes(Trimmed(Raw(dataset_, DCM_SOPClassUID), kUidPadding));
 }
 
 CodedText Reader::CodedValue(DcmItem& item) {
@@ -362,7 +370,30 @@ DoseReport ReadDoseReport(const std::filesystem::path& path) {
     DoseReport report;
     report.path = path;
     Reader(dataset, report).Read();
+    DcmMetaInfo& meta = *file.getMetaInfo();
+    report.sending_ae_title = EscapeBytes(Trimmed(Raw(meta, DCM_SendingApplicationEntityTitle)));
+    if (report.sending_ae_title.empty()) {
+        report.sending_ae_title = EscapeBytes(Trimmed(Raw(meta, DCM_SourceApplicationEntityTitle)));
+    }
     return report;
+}
+
+DoseReportIdentity ReadDoseReportIdentity(const std::filesystem::path& path) {
+    SilenceDcmtkLog();
+    CheckFile(path);
+    DcmFileFormat file;
+    const OFCondition status =
+        file.loadFileUntilTag(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange,
+                              DCM_MaxReadLength, ERM_autoDetect, DCM_SeriesInstanceUID);
+    if (status.bad()) {
+        throw DoseReportError("「" + FileLabel(path) + "」は DICOM ファイルとして読めません（" +
+                              status.text() + "）。");
+    }
+    DcmDataset& dataset = *file.getDataset();
+    return {EscapeBytes(Trimmed(Raw(dataset, DCM_StudyInstanceUID), kUidPadding)),
+            EscapeBytes(Trimmed(Raw(dataset, DCM_SOPInstanceUID), kUidPadding)),
+            EscapeBytes(Trimmed(Raw(dataset, DCM_StudyDate))),
+            EscapeBytes(Trimmed(Raw(dataset, DCM_SOPClassUID), kUidPadding))};
 }
 
 }  // namespace korvex

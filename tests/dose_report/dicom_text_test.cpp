@@ -100,5 +100,17 @@ TEST(DicomTextTest, BytesTheDeclaredSetDoesNotHoldAreEscaped) {
     EXPECT_EQ(DecodeDicomText("\xFC", {"ISO_IR 100"}), "ü");
 }
 
+// A UID becomes a file name only if it is one (PS3.5 9.1).
+TEST(DicomTextTest, OnlyWellFormedUidsPass) {
+    EXPECT_TRUE(IsValidUid("1.2.840.10008.5.1.4.1.1.88.67"));
+    EXPECT_TRUE(IsValidUid("1.0.3"));
+    EXPECT_TRUE(IsValidUid(std::string(64, '1')));
+    for (const char* bad : {"", "1..2", ".1.2", "1.2.", "1.02", "1.2a", "../1.2", "1/2", "1 2"}) {
+        EXPECT_FALSE(IsValidUid(bad)) << bad;
+    }
+    EXPECT_FALSE(IsValidUid(std::string(65, '1')));
+    EXPECT_FALSE(IsValidUid(std::string("1.2\0", 4)));
+}
+
 }  // namespace
 }  // namespace korvex

@@ -309,5 +309,27 @@ TEST_F(DoseReportReaderTest, UnknownEventTypeWithoutMeaningShowsItsCodeEscaped) 
     EXPECT_EQ(read.events[0].event_type, "99\\xFE611");
 }
 
+// A node groups objects by study and names files by UID; the header read stops before
+// the content tree and gives the same values.
+TEST_F(DoseReportReaderTest, StudyAndObjectIdentityFromTheFullAndTheHeaderRead) {
+    FixtureReport fixture = fixtures::StandardReport();
+    fixture.study_instance_uid = "1.2.826.0.1.3680043.10.1417.9.1";
+    fixture.sop_instance_uid = "1.2.826.0.1.3680043.10.1417.9.1.1";
+    const std::filesystem::path path = Write("identity", fixture);
+    const DoseReport report = ReadDoseReport(path);
+    EXPECT_EQ(report.study_instance_uid, fixture.study_instance_uid);
+    EXPECT_EQ(report.sop_instance_uid, fixture.sop_instance_uid);
+    EXPECT_EQ(report.sop_class_uid, "1.2.840.10008.5.1.4.1.1.88.67");
+    EXPECT_EQ(report.sending_ae_title, "");
+    const DoseReportIdentity identity = ReadDoseReportIdentity(path);
+    EXPECT_EQ(identity.study_instance_uid, fixture.study_instance_uid);
+    EXPECT_EQ(identity.sop_instance_uid, fixture.sop_instance_uid);
+    EXPECT_EQ(identity.sop_class_uid, report.sop_class_uid);
+    EXPECT_EQ(identity.study_date, "20240115");
+    std::ofstream(folder_.path() / "text.dcm") << "not DICOM";
+    EXPECT_THROW(ReadDoseReportIdentity(folder_.path() / "text.dcm"), DoseReportError);
+    EXPECT_THROW(ReadDoseReportIdentity(folder_.path() / "missing.dcm"), DoseReportError);
+}
+
 }  // namespace
 }  // namespace korvex
