@@ -9,6 +9,7 @@
 #include "cli/dose_report_command.h"
 #include "cli/failure.h"
 #include "cli/help_text.h"
+#include "cli/node_commands.h"
 #include "cli/table_command.h"
 #include "engine/calculation_driver.h"
 #include "engine/device_calibration.h"
@@ -25,6 +26,8 @@ struct Commands {
     DeviceOptions device;
     TableOptions table;
     ReportRequest report;
+    ListenRequest listen;
+    ArchiveRequest archive;
 };
 
 void AddCommands(CLI::App& app, const Help& help, Commands& c) {
@@ -32,6 +35,8 @@ void AddCommands(CLI::App& app, const Help& help, Commands& c) {
     AddDeviceCommand(app, help, c.device);
     AddTableCommand(app, help, c.table);
     AddReportCommand(app, help, c.report);
+    AddListenCommand(app, help, c.listen);
+    AddArchiveCommand(app, help, c.archive);
     for (CLI::App* command : app.get_subcommands({})) {
         AddWorkdirOption(command, help, c.common.workdir);
         for (CLI::App* inner : command->get_subcommands({})) {
@@ -44,6 +49,12 @@ int RunChosen(const CLI::App& app, Commands& c, std::ostream& out, std::ostream&
     if (app.got_subcommand("report")) {
         EngineState state = LoadState(c.common);
         return RunReport(state, c.report, out, err);
+    }
+    if (app.got_subcommand("listen")) {
+        return RunListen(c.common, c.listen, err);
+    }
+    if (app.got_subcommand("archive")) {
+        return RunArchive(c.common, c.archive, err);
     }
     if (app.got_subcommand("calc")) {
         return RunCalc(c.calc, c.common, out);
@@ -97,6 +108,8 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
     Commands commands;
     commands.common.executable = executable;
     commands.report.japanese = help.japanese();
+    commands.listen.japanese = help.japanese();
+    commands.archive.japanese = help.japanese();
     AddCommands(app, help, commands);
     if (help.japanese()) {
         TranslateGroups(app);

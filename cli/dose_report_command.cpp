@@ -250,17 +250,6 @@ Json MapJson(const ReportCalculation& result, bool japanese) {
     return json;
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c == '"' ? "\"\"" : std::string(1, c);
-    }
-    return quoted + "\"";
-}
-
 std::string NotesText(const std::vector<EventNote>& notes, bool japanese) {
     std::string text;
     for (const EventNote& note : notes) {

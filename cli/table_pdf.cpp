@@ -1,5 +1,6 @@
 #include <QGuiApplication>
 #include <memory>
+#include <mutex>
 
 #include "cli/table_pdf.h"
 #include "dose_report/dose_report_document.h"
@@ -31,19 +32,31 @@ void KeepQtNotesOffStderrOnce() {
     (void)installed;
 }
 
+std::unique_ptr<QGuiApplication>& KeptApplication() {
+    static std::unique_ptr<QGuiApplication> kept;
+    return kept;
+}
+
+std::unique_ptr<QGuiApplication> MakeApplication() {
+    KeepQtNotesOffStderrOnce();
+    // A command-line tool must not need a display, whatever the session's platform.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "korvex2-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 // The fonts need an application; one made here ends with the drawing, so that everything
-// Qt and fontconfig hold is given back before the program ends.
+// Qt and fontconfig hold is given back before the program ends. Drawings of several threads
+// (the archive's) take turns: Qt's font cache is not made for them at once.
 template <typename Draw>
 void WithGuiApplication(const Draw& draw) {
+    static std::mutex one_at_a_time;
+    const std::lock_guard<std::mutex> lock(one_at_a_time);
     std::unique_ptr<QGuiApplication> app;
     if (QGuiApplication::instance() == nullptr) {
-        KeepQtNotesOffStderrOnce();
-        // A command-line tool must not need a display, whatever the session's platform.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "korvex2-cli";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        app = MakeApplication();
     }
     draw();
 }
@@ -72,6 +85,16 @@ void WriteDoseReportDocumentPdf(const std::filesystem::path& path,
 
 bool WritesTablePdf() {
     return true;
+}
+
+void KeepDrawingApplication() {
+    if (QGuiApplication::instance() == nullptr) {
+        KeptApplication() = MakeApplication();
+    }
+}
+
+void EndDrawingApplication() {
+    KeptApplication().reset();
 }
 
 }  // namespace korvex::cli

@@ -22,6 +22,12 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
 // Whether this build writes PDFs (false without Qt).
 bool WritesTablePdf();
 
+// For commands that draw many times, from several threads (listen, archive): the
+// application is made once, on the main thread, and kept until EndDrawingApplication.
+// Nothing without Qt.
+void KeepDrawingApplication();
+void EndDrawingApplication();
+
 // The skin-dose map as a PNG picture in Japanese or, unless `japanese`, in English, written
 // atomically, with the same application and the same refusal without Qt as the PDF.
 void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map, bool japanese);

@@ -17,6 +17,9 @@ bool WritesTablePdf() {
     return false;
 }
 
+void KeepDrawingApplication() {}
+void EndDrawingApplication() {}
+
 void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap&, bool) {
     throw FileError("この korvex2-cli は Qt なしでビルドされているため、画像「" +
                     path.filename().string() + "」を書けません。");
