@@ -244,15 +244,10 @@ fs::path StudyFolder(const fs::path& out, const std::string& study_date, const s
     return out / study_date.substr(0, 4) / study_date.substr(4, 2) / study_date.substr(6, 2) / key;
 }
 
-std::optional<StudyRecord> ReadStudyRecord(const fs::path& folder) {
-    std::error_code error;
-    if (!fs::exists(folder / kRecordFile, error)) {
-        return std::nullopt;
-    }
+std::optional<StudyRecord> ParseStudyRecord(const std::string& text) {
+    StudyRecord record;
     try {
-        StudyRecord record;
-        for (const SettingLine& line :
-             SettingEntries(ReadTextFile(folder / kRecordFile, kRecordFile))) {
+        for (const SettingLine& line : SettingEntries(text)) {
             const size_t comma = line.text.find(',');
             const std::string name = line.text.substr(0, comma);
             const std::string value = comma == std::string::npos ? "" : line.text.substr(comma + 1);
@@ -271,30 +266,47 @@ std::optional<StudyRecord> ReadStudyRecord(const fs::path& folder) {
             if (name == "Index")
                 record.index_fields = SplitCsvLine(value);
         }
-        if (record.key.empty() || record.digest.empty() ||
-            record.index_fields.size() != StudiesIndexHeader().size()) {
-            return std::nullopt;
-        }
-        return record;
-    } catch (const std::exception&) {
+    } catch (const std::logic_error&) {  // a count that is no number
+        return std::nullopt;
+    }
+    if (record.key.empty() || record.digest.empty() ||
+        record.index_fields.size() != StudiesIndexHeader().size()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+std::vector<std::string> StudyRecordLines(const StudyRecord& record) {
+    std::string index;
+    for (size_t i = 0; i < record.index_fields.size(); ++i) {
+        index += (i == 0 ? "" : ",") + CsvField(record.index_fields[i]);
+    }
+    return {
+        "# Korvex-2: what was computed for this study. Deleting this file makes the node "
+        "or the archive compute the study again.",
+        "Key," + record.key,
+        "Digest," + record.digest,
+        "Objects," + std::to_string(record.objects),
+        "Computations," + std::to_string(record.computations),
+        std::string("FlagRaised,") + (record.flag_raised ? "1" : "0"),
+        std::string("HookDone,") + (record.hook_done ? "1" : "0"),
+        "Index," + index};
+}
+
+std::optional<StudyRecord> ReadStudyRecord(const fs::path& folder) {
+    std::error_code error;
+    if (!fs::exists(folder / kRecordFile, error)) {
+        return std::nullopt;
+    }
+    try {
+        return ParseStudyRecord(ReadTextFile(folder / kRecordFile, kRecordFile));
+    } catch (const FileError&) {
         return std::nullopt;
     }
 }
 
 void WriteStudyRecord(const fs::path& folder, const StudyRecord& record) {
-    std::string index;
-    for (const std::string& field : record.index_fields) {
-        index += (index.empty() ? "" : ",") + CsvField(field);
-    }
-    WriteTextLines(folder / kRecordFile,
-                   {"# Korvex-2: what was computed for this study. Deleting this file makes "
-                    "the node or the archive compute the study again.",
-                    "Key," + record.key, "Digest," + record.digest,
-                    "Objects," + std::to_string(record.objects),
-                    "Computations," + std::to_string(record.computations),
-                    std::string("FlagRaised,") + (record.flag_raised ? "1" : "0"),
-                    std::string("HookDone,") + (record.hook_done ? "1" : "0"), "Index," + index},
-                   kRecordFile);
+    WriteTextLines(folder / kRecordFile, StudyRecordLines(record), kRecordFile);
 }
 
 StudyOutcome ComputeStudy(EngineState& state, const StudyObjects& objects,

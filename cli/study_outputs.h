@@ -44,6 +44,10 @@ std::string ObjectsDigest(std::vector<std::string> sop_instance_uids);
 std::filesystem::path StudyFolder(const std::filesystem::path& out, const std::string& study_date,
                                   const std::string& key);
 
+// The record's text (study.txt) and back; nullopt for a text that is no whole record.
+std::vector<std::string> StudyRecordLines(const StudyRecord& record);
+std::optional<StudyRecord> ParseStudyRecord(const std::string& text);
+
 // The record in `folder`, nullopt when there is none or it cannot be read (the study is
 // then computed again, which is safe).
 std::optional<StudyRecord> ReadStudyRecord(const std::filesystem::path& folder);

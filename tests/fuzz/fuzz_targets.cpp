@@ -11,6 +11,8 @@
 #include <string>
 
 #include "cli/exposure.h"
+#include "cli/node_settings.h"
+#include "cli/study_outputs.h"
 #include "device/device_file.h"
 #include "device/material_file.h"
 #include "dose_report/dose_report.h"
@@ -405,6 +407,46 @@ void Fields(const std::uint8_t* data, std::size_t size) {
     });
 }
 
+// The node's settings: every accepted file names each unit once, with a device, and its
+// lines read back to the same settings.
+void NodeSettingsFile(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        const cli::NodeSettings read =
+            cli::ParseNodeSettings(DecodeCp932(Bytes(data, size), cli::kNodeSettingsFile));
+        std::string text = read.hook.empty() ? "" : "hook," + read.hook + "\n";
+        for (const cli::UnitDevice& unit : read.units) {
+            if (unit.unit.empty() || unit.device.empty()) {
+                Violated("node settings unit without name or device");
+            }
+            text += "unit," + unit.unit + "," + unit.device + "\n";
+        }
+        const cli::NodeSettings again = cli::ParseNodeSettings(text);
+        if (again.hook != read.hook || again.units.size() != read.units.size()) {
+            Violated("node settings do not read back");
+        }
+    });
+}
+
+// A study's record: an accepted text has every index field and writes back to itself.
+void StudyRecordFile(const std::uint8_t* data, std::size_t size) {
+    Refusing([&] {
+        const std::optional<cli::StudyRecord> read =
+            cli::ParseStudyRecord(DecodeCp932(Bytes(data, size), "study.txt"));
+        if (!read) {
+            return;
+        }
+        std::string text;
+        for (const std::string& line : cli::StudyRecordLines(*read)) {
+            text += line + "\r\n";
+        }
+        const std::optional<cli::StudyRecord> again = cli::ParseStudyRecord(text);
+        if (!again || again->index_fields != read->index_fields || again->key != read->key ||
+            again->digest != read->digest || again->objects != read->objects) {
+            Violated("study record does not read back");
+        }
+    });
+}
+
 }  // namespace
 
 void Violated(const char* what) {
@@ -427,6 +469,8 @@ const std::vector<FuzzTarget>& FuzzTargets() {
         {"fields", Fields},
         {"dose_report", DoseReportFile},
         {"map_geometry", MapGeometry},
+        {"node_settings", NodeSettingsFile},
+        {"study_record", StudyRecordFile},
     };
     return targets;
 }

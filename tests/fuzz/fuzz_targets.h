@@ -16,7 +16,8 @@ struct FuzzTarget {
 };
 
 // Every target: backscatter, attenuation, primary, kernel, couch_scatter, device, material,
-// results, exposures, numbers, fields, dose_report, map_geometry.
+// results, exposures, numbers, fields, dose_report, map_geometry, node_settings,
+// study_record.
 const std::vector<FuzzTarget>& FuzzTargets();
 
 // Stops the process where the fuzzer and the test suite both notice it.
