@@ -70,8 +70,8 @@ void AddFile(const fs::path& path, Walk& walk, NodeLog& log) {
     }
     sops.push_back(id);
     StudyObjects& study = walk.studies[key];
-    if (study.files.empty()) {
-        study.key = key;
+    study.key = key;
+    if (study.study_date.empty()) {
         study.study_date = identity.study_date;
     }
     study.files.push_back(path);

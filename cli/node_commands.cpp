@@ -57,12 +57,19 @@ StudyContext ContextFor(const EngineState& state, const std::string& out, const 
     }
 }
 
-std::string StudyDateOf(const fs::path& object) {
-    try {
-        return ReadDoseReportIdentity(object).study_date;
-    } catch (const DoseReportError&) {
-        return {};
+// The study date of the first object that has one, so that the study's folder stays
+// where it is when objects arrive in any order.
+std::string StudyDateOf(const std::vector<fs::path>& objects) {
+    for (const fs::path& object : objects) {
+        try {
+            const std::string date = ReadDoseReportIdentity(object).study_date;
+            if (!date.empty()) {
+                return date;
+            }
+        } catch (const DoseReportError&) {
+        }
     }
+    return {};
 }
 
 // The studies that have objects not yet computed, and when a failed one may be tried again.
@@ -113,7 +120,7 @@ void ComputeSpooled(EngineState& state, const Spool& spool, const std::string& s
     for (const fs::path& file : files) {
         sops.push_back(file.stem().string());
     }
-    const StudyObjects objects{study, files, StudyDateOf(files.front()), ObjectsDigest(sops)};
+    const StudyObjects objects{study, files, StudyDateOf(files), ObjectsDigest(sops)};
     try {
         const StudyDone done = ProcessStudy(state, objects, context, index);
         for (const std::string& line : done.log) {

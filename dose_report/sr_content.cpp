@@ -20,9 +20,12 @@ std::vector<DcmItem*> Children(DcmItem& item) {
     if (item.findAndGetSequence(DCM_ContentSequence, sequence).bad() || sequence == nullptr) {
         return children;
     }
-    for (unsigned long i = 0; i < sequence->card(); ++i) {
-        if (DcmItem* child = sequence->getItem(i)) {
-            children.push_back(child);
+    // Walked from item to item: getItem(i) counts from the first item each time, which
+    // made a report of thousands of items quadratic.
+    for (DcmObject* child = sequence->nextInContainer(nullptr); child != nullptr;
+         child = sequence->nextInContainer(child)) {
+        if (auto* item = dynamic_cast<DcmItem*>(child)) {
+            children.push_back(item);
         }
     }
     return children;
