@@ -15,6 +15,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Korvex-2");
+    QGuiApplication::setDesktopFileName(KORVEX_APP_ID);
     korvex::InstallFontSubstitutions();
     korvex::QtMessageService messages;
 
@@ -39,5 +40,6 @@ int main(int argc, char** argv) {
     korvex::ProgramWindows windows(*state, messages, printer);
     QObject::connect(&windows, &korvex::ProgramWindows::exitRequested, &app, &QApplication::quit);
     windows.Show();
+    windows.OpenGivenFiles(QApplication::arguments().mid(1));
     return QApplication::exec();
 }

@@ -19,8 +19,6 @@
 namespace korvex {
 namespace {
 
-// A device file is 13 to 15 short lines; anything near this size is no device file.
-constexpr std::size_t kMaxDeviceFileBytes = 1024 * 1024;
 // Lines of a newer-version file as earlier programs write and read it: one value each.
 constexpr int kNewerVersionLines = 13;
 // Focus-receptor distances beyond this are no X-ray room's; a value like 1e308 would

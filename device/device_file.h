@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -12,6 +13,8 @@ struct CalculationCase;
 
 inline constexpr const char* kDeviceFileExtension = ".kvx2";
 inline constexpr const char* kOldDeviceFileExtension = ".kvx";
+// A device file is 13 to 15 short lines; anything near this size is no device file.
+inline constexpr std::size_t kMaxDeviceFileBytes = 1024 * 1024;
 // The typical tube voltage of an older-version device file, which holds none.
 inline constexpr const char* kOldDeviceTubeVoltage = "80";
 

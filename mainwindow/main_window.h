@@ -45,6 +45,13 @@ class MainWindow : public QWidget {
 
     DoseModel Model() const { return form_.Model(); }
 
+    // The device chosen in the list (a bare file name), or an empty text.
+    QString SelectedDevice() const;
+    // Chooses the working folder's device `name` as a click in the list does, loading it
+    // again when it is the one chosen already (its file may have been replaced). Returns
+    // false when the list does not show that name.
+    bool ChooseDevice(const QString& name);
+
     // Start-up without a stored user name: the welcome button shows, and calculating,
     // adding and clearing wait for a name (or a device).
     void ShowWelcome();

@@ -56,6 +56,20 @@ void MainWindow::SelectDevice() {
     }
 }
 
+QString MainWindow::SelectedDevice() const {
+    return device_list_->SelectedName();
+}
+
+bool MainWindow::ChooseDevice(const QString& name) {
+    // The folder's watcher reports a new file later; the list must show it now.
+    device_list_->Refresh();
+    if (device_list_->SelectedName() == name) {
+        SelectDevice();
+        return true;
+    }
+    return device_list_->SelectName(name);
+}
+
 void MainWindow::DeleteDevice() {
     const QString name = device_list_->SelectedName();
     if (name.isEmpty()) {

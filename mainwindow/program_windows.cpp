@@ -47,6 +47,15 @@ void ProgramWindows::OpenDoseReports(const QString& device_file) {
     if (files.isEmpty()) {
         return;
     }
+    std::vector<std::filesystem::path> paths;
+    for (const QString& file : files) {
+        paths.emplace_back(ToUtf8(file));
+    }
+    ShowDoseReports(paths, device_file);
+}
+
+void ProgramWindows::ShowDoseReports(const std::vector<std::filesystem::path>& paths,
+                                     const QString& device_file) {
     if (!dose_report_) {
         // The report's own engine state: reading a report leaves the main window's case.
         dose_report_ =
@@ -54,10 +63,6 @@ void ProgramWindows::OpenDoseReports(const QString& device_file) {
                                                state_.results, *results_, messages_, &printer_);
     }
     dose_report_->SetModel(main_->Model());
-    std::vector<std::filesystem::path> paths;
-    for (const QString& file : files) {
-        paths.emplace_back(ToUtf8(file));
-    }
     if (dose_report_->Open(paths, ToUtf8(device_file))) {
         dose_report_->show();
         dose_report_->raise();

@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QStringList>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/engine_state.h"
 #include "results/results_table.h"
@@ -40,6 +42,13 @@ class ProgramWindows : public QObject {
     // Start-up: the main window, and the results window beside it.
     void Show();
 
+    // The files the program was given (`korvex2 FILE...`, the desktop entry's %F), each
+    // opened in turn by its kind (mainwindow/given_file.h): a device file is offered to the
+    // working folder and chosen, a results file is read into the results window, and the
+    // dose reports among them open together in the dose-report window, calculated with the
+    // device chosen by then. A file that cannot be used is told (program_windows_files.cpp).
+    void OpenGivenFiles(const QStringList& files);
+
     MainWindow& Main() { return *main_; }
     ResultsWindow& Results() { return *results_; }
     // The dose-report window once a report was opened, else nullptr.
@@ -56,6 +65,12 @@ class ProgramWindows : public QObject {
   private:
     // Asks for the files and shows them calculated with the device (empty: the first).
     void OpenDoseReports(const QString& device_file);
+    // Reads the dose reports as one set and shows them calculated with the device.
+    void ShowDoseReports(const std::vector<std::filesystem::path>& files,
+                         const QString& device_file);
+    // A device file from elsewhere: added to the working folder when the user agrees (asked
+    // again before a different file of the same name is replaced), then chosen.
+    void OfferDevice(const std::filesystem::path& file);
 
     ProgramState& state_;
     std::unique_ptr<MainWindow> main_;

@@ -182,18 +182,25 @@ void ResultsReadDialog::Read() {
         messages_.Tell(ToQString(kSelectFileText), MessageIcon::Exclamation);
         return;
     }
+    if (ReadResultsInto(table_, messages_, ToPath(folder_->Folder()) / ToUtf8(name))) {
+        hide();
+        emit tableRead();
+    }
+}
+
+bool ReadResultsInto(ResultsTable& table, MessageService& messages,
+                     const std::filesystem::path& path) {
     ResultsCsvContent content;
     try {
-        content = ReadResultsCsv(ToPath(folder_->Folder()) / ToUtf8(name));
+        content = ReadResultsCsv(path);
     } catch (const FileError&) {
         // Nothing is replaced: the table and the window stay as they were.
-        messages_.Beep();
-        messages_.Tell(ToQString(kReadFailureText), MessageIcon::Exclamation);
-        return;
+        messages.Beep();
+        messages.Tell(ToQString(kReadFailureText), MessageIcon::Exclamation);
+        return false;
     }
-    table_ = content.table;
-    hide();
-    emit tableRead();
+    table = content.table;
+    return true;
 }
 
 }  // namespace korvex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <filesystem>
 
 #include "results/results_table.h"
 
@@ -36,6 +37,12 @@ class ResultsSaveDialog : public QWidget {
     QLineEdit* file_name_ = nullptr;  // Text1
     QPushButton* ok_ = nullptr;       // Command1
 };
+
+// Reads the results file at `path` into `table`, replacing it only when the whole file
+// could be read; otherwise beeps, shows the read dialog's warning and leaves the table.
+// Returns whether the table was replaced.
+bool ReadResultsInto(ResultsTable& table, MessageService& messages,
+                     const std::filesystem::path& path);
 
 // Form3: reads a results table from a CSV file, replacing the current one only when the
 // whole file could be read.

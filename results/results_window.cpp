@@ -210,15 +210,29 @@ void ResultsWindow::OpenSaveDialog() {
     save_dialog_->Open();
 }
 
-void ResultsWindow::OpenReadDialog() {
-    if (table_.RowCount() > 0) {
-        messages_.Beep();
-        if (messages_.Ask(ToQString(kReadQuestion), MessageButtons::OkCancel, MessageIcon::None) !=
-            MessageAnswer::Ok) {
-            return;
-        }
+bool ResultsWindow::MayReplaceTable() {
+    if (table_.RowCount() == 0) {
+        return true;
     }
-    read_dialog_->Open();
+    messages_.Beep();
+    return messages_.Ask(ToQString(kReadQuestion), MessageButtons::OkCancel, MessageIcon::None) ==
+           MessageAnswer::Ok;
+}
+
+void ResultsWindow::OpenReadDialog() {
+    if (MayReplaceTable()) {
+        read_dialog_->Open();
+    }
+}
+
+bool ResultsWindow::ReadFile(const std::filesystem::path& path) {
+    if (!MayReplaceTable() || !ReadResultsInto(table_, messages_, path)) {
+        return false;
+    }
+    RedrawTable();
+    show();
+    raise();
+    return true;
 }
 
 }  // namespace korvex

@@ -34,6 +34,9 @@ class ResultsWindow : public QWidget {
 
     // The add button of the main window: stores the case as the next row and draws it.
     void AddResult(const CalculationCase& calc);
+    // Reads a results file as "データ読込" does, after the same question when the table
+    // holds rows, and shows this window; returns whether the table was replaced.
+    bool ReadFile(const std::filesystem::path& path);
     // A row formatted elsewhere (a dose report's projection group), drawn and warned about
     // like the add button's.
     void AddRow(const ResultRow& row);
@@ -69,6 +72,9 @@ class ResultsWindow : public QWidget {
     void ClearTable();
     void OpenSaveDialog();
     void OpenReadDialog();
+    // The question before the rows on show are replaced by a file's; true when there are
+    // none or the user agrees.
+    bool MayReplaceTable();
     // Command4: the one-page report, previewed on the default printer; without a printer
     // the PDF is offered instead (results_window_print.cpp).
     void PrintResultsTable();
