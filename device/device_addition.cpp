@@ -6,6 +6,7 @@
 #include "engine/calculation_case.h"
 #include "engine/errors.h"
 #include "engine/text_file.h"
+#include "engine/text_rules.h"
 #include "engine/working_folder.h"
 
 namespace korvex {
@@ -27,6 +28,12 @@ GivenDevice ExamineGivenDevice(const std::filesystem::path& working_folder,
                                const std::filesystem::path& path) {
     GivenDevice device;
     device.name = path.filename().string();
+    if (device.name.starts_with('.')) {
+        // The device list shows no hidden file: the copy could never be chosen.
+        throw FileError(
+            "装置データ「" + MessageQuote(device.name) +
+            "」は名前が「.」で始まるため、作業フォルダーの装置の一覧に表示できません。");
+    }
     device.bytes = ReadFileBytes(path, device.name, kMaxDeviceFileBytes);
     CalculationCase scratch;
     ParseDeviceFile(DecodeCp932(device.bytes, device.name), device.name, scratch);

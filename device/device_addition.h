@@ -22,7 +22,7 @@ struct GivenDevice {
 // Reads the device file at `path` and checks it by the device file's rules, so that no
 // file the device list could not load is added; compares it with the working folder's
 // file of the same name. Throws FileError with the reader's message (missing, no device
-// file, a name the folder refuses).
+// file, a name the folder refuses) or for a hidden name, which the device list never shows.
 GivenDevice ExamineGivenDevice(const std::filesystem::path& working_folder,
                                const std::filesystem::path& path);
 

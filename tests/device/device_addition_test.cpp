@@ -68,6 +68,9 @@ TEST_F(DeviceAdditionTest, NothingIsAddedThatTheDeviceListCouldNotLoadOrThatLead
         EXPECT_NE(std::string(error.what()).find("notes.kvx2"), std::string::npos);
     }
     EXPECT_THROW(ExamineGivenDevice(folder_.path(), elsewhere_.path() / "gone.kvx2"), FileError);
+    // A hidden name: the device list would never show the copy.
+    fs::copy_file(elsewhere_.path() / "room2.kvx2", elsewhere_.path() / ".room3.kvx2");
+    EXPECT_THROW(ExamineGivenDevice(folder_.path(), elsewhere_.path() / ".room3.kvx2"), FileError);
 
     // A link in the folder's place that leads elsewhere is never written through.
     fixtures::TempFolder outside;
