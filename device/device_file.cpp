@@ -1,5 +1,6 @@
 #include "device/device_file.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -27,8 +28,16 @@ constexpr double kMaxFocusReceptorDistanceCm = 1000;
 // Longest file name the file system takes, in bytes.
 constexpr size_t kMaxFileNameBytes = 255;
 
+// In any case, as the device list shows the files ("ROOM.KVX2" from another system).
 bool IsNewerVersion(const std::string& file_name) {
-    return file_name.size() >= 4 && file_name.compare(file_name.size() - 4, 4, "kvx2") == 0;
+    if (file_name.size() < 4) {
+        return false;
+    }
+    std::string ending = file_name.substr(file_name.size() - 4);
+    for (char& c : ending) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return ending == "kvx2";
 }
 
 // A flag line: 0 or 1, read as a plain number (" 1 " as the filter flag is written).

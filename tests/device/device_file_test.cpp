@@ -60,6 +60,14 @@ class DeviceFiles : public ::testing::Test {
     fixtures::TempFolder folder_;
 };
 
+// The device list shows "*.kvx2" in any case; such a file must load as what it is.
+TEST_F(DeviceFiles, AnUpperCaseExtensionIsTheNewerVersionToo) {
+    fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
+    Write("ROOM2.KVX2", NewerLines());
+    EngineState state = State();
+    EXPECT_EQ(LoadDeviceFile(state, "ROOM2.KVX2").TypicalTubeVoltage, "85");
+}
+
 TEST_F(DeviceFiles, NewerVersionFillsTheDeviceFields) {
     fixtures::WriteSyntheticMaterial(folder_.path() / "lead.ele");
     Write("Room1.kvx2", NewerLines());
