@@ -254,5 +254,22 @@ TEST_F(NodeNetworkTest, AFullDiskFailsTheSenderAndLeavesNothingHalfWritten) {
     EXPECT_EQ(Count(node_.LogLines(), "(status 0xA700)"), 1);
 }
 
+TEST_F(NodeNetworkTest, AnObjectAboveTheLimitEndsItsAssociationAndTheNextOneIsStored) {
+    const fs::path large = files_.path() / "large.dcm";
+    WriteStudyObject(large, TestUid(1, 0), TestUid(1, 1), 0, 400);
+    const fs::path small = files_.path() / "small.dcm";
+    WriteStudyObject(small, TestUid(2, 0), TestUid(2, 1), 0, 1);
+    ASSERT_GT(fs::file_size(large), 200u * 1024);
+    ASSERT_LT(fs::file_size(small), 90u * 1024);
+    node_.Start({"--device", "room1.kvx2", "--quiet-seconds", "600", "--max-object-mb", "0.1"});
+    const Sent refused = SendWithStorescu(node_.port(), "UNIT1", {large});
+    EXPECT_TRUE(Acknowledged(refused, {large}, {TestUid(1, 1)}).empty()) << refused.output;
+    const Sent stored = SendWithStorescu(node_.port(), "UNIT1", {small});
+    EXPECT_EQ(Acknowledged(stored, {small}, {TestUid(2, 1)}).size(), 1u) << stored.output;
+    node_.Stop();
+    EXPECT_EQ(Count(node_.LogLines(), "larger than the limit of 104857 bytes"), 1);
+    EXPECT_FALSE(fs::exists(out_.path() / "spool" / TestUid(1, 0)));
+}
+
 }  // namespace
 }  // namespace korvex::node_test
