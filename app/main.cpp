@@ -9,6 +9,7 @@
 #include "mainwindow/program_windows.h"
 #include "report/qt_text.h"
 #include "ui/fonts.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(KORVEX_APP_ID);
     korvex::InstallFontSubstitutions();
     korvex::QtMessageService messages;
+    korvex::InstallEnvironmentLanguage();
 
     std::unique_ptr<korvex::ProgramState> state;
     try {
@@ -25,12 +27,14 @@ int main(int argc, char** argv) {
             korvex::FindBundledDataFolder(korvex::ToUtf8(QApplication::applicationFilePath()),
                                           korvex::ConfiguredBundledDataPlaces());
         const std::filesystem::path folder = korvex::ResolveWorkingFolder(bundled);
+        korvex::InstallStartLanguage(folder, messages);
         state = std::make_unique<korvex::ProgramState>(
             korvex::EngineState(korvex::LoadReferenceTables(folder), folder));
     } catch (const korvex::FileError& error) {
         // Without reference data nothing can be calculated: report and do not start.
         messages.Tell(
-            korvex::ToQString("参照データを読み込めないため Korvex-2 を起動できません。\n\n") +
+            QCoreApplication::translate(
+                "korvex::Start", "参照データを読み込めないため Korvex-2 を起動できません。\n\n") +
                 korvex::ToQString(error.what()),
             korvex::MessageIcon::Exclamation);
         return 1;

@@ -13,17 +13,20 @@
 #include "engine/engine_state.h"
 #include "report/qt_text.h"
 #include "ui/field_events.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 #include "ui/owned_window.h"
 
 namespace korvex {
 namespace {
 
-const char* const kCaption = "  装置データ作成";
-const char* const kHeading = "使用するＸ線装置の基本データを作成します。";
-const char* const kFilterCombinationNote =
+const char* const kCaption = QT_TRANSLATE_NOOP("korvex::DeviceDialog", "  装置データ作成");
+const char* const kHeading =
+    QT_TRANSLATE_NOOP("korvex::DeviceDialog", "使用するＸ線装置の基本データを作成します。");
+const char* const kFilterCombinationNote = QT_TRANSLATE_NOOP(
+    "korvex::DeviceDialog",
     "同じＸ線室・装置であっても、フィルタの組み合わせが異なる場合は、それぞれについてこのデータを"
-    "（名称を変えて）作成する必要があります。";
+    "（名称を変えて）作成する必要があります。");
 
 // Object names of the boxes, in DeviceField order.
 const char* const kBoxNames[kDeviceFieldCount] = {"Text13", "Text8",  "Text5", "Text1",
@@ -38,11 +41,14 @@ struct CouchChoice {
     const char* note;
 };
 const CouchChoice kCouchChoices[] = {
-    {CouchModel::Layer, "組織等価層（天板に密着）",
-     "天板あり：線量計を天板の上面に密着させ、マットを敷かずに測定します。"},
-    {CouchModel::TableTop, "天板＋マット",
-     "天板あり：患者が寝る位置のマットの上に線量計を置いて測定し、天板なし：同じ位置で天板とマット"
-     "を外して測定します（その比が透過率）。マットの厚さは患者の下に敷いた状態の厚さです。"},
+    {CouchModel::Layer, QT_TRANSLATE_NOOP("korvex::DeviceDialog", "組織等価層（天板に密着）"),
+     QT_TRANSLATE_NOOP("korvex::DeviceDialog",
+                       "天板あり：線量計を天板の上面に密着させ、マットを敷かずに測定します。")},
+    {CouchModel::TableTop, QT_TRANSLATE_NOOP("korvex::DeviceDialog", "天板＋マット"),
+     QT_TRANSLATE_NOOP("korvex::DeviceDialog",
+                       "天板あり：患者が寝る位置のマットの上に線量計を置いて測定し、"
+                       "天板なし：同じ位置で天板とマットを外して測定します（その比が透過率）。"
+                       "マットの厚さは患者の下に敷いた状態の厚さです。")},
 };
 
 const CouchChoice& ChoiceOf(CouchModel model) {
@@ -111,7 +117,7 @@ DeviceDialog::DeviceDialog(EngineState& state, MessageService& messages, QWidget
 DeviceDialog::~DeviceDialog() = default;
 
 void DeviceDialog::BuildWindow() {
-    setWindowTitle(ToQString(kCaption));
+    setWindowTitle(tr(kCaption));
     setStyleSheet(kStyleSheet);
     for (int i = 0; i < kDeviceFieldCount; ++i) {
         auto* box = new QLineEdit;
@@ -125,18 +131,18 @@ void DeviceDialog::BuildWindow() {
     Box(DeviceField::DeviceName)->setMinimumWidth(220);
 
     auto* root = new QVBoxLayout(this);
-    auto* heading = Caption(ToQString(kHeading), "heading");
+    auto* heading = Caption(tr(kHeading), "heading");
     heading->setObjectName("Label1");
     root->addWidget(heading);
     auto* name_row = new QHBoxLayout;
-    name_row->addWidget(Caption("Ｘ線室 または 装置の名称"));
+    name_row->addWidget(Caption(tr("Ｘ線室 または 装置の名称")));
     name_row->addWidget(Box(DeviceField::DeviceName), 1);
     root->addLayout(name_row);
     auto* columns = new QHBoxLayout;
     columns->addWidget(BuildDeviceBox());
     columns->addWidget(BuildMeasurementBox());
     root->addLayout(columns, 1);
-    auto* note = Caption(ToQString(kFilterCombinationNote), "note");
+    auto* note = Caption(tr(kFilterCombinationNote), "note");
     note->setObjectName("Label40");
     note->setWordWrap(true);
     root->addWidget(note);
@@ -166,19 +172,19 @@ QWidget* DeviceDialog::BuildDeviceBox() {
         grid->addWidget(Unit(unit), row, 3);
         ++row;
     };
-    add_box("　焦点-受像器間距離", DeviceField::FocusReceptorDistance, "cm");
-    add_box("焦点-アイソセンター間距離", DeviceField::FocusIsocentreDistance, "cm");
-    add_box(" Ｘ線管ターゲット角度", DeviceField::TargetAngle, "　度");
-    add_box(" 固有フィルタ (Al 当量)", DeviceField::InherentFiltration, "mm");
-    auto* filters_heading = Caption("以下、通常使用するフィルタを設定", "subheading");
+    add_box(tr("　焦点-受像器間距離"), DeviceField::FocusReceptorDistance, "cm");
+    add_box(tr("焦点-アイソセンター間距離"), DeviceField::FocusIsocentreDistance, "cm");
+    add_box(tr(" Ｘ線管ターゲット角度"), DeviceField::TargetAngle, tr("　度"));
+    add_box(tr(" 固有フィルタ (Al 当量)"), DeviceField::InherentFiltration, "mm");
+    auto* filters_heading = Caption(tr("以下、通常使用するフィルタを設定"), "subheading");
     filters_heading->setObjectName("Label12");
     grid->addWidget(filters_heading, row++, 0, 1, 4);
-    add_box(" 付加フィルタ (アルミ)", DeviceField::AddedAluminium, "mm");
-    add_box(" 付加フィルタ（ 銅 ）", DeviceField::AddedCopper, "mm");
+    add_box(tr(" 付加フィルタ (アルミ)"), DeviceField::AddedAluminium, "mm");
+    add_box(tr(" 付加フィルタ（ 銅 ）"), DeviceField::AddedCopper, "mm");
 
-    filter_button_ = new QPushButton("任意フィルタ");
+    filter_button_ = new QPushButton(tr("任意フィルタ"));
     filter_button_->setObjectName("Command9");
-    filter_button_->setToolTip("アルミ・銅以外のフィルター設定");
+    filter_button_->setToolTip(tr("アルミ・銅以外のフィルター設定"));
     filter_material_ = ValueLabel("Label29", 60);
     filter_material_->setAlignment(Qt::AlignCenter);
     filter_thickness_ = ValueLabel("Label26", 48);
@@ -187,7 +193,7 @@ QWidget* DeviceDialog::BuildDeviceBox() {
     grid->addWidget(filter_thickness_, row, 2);
     grid->addWidget(Unit("mm"), row, 3);
     ++row;
-    add_box("通常使用する管電圧", DeviceField::TypicalTubeVoltage, "kV");
+    add_box(tr("通常使用する管電圧"), DeviceField::TypicalTubeVoltage, "kV");
     AddCouchRows(grid, row);
     grid->setRowStretch(row, 1);
     return device_box;
@@ -198,7 +204,7 @@ void DeviceDialog::AddCouchRows(QGridLayout* grid, int& row) {
     couch_model_ = new QComboBox;
     couch_model_->setObjectName("CouchModelCombo");
     for (const CouchChoice& choice : kCouchChoices) {
-        couch_model_->addItem(ToQString(choice.text), static_cast<int>(choice.model));
+        couch_model_->addItem(tr(choice.text), static_cast<int>(choice.model));
     }
     mattress_ = new QLineEdit;
     mattress_->setObjectName("MattressEdit");
@@ -209,10 +215,10 @@ void DeviceDialog::AddCouchRows(QGridLayout* grid, int& row) {
     couch_note_->setWordWrap(true);
     couch_note_->setMaximumWidth(330);
 
-    grid->addWidget(Caption("天板モデル"), row, 0);
+    grid->addWidget(Caption(tr("天板モデル")), row, 0);
     grid->addWidget(couch_model_, row, 1, 1, 3);
     ++row;
-    grid->addWidget(Caption(ToQString(kStoredMattressThickness.name)), row, 0);
+    grid->addWidget(Caption(CoreText(kStoredMattressThickness.name)), row, 0);
     grid->addWidget(mattress_, row, 1, 1, 2);
     grid->addWidget(Unit("cm"), row, 3);
     ++row;
@@ -225,27 +231,28 @@ QWidget* DeviceDialog::BuildMeasurementBox() {
     auto* measurement_box = new QGroupBox;
     measurement_box->setObjectName("FrameMeasurement");
     auto* column = new QVBoxLayout(measurement_box);
-    column->addWidget(Caption("天板透過率 および<br>実測値/装置表示値 校正定数", "subheading"));
-    for (const char* instruction :
-         {"・線量計でアイソセンターにおける空気カーマを測定", "・通常使用する管電圧に設定",
-          "・mAs 値は適当な値に設定", "・照射野は K<sub>a,r</sub> 検出器の大きさに絞る"}) {
-        column->addWidget(Caption(ToQString(instruction), "instruction"));
+    column->addWidget(Caption(tr("天板透過率 および<br>実測値/装置表示値 校正定数"), "subheading"));
+    for (const QString& instruction :
+         {tr("・線量計でアイソセンターにおける空気カーマを測定"), tr("・通常使用する管電圧に設定"),
+          tr("・mAs 値は適当な値に設定"), tr("・照射野は K<sub>a,r</sub> 検出器の大きさに絞る")}) {
+        column->addWidget(Caption(instruction, "instruction"));
     }
 
     auto* grid = new QGridLayout;
-    grid->addWidget(Caption("実測空気カーマ (補正後)"), 0, 0, 1, 3);
-    grid->addWidget(Caption("天板なし"), 1, 0, Qt::AlignRight);
+    grid->addWidget(Caption(tr("実測空気カーマ (補正後)")), 0, 0, 1, 3);
+    grid->addWidget(Caption(tr("天板なし")), 1, 0, Qt::AlignRight);
     grid->addWidget(Box(DeviceField::KermaNoCouch), 1, 1);
     grid->addWidget(Unit("mGy"), 1, 2);
-    grid->addWidget(Caption("天板あり"), 2, 0, Qt::AlignRight);
+    grid->addWidget(Caption(tr("天板あり")), 2, 0, Qt::AlignRight);
     grid->addWidget(Box(DeviceField::KermaWithCouch), 2, 1);
     grid->addWidget(Unit("mGy"), 2, 2);
-    grid->addWidget(Caption("装置表示値 K<sub>a,r</sub>"), 3, 0, Qt::AlignRight);
+    grid->addWidget(Caption(tr("装置表示値 K<sub>a,r</sub>")), 3, 0, Qt::AlignRight);
     grid->addWidget(Box(DeviceField::DisplayedKar), 3, 1);
     grid->addWidget(Unit("mGy"), 3, 2);
     grid->setColumnStretch(0, 1);
     column->addLayout(grid);
-    column->addWidget(Caption("K<sub>a,r</sub> は患者照射基準点 (天板なし) の空気カーマ", "note"));
+    column->addWidget(
+        Caption(tr("K<sub>a,r</sub> は患者照射基準点 (天板なし) の空気カーマ"), "note"));
 
     ok_button_ = new QPushButton("OK");
     ok_button_->setObjectName("Command1");
@@ -258,11 +265,11 @@ QWidget* DeviceDialog::BuildMeasurementBox() {
     couch_transmission_ = ValueLabel("Label21");
     couch_thickness_ = ValueLabel("Label38");
     correction_factor_ = ValueLabel("Label27");
-    results->addWidget(Caption("天板透過率"), 0, 0);
+    results->addWidget(Caption(tr("天板透過率")), 0, 0);
     results->addWidget(couch_transmission_, 0, 1);
-    results->addWidget(Caption("天板の軟部組織等価厚 cm"), 1, 0);
+    results->addWidget(Caption(tr("天板の軟部組織等価厚 cm")), 1, 0);
     results->addWidget(couch_thickness_, 1, 1);
-    results->addWidget(Caption("実測値/表示値 (同距離換算)"), 2, 0);
+    results->addWidget(Caption(tr("実測値/表示値 (同距離換算)")), 2, 0);
     results->addWidget(correction_factor_, 2, 1);
     results->setColumnStretch(0, 1);
     column->addLayout(results);
@@ -331,7 +338,7 @@ void DeviceDialog::ShowCouch() {
     couch_model_->setCurrentIndex(couch_model_->findData(static_cast<int>(choice.model)));
     mattress_->setText(ToQString(entry_.MattressText()));
     mattress_->setEnabled(choice.model == CouchModel::TableTop);
-    couch_note_->setText(ToQString(choice.note));
+    couch_note_->setText(tr(choice.note));
     save_button_->setEnabled(entry_.SaveEnabled());
 }
 

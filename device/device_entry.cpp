@@ -25,29 +25,29 @@ UserMessage Refusal(std::string text) {
 const char* DeviceFieldCaption(DeviceField field) {
     switch (field) {
         case DeviceField::DeviceName:
-            return "Ｘ線室または装置の名称";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "Ｘ線室または装置の名称");
         case DeviceField::FocusReceptorDistance:
-            return "焦点-受像器間距離";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "焦点-受像器間距離");
         case DeviceField::FocusIsocentreDistance:
-            return "焦点-アイソセンター間距離";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "焦点-アイソセンター間距離");
         case DeviceField::TargetAngle:
-            return "Ｘ線管ターゲット角度";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "Ｘ線管ターゲット角度");
         case DeviceField::InherentFiltration:
-            return "固有フィルタ（Al 当量）";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "固有フィルタ（Al 当量）");
         case DeviceField::AddedAluminium:
-            return "付加フィルタ（アルミ）";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "付加フィルタ（アルミ）");
         case DeviceField::AddedCopper:
-            return "付加フィルタ（銅）";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "付加フィルタ（銅）");
         case DeviceField::TypicalTubeVoltage:
-            return "通常使用する管電圧";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "通常使用する管電圧");
         case DeviceField::KermaNoCouch:
-            return "実測空気カーマ（天板なし）";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "実測空気カーマ（天板なし）");
         case DeviceField::KermaWithCouch:
-            return "実測空気カーマ（天板あり）";
+            return KORVEX_TRANSLATE_NOOP("korvex::Core", "実測空気カーマ（天板あり）");
         case DeviceField::DisplayedKar:
             break;
     }
-    return "装置表示値 Ka,r";
+    return KORVEX_TRANSLATE_NOOP("korvex::Core", "装置表示値 Ka,r");
 }
 
 std::string NotANumberMessage(const char* caption, const std::string& text) {

@@ -39,7 +39,8 @@ inline constexpr const char* kNoArbitraryFilterMaterial = "---";    // Label29
 inline constexpr const char* kNoArbitraryFilterThickness = "0";     // Label26, mm
 
 // OK with a box left empty.
-inline constexpr const char* kEmptyBoxMessage = " 入力されていない箇所があります ";
+inline constexpr const char* kEmptyBoxMessage =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", " 入力されていない箇所があります ");
 
 // The caption of a box as messages name it ("焦点-受像器間距離").
 const char* DeviceFieldCaption(DeviceField field);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "engine/user_message.h"
 
 namespace korvex {
 
@@ -78,7 +79,8 @@ inline constexpr StoredCalibrationValue kStoredCouchTransmission{"天板透過�
 inline constexpr StoredCalibrationValue kStoredCouchThickness{"天板の軟部組織等価厚", "#0.000"};
 inline constexpr StoredCalibrationValue kStoredKermaCorrection{"校正定数", "0.000"};
 // A millimetre is finer than any mattress is known or the couch-scatter table resolves.
-inline constexpr StoredCalibrationValue kStoredMattressThickness{"マットの厚さ", "#0.0"};
+inline constexpr StoredCalibrationValue kStoredMattressThickness{
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "マットの厚さ"), "#0.0"};
 
 // Line 14 of a table-top device; a layer device has none (or "0").
 inline constexpr const char* kTableTopFlag = "1";

@@ -16,13 +16,13 @@
 namespace korvex {
 namespace {
 
-const char* const kCaption = "  任意フィルター設定";
+const char* const kCaption = QT_TRANSLATE_NOOP("korvex::FilterDialog", "  任意フィルター設定");
 // The read-me file is named here and never opened.
-const char* const kReadMeText =
-    "左のリストに含まれていない物質を\n"
-    "付加フィルターに使用する方法は\n"
-    "”はじめにお読み下さい.txt” \n"
-    "に記載してあります。";
+const char* const kReadMeText = QT_TRANSLATE_NOOP("korvex::FilterDialog",
+                                                  "左のリストに含まれていない物質を\n"
+                                                  "付加フィルターに使用する方法は\n"
+                                                  "”はじめにお読み下さい.txt” \n"
+                                                  "に記載してあります。");
 
 const char* const kStyleSheet = R"(
 QWidget#Form5 { background: #eef2f7; }
@@ -60,12 +60,12 @@ FilterDialog::FilterDialog(FilterEntry& entry, MessageService& messages,
 }
 
 void FilterDialog::BuildWindow(const QString& working_folder) {
-    setWindowTitle(ToQString(kCaption));
+    setWindowTitle(tr(kCaption));
     setStyleSheet(kStyleSheet);
     auto* root = new QHBoxLayout(this);
 
     auto* list_column = new QVBoxLayout;
-    list_column->addWidget(Caption("フィルター材質の選択", "heading"));
+    list_column->addWidget(Caption(tr("フィルター材質の選択"), "heading"));
     materials_ = new FileList;
     materials_->setObjectName("File1");
     materials_->setMinimumSize(160, 180);
@@ -75,7 +75,7 @@ void FilterDialog::BuildWindow(const QString& working_folder) {
     root->addLayout(list_column);
 
     auto* right = new QVBoxLayout;
-    auto* read_me = Caption(ToQString(kReadMeText), "note");
+    auto* read_me = Caption(tr(kReadMeText), "note");
     read_me->setObjectName("Label3");
     right->addWidget(read_me);
     auto* grid = new QGridLayout;
@@ -87,20 +87,20 @@ void FilterDialog::BuildWindow(const QString& working_folder) {
     thickness_->setObjectName("Text2");
     thickness_->setAlignment(Qt::AlignRight);
     thickness_->setMaximumWidth(90);
-    grid->addWidget(Caption("材質"), 0, 0);
+    grid->addWidget(Caption(tr("材質")), 0, 0);
     grid->addWidget(description_, 0, 1, 1, 2);
-    grid->addWidget(Caption("厚さ"), 1, 0);
+    grid->addWidget(Caption(tr("厚さ")), 1, 0);
     grid->addWidget(thickness_, 1, 1);
     grid->addWidget(Caption("mm"), 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(2, 1);
     right->addLayout(grid);
     right->addStretch();
     auto* buttons = new QHBoxLayout;
-    set_button_ = new QPushButton("設 定");
+    set_button_ = new QPushButton(tr("設 定"));
     set_button_->setObjectName("Command1");
-    release_button_ = new QPushButton("解 除");
+    release_button_ = new QPushButton(tr("解 除"));
     release_button_->setObjectName("Command2");
-    release_button_->setToolTip("任意フィルターの設定を解除します");
+    release_button_->setToolTip(tr("任意フィルターの設定を解除します"));
     cancel_button_ = new QPushButton("Cancel");
     cancel_button_->setObjectName("Command3");
     buttons->addWidget(set_button_);

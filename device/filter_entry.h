@@ -11,8 +11,10 @@ class DeviceEntry;
 struct EngineState;
 
 // Messages of SetArbitraryFilter (framed by ideographic spaces U+3000).
-inline constexpr const char* kNoMaterialChosenMessage = "　フィルター材質が未選択です　";
-inline constexpr const char* kNoThicknessMessage = "　フィルターの厚さを入力して下さい　";
+inline constexpr const char* kNoMaterialChosenMessage =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "　フィルター材質が未選択です　");
+inline constexpr const char* kNoThicknessMessage =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "　フィルターの厚さを入力して下さい　");
 // The thickness box as messages name it.
 inline constexpr const char* kFilterThicknessCaption = "フィルターの厚さ";
 // The file pattern of the material files.

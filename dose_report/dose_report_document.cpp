@@ -253,23 +253,6 @@ std::string EventTimeText(const std::string& date_time) {
     return date_time;
 }
 
-// The projection's words are the angles' abbreviations in both languages; only the group
-// of events without both angles has a Japanese name.
-std::string ProjectionText(const ProjectionGroup& group, bool japanese) {
-    const bool unknown = group.label == ProjectionLabel(std::nullopt, std::nullopt);
-    return unknown ? WordsFor(japanese).angles_unknown : group.label;
-}
-
-std::string GroupLabel(const ProjectionGroup& group, bool japanese) {
-    const bool biplane = group.plane == AcquisitionPlane::A || group.plane == AcquisitionPlane::B;
-    const std::string projection = ProjectionText(group, japanese);
-    return biplane ? PlaneLabel(group.plane) + " " + projection : projection;
-}
-
-std::string PlaneText(AcquisitionPlane plane, bool japanese) {
-    return japanese ? PlaneLabel(plane) : PlaneWord(plane);
-}
-
 struct DocumentInput {
     const std::vector<DoseReport>& reports;
     const ReportCalculation& result;
@@ -774,6 +757,21 @@ int LayOutPages(PageCanvas& canvas, const DocumentInput& in, int total_pages) {
 }
 
 }  // namespace
+
+std::string ProjectionText(const ProjectionGroup& group, bool japanese) {
+    const bool unknown = group.label == ProjectionLabel(std::nullopt, std::nullopt);
+    return unknown ? WordsFor(japanese).angles_unknown : group.label;
+}
+
+std::string GroupLabel(const ProjectionGroup& group, bool japanese) {
+    const bool biplane = group.plane == AcquisitionPlane::A || group.plane == AcquisitionPlane::B;
+    const std::string projection = ProjectionText(group, japanese);
+    return biplane ? PlaneLabel(group.plane) + " " + projection : projection;
+}
+
+std::string PlaneText(AcquisitionPlane plane, bool japanese) {
+    return japanese ? PlaneLabel(plane) : PlaneWord(plane);
+}
 
 ProjectionBarChart ProjectionChartOf(const ReportCalculation& result, bool japanese) {
     ProjectionBarChart chart;

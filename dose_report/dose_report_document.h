@@ -31,6 +31,14 @@ struct DoseReportPrintOptions {
 // the group's skin dose, the peak group emphasised.
 ProjectionBarChart ProjectionChartOf(const ReportCalculation& result, bool japanese = true);
 
+// A projection group's name: the angles' abbreviations in both languages ("LAO 30 CRA 10");
+// only the group of events without both angles has a name of each language.
+std::string ProjectionText(const ProjectionGroup& group, bool japanese);
+// ProjectionText with the plane before it on a biplane unit ("A LAO 30").
+std::string GroupLabel(const ProjectionGroup& group, bool japanese);
+// An acquisition plane: "単一", "A", "B", "不明" / "Single", "A", "B", "Unknown".
+std::string PlaneText(AcquisitionPlane plane, bool japanese);
+
 // "2024-01-15 10:15" of a DA and a TM value; the values as given when they are no date.
 std::string StudyDateTimeText(const std::string& study_date, const std::string& study_time);
 

@@ -12,6 +12,7 @@
 #include "dose_report/dicom_text.h"
 #include "dose_report/report_values.h"
 #include "engine/text_rules.h"
+#include "engine/user_message.h"
 
 namespace korvex {
 namespace {
@@ -149,16 +150,16 @@ AcquisitionPlane Reader::PlaneOf(DcmItem& item, std::string& text) {
 std::string EventTypeLabel(const Code& type, const std::string& meaning) {
     const ConceptCodes& c = Codes();
     if (IsFluoroscopy(type.value)) {
-        return "透視";
+        return KORVEX_TRANSLATE_NOOP("korvex::Core", "透視");
     }
     if (type.value == c.stationary) {
-        return "撮影";
+        return KORVEX_TRANSLATE_NOOP("korvex::Core", "撮影");
     }
     if (type.value == c.stepping) {
-        return "ステップ撮影";
+        return KORVEX_TRANSLATE_NOOP("korvex::Core", "ステップ撮影");
     }
     if (type.value == c.rotational) {
-        return "回転撮影";
+        return KORVEX_TRANSLATE_NOOP("korvex::Core", "回転撮影");
     }
     return meaning.empty() ? EscapeBytes(type.value) : meaning;
 }
@@ -234,7 +235,8 @@ void Reader::ReadReferencePoint(DcmItem& item, const std::string& value_type) {
     std::string definition;
     if (value_type == "CODE") {
         const Code code = ReadCode(item, DCM_ConceptCodeSequence);
-        definition = Text(Trimmed(code.meaning)) + "（" + EscapeBytes(code.value) + "）";
+        // The meaning is the standard's English: its code follows in ASCII brackets.
+        definition = Text(Trimmed(code.meaning)) + " (" + EscapeBytes(code.value) + ")";
     } else {
         definition = Text(Trimmed(Raw(item, DCM_TextValue)));
     }

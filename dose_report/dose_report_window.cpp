@@ -27,15 +27,18 @@
 #include "results/results_table.h"
 #include "results/results_window.h"
 #include "ui/field_events.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
 
 namespace korvex {
 namespace {
 
-const char* const kNoDeviceMessage =
-    "作業フォルダーに装置データファイルがありません。先に装置データを作成して下さい。";
-const char* const kNothingCheckedMessage = "表に追加する投影にチェックを入れて下さい。";
+const char* const kNoDeviceMessage = QT_TRANSLATE_NOOP(
+    "korvex::DoseReportWindow",
+    "作業フォルダーに装置データファイルがありません。先に装置データを作成して下さい。");
+const char* const kNothingCheckedMessage =
+    QT_TRANSLATE_NOOP("korvex::DoseReportWindow", "表に追加する投影にチェックを入れて下さい。");
 
 Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
@@ -74,7 +77,7 @@ DoseReportWindow::DoseReportWindow(const ReferenceTables& tables,
       printer_(printer ? *printer : *own_printer_),
       pdf_folder_(state_->working_folder) {
     setObjectName("DoseReportWindow");
-    setWindowTitle("線量レポート");
+    setWindowTitle(tr("線量レポート"));
     BuildWindow();
     resize(1180, 820);
 }
@@ -93,40 +96,41 @@ void DoseReportWindow::BuildWindow() {
     fsd_->setObjectName("ReportFsd");
     fsd_->setMaximumWidth(80);
     fsd_->setAlignment(Qt::AlignRight);
-    choices->addWidget(new QLabel("装置"));
+    choices->addWidget(new QLabel(tr("装置")));
     choices->addWidget(device_);
     choices->addSpacing(24);
-    choices->addWidget(new QLabel("焦点-入射表面間距離（入力すると全イベント共通）"));
-    fsd_->setPlaceholderText("イベントごと");
-    fsd_->setToolTip("空欄では各イベントの距離を照射の幾何（なければ患者照射基準点）から求めます");
+    choices->addWidget(new QLabel(tr("焦点-入射表面間距離（入力すると全イベント共通）")));
+    fsd_->setPlaceholderText(tr("イベントごと"));
+    fsd_->setToolTip(
+        tr("空欄では各イベントの距離を照射の幾何（なければ患者照射基準点）から求めます"));
     choices->addWidget(fsd_);
-    choices->addWidget(new QLabel("cm　正方形照射野"));
+    choices->addWidget(new QLabel(tr("cm　正方形照射野")));
     choices->addStretch();
     choices->addLayout(BuildPrintRow());
     root->addLayout(choices);
 
-    events_ = NamedTable("ReportEvents",
-                         {"開始時刻", "種類", "面", "kV", "Cu (mm)", "Al (mm)", "Ka,r (mGy)",
-                          "P_KA (Gy·cm²)", "第一角度", "第二角度", "焦点-皮膚 (cm)", "投影", "注記",
-                          "皮膚線量 (mGy) ／ 計算しなかった理由"});
-    groups_ = NamedTable("ReportGroups", {"表に追加", "面", "投影", "件数", "ΣKa,r (mGy)",
-                                          "ΣP_KA (Gy·cm²)", "Σ皮膚線量 (mGy)"});
-    add_button_ = new QPushButton("表に追加");
+    events_ = NamedTable("ReportEvents", {tr("開始時刻"), tr("種類"), tr("面"), "kV", "Cu (mm)",
+                                          "Al (mm)", "Ka,r (mGy)", "P_KA (Gy·cm²)", tr("第一角度"),
+                                          tr("第二角度"), tr("焦点-皮膚 (cm)"), tr("投影"),
+                                          tr("注記"), tr("皮膚線量 (mGy) ／ 計算しなかった理由")});
+    groups_ = NamedTable("ReportGroups", {tr("表に追加"), tr("面"), tr("投影"), tr("件数"),
+                                          "ΣKa,r (mGy)", "ΣP_KA (Gy·cm²)", tr("Σ皮膚線量 (mGy)")});
+    add_button_ = new QPushButton(tr("表に追加"));
     add_button_->setObjectName("ReportAdd");
     summary_ = NamedLabel("ReportSummary");
     flags_ = NamedLabel("ReportFlags");
     notes_ = NamedLabel("ReportNotes");
 
-    auto* event_box = new QGroupBox("照射イベント");
+    auto* event_box = new QGroupBox(tr("照射イベント"));
     (new QVBoxLayout(event_box))->addWidget(events_);
-    auto* group_box = new QGroupBox("投影ごとの合計（同じ投影の照射野はすべて重なると仮定）");
+    auto* group_box = new QGroupBox(tr("投影ごとの合計（同じ投影の照射野はすべて重なると仮定）"));
     auto* group_layout = new QVBoxLayout(group_box);
     group_layout->addWidget(groups_);
     auto* add_row = new QHBoxLayout;
     add_row->addStretch();
     add_row->addWidget(add_button_);
     group_layout->addLayout(add_row);
-    auto* summary_box = new QGroupBox("まとめ");
+    auto* summary_box = new QGroupBox(tr("まとめ"));
     auto* summary_layout = new QVBoxLayout(summary_box);
     summary_layout->addWidget(summary_);
     summary_layout->addWidget(flags_);
@@ -143,9 +147,9 @@ void DoseReportWindow::BuildWindow() {
     splitter->setStretchFactor(1, 2);
     auto* tabs = new QTabWidget;
     tabs->setObjectName("ReportTabs");
-    tabs->addTab(splitter, "イベントと投影");
-    tabs->addTab(BuildChartPage(), "投影ごとの線量");
-    tabs->addTab(BuildMapPage(), "皮膚線量マップ");
+    tabs->addTab(splitter, tr("イベントと投影"));
+    tabs->addTab(BuildChartPage(), tr("投影ごとの線量"));
+    tabs->addTab(BuildMapPage(), tr("皮膚線量マップ"));
     root->addWidget(tabs, 1);
 
     connect(add_button_, &QPushButton::clicked, this, [this] { AddCheckedGroups(); });
@@ -179,9 +183,9 @@ QWidget* DoseReportWindow::BuildMapPage() {
 QWidget* DoseReportWindow::BuildChartPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    auto* caption = new QLabel(
-        "投影ごとの皮膚線量の和（同じ投影の照射野はすべて重なると仮定）。"
-        "最大の投影を濃く、2・3・5 Gy を破線で示します。");
+    auto* caption =
+        new QLabel(tr("投影ごとの皮膚線量の和（同じ投影の照射野はすべて重なると仮定）。"
+                      "最大の投影を濃く、2・3・5 Gy を破線で示します。"));
     caption->setWordWrap(true);
     chart_ = NamedLabel("ReportBarChart");
     chart_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -216,7 +220,7 @@ bool DoseReportWindow::Open(const std::vector<std::filesystem::path>& files,
     }
     FillDevices(device_file);
     if (device_->count() == 0) {
-        messages_.Tell(kNoDeviceMessage, MessageIcon::Exclamation);
+        messages_.Tell(tr(kNoDeviceMessage), MessageIcon::Exclamation);
         return false;
     }
     const LoadedThresholds thresholds = LoadDoseThresholds(state_->working_folder);
@@ -300,15 +304,15 @@ void DoseReportWindow::AddCheckedGroups() {
         }
     }
     if (checked.empty()) {
-        messages_.Tell(kNothingCheckedMessage, MessageIcon::Exclamation);
+        messages_.Tell(tr(kNothingCheckedMessage), MessageIcon::Exclamation);
         return;
     }
     const int free_rows = kResultSlotCount - results_.RowCount();
     if (static_cast<int>(checked.size()) > free_rows) {
         // Adding only some of them would leave the table incomplete without a word.
         messages_.Beep();
-        messages_.Tell(QString("結果表の空きは %1 行で、選んだ %2 個の投影は入りません。"
-                               "結果表を保存して消去してから追加して下さい。")
+        messages_.Tell(tr("結果表の空きは %1 行で、選んだ %2 個の投影は入りません。"
+                          "結果表を保存して消去してから追加して下さい。")
                            .arg(free_rows)
                            .arg(checked.size()),
                        MessageIcon::Exclamation);
@@ -320,7 +324,7 @@ void DoseReportWindow::AddCheckedGroups() {
             rows.push_back(GroupResultRow(result_, group));
         }
     } catch (const CalculationError&) {
-        messages_.Tell(kCalculationFailureMessage, MessageIcon::Exclamation);
+        messages_.Tell(CoreText(kCalculationFailureMessage), MessageIcon::Exclamation);
         return;
     }
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -1,14 +1,17 @@
 // The window's events and groups tables.
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "dose_report/dose_report_document.h"
 #include "dose_report/dose_report_window.h"
 #include "engine/calculation_driver.h"
 #include "engine/text_rules.h"
 #include "report/qt_text.h"
+#include "ui/interface_language.h"
 
 namespace korvex {
 namespace {
@@ -49,11 +52,18 @@ QTableWidgetItem* NotesCell(const std::vector<EventNote>& notes) {
     }
     QStringList lines;
     for (const EventNote& note : notes) {
-        lines << "・" + ToQString(note.text.japanese) +
-                     (note.value.empty() ? "" : "（" + ToQString(note.value) + "）");
+        lines << QCoreApplication::translate("korvex::DoseReportWindow", "・") +
+                     ToQString(note.text.In(InterfaceLanguage())) +
+                     (note.value.empty()
+                          ? ""
+                          : QCoreApplication::translate("korvex::DoseReportWindow", "（") +
+                                ToQString(note.value) +
+                                QCoreApplication::translate("korvex::DoseReportWindow", "）"));
     }
     QTableWidgetItem* cell =
-        Cell(QString("%1 件: %2").arg(notes.size()).arg(ToQString(notes.front().text.japanese)));
+        Cell(QString(QCoreApplication::translate("korvex::DoseReportWindow", "%1 件: %2"))
+                 .arg(notes.size())
+                 .arg(ToQString(notes.front().text.In(InterfaceLanguage()))));
     cell->setForeground(kNoteColour);
     cell->setToolTip(lines.join("\n"));
     return cell;
@@ -64,18 +74,28 @@ QTableWidgetItem* DistanceCell(const EventCalculation& e) {
     if (e.status != EventStatus::Calculated) {
         return Cell(QString());
     }
-    QTableWidgetItem* cell = Cell(ToQString(FormatNumber(e.focus_skin_distance_cm, "##0.0") + " " +
-                                            DistanceSourceLabel(e.distance_source)),
-                                  true);
-    const char* why = e.distance_source == DistanceSource::Geometry
-                          ? "中心線が患者モデルの皮膚に当たる点までの距離"
-                      : e.distance_source == DistanceSource::User
-                          ? "全イベント共通に指定した距離"
-                          : "照射の幾何がないため患者照射基準点までの距離";
-    QString tip = ToQString(why);
-    tip += e.through_couch ? "。天板を通る照射" : "。天板を通らない照射（天板なしで計算）";
+    QTableWidgetItem* cell =
+        Cell(ToQString(FormatNumber(e.focus_skin_distance_cm, "##0.0") + " " +
+                       DistanceSourceLabel(e.distance_source, InterfaceIsJapanese())),
+             true);
+    const QString why =
+        e.distance_source == DistanceSource::Geometry
+            ? QCoreApplication::translate("korvex::DoseReportWindow",
+                                          "中心線が患者モデルの皮膚に当たる点までの距離")
+        : e.distance_source == DistanceSource::User
+            ? QCoreApplication::translate("korvex::DoseReportWindow",
+                                          "全イベント共通に指定した距離")
+            : QCoreApplication::translate("korvex::DoseReportWindow",
+                                          "照射の幾何がないため患者照射基準点までの距離");
+    QString tip = why;
+    tip += e.through_couch
+               ? QCoreApplication::translate("korvex::DoseReportWindow", "。天板を通る照射")
+               : QCoreApplication::translate("korvex::DoseReportWindow",
+                                             "。天板を通らない照射（天板なしで計算）");
     if (!e.on_map) {
-        tip += "\nマップに入っていません: " + ToQString(e.not_on_map.japanese);
+        tip +=
+            QCoreApplication::translate("korvex::DoseReportWindow", "\nマップに入っていません: ") +
+            ToQString(e.not_on_map.In(InterfaceLanguage()));
     }
     cell->setToolTip(tip);
     return cell;
@@ -90,10 +110,10 @@ void DoseReportWindow::ShowEvents() {
         const IrradiationEvent& event = reports_[e.report_index].events[e.event_index];
         const QString plane = event.plane == AcquisitionPlane::Unknown && !event.plane_text.empty()
                                   ? ToQString(event.plane_text)
-                                  : ToQString(PlaneLabel(event.plane));
+                                  : ToQString(PlaneText(event.plane, InterfaceIsJapanese()));
         const QString cells[] = {
             TimeOf(event.date_time),
-            ToQString(event.event_type),
+            CoreText(event.event_type),
             plane,
             Number(e.tube_voltage_kv, "#0.0"),
             Number(e.added_copper_mm, "0.00"),
@@ -102,7 +122,8 @@ void DoseReportWindow::ShowEvents() {
             Number(e.pka_gycm2, "###0.000"),
             Number(e.primary_angle_deg, "#0"),
             Number(e.secondary_angle_deg, "#0"),
-            e.group >= 0 ? ToQString(result_.groups[static_cast<size_t>(e.group)].label)
+            e.group >= 0 ? ToQString(ProjectionText(result_.groups[static_cast<size_t>(e.group)],
+                                                    InterfaceIsJapanese()))
                          : QString(),
         };
         for (int column = 0; column < 11; ++column) {
@@ -114,9 +135,9 @@ void DoseReportWindow::ShowEvents() {
         if (e.status == EventStatus::Calculated) {
             result = Cell(ToQString(e.displays[kSkinDoseDisplay].value_or("")), true);
         } else {
-            result = Cell(ToQString(e.reason.japanese));
+            result = Cell(ToQString(e.reason.In(InterfaceLanguage())));
             result->setForeground(kReasonColour);
-            result->setToolTip(ToQString(e.reason.japanese));
+            result->setToolTip(ToQString(e.reason.In(InterfaceLanguage())));
         }
         events_->setItem(row, kNotesColumn, NotesCell(e.notes));
         events_->setItem(row, kNotesColumn + 1, result);
@@ -136,8 +157,8 @@ void DoseReportWindow::ShowGroups() {
         check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         check->setCheckState(Qt::Unchecked);
         groups_->setItem(row, 0, check);
-        groups_->setItem(row, 1, Cell(ToQString(PlaneLabel(group.plane))));
-        groups_->setItem(row, 2, Cell(ToQString(group.label)));
+        groups_->setItem(row, 1, Cell(ToQString(PlaneText(group.plane, InterfaceIsJapanese()))));
+        groups_->setItem(row, 2, Cell(ToQString(ProjectionText(group, InterfaceIsJapanese()))));
         groups_->setItem(row, 3, Cell(QString::number(group.events.size()), true));
         groups_->setItem(row, 4, Cell(ToQString(FormatNumber(group.kar_mgy, "###0.0")), true));
         groups_->setItem(row, 5, Cell(ToQString(FormatNumber(group.pka_gycm2, "###0.00")), true));

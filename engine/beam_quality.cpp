@@ -67,9 +67,11 @@ BeamQuality ComputeBeamQuality(const EngineState& state, double tube_voltage_kv)
     return quality;
 }
 
-std::string BeamQualityText(const BeamQuality& quality) {
-    return "線質：第１半価層 " + FormatNumber(quality.half_value_layer_mm, "#0.00") +
-           " mmAl、平均エネルギー " + FormatNumber(quality.mean_energy_kev, "##0.0") + " keV";
+UserText BeamQualityText(const BeamQuality& quality) {
+    const std::string hvl = FormatNumber(quality.half_value_layer_mm, "#0.00");
+    const std::string energy = FormatNumber(quality.mean_energy_kev, "##0.0");
+    return {"線質：第１半価層 " + hvl + " mmAl、平均エネルギー " + energy + " keV",
+            "Beam quality: first HVL " + hvl + " mm Al, mean energy " + energy + " keV"};
 }
 
 }  // namespace korvex

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/engine_state.h"
+#include "engine/user_message.h"
 
 namespace korvex {
 
@@ -23,7 +24,8 @@ struct BeamQuality {
 // beyond 100 mm Al (no beam of the program's voltages comes near it).
 BeamQuality ComputeBeamQuality(const EngineState& state, double tube_voltage_kv);
 
-// "線質：第１半価層 3.01 mmAl、平均エネルギー 44.7 keV" (HVL "#0.00", energy "##0.0").
-std::string BeamQualityText(const BeamQuality& quality);
+// "線質：第１半価層 3.01 mmAl、平均エネルギー 44.7 keV" (HVL "#0.00", energy "##0.0"), and
+// its English.
+UserText BeamQualityText(const BeamQuality& quality);
 
 }  // namespace korvex

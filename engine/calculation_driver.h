@@ -22,9 +22,10 @@ struct CalculationInputs {
     DoseModel Model = kDefaultDoseModel;  // the formula chosen for the skin dose
 };
 
-inline constexpr const char* kMissingInputMessage = " 未入力の項目があります ";
+inline constexpr const char* kMissingInputMessage =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", " 未入力の項目があります ");
 inline constexpr const char* kCalculationFailureMessage =
-    "\u3000???  正しく計算できませんでした  ???   ";
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "\u3000???  正しく計算できませんでした  ???   ");
 // Shown in the forward-backscatter and skin-dose displays when the depth step fails.
 inline constexpr const char* kNotCalculatedDisplay = "---";
 // Body site recorded when the body-site text is empty.
@@ -56,8 +57,9 @@ struct CalculationOutcome {
     // formed); nullopt leaves it as it was.
     std::optional<std::string> uncertainty_display;
     // Under the displays, the beam's quality once its spectrum is modelled:
-    // "線質：第１半価層 3.01 mmAl、平均エネルギー 44.7 keV"; nullopt leaves it as it was.
-    std::optional<std::string> beam_quality_display;
+    // "線質：第１半価層 3.01 mmAl、平均エネルギー 44.7 keV" and its English; nullopt leaves
+    // it as it was.
+    std::optional<UserText> beam_quality_display;
     std::optional<UserMessage> message;
     bool enable_add_and_clear = false;  // enable Command3 and Command6, focus Command3
     std::string reason;                 // detail of a failure, for logs, tests and the CLI

@@ -6,7 +6,10 @@ std::string_view CouchModelKey(CouchModel model) {
     return model == CouchModel::TableTop ? "table-top" : "layer";
 }
 
-std::string_view CouchModelName(CouchModel model) {
+std::string_view CouchModelName(CouchModel model, UserLanguage language) {
+    if (language == UserLanguage::English) {
+        return model == CouchModel::TableTop ? "table top and mattress" : "tissue-equivalent layer";
+    }
     return model == CouchModel::TableTop ? "天板＋マット" : "組織等価層";
 }
 

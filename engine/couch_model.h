@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/user_message.h"
+
 namespace korvex {
 
 // What the device's couch is, for the validated model (the legacy formula knows only the
@@ -27,8 +29,8 @@ inline constexpr double kMaxMattressThicknessCm = 10;
 
 // "layer" / "table-top": the command line and JSON.
 std::string_view CouchModelKey(CouchModel model);
-// "組織等価層" / "天板＋マット": windows and printouts.
-std::string_view CouchModelName(CouchModel model);
+// "組織等価層" / "天板＋マット": windows and printouts; in English for the English interface.
+std::string_view CouchModelName(CouchModel model, UserLanguage language = UserLanguage::Japanese);
 std::optional<CouchModel> CouchModelFromKey(std::string_view key);
 
 }  // namespace korvex

@@ -5,13 +5,15 @@
 
 #include "engine/grid_array.h"
 #include "engine/scatter_kernel_cache.h"
+#include "engine/user_message.h"
 
 namespace korvex {
 
 struct EngineState;
 
 // The user's message when the depth step fails; the result displays then show "---".
-inline constexpr const char* kDepthStepFailureMessage = " 正しく計算できません ";
+inline constexpr const char* kDepthStepFailureMessage =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", " 正しく計算できません ");
 
 // Tables of the depth step; they live as long as the state and are partly overwritten by
 // each calculation. Layers 41..80 and index 0 are never written.

@@ -6,11 +6,17 @@ std::string_view DoseModelKey(DoseModel model) {
     return model == DoseModel::Legacy ? "legacy" : "validated";
 }
 
-std::string_view DoseModelName(DoseModel model) {
+std::string_view DoseModelName(DoseModel model, UserLanguage language) {
+    if (language == UserLanguage::English) {
+        return model == DoseModel::Legacy ? "Legacy formula" : "Validated model";
+    }
     return model == DoseModel::Legacy ? "従来式" : "検証済みモデル";
 }
 
-std::string_view DoseModelShortName(DoseModel model) {
+std::string_view DoseModelShortName(DoseModel model, UserLanguage language) {
+    if (language == UserLanguage::English) {
+        return model == DoseModel::Legacy ? "Leg." : "Val.";
+    }
     return model == DoseModel::Legacy ? "従来" : "検証";
 }
 

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/user_message.h"
+
 namespace korvex {
 
 // The formula that turns the spectrum, the backscatter and the depth dose into the skin
@@ -24,10 +26,13 @@ inline constexpr std::array<DoseModel, 2> kDoseModels = {DoseModel::Validated, D
 
 // "validated" / "legacy": the command line, JSON and the settings file.
 std::string_view DoseModelKey(DoseModel model);
-// "検証済みモデル" / "従来式": windows, results files and printouts.
-std::string_view DoseModelName(DoseModel model);
-// "検証" / "従来": the mark of a row and the label of a total in drawn and printed tables.
-std::string_view DoseModelShortName(DoseModel model);
+// "検証済みモデル" / "従来式": windows, results files and printouts ("Validated model" /
+// "Legacy formula" in English; results files keep the Japanese, which they are read by).
+std::string_view DoseModelName(DoseModel model, UserLanguage language = UserLanguage::Japanese);
+// "検証" / "従来" ("Val." / "Leg."): the mark of a row and the label of a total in drawn and
+// printed tables, as narrow as the Japanese.
+std::string_view DoseModelShortName(DoseModel model,
+                                    UserLanguage language = UserLanguage::Japanese);
 
 std::optional<DoseModel> DoseModelFromKey(std::string_view key);
 std::optional<DoseModel> DoseModelFromName(std::string_view name);

@@ -2,6 +2,12 @@
 
 #include <string>
 
+// Marks a fixed text of the core that windows show. The core keeps the Japanese; Qt
+// Linguist's lupdate collects the text (as QT_TRANSLATE_NOOP) and a window shows its
+// translation through CoreText (ui/interface_language.h), which looks it up under the
+// context "korvex::Core": every mark names that context.
+#define KORVEX_TRANSLATE_NOOP(context, text) text
+
 namespace korvex {
 
 // The language the user reads the program in: the windows' texts, the command line's help

@@ -10,21 +10,22 @@
 namespace korvex {
 namespace {
 
-const char* const kSquareSizeName = "正方形 一辺長";
-const char* const kCircleSizeName = "直 径";
-const char* const kStartSizeName = "正 方 形";
-const char* const kCouchModelCaption = "天板モデル：";
+const char* const kSquareSizeName = KORVEX_TRANSLATE_NOOP("korvex::Core", "正方形 一辺長");
+const char* const kCircleSizeName = KORVEX_TRANSLATE_NOOP("korvex::Core", "直 径");
+const char* const kStartSizeName = KORVEX_TRANSLATE_NOOP("korvex::Core", "正 方 形");
 
 size_t Index(ExposureField field) {
     return static_cast<size_t>(field);
 }
 
-std::string CouchModelText(const CalculationCase& c) {
-    std::string text = kCouchModelCaption + std::string(CouchModelName(c.Couch));
-    if (c.Couch == CouchModel::TableTop) {
-        text += " " + FormatNumber(c.MattressThickness, kStoredMattressThickness.format) + " cm";
-    }
-    return text;
+UserText CouchModelText(const CalculationCase& c) {
+    const std::string mattress =
+        c.Couch == CouchModel::TableTop
+            ? " " + FormatNumber(c.MattressThickness, kStoredMattressThickness.format) + " cm"
+            : "";
+    return {
+        "天板モデル：" + std::string(CouchModelName(c.Couch)) + mattress,
+        "Couch model: " + std::string(CouchModelName(c.Couch, UserLanguage::English)) + mattress};
 }
 
 DeviceDisplay DisplayOf(const CalculationCase& c, const LoadedDevice& device) {

@@ -24,8 +24,9 @@ struct DeviceDisplay {
     std::string FilterThickness;         // Label26, "0.00", "-" without a filter
     std::string FocusReceptorDistance;   // Label62, "#00.0"
     std::string FocusIsocentreDistance;  // Label64, "#00.0"
-    // CouchModelLabel: "天板モデル：組織等価層", "天板モデル：天板＋マット 4.0 cm".
-    std::string CouchModel;
+    // CouchModelLabel: "天板モデル：組織等価層", "天板モデル：天板＋マット 4.0 cm", and the
+    // English.
+    UserText CouchModel;
 };
 
 // Label29 before any device has been chosen.

@@ -10,6 +10,7 @@
 
 #include "report/beam_plots.h"
 #include "report/qt_text.h"
+#include "ui/interface_language.h"
 
 namespace korvex {
 namespace {
@@ -35,17 +36,17 @@ QPixmap PlotPixmap(const QImage& drawn, double ratio) {
 
 BeamPlotWindow::BeamPlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("BeamPlotWindow");
-    setWindowTitle("線質と深部線量");
+    setWindowTitle(tr("線質と深部線量"));
     auto* layout = new QVBoxLayout(this);
     auto* plots = new QHBoxLayout;
     spectrum_ = PlotLabel("SpectrumPlot");
     spectrum_->setToolTip(
-        " 付加フィルタ後と天板等価層の後の光子数スペクトル（1 keV あたり、"
-        "全光子数 = 1）。70 kV を超えるとタングステンの K 線が現れます ");
+        tr(" 付加フィルタ後と天板等価層の後の光子数スペクトル（1 keV あたり、"
+           "全光子数 = 1）。70 kV を超えるとタングステンの K 線が現れます "));
     depth_dose_ = PlotLabel("DepthDosePlot");
     depth_dose_->setToolTip(
-        " 天板等価層から体内への中心軸上の線量（表面の線量 = 1）。"
-        "破線が皮膚の深さ（天板等価厚）です ");
+        tr(" 天板等価層から体内への中心軸上の線量（表面の線量 = 1）。"
+           "破線が皮膚の深さ（天板等価厚）です "));
     plots->addWidget(spectrum_);
     plots->addWidget(depth_dose_);
     layout->addLayout(plots);
@@ -59,11 +60,13 @@ BeamPlotWindow::BeamPlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 void BeamPlotWindow::ShowCurves(const BeamCurves& curves) {
     const double ratio = std::max(1.0, devicePixelRatioF());
     const QSize drawn = kPlotSize * ratio;
-    spectrum_->setPixmap(PlotPixmap(DrawSpectrumPlot(curves.spectrum, true, drawn), ratio));
-    depth_dose_->setPixmap(PlotPixmap(DrawDepthDosePlot(curves.depth_dose, true, drawn), ratio));
-    const std::string caption = BeamCaption(curves.spectrum.beam, true);
-    quality_->setText(caption.empty() ? ToQString("計算結果がありません")
-                                      : ToQString("管電圧 " + caption));
+    spectrum_->setPixmap(
+        PlotPixmap(DrawSpectrumPlot(curves.spectrum, InterfaceIsJapanese(), drawn), ratio));
+    depth_dose_->setPixmap(
+        PlotPixmap(DrawDepthDosePlot(curves.depth_dose, InterfaceIsJapanese(), drawn), ratio));
+    const std::string caption = BeamCaption(curves.spectrum.beam, InterfaceIsJapanese());
+    quality_->setText(caption.empty() ? tr("計算結果がありません")
+                                      : tr("管電圧 ") + ToQString(caption));
 }
 
 }  // namespace korvex

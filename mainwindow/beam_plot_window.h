@@ -12,6 +12,9 @@ namespace korvex {
 // main window's calculation side by side, with the beam's tube voltage, half-value layer
 // and mean energy on a line below. It shows curves it is given and computes nothing.
 class BeamPlotWindow : public QWidget {
+    // For tr(): its texts are translated under its own name.
+    Q_OBJECT
+
   public:
     explicit BeamPlotWindow(QWidget* parent = nullptr);
 

@@ -12,7 +12,7 @@ ExitConfirmation::ExitConfirmation(QWidget* parent) : QWidget(parent, Qt::Dialog
     setObjectName("Form7");
     setWindowTitle("END");
     auto* layout = new QVBoxLayout(this);
-    auto* question = new QLabel("Korvex-2 を終了しますか ？");
+    auto* question = new QLabel(tr("Korvex-2 を終了しますか ？"));
     question->setObjectName("Label1");
     question->setAlignment(Qt::AlignCenter);
     QFont font = question->font();
@@ -21,9 +21,9 @@ ExitConfirmation::ExitConfirmation(QWidget* parent) : QWidget(parent, Qt::Dialog
     layout->addWidget(question);
 
     auto* buttons = new QHBoxLayout;
-    auto* yes = new QPushButton("はい");
+    auto* yes = new QPushButton(tr("はい"));
     yes->setObjectName("Command1");
-    auto* no = new QPushButton("いいえ");
+    auto* no = new QPushButton(tr("いいえ"));
     no->setObjectName("Command2");
     no->setDefault(true);
     buttons->addStretch();

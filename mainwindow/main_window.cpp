@@ -98,7 +98,7 @@ void MainWindow::StartUp() {
     }
 
     body_site_->clear();
-    body_site_->addItems({"頭部", "胸部背面", "腹部背面", ""});
+    body_site_->addItems({tr("頭部"), tr("胸部背面"), tr("腹部背面"), ""});
     SetInputsEnabled(false);
     ShowInputs();
     square_option_->setChecked(false);

@@ -10,9 +10,9 @@
 namespace korvex {
 
 QPushButton* MainWindow::BuildBeamPlotsButton() {
-    beam_plots_button_ = new QPushButton("線質・深部線量");
+    beam_plots_button_ = new QPushButton(tr("線質・深部線量"));
     beam_plots_button_->setObjectName("CommandBeamPlots");
-    beam_plots_button_->setToolTip(" この計算の光子スペクトルと深部線量曲線を表示します ");
+    beam_plots_button_->setToolTip(tr(" この計算の光子スペクトルと深部線量曲線を表示します "));
     beam_plots_button_->setEnabled(false);
     connect(beam_plots_button_, &QPushButton::clicked, this, [this] { OpenBeamPlots(); });
     return beam_plots_button_;

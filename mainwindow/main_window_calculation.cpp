@@ -9,6 +9,7 @@
 #include "mainwindow/main_window.h"
 #include "report/qt_text.h"
 #include "settings/dose_model_setting.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 
 // The exposure part of Form1: the fields handed to the form, the field shape, the
@@ -18,14 +19,15 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcCalculation, "korvex.calc")
 
-const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
-const char* const kValidatedModelNote =
+const char* const kValidatedModelNote = QT_TRANSLATE_NOOP(
+    "korvex::MainWindow",
     "患者照射基準点の Ka,r を皮膚までの距離で逆二乗補正し、天板の減弱は 1 回だけ数えます。"
-    "全照射のモンテカルロ計算と ±2 %（天板＋マットの装置は ±3.5 %）以内で一致します。";
-const char* const kLegacyModelNote =
+    "全照射のモンテカルロ計算と ±2 %（天板＋マットの装置は ±3.5 %）以内で一致します。");
+const char* const kLegacyModelNote = QT_TRANSLATE_NOOP(
+    "korvex::MainWindow",
     "以前のプログラムの式です。皮膚が基準点にないときの逆二乗補正がなく、天板を 2 回"
     "数えるため、皮膚線量が最大 4 割低く（遠いときは 3 割高く）なります。以前の結果の"
-    "再現だけに使って下さい。";
+    "再現だけに使って下さい。");
 
 }  // namespace
 
@@ -35,7 +37,7 @@ void MainWindow::ShowInputs() {
     kar_->setText(ToQString(form_.Text(ExposureField::Kar)));
     pka_->setText(ToQString(form_.Text(ExposureField::Pka)));
     focus_skin_->setText(ToQString(form_.Text(ExposureField::FocusSkinDistance)));
-    field_size_name_->setText(ToQString(form_.FieldSizeName()));
+    field_size_name_->setText(CoreText(form_.FieldSizeName()));
     field_size_->setText(ToQString(form_.FieldSizeText()));
 }
 
@@ -70,7 +72,7 @@ void MainWindow::ChooseFieldShape(FieldShapeKind shape) {
     }
     clicked->setChecked(true);
     other->setChecked(false);
-    field_size_name_->setText(ToQString(form_.FieldSizeName()));
+    field_size_name_->setText(CoreText(form_.FieldSizeName()));
     field_size_->setText(ToQString(form_.FieldSizeText()));
     focus_skin_->setFocus();
 }
@@ -109,7 +111,7 @@ void MainWindow::ShowOutcome(const CalculationOutcome& outcome) {
         uncertainty_->clear();  // "---": no dose, no uncertainty
     }
     if (outcome.beam_quality_display) {
-        beam_quality_->setText(ToQString(*outcome.beam_quality_display));
+        beam_quality_->setText(ToQString(outcome.beam_quality_display->In(InterfaceLanguage())));
     }
     showing_result_ = outcome.result == CalculationOutcome::Result::Succeeded;
     UpdateBeamPlots(showing_result_);
@@ -146,9 +148,9 @@ void MainWindow::ChooseModel(DoseModel model) {
         WriteDoseModelSetting(state_.working_folder, model);
     } catch (const FileError& error) {
         // The choice holds for this run; the next start cannot know it.
-        messages_.Tell(ToQString(std::string(error.what()) +
-                                 " 計算モデルの選択は次回の起動に引き継がれません。"),
-                       MessageIcon::Exclamation);
+        messages_.Tell(
+            ToQString(error.what()) + tr(" 計算モデルの選択は次回の起動に引き継がれません。"),
+            MessageIcon::Exclamation);
     }
     emit doseModelChanged(model);
     // The result shown belongs to the model it was computed by: it is computed again.
@@ -161,15 +163,15 @@ void MainWindow::ShowModel() {
     const DoseModel model = form_.Model();
     const bool legacy = model == DoseModel::Legacy;
     model_choice_->setCurrentIndex(model_choice_->findData(static_cast<int>(model)));
-    model_note_->setText(legacy ? kLegacyModelNote : kValidatedModelNote);
+    model_note_->setText(tr(legacy ? kLegacyModelNote : kValidatedModelNote));
     // The captions stay; what two of the values are depends on the model.
     result_labels_[kPrimaryAirKermaDisplay]->setToolTip(
-        legacy ? " 補正後の Ka,r × 天板の一次線透過率（患者照射基準点の値） "
-               : " 皮膚（天板の後ろ、焦点-入射表面間距離）での一次線空気カーマ：補正後の Ka,r を"
-                 "基準点から皮膚まで逆二乗で補正し、天板等価層を透過させた値 ");
+        legacy ? tr(" 補正後の Ka,r × 天板の一次線透過率（患者照射基準点の値） ")
+               : tr(" 皮膚（天板の後ろ、焦点-入射表面間距離）での一次線空気カーマ：補正後の Ka,r を"
+                    "基準点から皮膚まで逆二乗で補正し、天板等価層を透過させた値 "));
     result_labels_[kForwardBackscatterDisplay]->setToolTip(
-        legacy ? " 深部係数 × 後方散乱係数 × (FSD / (FSD − 天板等価厚))² "
-               : " 入射表面皮膚組織吸収線量 ÷ 皮膚での一次線吸収線量 ");
+        legacy ? tr(" 深部係数 × 後方散乱係数 × (FSD / (FSD − 天板等価厚))² ")
+               : tr(" 入射表面皮膚組織吸収線量 ÷ 皮膚での一次線吸収線量 "));
 }
 
 void MainWindow::SetAddButtonEnabled(bool enabled) {

@@ -8,6 +8,7 @@
 #include "mainwindow/main_window.h"
 #include "report/qt_text.h"
 #include "ui/file_list.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 #include "ui/owned_window.h"
 
@@ -16,7 +17,8 @@
 namespace korvex {
 namespace {
 
-const char* const kDeletePrompt = " このデータファイルを本当に削除しますか？ ";
+const char* const kDeletePrompt =
+    QT_TRANSLATE_NOOP("korvex::MainWindow", " このデータファイルを本当に削除しますか？ ");
 
 }  // namespace
 
@@ -30,7 +32,7 @@ void MainWindow::ShowDevice() {
     filter_thickness_->setText(ToQString(shown.FilterThickness));
     receptor_distance_->setText(ToQString(shown.FocusReceptorDistance));
     isocentre_distance_->setText(ToQString(shown.FocusIsocentreDistance));
-    couch_model_->setText(ToQString(shown.CouchModel));
+    couch_model_->setText(ToQString(shown.CouchModel.In(InterfaceLanguage())));
 }
 
 void MainWindow::SelectDevice() {
@@ -75,14 +77,14 @@ void MainWindow::DeleteDevice() {
     if (name.isEmpty()) {
         return;
     }
-    if (messages_.Ask(kDeletePrompt, MessageButtons::OkCancel, MessageIcon::None) !=
+    if (messages_.Ask(tr(kDeletePrompt), MessageButtons::OkCancel, MessageIcon::None) !=
         MessageAnswer::Ok) {
         return;
     }
     QFile file(device_list_->Folder() + "/" + name);
     if (!file.remove()) {
         messages_.Tell(
-            "データファイル「" + name + "」を削除できませんでした（" + file.errorString() + "）。",
+            tr("データファイル「%1」を削除できませんでした（%2）。").arg(name, file.errorString()),
             MessageIcon::Exclamation);
         device_list_->Refresh();
         return;

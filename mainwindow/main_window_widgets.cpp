@@ -13,6 +13,8 @@
 #include "report/qt_text.h"
 #include "settings/user_name.h"
 #include "ui/file_list.h"
+#include "ui/interface_language.h"
+#include "ui/language_choice.h"
 
 // The widgets of Form1 and their places; what they do is wired in main_window.cpp.
 namespace korvex {
@@ -92,6 +94,34 @@ QWidget* ShadowedTitle() {
     return title;
 }
 
+// The seven result displays: object name, caption and unit.
+struct ResultRowText {
+    const char* name;
+    const char* caption;
+    const char* unit;
+};
+const ResultRowText kResultRows[] = {
+    {"Label68",
+     QT_TRANSLATE_NOOP("korvex::MainWindow",
+                       "補正後の患者照射基準点線量 cK<sub>a,r</sub>（天板なし）"),
+     "mGy"},
+    {"Label69",
+     QT_TRANSLATE_NOOP("korvex::MainWindow",
+                       "補正後の面積空気カーマ積算値 cP<sub>KA</sub>（天板なし）"),
+     QT_TRANSLATE_NOOP("korvex::MainWindow", "Gy・cm<sup>2</sup>")},
+    {"Label70", QT_TRANSLATE_NOOP("korvex::MainWindow", "天板の一次線透過率"), ""},
+    {"Label71",
+     QT_TRANSLATE_NOOP("korvex::MainWindow", "入射表面における一次線空気カーマ（天板あり）"),
+     "mGy"},
+    {"Label72",
+     QT_TRANSLATE_NOOP("korvex::MainWindow", "一次線の吸収線量／空気カーマ比（皮膚組織）"), ""},
+    {"Label73",
+     QT_TRANSLATE_NOOP("korvex::MainWindow",
+                       "軟部組織吸収線量に基づく入射面への<br>前方+後方散乱係数"),
+     ""},
+    {"Label74", QT_TRANSLATE_NOOP("korvex::MainWindow", "入射表面皮膚組織吸収線量"), "mGy"},
+};
+
 const char* const kStyleSheet = R"(
 QWidget#Form1 { background: #eef2f7; }
 QGroupBox { background: #ffffff; border: 1px solid #c3cddd; border-radius: 8px; margin-top: 4px; }
@@ -145,7 +175,7 @@ QLayout* MainWindow::BuildHeader() {
     version->setObjectName("Label3");
     auto* field = new QLabel("Interventional Radiology (IVR)");
     field->setObjectName("Label4");
-    auto* purpose = new QLabel("患者の入射表面皮膚組織吸収線量の算定");
+    auto* purpose = new QLabel(tr("患者の入射表面皮膚組織吸収線量の算定"));
     purpose->setObjectName("Label5");
     purpose->setProperty("role", "heading");
     titles->addWidget(version);
@@ -164,15 +194,15 @@ QWidget* MainWindow::BuildDeviceBox() {
     auto* device_box = new QGroupBox;
     device_box->setObjectName("FrameDevice");
     auto* device = new QVBoxLayout(device_box);
-    device->addWidget(StepHeading("①", "Ｘ線室・装置を選択"));
+    device->addWidget(StepHeading("①", tr("Ｘ線室・装置を選択")));
     device_list_ = new FileList;
     device_list_->setObjectName("File1");
     device_list_->setMinimumHeight(110);
     device->addWidget(device_list_);
     auto* device_buttons = new QHBoxLayout;
-    delete_button_ = new QPushButton("削 除");
+    delete_button_ = new QPushButton(tr("削 除"));
     delete_button_->setObjectName("Command4");
-    new_device_button_ = new QPushButton("新規作成");
+    new_device_button_ = new QPushButton(tr("新規作成"));
     new_device_button_->setObjectName("Command7");
     device_buttons->addWidget(delete_button_);
     device_buttons->addStretch();
@@ -195,17 +225,17 @@ QWidget* MainWindow::BuildDeviceBox() {
     filter_thickness_ = ValueLabel("Label26", 60);
     receptor_distance_ = ValueLabel("Label62");
     isocentre_distance_ = ValueLabel("Label64");
-    add_value(" Ｘ線管ターゲット角度", target_angle_, "度");
-    add_value(" 固有フィルタ (Al 当量)", inherent_filter_, "mm");
-    add_value(" 付加フィルタ (アルミ)", added_aluminium_, "mm");
-    add_value(" 付加フィルタ（ 銅 ）", added_copper_, "mm");
-    values->addWidget(Caption("付加フィルタ"), row, 0);
+    add_value(tr(" Ｘ線管ターゲット角度"), target_angle_, tr("度"));
+    add_value(tr(" 固有フィルタ (Al 当量)"), inherent_filter_, "mm");
+    add_value(tr(" 付加フィルタ (アルミ)"), added_aluminium_, "mm");
+    add_value(tr(" 付加フィルタ（ 銅 ）"), added_copper_, "mm");
+    values->addWidget(Caption(tr("付加フィルタ")), row, 0);
     values->addWidget(filter_material_, row, 1);
     values->addWidget(filter_thickness_, row, 2);
     values->addWidget(Unit("mm"), row, 3);
     ++row;
-    add_value("　焦点-受像器間距離", receptor_distance_, "cm");
-    add_value("焦点-アイソセンター間距離", isocentre_distance_, "cm");
+    add_value(tr("　焦点-受像器間距離"), receptor_distance_, "cm");
+    add_value(tr("焦点-アイソセンター間距離"), isocentre_distance_, "cm");
     couch_model_ = NamedLabel("CouchModelLabel");
     couch_model_->setProperty("role", "caption");
     couch_model_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -221,7 +251,7 @@ QWidget* MainWindow::BuildInputBox() {
     auto* input_box = new QGroupBox;
     input_box->setObjectName("FrameInput");
     auto* input = new QVBoxLayout(input_box);
-    input->addWidget(StepHeading("②", "以下の項目を入力して下さい"));
+    input->addWidget(StepHeading("②", tr("以下の項目を入力して下さい")));
     auto* fields = new QGridLayout;
     body_site_ = new QComboBox;
     body_site_->setObjectName("Combo1");
@@ -231,27 +261,27 @@ QWidget* MainWindow::BuildInputBox() {
     kar_ = NamedField("Text14");
     pka_ = NamedField("Text15");
     focus_skin_ = NamedField("Text9");
-    fields->addWidget(Caption("対象部位"), 0, 0);
+    fields->addWidget(Caption(tr("対象部位")), 0, 0);
     fields->addWidget(body_site_, 0, 1, 1, 2);
-    fields->addWidget(Caption("　Ｘ線管電圧"), 1, 0);
+    fields->addWidget(Caption(tr("　Ｘ線管電圧")), 1, 0);
     fields->addWidget(tube_voltage_, 1, 1);
     fields->addWidget(Unit("kV"), 1, 2);
-    fields->addWidget(Caption("患者照射基準点線量 K<sub>a,r</sub><br><small>（天板なし）</small>"),
-                      2, 0);
+    fields->addWidget(
+        Caption(tr("患者照射基準点線量 K<sub>a,r</sub><br><small>（天板なし）</small>")), 2, 0);
     fields->addWidget(kar_, 2, 1);
     fields->addWidget(Unit("mGy"), 2, 2);
-    fields->addWidget(Caption("面積空気カーマ積算値 P<sub>KA</sub><br><small>（天板なし）</small>"),
-                      3, 0);
+    fields->addWidget(
+        Caption(tr("面積空気カーマ積算値 P<sub>KA</sub><br><small>（天板なし）</small>")), 3, 0);
     fields->addWidget(pka_, 3, 1);
-    fields->addWidget(Unit("Gy・cm<sup>2</sup>"), 3, 2);
+    fields->addWidget(Unit(tr("Gy・cm<sup>2</sup>")), 3, 2);
     input->addLayout(fields);
 
-    auto* shape_frame = new QGroupBox("照射野形状");
+    auto* shape_frame = new QGroupBox(tr("照射野形状"));
     shape_frame->setObjectName("Frame1");
     auto* shape_layout = new QHBoxLayout(shape_frame);
-    square_option_ = new QRadioButton("矩形(正方形)");
+    square_option_ = new QRadioButton(tr("矩形(正方形)"));
     square_option_->setObjectName("Option2");
-    circle_option_ = new QRadioButton("円形");
+    circle_option_ = new QRadioButton(tr("円形"));
     circle_option_->setObjectName("Option1");
     // Both may be unchosen: the window decides which one is on.
     square_option_->setAutoExclusive(false);
@@ -261,14 +291,14 @@ QWidget* MainWindow::BuildInputBox() {
     input->addWidget(shape_frame);
 
     auto* size_box = new QGridLayout;
-    size_box->addWidget(Caption("患者照射基準点における照射野サイズ"), 0, 0, 1, 3);
+    size_box->addWidget(Caption(tr("患者照射基準点における照射野サイズ")), 0, 0, 1, 3);
     field_size_name_ = NamedLabel("Label22");
     field_size_name_->setProperty("role", "caption");
     field_size_ = ValueLabel("Label65");
     size_box->addWidget(field_size_name_, 1, 0);
     size_box->addWidget(field_size_, 1, 1);
     size_box->addWidget(Unit("cm"), 1, 2);
-    size_box->addWidget(Caption("実際の焦点-入射表面間距離"), 2, 0);
+    size_box->addWidget(Caption(tr("実際の焦点-入射表面間距離")), 2, 0);
     size_box->addWidget(focus_skin_, 2, 1);
     size_box->addWidget(Unit("cm"), 2, 2);
     auto* hint = new QLabel("FAD - 15 cm  ?");
@@ -287,18 +317,19 @@ QWidget* MainWindow::BuildResultBox() {
     auto* result = new QVBoxLayout(result_box);
     auto* calculate_row = new QHBoxLayout;
     calculate_row->addWidget(StepHeading("③", {}));
-    calculate_button_ = new QPushButton("この条件で計算する");
+    calculate_button_ = new QPushButton(tr("この条件で計算する"));
     calculate_button_->setObjectName("Command2");
     calculate_button_->setToolTip(" Go ! ");
     calculate_row->addWidget(calculate_button_, 1);
     result->addLayout(calculate_row);
 
     auto* model_row = new QHBoxLayout;
-    model_row->addWidget(Caption("計算モデル"));
+    model_row->addWidget(Caption(tr("計算モデル")));
     model_choice_ = new QComboBox;
     model_choice_->setObjectName("Combo2");
     for (const DoseModel model : kDoseModels) {
-        model_choice_->addItem(ToQString(DoseModelName(model)), static_cast<int>(model));
+        model_choice_->addItem(ToQString(DoseModelName(model, InterfaceLanguage())),
+                               static_cast<int>(model));
     }
     model_row->addWidget(model_choice_, 1);
     result->addLayout(model_row);
@@ -308,47 +339,33 @@ QWidget* MainWindow::BuildResultBox() {
     result->addWidget(model_note_);
 
     auto* results = new QGridLayout;
-    const struct {
-        const char* name;
-        const char* caption;
-        const char* unit;
-    } rows[] = {
-        {"Label68", "補正後の患者照射基準点線量 cK<sub>a,r</sub>（天板なし）", "mGy"},
-        {"Label69", "補正後の面積空気カーマ積算値 cP<sub>KA</sub>（天板なし）",
-         "Gy・cm<sup>2</sup>"},
-        {"Label70", "天板の一次線透過率", ""},
-        {"Label71", "入射表面における一次線空気カーマ（天板あり）", "mGy"},
-        {"Label72", "一次線の吸収線量／空気カーマ比（皮膚組織）", ""},
-        {"Label73", "軟部組織吸収線量に基づく入射面への<br>前方+後方散乱係数", ""},
-        {"Label74", "入射表面皮膚組織吸収線量", "mGy"},
-    };
     for (int i = 0; i < 7; ++i) {
-        result_labels_[static_cast<size_t>(i)] = ValueLabel(rows[i].name, 90);
-        results->addWidget(Caption(ToQString(rows[i].caption)), i, 0);
+        result_labels_[static_cast<size_t>(i)] = ValueLabel(kResultRows[i].name, 90);
+        results->addWidget(Caption(tr(kResultRows[i].caption)), i, 0);
         results->addWidget(result_labels_[static_cast<size_t>(i)], i, 1);
-        results->addWidget(Unit(ToQString(rows[i].unit)), i, 2);
+        results->addWidget(Unit(tr(kResultRows[i].unit)), i, 2);
     }
     uncertainty_ = NamedLabel("Label75");
     uncertainty_->setProperty("role", "unit");
     uncertainty_->setToolTip(
-        " 皮膚線量の拡張不確かさ（k = 2）：手法、基準データ、線量計の校正、焦点-皮膚間距離"
-        "（±2 cm）、照射野サイズから求めています ");
+        tr(" 皮膚線量の拡張不確かさ（k = 2）：手法、基準データ、線量計の校正、焦点-皮膚間距離"
+           "（±2 cm）、照射野サイズから求めています "));
     results->addWidget(uncertainty_, 6, 3);
     results->setColumnStretch(0, 1);
     result->addLayout(results);
     beam_quality_ = NamedLabel("Label77");
     beam_quality_->setProperty("role", "note");
     beam_quality_->setToolTip(
-        " 第１半価層：細いビームの空気カーマを半分にするアルミニウムの厚さ。"
-        "平均エネルギー：光子数スペクトルの平均 ");
+        tr(" 第１半価層：細いビームの空気カーマを半分にするアルミニウムの厚さ。"
+           "平均エネルギー：光子数スペクトルの平均 "));
     auto* quality_row = new QHBoxLayout;
     quality_row->addWidget(beam_quality_, 1);
     quality_row->addWidget(BuildBeamPlotsButton());
     result->addLayout(quality_row);
     auto* result_buttons = new QHBoxLayout;
-    add_button_ = new QPushButton("結果を表に追加する");
+    add_button_ = new QPushButton(tr("結果を表に追加する"));
     add_button_->setObjectName("Command3");
-    clear_button_ = new QPushButton("計算結果をクリアする");
+    clear_button_ = new QPushButton(tr("計算結果をクリアする"));
     clear_button_->setObjectName("Command6");
     result_buttons->addWidget(add_button_);
     result_buttons->addWidget(clear_button_);
@@ -360,17 +377,18 @@ QWidget* MainWindow::BuildResultBox() {
 // The dose-report button, exit and the mascot.
 QLayout* MainWindow::BuildBottomRow() {
     auto* bottom = new QHBoxLayout;
-    report_button_ = new QPushButton("線量レポート読込");
+    report_button_ = new QPushButton(tr("線量レポート読込"));
     report_button_->setObjectName("CommandDoseReport");
-    report_button_->setToolTip(" Ｘ線装置の線量レポート (RDSR) の全照射を計算します ");
+    report_button_->setToolTip(tr(" Ｘ線装置の線量レポート (RDSR) の全照射を計算します "));
     bottom->addWidget(report_button_, 0, Qt::AlignBottom);
     bottom->addStretch();
-    exit_button_ = new QPushButton("終了する");
+    bottom->addWidget(new LanguageChoiceBox(state_.working_folder, messages_), 0, Qt::AlignBottom);
+    exit_button_ = new QPushButton(tr("終了する"));
     exit_button_->setObjectName("Command1");
     bottom->addWidget(exit_button_, 0, Qt::AlignBottom);
     mascot_ = new MascotPicture;
     mascot_->setObjectName("Picture1");
-    mascot_->setToolTip(" ダブルクリック ");
+    mascot_->setToolTip(tr(" ダブルクリック "));
     bottom->addWidget(mascot_);
     return bottom;
 }
@@ -379,7 +397,7 @@ QLayout* MainWindow::BuildBottomRow() {
 // start-up finds no user name.
 void MainWindow::BuildWelcomeButton() {
     welcome_button_ =
-        new QPushButton("ようこそ Korvex-2 へ ： 最初にユーザー名を登録して下さい", this);
+        new QPushButton(tr("ようこそ Korvex-2 へ ： 最初にユーザー名を登録して下さい"), this);
     welcome_button_->setObjectName("Command8");
     welcome_button_->setCursor(Qt::PointingHandCursor);
     welcome_button_->hide();

@@ -21,8 +21,9 @@ ProgramWindows::ProgramWindows(ProgramState& state, MessageService& messages,
       messages_(messages),
       printer_(printer),
       choose_reports_([](QWidget* parent) {
-          return QFileDialog::getOpenFileNames(parent, "線量レポートを開く", QString(),
-                                               "線量レポート (*.dcm *.DCM);;すべてのファイル (*)");
+          return QFileDialog::getOpenFileNames(
+              parent, tr("線量レポートを開く"), QString(),
+              tr("線量レポート (*.dcm *.DCM);;すべてのファイル (*)"));
       }) {
     connect(main_.get(), &MainWindow::addResultRequested, this,
             [this] { results_->AddResult(state_.engine.calc); });

@@ -16,11 +16,12 @@
 namespace korvex {
 namespace {
 
-const char* const kPresetName = "ABC総合病院";
-const char* const kAnythingGoes = "漢字，アルファベット，数字，記号 何でも OK";
+const char* const kPresetName = QT_TRANSLATE_NOOP("korvex::UserNameWindow", "ABC総合病院");
+const char* const kAnythingGoes =
+    QT_TRANSLATE_NOOP("korvex::UserNameWindow", "漢字，アルファベット，数字，記号 何でも OK");
 
-QLabel* WindowText(QVBoxLayout* layout, int number, const char* text, const char* role = "") {
-    auto* label = new QLabel(ToQString(text));
+QLabel* WindowText(QVBoxLayout* layout, int number, const QString& text, const char* role = "") {
+    auto* label = new QLabel(text);
     label->setObjectName(QString("Label%1").arg(number));
     label->setProperty("role", role);
     layout->addWidget(label);
@@ -48,20 +49,20 @@ UserNameWindow::UserNameWindow(UserNameWindowKind kind, QWidget* parent)
     : QWidget(parent, Qt::Dialog) {
     const bool welcome = kind == UserNameWindowKind::Welcome;
     setObjectName(welcome ? "Form15" : "Form18");
-    setWindowTitle(welcome ? "　ユーザー名登録" : "　ユーザー名変更");
+    setWindowTitle(welcome ? tr("　ユーザー名登録") : tr("　ユーザー名変更"));
     setStyleSheet(kStyleSheet);
     auto* layout = new QVBoxLayout(this);
     if (welcome) {
-        WindowText(layout, 1, "ようこそ Korvex-2 へ", "welcome");
-        WindowText(layout, 2, "ユーザー名を入力して下さい", "ask");
-        WindowText(layout, 3, "施設名，使用者名など", "note");
+        WindowText(layout, 1, tr("ようこそ Korvex-2 へ"), "welcome");
+        WindowText(layout, 2, tr("ユーザー名を入力して下さい"), "ask");
+        WindowText(layout, 3, tr("施設名，使用者名など"), "note");
     } else {
-        WindowText(layout, 1, "新しいユーザー名を入力して下さい", "ask");
-        WindowText(layout, 2, "本名，ニックネーム，施設名，グループ名 など", "note");
+        WindowText(layout, 1, tr("新しいユーザー名を入力して下さい"), "ask");
+        WindowText(layout, 2, tr("本名，ニックネーム，施設名，グループ名 など"), "note");
     }
-    WindowText(layout, welcome ? 4 : 3, kAnythingGoes, "note");
+    WindowText(layout, welcome ? 4 : 3, tr(kAnythingGoes), "note");
 
-    name_field_ = new QLineEdit(ToQString(kPresetName));
+    name_field_ = new QLineEdit(tr(kPresetName));
     name_field_->setObjectName("Text1");
     name_field_->setMinimumWidth(320);
     layout->addWidget(name_field_);
@@ -79,8 +80,8 @@ UserNameWindow::UserNameWindow(UserNameWindowKind kind, QWidget* parent)
 
     if (welcome) {
         layout->addSpacing(8);
-        WindowText(layout, 5, "初期画面右下のマスコット犬をダブルクリックすると", "hint");
-        WindowText(layout, 6, "ユーザー名を変更できます", "hint");
+        WindowText(layout, 5, tr("初期画面右下のマスコット犬をダブルクリックすると"), "hint");
+        WindowText(layout, 6, tr("ユーザー名を変更できます"), "hint");
     }
 
     connect(ok, &QPushButton::clicked, this, &UserNameWindow::okClicked);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "engine/errors.h"
 #include "engine/text_rules.h"
@@ -24,6 +25,19 @@ ResultCell Formatted(ResultColumn column, double value) {
 
 }  // namespace
 
+std::string FieldTextIn(const std::string& stored, UserLanguage language) {
+    if (language == UserLanguage::Japanese) {
+        return stored;
+    }
+    for (const auto& [unit, english] :
+         {std::pair{kSquareFieldUnit, "cm sq"}, std::pair{kCircleFieldUnit, "cm dia"}}) {
+        if (stored.size() > unit.size() && stored.ends_with(unit)) {
+            return stored.substr(0, stored.size() - unit.size()) + english;
+        }
+    }
+    return stored;
+}
+
 ResultRow FormatResultRow(const CalculationCase& calc) {
     using C = ResultColumn;
     ResultRow row;
@@ -45,11 +59,13 @@ ResultRow FormatResultRow(const CalculationCase& calc) {
     row[C::Fsd] = Formatted(C::Fsd, calc.FocusSkinDistance);
     // The side of a square or the diameter of a circle; a case without a shape counts as
     // a circle.
-    const char* shape_unit = calc.FieldShape == FieldShapeKind::Square ? "cm平方" : "cm直径";
+    const std::string_view shape_unit =
+        calc.FieldShape == FieldShapeKind::Square ? kSquareFieldUnit : kCircleFieldUnit;
     if (!std::isfinite(calc.ReferenceFieldSize)) {
         throw CalculationError("the value of results column Field is not a finite number");
     }
-    row[C::Field] = TextCell(FormatNumber(calc.ReferenceFieldSize, kFieldSizePattern) + shape_unit);
+    row[C::Field] = TextCell(FormatNumber(calc.ReferenceFieldSize, kFieldSizePattern) +
+                             std::string(shape_unit));
     row[C::KarShown] = Formatted(C::KarShown, calc.DisplayedKar);
     row[C::PkaShown] = Formatted(C::PkaShown, calc.DisplayedPka);
     row[C::KarCorrected] = Formatted(C::KarCorrected, calc.CorrectedKar);

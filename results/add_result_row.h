@@ -1,17 +1,29 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "engine/calculation_case.h"
+#include "engine/user_message.h"
 #include "results/results_table.h"
 
 namespace korvex {
 
 // Shown (with the beep) when the 15th row has been stored, and again for every add that
 // finds the table full.
-inline constexpr std::string_view kCapacityWarningText =
+inline constexpr std::string_view kCapacityWarningText = KORVEX_TRANSLATE_NOOP(
+    "korvex::Core",
     "　これ以上の計算結果は保存できません。現在の結果表を一旦保存し、データ消去後、"
-    "新たな結果表に保存して下さい。";
+    "新たな結果表に保存して下さい。");
+
+// The Field cell's unit as the results file stores it after the size: the side of a
+// square or the diameter of a circle.
+inline constexpr std::string_view kSquareFieldUnit = "cm平方";
+inline constexpr std::string_view kCircleFieldUnit = "cm直径";
+
+// A Field cell as a reader of `language` reads it: the stored unit in English
+// ("12.5cm sq", "10.0cm dia", as narrow as the Japanese); any other text as it is.
+std::string FieldTextIn(const std::string& stored, UserLanguage language);
 
 // The 16 cells of a calculation as the results table stores them: each value rounded and
 // formatted with its column's pattern, filter thicknesses converted from cm to mm. Throws

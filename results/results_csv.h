@@ -7,17 +7,20 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/user_message.h"
 #include "results/results_table.h"
 
 namespace korvex {
 
 // Messages of the save and read dialogs.
 inline constexpr std::string_view kSaveFieldsMissingText =
-    "　コメントおよびファイル名を入力して下さい　";
-inline constexpr std::string_view kSaveDoneText = "　計算結果を エクセル csv形式 で保存しました　";
-inline constexpr std::string_view kSelectFileText = "　ファイルを選択して下さい　";
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "　コメントおよびファイル名を入力して下さい　");
+inline constexpr std::string_view kSaveDoneText =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "　計算結果を エクセル csv形式 で保存しました　");
+inline constexpr std::string_view kSelectFileText =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "　ファイルを選択して下さい　");
 inline constexpr std::string_view kReadFailureText =
-    "　*** このファイルは正しく読み込めません　***  ";
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "　*** このファイルは正しく読み込めません　***  ");
 
 // A results file that cannot be read. what() is the read dialog's warning; detail()
 // says what was wrong, for logs, tests and the command line.

@@ -12,19 +12,20 @@
 #include "ui/field_events.h"
 #include "ui/file_list.h"
 #include "ui/folder_chooser.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 
 namespace korvex {
 namespace {
 
-QLabel* NamedLabel(const char* name, const char* text) {
-    auto* label = new QLabel(ToQString(text));
+QLabel* NamedLabel(const char* name, const QString& text) {
+    auto* label = new QLabel(text);
     label->setObjectName(name);
     return label;
 }
 
-QPushButton* NamedButton(const char* name, const char* text) {
-    auto* button = new QPushButton(ToQString(text));
+QPushButton* NamedButton(const char* name, const QString& text) {
+    auto* button = new QPushButton(text);
     button->setObjectName(name);
     return button;
 }
@@ -41,20 +42,20 @@ ResultsSaveDialog::ResultsSaveDialog(const ResultsTable& table, MessageService& 
     setObjectName("Form2");
     setWindowTitle("  Data Save");
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(NamedLabel("Label5", "エクセル csv フォーマットで"));
-    layout->addWidget(NamedLabel("Label3", "計算結果表を保存します"));
+    layout->addWidget(NamedLabel("Label5", tr("エクセル csv フォーマットで")));
+    layout->addWidget(NamedLabel("Label3", tr("計算結果表を保存します")));
     folder_ = new FolderChooser;
     layout->addWidget(folder_);
-    layout->addWidget(NamedLabel("Label4", "既存ファイル名"));
+    layout->addWidget(NamedLabel("Label4", tr("既存ファイル名")));
     files_ = new FileList;
     files_->setObjectName("File2");
     files_->SetPatterns("*.csv");
     layout->addWidget(files_, 1);
-    layout->addWidget(NamedLabel("Label2", "コメントを入力して下さい"));
+    layout->addWidget(NamedLabel("Label2", tr("コメントを入力して下さい")));
     comment_ = new QLineEdit;
     comment_->setObjectName("Text2");
     layout->addWidget(comment_);
-    layout->addWidget(NamedLabel("Label1", "ファイル名を拡張子なしで入力して下さい"));
+    layout->addWidget(NamedLabel("Label1", tr("ファイル名を拡張子なしで入力して下さい")));
     file_name_ = new QLineEdit;
     file_name_->setObjectName("Text1");
     layout->addWidget(file_name_);
@@ -98,7 +99,7 @@ void ResultsSaveDialog::Open() {
 void ResultsSaveDialog::Save() {
     if (comment_->text().isEmpty() || file_name_->text().isEmpty()) {
         messages_.Beep();
-        messages_.Tell(ToQString(kSaveFieldsMissingText), MessageIcon::Exclamation);
+        messages_.Tell(CoreText(kSaveFieldsMissingText), MessageIcon::Exclamation);
         return;
     }
     try {
@@ -112,7 +113,7 @@ void ResultsSaveDialog::Save() {
     }
     files_->Refresh();
     messages_.Beep();
-    messages_.Tell(ToQString(kSaveDoneText));
+    messages_.Tell(CoreText(kSaveDoneText));
     hide();
 }
 
@@ -122,15 +123,15 @@ ResultsReadDialog::ResultsReadDialog(ResultsTable& table, MessageService& messag
     setObjectName("Form3");
     setWindowTitle("  Data Read");
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(NamedLabel("Label3", "計算結果表を読み込みます"));
-    layout->addWidget(NamedLabel("Label1", "ファイルを選択して下さい"));
+    layout->addWidget(NamedLabel("Label3", tr("計算結果表を読み込みます")));
+    layout->addWidget(NamedLabel("Label1", tr("ファイルを選択して下さい")));
     folder_ = new FolderChooser;
     layout->addWidget(folder_);
     files_ = new FileList;
     files_->setObjectName("File1");
     files_->SetPatterns("*.csv");
     layout->addWidget(files_, 1);
-    layout->addWidget(NamedLabel("Label2", "このファイルのコメント"));
+    layout->addWidget(NamedLabel("Label2", tr("このファイルのコメント")));
     comment_ = new QLineEdit;
     comment_->setObjectName("Text2");
     comment_->setReadOnly(true);
@@ -179,7 +180,7 @@ void ResultsReadDialog::Read() {
     const QString name = files_->SelectedName();
     if (name.isEmpty()) {
         messages_.Beep();
-        messages_.Tell(ToQString(kSelectFileText), MessageIcon::Exclamation);
+        messages_.Tell(CoreText(kSelectFileText), MessageIcon::Exclamation);
         return;
     }
     if (ReadResultsInto(table_, messages_, ToPath(folder_->Folder()) / ToUtf8(name))) {
@@ -196,7 +197,7 @@ bool ReadResultsInto(ResultsTable& table, MessageService& messages,
     } catch (const FileError&) {
         // Nothing is replaced: the table and the window stay as they were.
         messages.Beep();
-        messages.Tell(ToQString(kReadFailureText), MessageIcon::Exclamation);
+        messages.Tell(CoreText(kReadFailureText), MessageIcon::Exclamation);
         return false;
     }
     table = content.table;

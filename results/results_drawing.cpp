@@ -1,10 +1,12 @@
 #include "results/results_drawing.h"
+#include "results/add_result_row.h"
 
 #include "engine/errors.h"
 #include "engine/text_rules.h"
 #include "report/qt_text.h"
 #include "results/results_report.h"
 #include "ui/canvas.h"
+#include "ui/interface_language.h"
 
 namespace korvex {
 namespace {
@@ -28,46 +30,48 @@ constexpr double RowY(int slot) {
 }
 constexpr double kTotalsY = 860;
 
+// The column headings in Japanese and in English (the interface's language).
 struct HeaderText {
     double x, y;
     const char* text;
+    const char* english;
 };
 
 constexpr HeaderText kHeader[] = {
-    {10, 40, "対象部位"},
-    {100, 30, "管電圧"},
-    {110, 65, "kV"},
-    {250, 2, "総濾過"},
-    {170, 40, "固有"},
-    {160, 70, "mmAl"},
-    {220, 40, "アルミ"},
-    {230, 70, "mm"},
-    {290, 40, "銅"},
-    {280, 70, "mm"},
-    {340, 40, "材質"},
-    {340, 70, "mm"},
-    {410, 30, "FSD"},
-    {410, 65, "cm"},
-    {480, 30, "照射野"},
-    {470, 65, "at 基準点"},
-    {580, 2, "装置に表示された"},
-    {580, 40, "Ka,r"},
-    {580, 70, "mGy"},
-    {660, 40, "P_KA"},
-    {650, 70, "Gy･cm2"},
-    {770, 2, "補正後の"},
-    {750, 40, "Ka,r"},
-    {750, 70, "mGy"},
-    {815, 40, "P_KA"},
-    {810, 70, "Gy･cm2"},
-    {880, 2, "一次線の"},
-    {880, 30, "皮膚線量／"},
-    {876, 65, "空気カーマ比"},
-    {970, 30, "前方･後方"},
-    {970, 65, "散乱係数"},
-    {1060, 2, "入射表面"},
-    {1050, 30, "皮膚吸収線量"},
-    {1080, 65, "mGy"},
+    {10, 40, "対象部位", "Site"},
+    {100, 30, "管電圧", "Voltage"},
+    {110, 65, "kV", "kV"},
+    {250, 2, "総濾過", "Filtration"},
+    {170, 40, "固有", "Inh."},
+    {160, 70, "mmAl", "mmAl"},
+    {220, 40, "アルミ", "Al"},
+    {230, 70, "mm", "mm"},
+    {290, 40, "銅", "Cu"},
+    {280, 70, "mm", "mm"},
+    {340, 40, "材質", "Other"},
+    {340, 70, "mm", "mm"},
+    {410, 30, "FSD", "FSD"},
+    {410, 65, "cm", "cm"},
+    {480, 30, "照射野", "Field"},
+    {470, 65, "at 基準点", "at ref. pt"},
+    {580, 2, "装置に表示された", "Displayed"},
+    {580, 40, "Ka,r", "Ka,r"},
+    {580, 70, "mGy", "mGy"},
+    {660, 40, "P_KA", "P_KA"},
+    {650, 70, "Gy･cm2", "Gy·cm2"},
+    {770, 2, "補正後の", "Corrected"},
+    {750, 40, "Ka,r", "Ka,r"},
+    {750, 70, "mGy", "mGy"},
+    {815, 40, "P_KA", "P_KA"},
+    {810, 70, "Gy･cm2", "Gy·cm2"},
+    {880, 2, "一次線の", "Primary"},
+    {880, 30, "皮膚線量／", "dose /"},
+    {876, 65, "空気カーマ比", "air kerma"},
+    {970, 30, "前方･後方", "Fwd+back"},
+    {970, 65, "散乱係数", "scatter"},
+    {1060, 2, "入射表面", "Entrance"},
+    {1050, 30, "皮膚吸収線量", "skin dose"},
+    {1080, 65, "mGy", "mGy"},
 };
 
 // x of each cell of a row; the material column is drawn on its own.
@@ -163,7 +167,8 @@ void ResultsDrawing::Redraw() {
 void ResultsDrawing::DrawHeader() {
     canvas_->SetFontName(kTableFont);
     for (const HeaderText& text : kHeader) {
-        canvas_->DrawText(text.x, text.y, ToQString(text.text));
+        canvas_->DrawText(text.x, text.y,
+                          ToQString(InterfaceIsJapanese() ? text.text : text.english));
     }
 }
 
@@ -171,7 +176,10 @@ void ResultsDrawing::DrawRow(int slot) {
     const ResultRow& row = table_.Row(slot);
     const double y = RowY(slot);
     for (const CellPosition& cell : kCells) {
-        const std::string shown = row[cell.column].Shown(ColumnInfo(cell.column).screen_pattern);
+        std::string shown = row[cell.column].Shown(ColumnInfo(cell.column).screen_pattern);
+        if (cell.column == ResultColumn::Field) {
+            shown = FieldTextIn(shown, InterfaceLanguage());
+        }
         canvas_->DrawText(cell.x, y, ToQString(shown));
     }
     if (RowIsMarked(table_, slot)) {
@@ -192,7 +200,7 @@ void ResultsDrawing::DrawRow(int slot) {
 void ResultsDrawing::DrawModelMark(double x, double y, DoseModel model) {
     canvas_->SetFontSize(kModelMarkPt);
     canvas_->SetTextColor(kModelMark);
-    canvas_->DrawText(x, y, ToQString(DoseModelShortName(model)));
+    canvas_->DrawText(x, y, ToQString(DoseModelShortName(model, InterfaceLanguage())));
     canvas_->SetTextColor(Qt::black);
     canvas_->SetFontSize(kTablePt);
 }

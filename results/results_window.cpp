@@ -12,16 +12,20 @@
 #include "results/results_dialogs.h"
 #include "results/results_report.h"
 #include "ui/canvas.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 
 namespace korvex {
 namespace {
 
-const char* const kClearQuestion = "　現在表示されている計算結果は削除されます　";
-const char* const kNothingToSave = "保存するデータがありません";
-const char* const kReadQuestion =
-    "　ファイル読出を行うと、現在表示されている計算結果は削除されます。";
-const char* const kTotalTooLarge = "線量の合計を計算できません（値が大きすぎます）。";
+const char* const kClearQuestion =
+    QT_TRANSLATE_NOOP("korvex::ResultsWindow", "　現在表示されている計算結果は削除されます　");
+const char* const kNothingToSave =
+    QT_TRANSLATE_NOOP("korvex::ResultsWindow", "保存するデータがありません");
+const char* const kReadQuestion = QT_TRANSLATE_NOOP(
+    "korvex::ResultsWindow", "　ファイル読出を行うと、現在表示されている計算結果は削除されます。");
+const char* const kTotalTooLarge =
+    QT_TRANSLATE_NOOP("korvex::ResultsWindow", "線量の合計を計算できません（値が大きすぎます）。");
 
 const char* const kStyleSheet =
     "QPushButton[role=\"strip\"] { background: #ffffd0; border: 1px solid #b8b070;"
@@ -30,8 +34,8 @@ const char* const kStyleSheet =
     "QPushButton#Command1 { background: #eef3fb; border: 1px solid #8ea4c8;"
     " border-radius: 3px; }";
 
-QPushButton* StripButton(const char* name, const char* text) {
-    auto* button = new QPushButton(ToQString(text));
+QPushButton* StripButton(const char* name, const QString& text) {
+    auto* button = new QPushButton(text);
     button->setObjectName(name);
     button->setProperty("role", "strip");
     return button;
@@ -57,7 +61,7 @@ ResultsWindow::ResultsWindow(ResultsTable& table, const std::string& user_name,
     Canvas* canvas = drawing_.Area();
     canvas->setObjectName("Picture2");
     layout->addWidget(canvas, 1);
-    total_button_ = new QPushButton("合 計 ⇒", canvas);
+    total_button_ = new QPushButton(tr("合 計 ⇒"), canvas);
     total_button_->setObjectName("Command1");
     total_button_->hide();
     connect(total_button_, &QPushButton::clicked, this, [this] { DrawDoseTotal(); });
@@ -93,11 +97,11 @@ QLayout* ResultsWindow::BuildStrip() {
     strip->addSpacing(16);
     strip->addWidget(model_label_);
     strip->addStretch();
-    auto* save = StripButton("Command5", "データ保存");
-    auto* read = StripButton("Command6", "データ読込");
-    auto* print = StripButton("Command4", "印 刷");
-    auto* pdf = StripButton("Command8", "PDF に保存");
-    auto* clear = StripButton("Command7", "データ消去");
+    auto* save = StripButton("Command5", tr("データ保存"));
+    auto* read = StripButton("Command6", tr("データ読込"));
+    auto* print = StripButton("Command4", tr("印 刷"));
+    auto* pdf = StripButton("Command8", tr("PDF に保存"));
+    auto* clear = StripButton("Command7", tr("データ消去"));
     for (QPushButton* button : {save, read, print, pdf, clear}) {
         strip->addWidget(button);
     }
@@ -131,12 +135,12 @@ void ResultsWindow::HideTableGrid() {
 
 void ResultsWindow::DrawDoseTotal() {
     if (!drawing_.DrawDoseTotals()) {
-        messages_.Tell(ToQString(kTotalTooLarge), MessageIcon::Exclamation);
+        messages_.Tell(tr(kTotalTooLarge), MessageIcon::Exclamation);
     }
 }
 
 void ResultsWindow::ShowTableModels() {
-    model_label_->setText(ToQString(TableModelText(table_)));
+    model_label_->setText(ToQString(TableModelText(table_, InterfaceLanguage())));
 }
 
 void ResultsWindow::ShowUserNameAtStartUp() {
@@ -161,7 +165,7 @@ void ResultsWindow::AddResult(const CalculationCase& calc) {
     try {
         outcome = AddResultRow(table_, calc);
     } catch (const CalculationError&) {
-        messages_.Tell(ToQString(kCalculationFailureMessage), MessageIcon::Exclamation);
+        messages_.Tell(CoreText(kCalculationFailureMessage), MessageIcon::Exclamation);
         return;
     }
     ShowAdded(outcome, was_mixed);
@@ -185,13 +189,13 @@ void ResultsWindow::ShowAdded(const AddRowOutcome& outcome, bool was_mixed) {
     }
     if (outcome.capacity_warning) {
         messages_.Beep();
-        messages_.Tell(ToQString(kCapacityWarningText), MessageIcon::Exclamation);
+        messages_.Tell(CoreText(kCapacityWarningText), MessageIcon::Exclamation);
     }
 }
 
 void ResultsWindow::ClearTable() {
     messages_.Beep();
-    if (messages_.Ask(ToQString(kClearQuestion), MessageButtons::OkCancel, MessageIcon::None) !=
+    if (messages_.Ask(tr(kClearQuestion), MessageButtons::OkCancel, MessageIcon::None) !=
         MessageAnswer::Ok) {
         return;
     }
@@ -204,7 +208,7 @@ void ResultsWindow::ClearTable() {
 
 void ResultsWindow::OpenSaveDialog() {
     if (table_.RowCount() == 0) {
-        messages_.Tell(ToQString(kNothingToSave), MessageIcon::Exclamation);
+        messages_.Tell(tr(kNothingToSave), MessageIcon::Exclamation);
         return;
     }
     save_dialog_->Open();
@@ -215,7 +219,7 @@ bool ResultsWindow::MayReplaceTable() {
         return true;
     }
     messages_.Beep();
-    return messages_.Ask(ToQString(kReadQuestion), MessageButtons::OkCancel, MessageIcon::None) ==
+    return messages_.Ask(tr(kReadQuestion), MessageButtons::OkCancel, MessageIcon::None) ==
            MessageAnswer::Ok;
 }
 

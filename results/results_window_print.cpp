@@ -5,6 +5,7 @@
 #include "report/report_pdf.h"
 #include "results/results_report.h"
 #include "results/results_window.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
 
@@ -12,11 +13,14 @@
 namespace korvex {
 namespace {
 
-const char* const kPrinterReadyQuestion = "　プリンターは準備できていますか？　";
+const char* const kPrinterReadyQuestion =
+    QT_TRANSLATE_NOOP("korvex::ResultsWindow", "　プリンターは準備できていますか？　");
 const char* const kNoPrinterQuestion =
-    "　プリンターが見つかりません。結果表を PDF ファイルに保存しますか？　";
-const char* const kPrintFailed = "　印刷できませんでした。プリンターの状態を確かめて下さい。　";
-const char* const kPdfFileName = "結果表.pdf";
+    QT_TRANSLATE_NOOP("korvex::ResultsWindow",
+                      "　プリンターが見つかりません。結果表を PDF ファイルに保存しますか？　");
+const char* const kPrintFailed = QT_TRANSLATE_NOOP(
+    "korvex::ResultsWindow", "　印刷できませんでした。プリンターの状態を確かめて下さい。　");
+const char* const kPdfFileName = QT_TRANSLATE_NOOP("korvex::ResultsWindow", "結果表.pdf");
 
 }  // namespace
 
@@ -24,31 +28,33 @@ void ResultsWindow::PrintResultsTable() {
     // Asking whether a printer is ready makes no sense when there is none.
     if (!printer_.PrinterInstalled()) {
         messages_.Beep();
-        if (messages_.Ask(ToQString(kNoPrinterQuestion), MessageButtons::YesNo,
+        if (messages_.Ask(tr(kNoPrinterQuestion), MessageButtons::YesNo,
                           MessageIcon::Exclamation) == MessageAnswer::Yes) {
             SaveReportPdf();
         }
         return;
     }
-    if (messages_.Ask(ToQString(kPrinterReadyQuestion), MessageButtons::YesNo, MessageIcon::None) !=
+    if (messages_.Ask(tr(kPrinterReadyQuestion), MessageButtons::YesNo, MessageIcon::None) !=
         MessageAnswer::Yes) {
         return;
     }
-    const PrintResult result = printer_.PreviewAndPrint(
-        [this](PrintSurface& surface) { PrintReportPage(surface, table_, user_name_); });
+    const PrintResult result = printer_.PreviewAndPrint([this](PrintSurface& surface) {
+        PrintReportPage(surface, table_, user_name_, InterfaceLanguage());
+    });
     if (result == PrintResult::Failed) {
-        messages_.Tell(ToQString(kPrintFailed), MessageIcon::Exclamation);
+        messages_.Tell(tr(kPrintFailed), MessageIcon::Exclamation);
     }
 }
 
 void ResultsWindow::SaveReportPdf() {
     const std::optional<std::filesystem::path> path =
-        printer_.ChoosePdfFile(pdf_folder_ / kPdfFileName);
+        printer_.ChoosePdfFile(pdf_folder_ / ToUtf8(tr(kPdfFileName)));
     if (!path) {
         return;
     }
     try {
-        WritePdfDocument(*path, kReportTitle, ReportPageDrawing(table_, user_name_));
+        WritePdfDocument(*path, InterfaceIsJapanese() ? kReportTitle : kReportTitleEnglish,
+                         ReportPageDrawing(table_, user_name_, InterfaceLanguage()));
     } catch (const FileError& error) {
         messages_.Tell(ToQString(error.what()), MessageIcon::Exclamation);
         return;

@@ -13,10 +13,10 @@ namespace {
 
 const char* const kNameCaptionPrefix = "Korvex-2 ( Korvex, version 2 )  :  ";
 const char* const kGuestSeparator = "   :   ";
-const char* const kNotOneLineMessage =
-    "ユーザー名は１行で入力して下さい（改行や制御文字は使えません）";
-const char* const kNotCp932Message =
-    "ユーザー名に Shift_JIS (CP932) で保存できない文字が含まれています";
+const char* const kNotOneLineMessage = KORVEX_TRANSLATE_NOOP(
+    "korvex::Core", "ユーザー名は１行で入力して下さい（改行や制御文字は使えません）");
+const char* const kNotCp932Message = KORVEX_TRANSLATE_NOOP(
+    "korvex::Core", "ユーザー名に Shift_JIS (CP932) で保存できない文字が含まれています");
 
 // The lines of the file as stored, without their line ends (CR LF or LF). Line ends are
 // single bytes in code page 932, never part of a two-byte character, so the file is split

@@ -15,12 +15,14 @@ namespace korvex {
 inline constexpr int kReferenceLineCount = 31;
 
 // Never stored: the name of a user who did not register one.
-inline constexpr const char* kGuestUserName = "ゲストユーザー";
+inline constexpr const char* kGuestUserName =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "ゲストユーザー");
 
 // Main window caption before a user name is known.
 inline constexpr const char* kStartCaption = "  Korvex-2  ( Korvex, version 2 )";
 
-inline constexpr const char* kNoNameEnteredMessage = "名前が入力されていません";
+inline constexpr const char* kNoNameEnteredMessage =
+    KORVEX_TRANSLATE_NOOP("korvex::Core", "名前が入力されていません");
 
 // Line 32 of "Primary.dat" in the working folder, or nullopt when none is stored: the file
 // is missing or unreadable, ends before line 32, or line 32 is empty (a registration never

@@ -13,12 +13,13 @@ FolderChooser::FolderChooser(QWidget* parent) : QWidget(parent) {
     path_ = new QLineEdit;
     path_->setObjectName("Dir1");
     path_->setReadOnly(true);
-    browse_ = new QPushButton("フォルダー...");
+    browse_ = new QPushButton(tr("フォルダー..."));
     browse_->setObjectName("Browse");
     layout->addWidget(path_, 1);
     layout->addWidget(browse_);
     connect(browse_, &QPushButton::clicked, this, [this] {
-        const QString chosen = QFileDialog::getExistingDirectory(this, "フォルダーの選択", folder_);
+        const QString chosen =
+            QFileDialog::getExistingDirectory(this, tr("フォルダーの選択"), folder_);
         if (!chosen.isEmpty()) {
             SetFolder(chosen);
         }

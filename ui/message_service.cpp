@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "report/qt_text.h"
+#include "ui/interface_language.h"
 
 namespace korvex {
 
@@ -11,7 +12,7 @@ void MessageService::Tell(const UserMessage& message) {
     if (message.beep) {
         Beep();
     }
-    Ask(ToQString(message.text), MessageButtons::Ok, message.icon);
+    Ask(CoreText(message.text), MessageButtons::Ok, message.icon);
 }
 
 void MessageService::Tell(const QString& text, MessageIcon icon) {

@@ -41,7 +41,7 @@ PrintResult QtPrinterService::PreviewAndPrint(const std::function<void(PrintSurf
     // The report places itself inside the printable area, measured from the sheet's corner.
     printer.setFullPage(true);
     QPrintPreviewDialog preview(&printer, Owner(parent_));
-    preview.setWindowTitle(ToQString("印刷プレビュー"));
+    preview.setWindowTitle(QCoreApplication::translate("korvex::PrinterService", "印刷プレビュー"));
     bool failed = false;
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                      [&draw, &failed](QPrinter* target) {
@@ -58,7 +58,8 @@ PrintResult QtPrinterService::PreviewAndPrint(const std::function<void(PrintSurf
 
 std::optional<std::filesystem::path> QtPrinterService::ChoosePdfFile(
     const std::filesystem::path& suggestion) {
-    QFileDialog dialog(Owner(parent_), ToQString("PDF に保存"));
+    QFileDialog dialog(Owner(parent_),
+                       QCoreApplication::translate("korvex::PrinterService", "PDF に保存"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(ToQString("PDF (*.pdf)"));
     // Appended before the dialog asks about replacing a file, not after.
@@ -75,7 +76,7 @@ PrintResult QtPrinterService::PrintDocument(const PagedDrawing& draw) {
     QPrinter printer(QPrinter::HighResolution);
     SetUpDocumentPrinter(printer);
     QPrintDialog dialog(&printer, Owner(parent_));
-    dialog.setWindowTitle(ToQString("印刷"));
+    dialog.setWindowTitle(QCoreApplication::translate("korvex::PrinterService", "印刷"));
     if (dialog.exec() != QDialog::Accepted) {
         return PrintResult::Cancelled;
     }
@@ -86,7 +87,7 @@ PrintResult QtPrinterService::PreviewDocument(const PagedDrawing& draw) {
     QPrinter printer(QPrinter::HighResolution);
     SetUpDocumentPrinter(printer);
     QPrintPreviewDialog preview(&printer, Owner(parent_));
-    preview.setWindowTitle(ToQString("印刷プレビュー"));
+    preview.setWindowTitle(QCoreApplication::translate("korvex::PrinterService", "印刷プレビュー"));
     bool drawn = true;
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                      [&draw, &drawn](QPrinter* target) { drawn = draw(*target); });

@@ -49,7 +49,7 @@ TEST_F(DoseReportReaderTest, StandardReportGivesEveryValueInTheProgramsUnits) {
     EXPECT_EQ(report.station_name, "ROOM1");
     EXPECT_EQ(report.study_date, "20240115");
     EXPECT_EQ(report.patient_name, "Test^Synthetic");
-    EXPECT_EQ(report.reference_point_definition, "15cm from Isocenter toward Source（113860）");
+    EXPECT_EQ(report.reference_point_definition, "15cm from Isocenter toward Source (113860)");
     ASSERT_EQ(report.events.size(), 3u);
     const IrradiationEvent& e = report.events[0];
     EXPECT_EQ(e.number, 1);

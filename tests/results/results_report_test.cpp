@@ -442,6 +442,36 @@ TEST(PrintDoseTotal, RowsOfTwoModelsAreMarkedAndTotalledApart) {
     EXPECT_EQ(TextsOf(TotalsOf(TableOf(2))).front(), "計算モデル：従来式");
 }
 
+// The English page: every text the page draws itself is English (the rows' own texts are
+// the table's, here ASCII), within the same frame and cells as the Japanese one.
+TEST(PrintReportPage, TheEnglishPageHasNoJapaneseOfItsOwn) {
+    ResultsTable table;
+    CalculationCase validated = ExampleCase(DoseModel::Validated);
+    validated.BodySite = "Head";
+    AddResultRow(table, validated);
+    CalculationCase legacy = ExampleCase(DoseModel::Legacy);
+    legacy.BodySite = "Head";
+    AddResultRow(table, legacy);
+    RecordingPrintSurface page;
+    PrintReportPage(page, table, "IVR Dosimetry", UserLanguage::English);
+    ExpectSoundPage(page);
+    for (const Op& op : page.Of(Kind::Text)) {
+        // UTF-8 lead bytes of kana, CJK punctuation and ideographs (U+3000..U+9FFF) and of
+        // the full-width forms (U+F000..).
+        const bool ascii_or_symbol = std::none_of(op.text.begin(), op.text.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return (byte >= 0xE3 && byte <= 0xE9) || byte == 0xEF;
+        });
+        EXPECT_TRUE(ascii_or_symbol) << op.text;
+    }
+    EXPECT_NE(page.FindText(std::string(kReportTitleEnglish)), nullptr);
+    EXPECT_NE(page.FindText("Dose model: Validated model; rows marked \"Leg.\": Legacy formula"),
+              nullptr);
+    EXPECT_NE(page.FindText("Total (Leg.)"), nullptr);
+    EXPECT_NE(page.FindText("Site"), nullptr);
+    EXPECT_NE(page.FindText("12.5cm sq"), nullptr);
+}
+
 TEST(PrintReportPage, AnEmptyTablePrintsFrameHeaderAndTitleOnly) {
     RecordingPrintSurface page = PrintPage(ResultsTable(), "テスト病院");
     RecordingPrintSurface frame;

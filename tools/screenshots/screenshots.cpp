@@ -3,12 +3,15 @@
 // that registers the user name, the main window after a calculation, the results window
 // with several rows and the dose total, the spectrum and depth-dose window of the last
 // calculation, the device dialog after OK, the arbitrary-filter dialog with a material
-// chosen, and the dose-report window on a synthetic 30-event biplane report.
+// chosen, the dose-report window on a synthetic 30-event biplane report, and the print
+// preview of the results table (with Qt's Japanese). With --language en, only the main
+// window after a calculation, in the English interface.
 //
-//   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots
+//   korvex-screenshots --workdir data --device NAME.kvx2 --out docs/screenshots [--language en]
 //   korvex-screenshots --write-mapped-report FILE.dcm   (the 300-event report, nothing else)
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,10 +35,12 @@
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
 #include "report/qt_text.h"
+#include "results/results_report.h"
 #include "results/results_window.h"
 #include "tests/fixtures/dose_report_fixtures.h"
 #include "ui/file_list.h"
 #include "ui/fonts.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 #include "ui/printer_service.h"
 
@@ -160,6 +165,7 @@ struct Options {
     std::filesystem::path source = "data";
     QString device;
     QString out = "docs/screenshots";
+    bool english = false;
 };
 
 Options ReadOptions(int argc, char** argv) {
@@ -172,6 +178,8 @@ Options ReadOptions(int argc, char** argv) {
             options.device = korvex::ToQString(argv[i + 1]);
         } else if (option == "--out") {
             options.out = korvex::ToQString(argv[i + 1]);
+        } else if (option == "--language") {
+            options.english = std::string(argv[i + 1]) == "en";
         }
     }
     return options;
@@ -300,6 +308,39 @@ bool SaveDeviceDialogs(korvex::MainWindow& main, const QString& out) {
     return Save(dialog, out + "/device-dialog.png") && ok;
 }
 
+// The results table's print preview, Qt's own window: grabbed once it has drawn the page,
+// then closed as Cancel would.
+bool SavePrintPreview(korvex::PrinterService& printer, const korvex::ProgramState& state,
+                      const QString& path) {
+    bool saved = false;
+    QTimer::singleShot(1500, [&saved, &path] {
+        if (auto* preview = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            preview->resize(1100, 760);
+            saved = Save(preview, path);
+            preview->reject();
+        }
+    });
+    printer.PreviewAndPrint([&state](korvex::PrintSurface& surface) {
+        korvex::PrintReportPage(surface, state.results, state.user_name);
+    });
+    return saved;
+}
+
+// The main window in English after the welcome's name and one calculation.
+bool SaveEnglishMainWindow(QWidget* main, const QString& device, const QString& out) {
+    Child<QPushButton>(main, "Command8")->click();
+    QWidget* welcome = Child<QWidget>(main, "Form15");
+    Child<QLineEdit>(welcome, "Text1")->setText("IVR Dosimetry");
+    Child<QPushButton>(welcome, "Command1")->click();
+    main->activateWindow();
+    Settle();
+    if (!ChooseDevice(main, device)) {
+        return false;
+    }
+    Calculate(main, {"Chest, posterior", "80", "635.2", "71.8", true, "70"});
+    return Save(main, out + "/main-window-en.png");
+}
+
 }  // namespace
 
 // The synthetic 300-event procedure as a file, for the printed dose report's picture.
@@ -320,6 +361,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     korvex::InstallFontSubstitutions();
     const Options options = ReadOptions(argc, argv);
+    korvex::InstallInterfaceLanguage(options.english ? korvex::UserLanguage::English
+                                                     : korvex::UserLanguage::Japanese);
     QDir().mkpath(options.out);
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / "korvex-screenshots";
@@ -335,11 +378,17 @@ int main(int argc, char** argv) {
     QWidget* main = &windows.Main();
     main->resize(main->sizeHint().expandedTo(QSize(1180, 640)));
     Settle();
+    if (options.english) {
+        const bool saved = SaveEnglishMainWindow(main, options.device, options.out);
+        std::filesystem::remove_all(folder);
+        return saved ? 0 : 1;
+    }
     bool ok = SaveWelcome(main, options.out);
     if (!ChooseDevice(main, options.device)) {
         return 1;
     }
     ok = SaveCalculations(main, &windows.Results(), options.out) && ok;
+    ok = SavePrintPreview(printer, *state, options.out + "/print-preview-ja.png") && ok;
     ok = SaveBeamPlots(windows.Main(), options.out) && ok;
     ok = SaveDeviceDialogs(windows.Main(), options.out) && ok;
     ok = SaveDoseReportWindow(windows, main, folder, options.out) && ok;
