@@ -4,8 +4,10 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -18,10 +20,13 @@
 
 #include "device/device_dialog.h"
 #include "dose_report/dose_report_window.h"
+#include "engine/text_file.h"
 #include "mainwindow/beam_plot_window.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/program_windows.h"
 #include "results/results_window.h"
+#include "settings/settings_file.h"
+#include "settings/user_language.h"
 #include "tests/fixtures/dose_report_fixtures.h"
 #include "tests/fixtures/synthetic_workdir.h"
 #include "tests/fixtures/typical_device.h"
@@ -204,6 +209,52 @@ TEST_F(EnglishInterfaceTest, TheJapaneseInterfaceIsTheSourcesTexts) {
     EXPECT_EQ(
         Find<QTableWidget>(windows_->DoseReport(), "ReportGroups")->horizontalHeaderItem(0)->text(),
         "表に追加");
+}
+
+// Japanese brings Qt's own Japanese for the standard buttons, the file dialogs and the
+// print preview; English replaces it with the program's translation.
+TEST(InterfaceLanguage, JapaneseLoadsQtsOwnTranslation) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(folder + "/qtbase_ja.qm")) {
+        GTEST_SKIP() << "qtbase_ja.qm is not installed (qt6-translations-l10n)";
+    }
+    InstallInterfaceLanguage(UserLanguage::Japanese);
+    EXPECT_EQ(QCoreApplication::translate("QPrintPreviewDialog", "Page setup"), "ページ設定");
+    EXPECT_EQ(QCoreApplication::translate("korvex::ExitConfirmation", "はい"), "はい");
+    InstallInterfaceLanguage(UserLanguage::English);
+    EXPECT_EQ(QCoreApplication::translate("QPrintPreviewDialog", "Page setup"), "Page setup");
+    EXPECT_EQ(QCoreApplication::translate("korvex::ExitConfirmation", "はい"), "Yes");
+    EXPECT_EQ(InterfaceLanguage(), UserLanguage::English);
+    InstallInterfaceLanguage(UserLanguage::Japanese);
+}
+
+// The start follows the working folder's choice over a Japanese locale, and a choice that
+// cannot be used is told in the language the rule gives without it.
+TEST(InterfaceLanguage, TheStartFollowsTheStoredChoiceAndTellsWhatCannotBeUsed) {
+    const QByteArray saved_lc_all = qgetenv("LC_ALL");
+    const QByteArray saved_given = qgetenv(kLanguageVariable);
+    qputenv("LC_ALL", "ja_JP.UTF-8");
+    qunsetenv(kLanguageVariable);
+    fixtures::TempFolder folder;
+    testing::FakeMessageService messages;
+
+    WriteLanguageSetting(folder.path(), LanguageChoice::English);
+    InstallStartLanguage(folder.path(), messages);
+    EXPECT_EQ(InterfaceLanguage(), UserLanguage::English);
+    EXPECT_TRUE(messages.Texts().empty());
+
+    WriteTextLines(folder.path() / kSettingsFileName, {"Language=klingon"}, "settings");
+    InstallStartLanguage(folder.path(), messages);
+    EXPECT_EQ(InterfaceLanguage(), UserLanguage::Japanese);
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_TRUE(messages.Texts().front().contains("「klingon」"))
+        << messages.Texts().front().toStdString();
+
+    saved_lc_all.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", saved_lc_all);
+    if (!saved_given.isNull()) {
+        qputenv(kLanguageVariable, saved_given);
+    }
+    InstallInterfaceLanguage(UserLanguage::Japanese);
 }
 
 }  // namespace
