@@ -11,6 +11,7 @@
 #include "report/qt_text.h"
 #include "results/results_window.h"
 #include "settings/user_name.h"
+#include "ui/interface_language.h"
 #include "ui/message_service.h"
 
 namespace korvex {
@@ -155,9 +156,10 @@ void UserNameWindows::Register(UserNameWindow& window) {
 }
 
 void UserNameWindows::ContinueAsGuest() {
-    ChooseGuest(state_.user_name);
+    ChooseGuest(state_.user_name, InterfaceLanguage());
     results_.ShowUserNameChanged();
-    main_.ShowUserNameChosen(ToQString(CaptionWithGuest(ToUtf8(main_.windowTitle()))));
+    main_.ShowUserNameChosen(
+        ToQString(CaptionWithGuest(ToUtf8(main_.windowTitle()), InterfaceLanguage())));
     welcome_->hide();
 }
 

@@ -115,16 +115,17 @@ RegistrationOutcome RegisterUserName(const std::filesystem::path& working_folder
     return {true, {}};
 }
 
-void ChooseGuest(std::string& UserName) {
-    UserName = kGuestUserName;
+void ChooseGuest(std::string& UserName, UserLanguage language) {
+    UserName = language == UserLanguage::Japanese ? kGuestUserName : kGuestUserNameEnglish;
 }
 
 std::string CaptionWithUserName(std::string_view name) {
     return kNameCaptionPrefix + std::string(name);
 }
 
-std::string CaptionWithGuest(std::string_view current_caption) {
-    return std::string(current_caption) + kGuestSeparator + kGuestUserName;
+std::string CaptionWithGuest(std::string_view current_caption, UserLanguage language) {
+    return std::string(current_caption) + kGuestSeparator +
+           (language == UserLanguage::Japanese ? kGuestUserName : kGuestUserNameEnglish);
 }
 
 }  // namespace korvex

@@ -14,9 +14,9 @@ namespace korvex {
 // lines means that no name is registered.
 inline constexpr int kReferenceLineCount = 31;
 
-// Never stored: the name of a user who did not register one.
-inline constexpr const char* kGuestUserName =
-    KORVEX_TRANSLATE_NOOP("korvex::Core", "ゲストユーザー");
+// Never stored: the name of a user who did not register one, in the interface's language.
+inline constexpr const char* kGuestUserName = "ゲストユーザー";
+inline constexpr const char* kGuestUserNameEnglish = "Guest user";
 
 // Main window caption before a user name is known.
 inline constexpr const char* kStartCaption = "  Korvex-2  ( Korvex, version 2 )";
@@ -48,11 +48,12 @@ RegistrationOutcome RegisterUserName(const std::filesystem::path& working_folder
                                      std::string_view typed, std::string& UserName);
 
 // Continues without a registered name: nothing is written.
-void ChooseGuest(std::string& UserName);
+void ChooseGuest(std::string& UserName, UserLanguage language = UserLanguage::Japanese);
 
 // Caption with a registered or found name; it replaces whatever the caption was.
 std::string CaptionWithUserName(std::string_view name);
 // Caption after the guest was chosen: the current caption followed by the guest name.
-std::string CaptionWithGuest(std::string_view current_caption);
+std::string CaptionWithGuest(std::string_view current_caption,
+                             UserLanguage language = UserLanguage::Japanese);
 
 }  // namespace korvex

@@ -151,10 +151,6 @@
         <translation>The user name contains characters that cannot be stored in Shift_JIS (CP932).</translation>
     </message>
     <message>
-        <source>ゲストユーザー</source>
-        <translation>Guest user</translation>
-    </message>
-    <message>
         <source>名前が入力されていません</source>
         <translation>No name was entered.</translation>
     </message>

@@ -150,7 +150,8 @@ class EnglishInterfaceTest : public ::testing::Test {
     // a calculation with its beam plots, a result in the table, the device and filter
     // dialogs, the results dialogs, the exit question, a dose report read.
     void OpenEveryWindow() {
-        Press(Main(), "Command8");  // the welcome window
+        Press(Main(), "Command8");  // the welcome window, left as the guest
+        Press(Find<QWidget>(Main(), "Form15"), "Command2");
         Find<FileList>(Main(), "File1")->SelectName("room1.kvx2");
         Enter("Text5", "80");
         Enter("Text14", "10");
@@ -192,6 +193,7 @@ TEST_F(EnglishInterfaceTest, NoWindowShowsJapaneseOfItsOwn) {
     EXPECT_EQ(Find<QComboBox>(Main(), "Combo2")->currentText(), "Validated model");
     EXPECT_TRUE(Find<QLabel>(Main(), "Label77")->text().startsWith("Beam quality: first HVL "));
     EXPECT_EQ(Find<QLabel>(Main(), "Label22")->text(), "Square side");
+    EXPECT_TRUE(Main()->windowTitle().endsWith("Guest user"));
     // Messages from the windows and from the core's fixed texts are English too.
     for (const QString& text : messages_.Texts()) {
         EXPECT_FALSE(text.contains(kJapanese)) << text.toStdString();
