@@ -1,4 +1,5 @@
-# cmake -DLUPDATE=... -DTS_FILE=... -DSOURCE_LIST=... -DWORK_DIR=... -P check_translations.cmake
+# cmake -DLUPDATE=... -DLUPDATE_OPTIONS=a|b|... -DTS_FILE=... -DSOURCE_LIST=... -DWORK_DIR=...
+#       -P check_translations.cmake
 # Fails when lupdate, run on a copy of the .ts, finds a text without its English or a .ts
 # that differs from what the sources say.
 cmake_policy(SET CMP0007 NEW)
@@ -6,10 +7,9 @@ file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
 set(copy "${WORK_DIR}/korvex2_en.ts")
 file(COPY_FILE "${TS_FILE}" "${copy}")
+string(REPLACE "|" ";" options "${LUPDATE_OPTIONS}")
 execute_process(
-    COMMAND "${LUPDATE}" -locations none -no-obsolete
-            -tr-function-alias QT_TRANSLATE_NOOP+=KORVEX_TRANSLATE_NOOP
-            "@${SOURCE_LIST}" -ts "${copy}"
+    COMMAND "${LUPDATE}" ${options} "@${SOURCE_LIST}" -ts "${copy}"
     RESULT_VARIABLE status OUTPUT_VARIABLE said ERROR_VARIABLE said)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "lupdate failed (${status}):\n${said}")
