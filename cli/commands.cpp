@@ -108,6 +108,7 @@ int RunCommandLine(const std::vector<std::string>& args, const std::string& exec
     Commands commands;
     commands.common.executable = executable;
     commands.report.japanese = help.japanese();
+    commands.table.japanese = help.japanese();
     commands.listen.japanese = help.japanese();
     commands.archive.japanese = help.japanese();
     AddCommands(app, help, commands);

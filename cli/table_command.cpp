@@ -103,7 +103,7 @@ Json WriteTableFiles(const TableOptions& o, const ResultsTable& table,
                                      ? o.user
                                      : ReadUserName(working_folder).value_or(std::string());
         try {
-            WriteTablePdf(o.pdf, table, user);
+            WriteTablePdf(o.pdf, table, user, o.japanese);
         } catch (const FileError& error) {
             throw output_failure(error, o.pdf);
         }

@@ -18,6 +18,7 @@ struct TableOptions {
     DoseModel model = kDefaultDoseModel;
     CLI::Option* comment_given = nullptr;
     CLI::Option* user_given = nullptr;
+    bool japanese = true;  // the PDF's language: the help's
 };
 
 void AddTableCommand(CLI::App& app, const Help& help, TableOptions& options);

@@ -64,9 +64,12 @@ void WithGuiApplication(const Draw& draw) {
 }  // namespace
 
 void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
-                   const std::string& user_name) {
-    WithGuiApplication(
-        [&] { WritePdfDocument(path, kReportTitle, ReportPageDrawing(table, user_name)); });
+                   const std::string& user_name, bool japanese) {
+    const UserLanguage language = japanese ? UserLanguage::Japanese : UserLanguage::English;
+    WithGuiApplication([&] {
+        WritePdfDocument(path, japanese ? kReportTitle : kReportTitleEnglish,
+                         ReportPageDrawing(table, user_name, language));
+    });
 }
 
 void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map, bool japanese) {

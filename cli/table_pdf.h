@@ -16,8 +16,9 @@ namespace korvex::cli {
 // so no display is needed. Throws FileError naming the file, and in a build without Qt
 // (KORVEX_GUI=OFF) says that this program cannot write a PDF. table_pdf.cpp and
 // table_pdf_unavailable.cpp each define it; CMake builds the one that fits.
+// In Japanese or, unless `japanese`, in English.
 void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
-                   const std::string& user_name);
+                   const std::string& user_name, bool japanese);
 
 // Whether this build writes PDFs (false without Qt).
 bool WritesTablePdf();

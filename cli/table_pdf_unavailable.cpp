@@ -3,14 +3,15 @@
 
 namespace korvex::cli {
 
-void WriteTablePdf(const std::filesystem::path& path, const ResultsTable&, const std::string&) {
+void WriteTablePdf(const std::filesystem::path& path, const ResultsTable&, const std::string&,
+                   bool) {
     throw FileError("この korvex2-cli は Qt なしでビルドされているため、PDF「" +
                     path.filename().string() + "」を書けません。");
 }
 
 void WriteDoseReportDocumentPdf(const std::filesystem::path& path, const std::vector<DoseReport>&,
                                 const ReportCalculation&, const std::string&, bool, bool) {
-    WriteTablePdf(path, {}, {});
+    WriteTablePdf(path, {}, {}, true);
 }
 
 bool WritesTablePdf() {

@@ -56,6 +56,9 @@ std::string Collapsed(const std::string& text) {
 
 class TablePdfTest : public CliTest {
   protected:
+    // The page's Japanese these tests read; poppler's tools, run beside the program, read
+    // the PDF in a UTF-8 locale.
+    ScopedLanguage language_{{{"KORVEX2_LANGUAGE", "ja"}, {"LANG", "C.UTF-8"}}};
     TablePdfTest() : CliTest({.with_user_name = true}) {
         std::ofstream(input_, std::ios::binary) << "device,site,kv,kar,pka,shape,fsd\n"
                                                 << "room1.kvx2,頭部,,10,1,square,\n"
@@ -150,6 +153,23 @@ TEST_F(WrittenPdfTest, PdfAloneOrBesideTheCsvAndTheNameGiven) {
     ASSERT_EQ(Run({"table", "--input", input_.string(), "--pdf", pdf.string()}), 0);
     const std::string again = Collapsed(RunShell("pdftotext -raw " + Quoted(pdf) + " -").output);
     EXPECT_NE(again.find("テスト病院 with Korvex-2"), std::string::npos) << again;
+}
+
+// The page speaks the language of the help: English headings, title and model line.
+TEST_F(WrittenPdfTest, TheEnglishPageForAnEnglishUser) {
+    ScopedLanguage english({{"KORVEX2_LANGUAGE", "en"}, {"LANG", "C.UTF-8"}});
+    const std::filesystem::path pdf = folder_.path() / "english.pdf";
+    ASSERT_EQ(Run({"table", "--input", input_.string(), "--pdf", pdf.string(), "--user",
+                   "IVR Dosimetry"}),
+              0)
+        << err_.str();
+    const std::string text = Collapsed(RunShell("pdftotext -raw " + Quoted(pdf) + " -").output);
+    for (const char* expected : {"Entrance-surface skin dose in IVR", "IVR Dosimetry with Korvex-2",
+                                 "Dose model: Validated model", "Site", "Corrected", "Total"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in " << text;
+    }
+    EXPECT_EQ(text.find("入射表面"), std::string::npos) << text;
+    EXPECT_EQ(text.find("計算モデル"), std::string::npos) << text;
 }
 
 TEST_F(TablePdfTest, OptionsThatMakeNoSenseAndFailedWrites) {
