@@ -16,8 +16,8 @@ size_t Index(DeviceField field) {
     return static_cast<size_t>(field);
 }
 
-UserMessage Refusal(std::string text) {
-    return UserMessage{std::move(text), MessageIcon::Exclamation, true};
+UserMessage Refusal(std::string text, std::string english = {}) {
+    return UserMessage{std::move(text), MessageIcon::Exclamation, true, std::move(english)};
 }
 
 }  // namespace
@@ -213,11 +213,11 @@ std::optional<UserMessage> DeviceEntry::Calibrate() {
     const CalculationCase before = state_.calc;
     const WorkArrays work_before = state_.work;
     const TransmissionTable transmission_before = state_.work.TissueTransmission;
-    const auto refuse = [&](std::string text) {
+    const auto refuse = [&](std::string text, std::string english = {}) {
         state_.calc = before;
         state_.work = work_before;
         state_.work.TissueTransmission = transmission_before;
-        return Refusal(std::move(text));
+        return Refusal(std::move(text), std::move(english));
     };
     CalculationCase& c = state_.calc;
     c.TargetAngle = number(DeviceField::TargetAngle);
@@ -238,7 +238,7 @@ std::optional<UserMessage> DeviceEntry::Calibrate() {
                                  number(DeviceField::DisplayedKar), c.FocusIsocentreDistance,
                                  number(DeviceField::TypicalTubeVoltage));
     } catch (const CalibrationInputError& error) {
-        return refuse(error.what());
+        return refuse(error.what(), error.english());
     }
     // The file keeps few decimals: a factor or transmission they turn into zero would make
     // every dose zero. A thickness of 0.000 is a couch that lets everything through (the

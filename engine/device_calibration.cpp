@@ -19,16 +19,44 @@ std::string TransmissionText(double value) {
     return FormatNumber(value, "0.000###");
 }
 
+// The refusals of the thickness search, in both languages.
+CalibrationInputError CouchAmplifies(double tc) {
+    return CalibrationInputError(
+        {"天板ありの空気カーマが天板なしの値より大きく、天板透過率 " + TransmissionText(tc) +
+             " が 1 を超えています。測定値を確認して下さい。",
+         "The air kerma with couch is larger than without: the couch transmission " +
+             TransmissionText(tc) + " exceeds 1. Check the measurements."});
+}
+
+CalibrationInputError CouchBeyondTenCentimetres(double tc, double t10) {
+    return CalibrationInputError(
+        {"天板透過率 " + TransmissionText(tc) + " が、軟部組織 10 cm の透過率 " +
+             TransmissionText(t10) +
+             " 以下のため、天板の軟部組織等価厚を求められません。測定値を確認して下さい。",
+         "The couch transmission " + TransmissionText(tc) +
+             " is at or below the transmission of 10 cm of soft tissue (" + TransmissionText(t10) +
+             "): no soft-tissue equivalent couch thickness fits. Check the measurements."});
+}
+
+CalibrationInputError NoSpectrumAt(double kvn) {
+    return CalibrationInputError(
+        {"通常使用する管電圧 " + ShortestNumberText(kvn) +
+             " kV とこの装置のターゲット角度・フィルタでは、Ｘ線スペクトルを計算できません。"
+             "入力を確認して下さい。",
+         "No X-ray spectrum can be calculated for a typical tube voltage of " +
+             ShortestNumberText(kvn) +
+             " kV with this unit's target angle and filtration. Check the inputs."});
+}
+
 // The thickness search for couch transmission `tc` with the beam at `kvn`. Writes the
 // spectra and TissueTransmission; on failure they are restored and the error is thrown.
 double SearchCouchThickness(EngineState& state, double tc, double kvn) {
     if (!Positive(kvn)) {
-        throw CalibrationInputError("通常使用する管電圧には 0 より大きい値を入力して下さい。");
+        throw CalibrationInputError({"通常使用する管電圧には 0 より大きい値を入力して下さい。",
+                                     "Enter a typical tube voltage above 0."});
     }
     if (!(tc <= 1.0) || !std::isfinite(tc)) {
-        throw CalibrationInputError("天板ありの空気カーマが天板なしの値より大きく、天板透過率 " +
-                                    TransmissionText(tc) +
-                                    " が 1 を超えています。測定値を確認して下さい。");
+        throw CouchAmplifies(tc);
     }
     const WorkArrays saved_work = state.work;
     const TransmissionTable saved_transmission = state.work.TissueTransmission;
@@ -61,10 +89,7 @@ double SearchCouchThickness(EngineState& state, double tc, double kvn) {
         long i = 0;
         while (t[i] >= tc) {
             if (i == kTransmissionSteps) {
-                throw CalibrationInputError(
-                    "天板透過率 " + TransmissionText(tc) + " が、軟部組織 10 cm の透過率 " +
-                    TransmissionText(t[i]) +
-                    " 以下のため、天板の軟部組織等価厚を求められません。測定値を確認して下さい。");
+                throw CouchBeyondTenCentimetres(tc, t[i]);
             }
             ++i;
             double sum = 0;
@@ -86,10 +111,7 @@ double SearchCouchThickness(EngineState& state, double tc, double kvn) {
         return thickness;
     } catch (const CalculationError& error) {
         restore();
-        throw CalibrationInputError(
-            "通常使用する管電圧 " + ShortestNumberText(kvn) +
-            " kV とこの装置のターゲット角度・フィルタでは、Ｘ線スペクトルを計算できません。"
-            "入力を確認して下さい。");
+        throw NoSpectrumAt(kvn);
     } catch (...) {
         restore();
         throw;
@@ -108,26 +130,32 @@ void ComputeDeviceCalibration(EngineState& state, double measured_kerma_no_couch
     const double fid = focus_isocentre_distance_cm;
     if (!Positive(k0)) {
         throw CalibrationInputError(
-            "実測空気カーマ（天板なし）には 0 より大きい値を入力して下さい。");
+            {"実測空気カーマ（天板なし）には 0 より大きい値を入力して下さい。",
+             "Enter a measured air kerma without couch above 0."});
     }
     if (!Positive(k1)) {
         throw CalibrationInputError(
-            "実測空気カーマ（天板あり）には 0 より大きい値を入力して下さい。");
+            {"実測空気カーマ（天板あり）には 0 より大きい値を入力して下さい。",
+             "Enter a measured air kerma with couch above 0."});
     }
     if (!Positive(kd)) {
-        throw CalibrationInputError("装置表示値 Ka,r には 0 より大きい値を入力して下さい。");
+        throw CalibrationInputError({"装置表示値 Ka,r には 0 より大きい値を入力して下さい。",
+                                     "Enter a displayed Ka,r above 0."});
     }
     // The reference point lies 15 cm in front of the isocentre; it must lie in front of
     // the focus too.
     if (!(fid > kReferencePointOffset) || !std::isfinite(fid)) {
         throw CalibrationInputError(
-            "焦点-アイソセンター間距離には 15 cm より大きい値を入力して下さい。");
+            {"焦点-アイソセンター間距離には 15 cm より大きい値を入力して下さい。",
+             "Enter a focus-isocentre distance above 15 cm."});
     }
     const double transmission = k1 / k0;
     const double distance_ratio = fid / (fid - kReferencePointOffset);
     const double correction = (k0 / kd) * (distance_ratio * distance_ratio);
     if (!std::isfinite(transmission) || !std::isfinite(correction)) {
-        throw CalibrationInputError("測定値から校正定数を計算できません。入力を確認して下さい。");
+        throw CalibrationInputError(
+            {"測定値から校正定数を計算できません。入力を確認して下さい。",
+             "No calibration factor can be calculated from the measurements. Check the inputs."});
     }
     const double thickness = SearchCouchThickness(state, transmission, typical_tube_voltage_kv);
     state.calc.CouchTransmission = transmission;

@@ -3,16 +3,24 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/user_message.h"
+
 namespace korvex {
 
 struct EngineState;
 
 // Measurements that cannot give calibration values (a zero kerma, a focus-isocentre
 // distance of 15 cm, a couch that would amplify the beam, ...). what() is a complete
-// Japanese message for the user; the calculation case has not been changed.
+// Japanese message for the user, english() the same in English; the calculation case has
+// not been changed.
 class CalibrationInputError : public std::runtime_error {
   public:
-    explicit CalibrationInputError(const std::string& message) : std::runtime_error(message) {}
+    explicit CalibrationInputError(const UserText& message)
+        : std::runtime_error(message.japanese), english_(message.english) {}
+    const std::string& english() const { return english_; }
+
+  private:
+    std::string english_;
 };
 
 // Steps of the thickness search (0.1 cm each) and their number (to 10 cm).

@@ -38,6 +38,9 @@ struct UserMessage {
     std::string text;
     MessageIcon icon = MessageIcon::None;
     bool beep = false;  // sound the system beep before showing it
+    // The same message in English where the core words it itself; empty for a fixed text,
+    // which the windows translate (KORVEX_TRANSLATE_NOOP), and for texts in Japanese only.
+    std::string english = {};
 };
 
 // What a dialog's rule did with the user's input: accepted (true), or refused with the

@@ -12,7 +12,9 @@ void MessageService::Tell(const UserMessage& message) {
     if (message.beep) {
         Beep();
     }
-    Ask(CoreText(message.text), MessageButtons::Ok, message.icon);
+    const bool english = !InterfaceIsJapanese() && !message.english.empty();
+    Ask(english ? ToQString(message.english) : CoreText(message.text), MessageButtons::Ok,
+        message.icon);
 }
 
 void MessageService::Tell(const QString& text, MessageIcon icon) {

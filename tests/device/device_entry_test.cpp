@@ -252,6 +252,10 @@ TEST_F(DeviceEntryTest, InputsTheCalibrationCannotTakeAreRefusedWithTheEnginesMe
         const RuleOutcome refused = entry_.Ok();
         ASSERT_FALSE(refused);
         EXPECT_EQ(refused.refusal.text, error.what());
+        // The English interface shows the engine's English.
+        EXPECT_EQ(refused.refusal.english, error.english());
+        EXPECT_EQ(error.english().rfind("The air kerma with couch is larger than without", 0), 0u)
+            << error.english();
     }
 }
 

@@ -16,7 +16,10 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <algorithm>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "device/device_dialog.h"
 #include "dose_report/dose_report_window.h"
@@ -166,6 +169,15 @@ class EnglishInterfaceTest : public ::testing::Test {
         Press(Main(), "Command7");  // the device dialog
         QWidget* device = dynamic_cast<MainWindow&>(*Main()).DeviceDialogWindow();
         ASSERT_NE(device, nullptr);
+        // Measurements the calibration refuses: a couch that would amplify the beam.
+        for (const auto& [box, text] :
+             {std::pair{"Text13", "Room1"}, std::pair{"Text8", "120"}, std::pair{"Text5", "100"},
+              std::pair{"Text3", "1.0"}, std::pair{"Text4", "0.1"}, std::pair{"Text23", "80"},
+              std::pair{"Text14", "2.000"}, std::pair{"Text15", "2.500"},
+              std::pair{"Text16", "1.000"}}) {
+            Find<QLineEdit>(device, box)->setText(text);
+        }
+        Press(device, "Command1");
         Press(device, "Command9");  // its filter dialog
         Press(&windows_->Results(), "Command5");
         messages_.AnswerNext(MessageAnswer::Ok);  // reading replaces the table on show
@@ -194,10 +206,15 @@ TEST_F(EnglishInterfaceTest, NoWindowShowsJapaneseOfItsOwn) {
     EXPECT_TRUE(Find<QLabel>(Main(), "Label77")->text().startsWith("Beam quality: first HVL "));
     EXPECT_EQ(Find<QLabel>(Main(), "Label22")->text(), "Square side");
     EXPECT_TRUE(Main()->windowTitle().endsWith("Guest user"));
-    // Messages from the windows and from the core's fixed texts are English too.
-    for (const QString& text : messages_.Texts()) {
+    // Messages from the windows, the core's fixed texts and the calibration's refusal are
+    // English too.
+    const std::vector<QString> told = messages_.Texts();
+    for (const QString& text : told) {
         EXPECT_FALSE(text.contains(kJapanese)) << text.toStdString();
     }
+    EXPECT_TRUE(std::any_of(told.begin(), told.end(), [](const QString& text) {
+        return text.startsWith("The air kerma with couch is larger than without");
+    }));
 }
 
 TEST_F(EnglishInterfaceTest, TheJapaneseInterfaceIsTheSourcesTexts) {
