@@ -31,8 +31,7 @@ int Setting(const char* name, int fallback) {
 }
 
 std::string Uid(int study, int object) {
-    return "1.2.826.0.1.3680043.10.1417.8." + std::to_string(study) + "." +
-           std::to_string(object);
+    return "1.2.826.0.1.3680043.10.1417.8." + std::to_string(study) + "." + std::to_string(object);
 }
 
 struct Corpus {
@@ -97,8 +96,8 @@ void BM_NodeObjects(benchmark::State& bench) {
         options.port = 0;
         std::thread node([&] {
             cli::RunStorageNode(
-                options, spool, log, [](const std::string&) {},
-                [&](int p) { port.set_value(p); }, stop);
+                options, spool, log, [](const std::string&) {}, [&](int p) { port.set_value(p); },
+                stop);
         });
         const std::string where = " 127.0.0.1 " + std::to_string(port.get_future().get());
         bench.ResumeTiming();
@@ -118,9 +117,9 @@ void BM_NodeObjects(benchmark::State& bench) {
         node.join();
         bench.ResumeTiming();
     }
-    bench.counters["objects_per_s"] = benchmark::Counter(
-        static_cast<double>(objects) * static_cast<double>(bench.iterations()),
-        benchmark::Counter::kIsRate);
+    bench.counters["objects_per_s"] =
+        benchmark::Counter(static_cast<double>(objects) * static_cast<double>(bench.iterations()),
+                           benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_NodeObjects)->Unit(benchmark::kSecond)->Iterations(3)->UseRealTime();
 
