@@ -7,8 +7,8 @@
 
 namespace korvex {
 
-LanguageChoiceBox::LanguageChoiceBox(std::filesystem::path working_folder,
-                                     MessageService& messages, QWidget* parent)
+LanguageChoiceBox::LanguageChoiceBox(std::filesystem::path working_folder, MessageService& messages,
+                                     QWidget* parent)
     : QComboBox(parent), working_folder_(std::move(working_folder)), messages_(messages) {
     setObjectName("LanguageChoice");
     setToolTip(tr("表示言語（次回の起動から）"));
