@@ -46,6 +46,18 @@ class NodeNetworkTest : public ::testing::Test {
         return objects;
     }
 
+    // A report of 400 events (study 1, above 200 kB) and one of a single event (study 2,
+    // below 40 kB): limits between the two refuse one and keep the other.
+    std::pair<fs::path, fs::path> LargeAndSmall() {
+        const fs::path large = files_.path() / "large.dcm";
+        WriteStudyObject(large, TestUid(1, 0), TestUid(1, 1), 0, 400);
+        const fs::path small = files_.path() / "small.dcm";
+        WriteStudyObject(small, TestUid(2, 0), TestUid(2, 1), 0, 1);
+        EXPECT_GT(fs::file_size(large), 200u * 1024);
+        EXPECT_LT(fs::file_size(small), 40u * 1024);
+        return {large, small};
+    }
+
     fs::path Spooled(const Object& object) const {
         return out_.path() / "spool" / object.study / (object.sop + ".dcm");
     }
@@ -233,12 +245,7 @@ TEST_F(NodeNetworkTest, KilledDuringABurstLosesNothingAcknowledgedAndComputesNot
 }
 
 TEST_F(NodeNetworkTest, AFullDiskFailsTheSenderAndLeavesNothingHalfWritten) {
-    const fs::path large = files_.path() / "large.dcm";
-    WriteStudyObject(large, TestUid(1, 0), TestUid(1, 1), 0, 400);
-    const fs::path small = files_.path() / "small.dcm";
-    WriteStudyObject(small, TestUid(2, 0), TestUid(2, 1), 0, 1);
-    ASSERT_GT(fs::file_size(large), 100u * 1024);
-    ASSERT_LT(fs::file_size(small), 40u * 1024);
+    const auto [large, small] = LargeAndSmall();
     node_.Start({"--device", "room1.kvx2", "--quiet-seconds", "600"}, 64 * 1024);
     const Sent sent = SendWithStorescu(node_.port(), "UNIT1", {large, small});
     EXPECT_EQ(Acknowledged(sent, {large, small}, {TestUid(1, 1), TestUid(2, 1)}),
@@ -255,12 +262,7 @@ TEST_F(NodeNetworkTest, AFullDiskFailsTheSenderAndLeavesNothingHalfWritten) {
 }
 
 TEST_F(NodeNetworkTest, AnObjectAboveTheLimitEndsItsAssociationAndTheNextOneIsStored) {
-    const fs::path large = files_.path() / "large.dcm";
-    WriteStudyObject(large, TestUid(1, 0), TestUid(1, 1), 0, 400);
-    const fs::path small = files_.path() / "small.dcm";
-    WriteStudyObject(small, TestUid(2, 0), TestUid(2, 1), 0, 1);
-    ASSERT_GT(fs::file_size(large), 200u * 1024);
-    ASSERT_LT(fs::file_size(small), 90u * 1024);
+    const auto [large, small] = LargeAndSmall();
     node_.Start({"--device", "room1.kvx2", "--quiet-seconds", "600", "--max-object-mb", "0.1"});
     const Sent refused = SendWithStorescu(node_.port(), "UNIT1", {large});
     EXPECT_TRUE(Acknowledged(refused, {large}, {TestUid(1, 1)}).empty()) << refused.output;
