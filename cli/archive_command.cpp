@@ -29,13 +29,7 @@ bool IsDoseReportClass(const std::string& uid) {
 // A study key for files without a usable Study Instance UID: each such file is a study of
 // its own, named after its path, so that its doses are still computed.
 std::string KeyOfPath(const fs::path& path) {
-    std::uint64_t hash = 1469598103934665603ull;
-    for (char c : path.string()) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "nouid-%016llx", static_cast<unsigned long long>(hash));
-    return text;
+    return "nouid-" + Fingerprint(path.string());
 }
 
 struct Walk {

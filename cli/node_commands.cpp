@@ -133,6 +133,9 @@ void ComputeSpooled(EngineState& state, const Spool& spool, const std::string& s
     }
 }
 
+const Said kNodeDeviceHelp = {"DoseNode.txt にない装置に使う装置データファイル",
+                              "device data file for units DoseNode.txt does not name"};
+
 }  // namespace
 
 void AddListenCommand(CLI::App& app, const Help& help, ListenRequest& r) {
@@ -154,9 +157,7 @@ void AddListenCommand(CLI::App& app, const Help& help, ListenRequest& r) {
     listen->add_option("--bind", r.network.bind,
                        help({"待ち受けるアドレス (既定 127.0.0.1: このコンピューターのみ)",
                              "address to listen on (default 127.0.0.1: this computer only)"}));
-    listen->add_option("--device", r.device,
-                       help({"DoseNode.txt にない装置に使う装置データファイル",
-                             "device data file for units DoseNode.txt does not name"}));
+    listen->add_option("--device", r.device, help(kNodeDeviceHelp));
     listen->add_option("--spool", r.spool,
                        help({"受け取ったオブジェクトの保存先 (既定 OUT/spool)",
                              "where received objects are kept (default OUT/spool)"}));
@@ -186,9 +187,7 @@ void AddArchiveCommand(CLI::App& app, const Help& help, ArchiveRequest& r) {
             "--jobs", r.jobs,
             help({"同時に計算する検査の数 (既定 2)", "studies computed at once (default 2)"}))
         ->check(CLI::Range(1, 64));
-    archive->add_option("--device", r.device,
-                        help({"DoseNode.txt にない装置に使う装置データファイル",
-                              "device data file for units DoseNode.txt does not name"}));
+    archive->add_option("--device", r.device, help(kNodeDeviceHelp));
     AddModelOption(archive, help, r.model);
 }
 

@@ -222,19 +222,24 @@ Json StudyJson(const StudyObjects& objects, const StudyRun& run, const StudyReco
 
 }  // namespace
 
+std::string Fingerprint(std::string_view text) {
+    // FNV-1a, 64 bits: a fingerprint, not a security measure.
+    std::uint64_t hash = 1469598103934665603ull;
+    for (char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
 std::string ObjectsDigest(std::vector<std::string> sop_instance_uids) {
     std::sort(sop_instance_uids.begin(), sop_instance_uids.end());
-    // FNV-1a, 64 bits: a fingerprint of the set, not a security measure.
-    std::uint64_t hash = 1469598103934665603ull;
+    std::string joined;
     for (const std::string& uid : sop_instance_uids) {
-        for (char c : uid + '\n') {
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        }
+        joined += uid + '\n';
     }
-    char text[40];
-    std::snprintf(text, sizeof text, "%zu-%016llx", sop_instance_uids.size(),
-                  static_cast<unsigned long long>(hash));
-    return text;
+    return std::to_string(sop_instance_uids.size()) + "-" + Fingerprint(joined);
 }
 
 fs::path StudyFolder(const fs::path& out, const std::string& study_date, const std::string& key) {

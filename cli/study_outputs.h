@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/node_settings.h"
@@ -35,6 +36,9 @@ struct StudyRecord {
     bool hook_done = false;
     std::vector<std::string> index_fields;  // the studies.csv line, StudiesIndexHeader()
 };
+
+// 16 hexadecimal digits that tell texts apart (FNV-1a; not a security measure).
+std::string Fingerprint(std::string_view text);
 
 // A digest of the objects (their SOP instance UIDs, in any order): equal digests, same
 // objects.
