@@ -322,6 +322,8 @@ StudyOutcome ComputeStudy(EngineState& state, const StudyObjects& objects,
     Calculate(state, context, run);
     outcome.folder = StudyFolder(context.out, objects.study_date, objects.key);
     fs::create_directories(outcome.folder);
+    // A computation killed part-way may have left a temporary file of its outputs here.
+    RemoveStaleTemporaryFiles(outcome.folder);
 
     StudyRecord& record = outcome.record;
     record.key = objects.key;
@@ -423,6 +425,7 @@ std::vector<std::string> StudiesIndexHeader() {
 StudiesIndex::StudiesIndex(fs::path out) : out_(std::move(out)) {}
 
 void StudiesIndex::LoadRecords() {
+    RemoveStaleTemporaryFiles(out_);
     std::error_code error;
     auto it = fs::recursive_directory_iterator(out_, fs::directory_options::skip_permission_denied,
                                                error);
