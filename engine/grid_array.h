@@ -8,6 +8,21 @@
 
 namespace korvex {
 
+// The failures of an index beyond a grid, out of line: the checks themselves stay a compare
+// the compiler inlines into the calculation's loops.
+[[noreturn, gnu::cold, gnu::noinline]] inline void ThrowBeyondGrid(long index, long last) {
+    throw CalculationError("index " + std::to_string(index) + " beyond a grid of 0.." +
+                           std::to_string(last));
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] inline void ThrowBeyondTable(long row, long column,
+                                                                    std::size_t rows,
+                                                                    std::size_t columns) {
+    throw CalculationError("index (" + std::to_string(row) + ", " + std::to_string(column) +
+                           ") beyond a table of " + std::to_string(rows) + " x " +
+                           std::to_string(columns));
+}
+
 // Arrays indexed as the program's grids are numbered (the fine energy grid from 1 to 300,
 // the kernel energy grid from 1 to 31, ...); index 0 exists and is simply unused where a
 // grid starts at 1. Every access is checked: an index beyond the grid is a calculation
@@ -27,8 +42,7 @@ class GridArray {
   private:
     static std::size_t Checked(long index) {
         if (index < 0 || index > kLast) {
-            throw CalculationError("index " + std::to_string(index) + " beyond a grid of 0.." +
-                                   std::to_string(kLast));
+            ThrowBeyondGrid(index, kLast);
         }
         return static_cast<std::size_t>(index);
     }
@@ -48,9 +62,7 @@ class GridTable {
     static std::size_t Checked(long row, long column) {
         if (row < 0 || row >= static_cast<long>(Rows) || column < 0 ||
             column >= static_cast<long>(Columns)) {
-            throw CalculationError("index (" + std::to_string(row) + ", " + std::to_string(column) +
-                                   ") beyond a table of " + std::to_string(Rows) + " x " +
-                                   std::to_string(Columns));
+            ThrowBeyondTable(row, column, Rows, Columns);
         }
         return static_cast<std::size_t>(row) * Columns + static_cast<std::size_t>(column);
     }
