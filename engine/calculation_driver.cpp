@@ -298,6 +298,7 @@ CalculationOutcome RunCalculation(EngineState& state, const CalculationInputs& i
     }
 
     std::string depth_reason;
+    const ScatterKernelCache::OneCheckPerFile kernels_checked_once(state.kernel_cache);
     try {
         if (Calculate(state, inputs, outcome, depth_reason)) {
             outcome.result = CalculationOutcome::Result::Succeeded;

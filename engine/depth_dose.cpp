@@ -1,6 +1,7 @@
 #include "engine/depth_dose.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -98,22 +99,41 @@ void SetSurfaceField(CalculationCase& c) {
 }
 
 // Primary dose at depth d (cm) below a surface at distance f (cm) from the focus:
-// attenuation in the phantom and the inverse square.
-double PrimaryDoseAt(const EngineState& state, double f, long last_bin, double d) {
+// attenuation in the phantom, exp(-mu d) as `attenuation(e)` gives it, and the inverse square.
+template <typename Attenuation>
+double PrimaryDose(const EngineState& state, double f, long last_bin, double d,
+                   const Attenuation& attenuation) {
     const ReferenceTables& ref = state.tables;
     const FineArray& spectrum = state.work.PhotonSpectrum;
     double dose = 0;
     for (long e = 21; e <= last_bin; ++e) {
-        dose = dose + std::exp(-ref.MuPhantom[e] * d) * ref.PrimaryFine[e] * spectrum[e] * (f * f) /
+        dose = dose + attenuation(e) * ref.PrimaryFine[e] * spectrum[e] * (f * f) /
                           ((f + d) * (f + d));
     }
     return dose;
 }
 
-// Primary dose at the centre of each layer.
+double PrimaryDoseAt(const EngineState& state, double f, long last_bin, double d) {
+    const FineArray& mu = state.tables.MuPhantom;
+    return PrimaryDose(state, f, last_bin, d, [&mu, d](long e) { return std::exp(-mu[e] * d); });
+}
+
+// Primary dose at the centre of each layer. The attenuation to the centres depends on the
+// phantom alone, so it is taken once for all calculations with the same phantom.
 void AddPrimaryDose(const EngineState& state, double f, long last_bin, DepthTables& t) {
+    LayerAttenuation& cached = t.PhantomAttenuation;
+    if (!cached.filled || !(cached.mu_phantom == state.tables.MuPhantom)) {
+        cached.mu_phantom = state.tables.MuPhantom;
+        for (long z = 1; z <= kDepthLayerCount; ++z) {
+            for (long e = 1; e <= kFineGridSize; ++e) {
+                cached.values(e, z) = std::exp(-cached.mu_phantom[e] * LayerCentre(z));
+            }
+        }
+        cached.filled = true;
+    }
     for (long z = 1; z <= kDepthLayerCount; ++z) {
-        t.PrimaryDepthDose[z] = PrimaryDoseAt(state, f, last_bin, LayerCentre(z));
+        t.PrimaryDepthDose[z] = PrimaryDose(state, f, last_bin, LayerCentre(z),
+                                            [&cached, z](long e) { return cached.values(e, z); });
     }
 }
 
@@ -187,8 +207,12 @@ void AddKernelScatter(const LayerCoverage& cover, const ScatterKernelSource& ker
 }
 
 // Scatter between the kernel energies: ln Y linear in energy. A grid value of exactly 0
-// becomes 1 before the logarithm and keeps that value.
+// becomes 1 before the logarithm and keeps that value. The logarithms at an interval's two
+// kernel energies are taken once for the nine bins between them.
 void InterpolateScatter(long last_bin, DepthTables& t) {
+    std::array<double, kDepthLayerCount + 1> log_lower{};
+    std::array<double, kDepthLayerCount + 1> log_upper{};
+    long interval = 0;  // upper kernel bin of the interval whose logarithms are held
     for (long e = 21; e <= last_bin; ++e) {
         if (e % 10 == 0) {
             continue;
@@ -199,20 +223,26 @@ void InterpolateScatter(long last_bin, DepthTables& t) {
             upper += 10;
         }
         const long lower = upper - 10;
+        if (upper != interval) {
+            interval = upper;
+            for (long z = 1; z <= kDepthLayerCount; ++z) {
+                if (t.ScatterByEnergy(upper, z) == 0) {
+                    t.ScatterByEnergy(upper, z) = 1;
+                }
+                if (t.ScatterByEnergy(lower, z) == 0) {
+                    t.ScatterByEnergy(lower, z) = 1;
+                }
+                const auto layer = static_cast<size_t>(z);
+                log_upper[layer] = Logarithm(t.ScatterByEnergy(upper, z), "scatter interpolation");
+                log_lower[layer] = Logarithm(t.ScatterByEnergy(lower, z), "scatter interpolation");
+            }
+        }
         const double below_upper = 0.5 * static_cast<double>(upper) - energy;  // keV, 0 < D <= 5
         for (long z = 1; z <= kDepthLayerCount; ++z) {
-            if (t.ScatterByEnergy(upper, z) == 0) {
-                t.ScatterByEnergy(upper, z) = 1;
-            }
-            if (t.ScatterByEnergy(lower, z) == 0) {
-                t.ScatterByEnergy(lower, z) = 1;
-            }
-            const double log_upper =
-                Logarithm(t.ScatterByEnergy(upper, z), "scatter interpolation");
-            const double log_lower =
-                Logarithm(t.ScatterByEnergy(lower, z), "scatter interpolation");
+            const auto layer = static_cast<size_t>(z);
             t.ScatterByEnergy(e, z) =
-                std::exp(log_upper - (log_upper - log_lower) * below_upper / kKernelEnergyStep);
+                std::exp(log_upper[layer] -
+                         (log_upper[layer] - log_lower[layer]) * below_upper / kKernelEnergyStep);
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/grid_array.h"
+#include "engine/reference_tables.h"
 #include "engine/scatter_kernel_cache.h"
 #include "engine/user_message.h"
 
@@ -15,6 +16,14 @@ struct EngineState;
 inline constexpr const char* kDepthStepFailureMessage =
     KORVEX_TRANSLATE_NOOP("korvex::Core", " 正しく計算できません ");
 
+// exp(-mu_phantom(E) d) at the centres of the depth step's layers, with the phantom
+// attenuation it was taken from.
+struct LayerAttenuation {
+    bool filled = false;
+    FineArray mu_phantom;
+    GridTable<kFineGridSize + 1, kDepthLayerCount + 1> values;  // (e, z)
+};
+
 // Tables of the depth step; they live as long as the state and are partly overwritten by
 // each calculation. Layers 41..80 and index 0 are never written.
 struct DepthTables {
@@ -24,6 +33,7 @@ struct DepthTables {
     GridArray<kKernelLayerCount + 1> ScatterDepthDose;      // Ds(z)
     GridTable<4, kKernelLayerCount + 1> DepthDoseTable;     // PDD(c, z), percent; c = 1
                                                             // primary, 2 scatter, 3 total
+    LayerAttenuation PhantomAttenuation;                    // kept between calculations
 };
 
 struct DepthStepResult {

@@ -85,22 +85,37 @@ const ScatterKernel& ScatterKernelCache::Kernel(const std::filesystem::path& wor
     Entry& entry = entries_[static_cast<size_t>(offset / kKernelEnergyStep)];
     const std::string label = ScatterKernelFileName(energy_kev);
     const std::filesystem::path path = working_folder / label;
+    if (entry.valid && entry.checked_in_scope && entry.path == path) {
+        return *entry.kernel;
+    }
     try {
         // Taken before reading: a change while the file is read shows at the next request.
         const FileStamp stamp = StampOf(path, label);
-        if (entry.valid && entry.path == path && entry.stamp == stamp) {
-            return *entry.kernel;
+        if (!(entry.valid && entry.path == path && entry.stamp == stamp)) {
+            entry = Entry{};
+            auto kernel = std::make_shared<const ScatterKernel>(ReadScatterKernelFile(path, label));
+            entry.path = path;
+            entry.stamp = stamp;
+            entry.kernel = std::move(kernel);
+            entry.valid = true;
         }
-        entry = Entry{};
-        auto kernel = std::make_shared<const ScatterKernel>(ReadScatterKernelFile(path, label));
-        entry.path = path;
-        entry.stamp = stamp;
-        entry.kernel = std::move(kernel);
-        entry.valid = true;
+        entry.checked_in_scope = scopes_ > 0;
         return *entry.kernel;
     } catch (...) {
         entry = Entry{};
         throw;
+    }
+}
+
+ScatterKernelCache::OneCheckPerFile::OneCheckPerFile(ScatterKernelCache& cache) : cache_(cache) {
+    ++cache_.scopes_;
+}
+
+ScatterKernelCache::OneCheckPerFile::~OneCheckPerFile() {
+    if (--cache_.scopes_ == 0) {
+        for (Entry& entry : cache_.entries_) {
+            entry.checked_in_scope = false;
+        }
     }
 }
 

@@ -44,6 +44,20 @@ class ScatterKernelCache {
     // Forgets every kernel, so the next calculation reads all files again.
     void Clear();
 
+    // While one lives, each file is checked on disk at its first request only: the steps
+    // of one calculation (the validated model runs the depth step three times) use the same
+    // files, and the checks were a third of the depth step's time.
+    class OneCheckPerFile {
+      public:
+        explicit OneCheckPerFile(ScatterKernelCache& cache);
+        ~OneCheckPerFile();
+        OneCheckPerFile(const OneCheckPerFile&) = delete;
+        OneCheckPerFile& operator=(const OneCheckPerFile&) = delete;
+
+      private:
+        ScatterKernelCache& cache_;
+    };
+
   private:
     struct FileStamp {
         off_t size = 0;
@@ -58,10 +72,12 @@ class ScatterKernelCache {
         std::filesystem::path path;
         FileStamp stamp;
         std::shared_ptr<const ScatterKernel> kernel;
+        bool checked_in_scope = false;  // checked since the outermost OneCheckPerFile began
     };
     static FileStamp StampOf(const std::filesystem::path& path, const std::string& file_label);
 
     std::vector<Entry> entries_;
+    int scopes_ = 0;  // OneCheckPerFile objects alive
 };
 
 }  // namespace korvex

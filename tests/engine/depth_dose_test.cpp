@@ -246,6 +246,32 @@ TEST(DepthDose, ScatterIsInterpolatedLogarithmicallyBetweenGridEnergies) {
     EXPECT_EQ(state.depth.ScatterByEnergy(161, 1), 0.0);
 }
 
+// The attenuation to the layer centres is kept between calculations: a state whose phantom
+// changed computes as a new state does, and the kept primary is the formula's.
+TEST(DepthDose, KeptPhantomAttenuationFollowsThePhantom) {
+    Kernels kernels([](int k, int z, int e) { return fixtures::SyntheticScatterKernel(k, z, e); });
+    EngineState state = SingleBinState(80, 100, 70);
+    state.calc.FieldShape = FieldShapeKind::Circle;
+    state.calc.SurfaceFieldSizeA = state.calc.SurfaceFieldSizeB = 10;
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
+    const double mu = state.tables.MuPhantom[100];
+    const double primary = state.tables.PrimaryFine[100];
+    EXPECT_DOUBLE_EQ(state.depth.PrimaryDepthDose[7],
+                     std::exp(-mu * 3.25) * primary * InverseSquare(70, 7));
+
+    state.tables.MuPhantom[100] = 2 * mu;
+    ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
+    EngineState fresh = SingleBinState(80, 100, 70);
+    fresh.tables.MuPhantom[100] = 2 * mu;
+    fresh.calc.FieldShape = FieldShapeKind::Circle;
+    fresh.calc.SurfaceFieldSizeA = fresh.calc.SurfaceFieldSizeB = 10;
+    ASSERT_TRUE(ComputeDepthFactor(fresh, kernels.Source()).succeeded);
+    EXPECT_EQ(state.calc.DepthFactor, fresh.calc.DepthFactor);
+    EXPECT_EQ(state.depth.PrimaryDepthDose[7], fresh.depth.PrimaryDepthDose[7]);
+    EXPECT_DOUBLE_EQ(state.depth.PrimaryDepthDose[7],
+                     std::exp(-2 * mu * 3.25) * primary * InverseSquare(70, 7));
+}
+
 TEST(DepthDose, CouchDepthOutsideTheComputedLayers) {
     EngineState state = SingleBinState(80, 100, 70);
     state.calc.FieldShape = FieldShapeKind::Circle;
@@ -378,6 +404,19 @@ class KernelFiles : public ::testing::Test {
         out << contents;
     }
 
+    // The file of 40 keV with the same size and other values: every "1" becomes a "2".
+    void ChangeFileOf40() const {
+        std::string changed = Contents(40);
+        for (char& c : changed) {
+            if (c == '1') {
+                c = '2';
+            }
+        }
+        Replace(40, changed);
+        std::filesystem::last_write_time(
+            File(40), std::filesystem::last_write_time(File(40)) + std::chrono::seconds(1));
+    }
+
     fixtures::TempFolder folder_;
 };
 
@@ -446,16 +485,7 @@ TEST_F(KernelFiles, ChangedFileIsReadAgain) {
     ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     const double before = state.calc.DepthFactor;
 
-    // Same size, other values: every "1" in the file of 40 keV becomes a "2".
-    std::string changed = Contents(40);
-    for (char& c : changed) {
-        if (c == '1') {
-            c = '2';
-        }
-    }
-    Replace(40, changed);
-    std::filesystem::last_write_time(
-        File(40), std::filesystem::last_write_time(File(40)) + std::chrono::seconds(1));
+    ChangeFileOf40();
     ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     EXPECT_NE(state.calc.DepthFactor, before);
 
@@ -467,6 +497,36 @@ TEST_F(KernelFiles, ChangedFileIsReadAgain) {
     state.kernel_cache.Clear();
     ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
     EXPECT_EQ(state.calc.DepthFactor, fresh.calc.DepthFactor);
+}
+
+// The steps of one calculation use the files as they were at its first request; the
+// next calculation sees a change, and a missing file still fails within the calculation.
+TEST_F(KernelFiles, OneCalculationChecksEachFileOnce) {
+    EngineState state = State();
+    double before = 0;
+    {
+        const ScatterKernelCache::OneCheckPerFile once(state.kernel_cache);
+        ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
+        before = state.calc.DepthFactor;
+        ChangeFileOf40();
+        {
+            const ScatterKernelCache::OneCheckPerFile nested(state.kernel_cache);
+            ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
+            EXPECT_EQ(state.calc.DepthFactor, before);
+        }
+        ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
+        EXPECT_EQ(state.calc.DepthFactor, before) << "the outer calculation is not over";
+    }
+    ASSERT_TRUE(ComputeDepthFactor(state).succeeded);
+    EXPECT_NE(state.calc.DepthFactor, before);
+
+    const ScatterKernelCache::OneCheckPerFile once(state.kernel_cache);
+    std::filesystem::remove(File(45));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DepthStepResult result = ComputeDepthFactor(state);
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_NE(result.reason.find("PDS-data/45.dat"), std::string::npos) << result.reason;
+    }
 }
 
 }  // namespace
