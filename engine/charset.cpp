@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <string>
+#include <vector>
 
 namespace korvex {
 namespace {
@@ -11,24 +13,52 @@ bool IsContinuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
-// Closes the conversion when the converting function leaves.
-class IconvHandle {
+// The conversions this thread has opened, kept open: opening one loads its character
+// set's module again each time, some milliseconds per file read. A kept conversion is
+// reset to its initial state before each use, as a new one would start.
+class ThreadConverters {
   public:
-    IconvHandle(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
-    ~IconvHandle() {
-        if (Opened()) {
-            iconv_close(handle_);
+    static constexpr std::size_t kKept = 16;
+
+    ~ThreadConverters() {
+        for (const Kept& kept : kept_) {
+            iconv_close(kept.handle);
         }
     }
-    IconvHandle(const IconvHandle&) = delete;
-    IconvHandle& operator=(const IconvHandle&) = delete;
 
-    bool Opened() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return handle_; }
+    // The conversion from `from` to `to`; nullopt when iconv does not know the pair.
+    std::optional<iconv_t> Get(const char* to, const char* from) {
+        for (const Kept& kept : kept_) {
+            if (kept.to == to && kept.from == from) {
+                iconv(kept.handle, nullptr, nullptr, nullptr, nullptr);
+                return kept.handle;
+            }
+        }
+        const iconv_t handle = iconv_open(to, from);
+        if (handle == reinterpret_cast<iconv_t>(-1)) {
+            return std::nullopt;
+        }
+        if (kept_.size() == kKept) {
+            iconv_close(kept_.front().handle);
+            kept_.erase(kept_.begin());
+        }
+        kept_.push_back({to, from, handle});
+        return handle;
+    }
 
   private:
-    iconv_t handle_;
+    struct Kept {
+        std::string to;
+        std::string from;
+        iconv_t handle;
+    };
+    std::vector<Kept> kept_;
 };
+
+std::optional<iconv_t> Converter(const char* to, const char* from) {
+    thread_local ThreadConverters converters;
+    return converters.Get(to, from);
+}
 
 }  // namespace
 
@@ -81,8 +111,8 @@ bool IsValidUtf8(std::string_view text) {
 
 std::optional<std::string> ConvertCharset(std::string_view bytes, const char* from, const char* to,
                                           std::string_view replacement) {
-    IconvHandle converter(to, from);
-    if (!converter.Opened()) {
+    const std::optional<iconv_t> converter = Converter(to, from);
+    if (!converter) {
         return std::nullopt;
     }
     std::string output(bytes.size() * 2 + 16, '\0');
@@ -94,9 +124,8 @@ std::optional<std::string> ConvertCharset(std::string_view bytes, const char* fr
         char* out = output.data() + out_used;
         std::size_t out_left = output.size() - out_used;
         // A last call without input writes any shift sequence the target set still owes.
-        const std::size_t result = flushing
-                                       ? iconv(converter.get(), nullptr, nullptr, &out, &out_left)
-                                       : iconv(converter.get(), &in, &in_left, &out, &out_left);
+        const std::size_t result = flushing ? iconv(*converter, nullptr, nullptr, &out, &out_left)
+                                            : iconv(*converter, &in, &in_left, &out, &out_left);
         out_used = output.size() - out_left;
         if (result != static_cast<std::size_t>(-1)) {
             if (flushing) {
@@ -119,14 +148,14 @@ std::optional<std::string> ConvertCharset(std::string_view bytes, const char* fr
         output.resize(out_used + in_left * 2 + 16);
         ++in;
         --in_left;
-        iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+        iconv(*converter, nullptr, nullptr, nullptr, nullptr);
     }
     output.resize(out_used);
     return output;
 }
 
 bool CanConvertCharset(const char* from, const char* to) {
-    return IconvHandle(to, from).Opened();
+    return Converter(to, from).has_value();
 }
 
 }  // namespace korvex

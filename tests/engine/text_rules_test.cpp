@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 #include "engine/charset.h"
 
@@ -173,6 +175,29 @@ TEST(Charset, ConvertsOrSaysItCannot) {
     // Long input grows the output buffer as often as needed.
     const std::string many(10000, 'x');
     EXPECT_EQ(ConvertCharset(many, "UTF-8", "UTF-16LE")->size(), 20000U);
+}
+
+// Conversions are kept open between calls: each call starts in the initial state, whatever
+// the one before left, and threads do not share them.
+TEST(Charset, EachConversionStartsAfresh) {
+    // Cut off in the middle of the two-byte set: refused, the converter left shifted.
+    EXPECT_FALSE(ConvertCharset("\x1b$BF~F", "ISO-2022-JP", "UTF-8"));
+    EXPECT_EQ(ConvertCharset("F~", "ISO-2022-JP", "UTF-8"), "F~");
+    EXPECT_EQ(ConvertCharset("\x1b$BF~", "ISO-2022-JP", "UTF-8"), "入");
+    EXPECT_EQ(ConvertCharset("F~", "ISO-2022-JP", "UTF-8"), "F~");
+    std::vector<std::future<std::optional<std::string>>> others;
+    for (int thread = 0; thread < 4; ++thread) {
+        others.push_back(std::async(std::launch::async, [] {
+            std::optional<std::string> last;
+            for (int round = 0; round < 200; ++round) {
+                last = ConvertCharset("\x93\xfc\x8e\xcb", "CP932", "UTF-8");
+            }
+            return last;
+        }));
+    }
+    for (auto& other : others) {
+        EXPECT_EQ(other.get(), "入射");
+    }
 }
 
 }  // namespace
