@@ -534,6 +534,8 @@ ReportCalculation CalculateDoseReports(EngineState& state, const std::vector<Dos
                                        const DoseThresholds& thresholds) {
     ExposureForm form(state);
     form.SetModel(options.model);
+    // Every event of the reports is calculated with the same kernel files.
+    const ScatterKernelCache::OneCheckPerFile kernels_checked_once(state.kernel_cache);
     ReportCalculation result;
     result.model = options.model;
     result.device_file = options.device_file;
