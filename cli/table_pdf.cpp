@@ -1,9 +1,11 @@
 #include <QGuiApplication>
+#include <QImage>
 #include <memory>
 #include <mutex>
 
 #include "cli/table_pdf.h"
 #include "dose_report/dose_report_document.h"
+#include "engine/text_file.h"
 #include "report/report_pdf.h"
 #include "report/skin_map_picture.h"
 #include "results/results_report.h"
@@ -72,18 +74,24 @@ void WriteTablePdf(const std::filesystem::path& path, const ResultsTable& table,
     });
 }
 
+// Only the drawing needs the fonts and takes its turn; encoding and the durable write run
+// beside the other threads' drawings.
 void WriteSkinMapPng(const std::filesystem::path& path, const SkinDoseMap& map, bool japanese) {
-    WithGuiApplication([&] { WriteSkinDoseMapPng(map, path, kSkinMapWidthPx, japanese); });
+    QImage image;
+    WithGuiApplication([&] { image = DrawSkinDoseMap(map, kSkinMapWidthPx, japanese); });
+    const std::string file_label = path.filename().string();
+    WriteFileAtomically(path, SkinDoseMapPng(image, file_label), file_label);
 }
 
 void WriteDoseReportDocumentPdf(const std::filesystem::path& path,
                                 const std::vector<DoseReport>& reports,
                                 const ReportCalculation& result, const std::string& user_name,
                                 bool with_patient, bool japanese) {
+    std::string pdf;
     WithGuiApplication([&] {
-        WriteDoseReportPdf(path, reports, result,
-                           {user_name, PrintedOnNow(), with_patient, japanese});
+        pdf = DoseReportPdf(reports, result, {user_name, PrintedOnNow(), with_patient, japanese});
     });
+    WriteFileAtomically(path, pdf, path.filename().string());
 }
 
 bool WritesTablePdf() {

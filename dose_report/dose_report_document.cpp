@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "engine/dose_uncertainty.h"
+#include "engine/text_file.h"
 #include "engine/text_rules.h"
 #include "report/qt_text.h"
 #include "report/report_painter.h"
@@ -829,10 +830,15 @@ PagedDrawing DoseReportDrawing(const std::vector<DoseReport>& reports,
     };
 }
 
+std::string DoseReportPdf(const std::vector<DoseReport>& reports, const ReportCalculation& result,
+                          const DoseReportPrintOptions& options) {
+    return PagedPdfDocument(WordsFor(options.japanese).title,
+                            DoseReportDrawing(reports, result, options));
+}
+
 void WriteDoseReportPdf(const std::filesystem::path& path, const std::vector<DoseReport>& reports,
                         const ReportCalculation& result, const DoseReportPrintOptions& options) {
-    WritePagedPdfDocument(path, WordsFor(options.japanese).title,
-                          DoseReportDrawing(reports, result, options));
+    WriteFileAtomically(path, DoseReportPdf(reports, result, options), path.filename().string());
 }
 
 }  // namespace korvex

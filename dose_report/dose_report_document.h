@@ -61,6 +61,11 @@ PagedDrawing DoseReportDrawing(const std::vector<DoseReport>& reports,
                                const ReportCalculation& result,
                                const DoseReportPrintOptions& options);
 
+// The document as PDF bytes. Needs a QGuiApplication (fonts); throws FileError when it
+// cannot be drawn.
+std::string DoseReportPdf(const std::vector<DoseReport>& reports, const ReportCalculation& result,
+                          const DoseReportPrintOptions& options);
+
 // The document as a PDF, written atomically. Needs a QGuiApplication (fonts); throws
 // FileError naming the file.
 void WriteDoseReportPdf(const std::filesystem::path& path, const std::vector<DoseReport>& reports,

@@ -775,17 +775,20 @@ QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px, bool japanese) {
     return image;
 }
 
-void WriteSkinDoseMapPng(const SkinDoseMap& map, const std::filesystem::path& path, int width_px,
-                         bool japanese) {
-    const std::string file_label = path.filename().string();
-    const QImage image = DrawSkinDoseMap(map, width_px, japanese);
+std::string SkinDoseMapPng(const QImage& image, const std::string& file_label) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
         throw FileError("ファイル「" + file_label + "」の画像を作れませんでした。");
     }
-    WriteFileAtomically(
-        path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), file_label);
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void WriteSkinDoseMapPng(const SkinDoseMap& map, const std::filesystem::path& path, int width_px,
+                         bool japanese) {
+    const std::string file_label = path.filename().string();
+    WriteFileAtomically(path, SkinDoseMapPng(DrawSkinDoseMap(map, width_px, japanese), file_label),
+                        file_label);
 }
 
 }  // namespace korvex

@@ -94,6 +94,10 @@ SkinMapLayout LayOutSkinDoseMap(const SkinDoseMap& map, int width_px = kSkinMapW
 QImage DrawSkinDoseMap(const SkinDoseMap& map, int width_px = kSkinMapWidthPx,
                        bool japanese = true);
 
+// A drawn map as PNG bytes; needs no application, so it may run beside other drawings.
+// Throws FileError naming `file_label` for a null picture or one that cannot be encoded.
+std::string SkinDoseMapPng(const QImage& image, const std::string& file_label);
+
 // DrawSkinDoseMap as a PNG, written to a temporary file beside `path` and renamed into
 // place. Throws FileError naming the file when the picture cannot be encoded or written.
 void WriteSkinDoseMapPng(const SkinDoseMap& map, const std::filesystem::path& path,
