@@ -71,14 +71,11 @@ double CornerPart(double h, double corner_angle, double r1, double half_diagonal
            0.5 * r1 * r1 * (corner_angle - theta1);
 }
 
+// Everything the step writes goes back to 0 (what it never writes is 0 already).
 void ClearDepthTables(DepthTables& t) {
-    for (long z = 1; z <= kKernelLayerCount; ++z) {
-        t.PrimaryDepthDose[z] = 0;
-        t.ScatterDepthDose[z] = 0;
-        for (long e = 1; e <= kFineGridSize; ++e) {
-            t.ScatterByEnergy(e, z) = 0;
-        }
-    }
+    t.PrimaryDepthDose.Fill(0);
+    t.ScatterDepthDose.Fill(0);
+    t.ScatterByEnergy.Fill(0);
 }
 
 // Half sides of the field at the phantom surface (the radius of a circle); the surface must
@@ -99,109 +96,118 @@ void SetSurfaceField(CalculationCase& c) {
 }
 
 // Primary dose at depth d (cm) below a surface at distance f (cm) from the focus:
-// attenuation in the phantom, exp(-mu d) as `attenuation(e)` gives it, and the inverse square.
-template <typename Attenuation>
-double PrimaryDose(const EngineState& state, double f, long last_bin, double d,
-                   const Attenuation& attenuation) {
+// attenuation in the phantom and the inverse square.
+double PrimaryDoseAt(const EngineState& state, double f, long last_bin, double d) {
     const ReferenceTables& ref = state.tables;
     const FineArray& spectrum = state.work.PhotonSpectrum;
     double dose = 0;
     for (long e = 21; e <= last_bin; ++e) {
-        dose = dose + attenuation(e) * ref.PrimaryFine[e] * spectrum[e] * (f * f) /
+        dose = dose + std::exp(-ref.MuPhantom[e] * d) * ref.PrimaryFine[e] * spectrum[e] * (f * f) /
                           ((f + d) * (f + d));
     }
     return dose;
 }
 
-double PrimaryDoseAt(const EngineState& state, double f, long last_bin, double d) {
-    const FineArray& mu = state.tables.MuPhantom;
-    return PrimaryDose(state, f, last_bin, d, [&mu, d](long e) { return std::exp(-mu[e] * d); });
-}
-
-// Primary dose at the centre of each layer. The attenuation to the centres depends on the
-// phantom alone, so it is taken once for all calculations with the same phantom.
+// Primary dose at the centre of each layer, as PrimaryDoseAt gives it. The attenuation to
+// the centres depends on the phantom alone, so it is taken once for all calculations with
+// the same phantom; the layers' sums run side by side, each in PrimaryDoseAt's order.
 void AddPrimaryDose(const EngineState& state, double f, long last_bin, DepthTables& t) {
     LayerAttenuation& cached = t.PhantomAttenuation;
     if (!cached.filled || !(cached.mu_phantom == state.tables.MuPhantom)) {
         cached.mu_phantom = state.tables.MuPhantom;
-        for (long z = 1; z <= kDepthLayerCount; ++z) {
-            for (long e = 1; e <= kFineGridSize; ++e) {
+        for (long e = 1; e <= kFineGridSize; ++e) {
+            for (long z = 1; z <= kDepthLayerCount; ++z) {
                 cached.values(e, z) = std::exp(-cached.mu_phantom[e] * LayerCentre(z));
             }
         }
         cached.filled = true;
     }
+    const ReferenceTables& ref = state.tables;
+    const FineArray& spectrum = state.work.PhotonSpectrum;
+    std::array<double, kDepthLayerCount + 1> inverse_square_numerator{};
+    std::array<double, kDepthLayerCount + 1> inverse_square_denominator{};
     for (long z = 1; z <= kDepthLayerCount; ++z) {
-        t.PrimaryDepthDose[z] = PrimaryDose(state, f, last_bin, LayerCentre(z),
-                                            [&cached, z](long e) { return cached.values(e, z); });
+        const double d = LayerCentre(z);
+        inverse_square_numerator[static_cast<size_t>(z)] = f * f;
+        inverse_square_denominator[static_cast<size_t>(z)] = (f + d) * (f + d);
+    }
+    for (long e = 21; e <= last_bin; ++e) {
+        const double primary = ref.PrimaryFine[e];
+        const double weight = spectrum[e];
+        for (long z = 1; z <= kDepthLayerCount; ++z) {
+            const auto layer = static_cast<size_t>(z);
+            t.PrimaryDepthDose[z] = t.PrimaryDepthDose[z] + cached.values(e, z) * primary * weight *
+                                                                inverse_square_numerator[layer] /
+                                                                inverse_square_denominator[layer];
+        }
     }
 }
 
-// Which kernel rings the field covers in each layer, and with what fraction of their area
-// (all of it for a circle). They depend only on the layer, so they are worked out once for
-// every kernel energy.
+// Which kernel rings the field covers in each layer, and the weight of each: the fraction of
+// the ring's area inside the field (all of it for a circle) times the layer's inverse
+// square. They depend only on the layer, so they are worked out once for every kernel
+// energy.
 struct LayerCoverage {
-    std::vector<long> rings = std::vector<long>(kDepthLayerCount + 1, 0);
-    std::vector<double> inverse_square = std::vector<double>(kDepthLayerCount + 1, 0.0);
-    std::vector<double> fractions;  // layer z, ring k at z * (kKernelRingCount + 1) + k
-    bool circle = false;            // every covered ring counts whole
+    std::array<long, kDepthLayerCount + 1> rings{};
+    long most_rings = 0;
+    std::vector<double> weights;  // ring k, layer z at k * (kDepthLayerCount + 1) + z
+
+    double Weight(long ring, long layer) const {
+        return weights[static_cast<size_t>(ring * (kDepthLayerCount + 1) + layer)];
+    }
 };
 
 LayerCoverage CoverLayers(const CalculationCase& c) {
     LayerCoverage cover;
-    cover.circle = c.FieldShape == FieldShapeKind::Circle;
-    if (!cover.circle) {
-        cover.fractions.assign((kDepthLayerCount + 1) * (kKernelRingCount + 1), 0.0);
-    }
+    cover.weights.assign((kKernelRingCount + 1) * (kDepthLayerCount + 1), 0.0);
+    const bool circle = c.FieldShape == FieldShapeKind::Circle;
     const double f = c.EffectiveSurfaceDistance;
     for (long z = 1; z <= kDepthLayerCount; ++z) {
         const double d = LayerCentre(z);
         const double scale = (f + d) / f;  // the divergent field grows with depth
-        cover.inverse_square[static_cast<size_t>(z)] = f * f / ((f + d) * (f + d));
-        if (cover.circle) {
-            cover.rings[static_cast<size_t>(z)] =
-                WholePart(2 * c.FieldHalfLong * scale, "rings of the field") + 1;
-            continue;
-        }
+        const double inverse_square = f * f / ((f + d) * (f + d));
         const double a = c.FieldHalfLong * scale;
         const double b = c.FieldHalfShort * scale;
-        const long rings = WholePart(2 * std::sqrt(a * a + b * b), "rings of the field") + 1;
+        const long rings = circle
+                               ? WholePart(2 * a, "rings of the field") + 1
+                               : WholePart(2 * std::sqrt(a * a + b * b), "rings of the field") + 1;
         if (rings > kKernelRingCount) {
             throw CalculationError("the field covers " + std::to_string(rings) +
                                    " rings at layer " + std::to_string(z) + ", the kernels " +
                                    std::to_string(kKernelRingCount));
         }
         cover.rings[static_cast<size_t>(z)] = rings;
+        cover.most_rings = std::max(cover.most_rings, rings);
         for (long k = 1; k <= rings; ++k) {
-            cover.fractions[static_cast<size_t>(z * (kKernelRingCount + 1) + k)] =
-                RingFraction(0.5 * k - 0.5, 0.5 * k, a, b);
+            const double fraction = circle ? 1.0 : RingFraction(0.5 * k - 0.5, 0.5 * k, a, b);
+            cover.weights[static_cast<size_t>(k * (kDepthLayerCount + 1) + z)] =
+                fraction * inverse_square;
         }
     }
     return cover;
 }
 
 // On-axis scatter per layer at the kernel energies 10, 15, ..., 150 keV (fine bins 20, 30,
-// ..., 300): the kernel summed over the covered rings.
+// ..., 300): the kernel summed over the covered rings, ring by ring from the axis. The
+// layers' sums run side by side, each in that order.
 void AddKernelScatter(const LayerCoverage& cover, const ScatterKernelSource& kernels,
                       DepthTables& t) {
+    std::array<double, kDepthLayerCount + 1> y{};
     for (long e = 2 * kFirstKernelEnergy; e <= kFineGridSize; e += 2 * kKernelEnergyStep) {
         const ScatterKernel& kernel = kernels(static_cast<int>(e / 2));
         for (long z = 1; z <= kDepthLayerCount; ++z) {
-            const double g = cover.inverse_square[static_cast<size_t>(z)];
-            const long rings = cover.rings[static_cast<size_t>(z)];
-            double y = t.ScatterByEnergy(e, z);
-            if (cover.circle) {
-                for (long k = 1; k <= rings; ++k) {
-                    y = y + g * kernel(k, z);
-                }
-            } else {
-                const double* fraction =
-                    &cover.fractions[static_cast<size_t>(z * (kKernelRingCount + 1))];
-                for (long k = 1; k <= rings; ++k) {
-                    y = y + fraction[k] * g * kernel(k, z);
+            y[static_cast<size_t>(z)] = t.ScatterByEnergy(e, z);
+        }
+        for (long k = 1; k <= cover.most_rings; ++k) {
+            for (long z = 1; z <= kDepthLayerCount; ++z) {
+                const auto layer = static_cast<size_t>(z);
+                if (k <= cover.rings[layer]) {
+                    y[layer] = y[layer] + cover.Weight(k, z) * kernel(k, z);
                 }
             }
-            t.ScatterByEnergy(e, z) = y;
+        }
+        for (long z = 1; z <= kDepthLayerCount; ++z) {
+            t.ScatterByEnergy(e, z) = y[static_cast<size_t>(z)];
         }
     }
 }
