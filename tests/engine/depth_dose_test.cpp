@@ -272,6 +272,32 @@ TEST(DepthDose, KeptPhantomAttenuationFollowsThePhantom) {
                      std::exp(-2 * mu * 3.25) * primary * InverseSquare(70, 7));
 }
 
+// The kernels hold 80 rings of 0.5 cm: a field reaching beyond them at some depth ends the
+// step, whatever its shape, and DepthFactor keeps its value. At F = 70 cm the field grows
+// by 70.25 / 70 at the first layer's centre and by 89.75 / 70 at the last one's.
+TEST(DepthDose, FieldBeyondTheKernelsRingsEndsTheStep) {
+    Kernels kernels([](int k, int z, int e) { return fixtures::SyntheticScatterKernel(k, z, e); });
+    struct Sizes {
+        FieldShapeKind shape;
+        double inside;  // 77 (circle) or 78 (square) rings at the last layer
+        double beyond;  // 82 or 81 rings at the first layer
+    };
+    for (const Sizes sizes :
+         {Sizes{FieldShapeKind::Circle, 60, 81}, Sizes{FieldShapeKind::Square, 43, 57}}) {
+        EngineState state = SingleBinState(80, 100, 70);
+        state.calc.FieldShape = sizes.shape;
+        state.calc.SurfaceFieldSizeA = state.calc.SurfaceFieldSizeB = sizes.inside;
+        ASSERT_TRUE(ComputeDepthFactor(state, kernels.Source()).succeeded);
+        state.calc.SurfaceFieldSizeA = state.calc.SurfaceFieldSizeB = sizes.beyond;
+        state.calc.DepthFactor = 0.5;
+        const DepthStepResult result = ComputeDepthFactor(state, kernels.Source());
+        EXPECT_FALSE(result.succeeded);
+        EXPECT_NE(result.reason.find("rings at layer 1, the kernels 80"), std::string::npos)
+            << result.reason;
+        EXPECT_EQ(state.calc.DepthFactor, 0.5);
+    }
+}
+
 TEST(DepthDose, CouchDepthOutsideTheComputedLayers) {
     EngineState state = SingleBinState(80, 100, 70);
     state.calc.FieldShape = FieldShapeKind::Circle;
