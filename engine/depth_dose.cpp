@@ -124,21 +124,19 @@ void AddPrimaryDose(const EngineState& state, double f, long last_bin, DepthTabl
     }
     const ReferenceTables& ref = state.tables;
     const FineArray& spectrum = state.work.PhotonSpectrum;
-    std::array<double, kDepthLayerCount + 1> inverse_square_numerator{};
-    std::array<double, kDepthLayerCount + 1> inverse_square_denominator{};
+    const double f_squared = f * f;
+    std::array<double, kDepthLayerCount + 1> distance_squared{};  // (f + d)^2 at each centre
     for (long z = 1; z <= kDepthLayerCount; ++z) {
         const double d = LayerCentre(z);
-        inverse_square_numerator[static_cast<size_t>(z)] = f * f;
-        inverse_square_denominator[static_cast<size_t>(z)] = (f + d) * (f + d);
+        distance_squared[static_cast<size_t>(z)] = (f + d) * (f + d);
     }
     for (long e = 21; e <= last_bin; ++e) {
         const double primary = ref.PrimaryFine[e];
         const double weight = spectrum[e];
         for (long z = 1; z <= kDepthLayerCount; ++z) {
-            const auto layer = static_cast<size_t>(z);
-            t.PrimaryDepthDose[z] = t.PrimaryDepthDose[z] + cached.values(e, z) * primary * weight *
-                                                                inverse_square_numerator[layer] /
-                                                                inverse_square_denominator[layer];
+            t.PrimaryDepthDose[z] =
+                t.PrimaryDepthDose[z] + cached.values(e, z) * primary * weight * f_squared /
+                                            distance_squared[static_cast<size_t>(z)];
         }
     }
 }
